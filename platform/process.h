@@ -1,0 +1,51 @@
+#pragma once
+// Program folder, exchange folder, detached start and the single-instance lock.
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Folder of the running executable (through /proc/self/exe), ending in "/".
+std::string ProgramFolder();
+
+// ProgramFolder() + "temp/".
+std::string ExchangeFolder();
+
+// Starts programPath detached, with no arguments and no window, in the program folder.
+// False when it cannot be started. pid (optional) receives the new process id.
+bool StartDetached(const std::string& programPath, pid_t* pid = nullptr);
+
+// True while a process with this id exists and has not ended (a zombie counts as ended).
+bool ProcessAlive(pid_t pid);
+
+// The command that opens file in the user's editor: $VISUAL, else $EDITOR, else xdg-open.
+std::vector<std::string> EditorCommand(const std::string& file);
+
+// "Another instance is already running": an flock held for the life of the object. The lock
+// file is not inherited by started programs.
+class SingleInstanceLock {
+ public:
+  // Locks <ExchangeFolder()><programName>.lock ("orv", "kuvet"), creating the folder.
+  explicit SingleInstanceLock(const std::string& programName);
+  // Locks the given file (tests, other folders).
+  static SingleInstanceLock AtPath(const std::string& lockPath);
+
+  SingleInstanceLock(SingleInstanceLock&& other) noexcept;
+  SingleInstanceLock& operator=(SingleInstanceLock&& other) noexcept;
+  SingleInstanceLock(const SingleInstanceLock&) = delete;
+  SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
+  ~SingleInstanceLock();
+
+  // False when another process holds the lock (or the file cannot be opened).
+  bool Acquired() const { return fd_ >= 0; }
+
+ private:
+  SingleInstanceLock() = default;
+  void Lock(const std::string& lockPath);
+  int fd_ = -1;
+};
+
+}  // namespace orv

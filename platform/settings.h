@@ -1,0 +1,35 @@
+#pragma once
+// Per-user configuration store shared by orv and kuvet.
+//
+// One INI file, $XDG_CONFIG_HOME/belmor/orvanta.conf (default ~/.config/belmor/orvanta.conf),
+// section [orvanta]. Keys and values are Windows-1251 bytes at this interface and UTF-8 text
+// in the file. Every read goes to the file, so a value written by the other program is seen
+// on the next read. Writes take a lock, re-read the file, change only their own keys and
+// replace the file by rename: a crash never leaves a half-written store, and two processes
+// writing different keys lose neither. Failures are silent: a missing or unreadable store
+// reads as the defaults, a failed write leaves the old file as it was.
+// Key names match without regard to ASCII letter case, as registry value names do.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace orv {
+
+// The value stored under key, or defaultValue when the key or the store is missing.
+std::string ReadSetting(std::string_view key, std::string_view defaultValue);
+
+// Stores value under key. Errors are ignored.
+void WriteSetting(std::string_view key, std::string_view value);
+
+// Stores several values in one rewrite of the file (used at shutdown). Errors are ignored.
+void WriteSettings(const std::vector<std::pair<std::string, std::string>>& values);
+
+// Removes key from the store. Errors are ignored.
+void DeleteSetting(std::string_view key);
+
+// Full path of the INI file for the current environment.
+std::string SettingsFilePath();
+
+}  // namespace orv
