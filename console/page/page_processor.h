@@ -1,0 +1,102 @@
+// Page processor: after a channel has downloaded a text file (page, style sheet, script) it
+// scans the text once for references to other files, rewrites each reference to the relative
+// path of the local copy inside the collection, writes the rewritten text as the new local file
+// and collects the referenced addresses, with their markers, for the main program.
+//
+// The scanner does not parse HTML: it works on bytes around two kinds of anchors, an "=" (an
+// attribute value) and a "." followed by a letter (a file name anywhere). All text is
+// Windows-1251 (or anything else) held as std::string, one char per byte, compared unsigned.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::page {
+
+// Receives the rewritten text piece by piece (unchanged stretch, replacement, unchanged
+// stretch ...). Append returns false once the destination failed; the processor then keeps
+// scanning (links are still collected) but writes nothing more.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual bool Append(const char* data, std::size_t size) = 0;
+};
+
+// Appends to a file opened for writing (the old local file must already be gone).
+class FileSink final : public OutputSink {
+ public:
+  explicit FileSink(const std::string& path);
+  ~FileSink() override;
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+
+  bool IsOpen() const { return file_ != nullptr; }
+  bool Append(const char* data, std::size_t size) override;
+  // Flushes and closes; false when any write or the close failed.
+  bool Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+};
+
+// Collects the output in memory (tests, benchmark).
+class StringSink final : public OutputSink {
+ public:
+  bool Append(const char* data, std::size_t size) override {
+    text.append(data, size);
+    return true;
+  }
+  std::string text;
+};
+
+// Told once per console run, for the first processed page whose meta refresh points
+// somewhere: the channel writes host, folder and address into orvext records 11, 12, 27.
+class StartRedirectSink {
+ public:
+  virtual ~StartRedirectSink() = default;
+  virtual void StartRedirect(const std::string& host, const std::string& folder,
+                             const std::string& address) = 0;
+};
+
+// The channel values the processor works with.
+struct PageJob {
+  std::string url;               // clean address of the page (markers removed)
+  std::string page_folder_url;   // url up to and including its last "/"
+  std::string referrer_folder;   // text after "(((((" in the taken address, or empty
+  std::string site_root;         // "http://" + site part + "/"
+  std::string site_root_prefix;  // "../" + site part + "/"
+  bool frame_flag = false;       // the page itself was taken with ")ifra("
+  bool frame_mode = false;       // orvext record 14 is "1"
+  std::string levels_up;         // "../" per level from the page's folder to the collection
+  bool search_mode = false;      // orvext record 28
+  bool preview = false;          // search mode: also report cached copies
+  bool embedded_mode = false;    // orvext records 6 and 13 both non-empty at the start
+  std::string collection;        // collection folder, ending with "/" (informational)
+  std::string local_path;        // where ProcessPageFile writes the new file
+};
+
+struct PageResult {
+  // Element 0 holds the number of the last element as decimal text (the orvurl count);
+  // elements 1..n are the reported addresses with their markers.
+  std::vector<std::string> found_links{std::string("0")};
+  bool written = false;  // the output was written completely
+  bool truncated_scan = false;  // a value ran off the end: the rest was copied unchanged
+};
+
+// Processes `text` and sends the new file's bytes to `out`. `processed_pages` is the
+// console-wide processed-page counter (0, 1, 2; set to 3 once a start redirect was reported).
+// `redirect` may be null.
+PageResult ProcessPage(std::string text, const PageJob& job, OutputSink& out,
+                       int& processed_pages, StartRedirectSink* redirect);
+
+// Same, writing the new file at job.local_path by appending. When the file cannot be
+// written the local file stays missing (a partial one is removed) and the links are still
+// returned: the page counts as processed and the next run fetches it again.
+PageResult ProcessPageFile(std::string text, const PageJob& job, int& processed_pages,
+                           StartRedirectSink* redirect);
+
+}  // namespace orv::page
