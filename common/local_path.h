@@ -1,0 +1,80 @@
+#pragma once
+// The one mapping from an address to its local file in the collection, used by
+// both programs. Local paths use "/"; the collection folder ends with "/".
+//
+// Layout: collection + address without "http://", where "/" and "\" before the
+// first "?" are folder separators and the characters file names cannot hold are
+// written as NameEscape sequences (",8,,x2" + two upper-case hex digits).
+// "S/a.php?x=1/2" is stored as the file "a.php,8,,x23Fx=1,8,,x25C2" in folder "S".
+// A path segment made only of dots is stored with each dot as ",8,,x22E", so no
+// address ever maps outside the collection.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orv {
+
+struct LocalName {
+  std::string path;            // full local file name
+  std::string requestAddress;  // the address to request ("/" appended where a folder is meant)
+  int levels = 0;              // folder levels below the collection folder
+  std::string levelsUp;        // "../" x levels: from the file's folder back to the collection
+};
+
+// Escapes ":", "|", "*", "<", ">", "!" everywhere, then "?", "/", "\" from the
+// first "?" on. The double quote is kept.
+std::string NameEscape(std::string_view text);
+
+// Decodes NameEscape sequences for display with the console's rule: a code above
+// 32 is replaced (and the search restarts, so a decoded text forming a new escape
+// is decoded too); 32 or below stays encoded. Non-hex digits count as 255.
+std::string NameEscapeDecode(std::string_view text);
+
+// Percent decoding of a link before it is mapped: "%" + two hex digits above 32
+// becomes that byte, restarting so "%2541" gives "A"; 32 or below ("%20") stays
+// encoded; two non-hex characters count as 255. A "%" with fewer than two
+// characters after it stays.
+std::string LinkPercentDecode(std::string_view text);
+
+// Host of an address: only for addresses starting "http://" (any case) and longer
+// than 7 characters; the text after it up to the first "\" (or, with none, the first
+// "/") or the end, case kept. Empty when a separator follows "http://" at once;
+// nullopt for anything else.
+std::optional<std::string> HostRule(std::string_view address);
+
+// The address up to and including its last "/" (all of it when it has none), and
+// the text after the last "/" (all of it when it has none).
+std::string AddressFolder(std::string_view address);
+std::string AddressFilePart(std::string_view address);
+
+// Ordinary mapping, pure (no file-system effects).
+LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder);
+
+// The same, then creates the folders of the name; a file standing where a folder
+// is needed is deleted (only below the collection folder).
+LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder);
+
+// Creates the folders of a local name (each prefix up to a "/"), deleting a file in
+// the way when it lies below collectionFolder. Returns the levels below it.
+int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder);
+
+// Search mode: prefix = collection + engine host + "/previews/preview_" for the
+// engine's cached copies, else + "/results/result_".
+std::string SearchModePrefix(std::string_view address, std::string_view collectionFolder);
+// One candidate name: prefix + FloatText(first) + FloatText(second) + ".htm".
+std::string SearchModeCandidate(std::string_view address, std::string_view collectionFolder,
+                                float first, float second);
+
+// Draws a number in [0, limit). The default draws from a generator seeded from the
+// clock before each draw.
+using RandomDraw = std::function<float(float limit)>;
+
+// Search-mode name: candidates (first draw below 50000, second below 50) until one
+// names no existing file, then its folders are created. The request address is the
+// address unchanged.
+LocalName PrepareSearchLocalName(std::string_view address, std::string_view collectionFolder,
+                                 const RandomDraw& draw = {});
+
+}  // namespace orv
