@@ -90,6 +90,45 @@ class MainWindowView {
 
   // Option-page lists (categories, option lists 0..4) are rebuilt from the model.
   virtual void RefreshOptionLists() = 0;
+  // --- Run control (defaults do nothing, so views without these controls need not care) ---
+
+  // Toolbar buttons by key ("openfolder", "scripts", ...).
+  virtual void SetToolbarButtonEnabled(const std::string& key, bool enabled) { (void)key, (void)enabled; }
+  virtual void SetToolbarButtonPressed(const std::string& key, bool pressed) { (void)key, (void)pressed; }
+  // The run/stop toolbar button: its key ("run"/"stop"), caption, image and tool tip.
+  virtual void SetRunStopButton(const std::string& key, const std::string& caption, int image,
+                                const std::string& toolTip) {
+    (void)key, (void)caption, (void)image, (void)toolTip;
+  }
+  // The button array by index (0 stop and exit, 2 run, 3 stop, 7 delete script) and the
+  // reload button Command8.
+  virtual void SetArrayButtonEnabled(int index, bool enabled) { (void)index, (void)enabled; }
+  virtual void SetReloadButtonEnabled(bool enabled) { (void)enabled; }
+  // Rows of the limits list that show figures during a run (pc_ssilk, pc_values, pc_inline).
+  virtual void SetLimitRowText(const std::string& key, const std::string& text) { (void)key, (void)text; }
+  // Connection indicator picture.
+  virtual void SetConnectionIndicator(bool online) { (void)online; }
+  // The script list panel and the saved-sets panel are hidden, the "scripts" button released.
+  virtual void HideScriptPanels() {}
+  // Status panel 4's tool tip ("Общая скорость" / "Средняя скорость").
+  virtual void SetSpeedPanelToolTip(const std::string& text) { (void)text; }
+
+  // The channel list ListCons: one row per busy console channel.
+  struct ChannelRow {
+    int channel = 0;        // 1..20, the row's large-icon index
+    std::string address;    // text and key
+    int iconCategory = 8;   // small icon: category 1..8
+    std::string status;     // sub-item 1
+    std::string size;       // sub-item 2
+    bool resumable = false; // sub-item 2 drawn green
+    std::string tag;        // the channel's stop-button handle, decimal
+  };
+  virtual bool FindChannelRow(int channel, ChannelRow& row) const { (void)channel, (void)row; return false; }
+  virtual void SetChannelRow(const ChannelRow& row) { (void)row; }
+  virtual void RemoveChannelRow(int channel) { (void)channel; }
+  virtual void ClearChannelList() {}
+  virtual int ChannelRowCount() const { return 0; }
 };
+
 
 }  // namespace orv
