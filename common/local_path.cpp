@@ -1,0 +1,272 @@
+#include "common/local_path.h"
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "common/escapes.h"
+#include "common/numbers.h"
+#include "common/search_engine.h"
+#include "common/text.h"
+
+namespace orv {
+
+namespace detail {
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+}  // namespace detail
+
+namespace {
+
+constexpr std::string_view kEscapePrefix = ",8,,x2";
+constexpr std::string_view kDotEscape = ",8,,x22E";
+constexpr std::string_view kNulEscape = ",8,,x200";
+
+// Console rule: two hex digits give their byte, anything else 255; only codes above
+// 32 are decoded.
+int ConsoleValue(char a, char b) {
+  int h = detail::HexDigit(a), l = detail::HexDigit(b);
+  int v = (h < 0 || l < 0) ? 255 : h * 16 + l;
+  return v > 32 ? v : -1;
+}
+
+const char* WholeNameEscape(char c) {
+  switch (c) {
+    case ':': return ",8,,x23A";
+    case '|': return ",8,,x27C";
+    case '*': return ",8,,x22A";
+    case '<': return ",8,,x23C";
+    case '>': return ",8,,x23E";
+    case '!': return ",8,,x221";
+    default: return nullptr;
+  }
+}
+
+const char* QueryEscape(char c) {
+  switch (c) {
+    case '?': return ",8,,x23F";
+    case '/': return ",8,,x22F";
+    case '\\': return ",8,,x25C";
+    default: return nullptr;
+  }
+}
+
+// A name segment made only of dots would climb out of its folder: each dot is
+// written escaped. A NUL cannot stand in a file name (the system would cut the
+// name there), so it is escaped too.
+std::string ConfineSegments(std::string_view r) {
+  std::string out;
+  out.reserve(r.size());
+  std::size_t start = 0;
+  while (start <= r.size()) {
+    std::size_t end = r.find('/', start);
+    if (end == std::string_view::npos) end = r.size();
+    std::string_view seg = r.substr(start, end - start);
+    bool onlyDots = !seg.empty() && seg.find_first_not_of('.') == std::string_view::npos;
+    for (char c : seg) {
+      if (onlyDots) {
+        out.append(kDotEscape);
+      } else if (c == '\0') {
+        out.append(kNulEscape);
+      } else {
+        out.push_back(c);
+      }
+    }
+    if (end == r.size()) break;
+    out.push_back('/');
+    start = end + 1;
+  }
+  return out;
+}
+
+// Folder levels of a name below the collection: separators that end a segment
+// (a run of "/" counts once, as the file system reads it).
+int LevelsBelow(std::string_view rest) {
+  int levels = 0;
+  for (std::size_t k = 1; k < rest.size(); ++k) {
+    if (rest[k] == '/' && rest[k - 1] != '/') ++levels;
+  }
+  return levels;
+}
+
+std::string LevelsUpText(int levels) {
+  std::string s;
+  for (int i = 0; i < levels; ++i) s += "../";
+  return s;
+}
+
+std::string CollectionWithSlash(std::string_view collectionFolder) {
+  std::string c(collectionFolder);
+  if (c.empty() || c.back() != '/') c.push_back('/');
+  return c;
+}
+
+float DefaultDraw(float limit) {
+  // Seeded from the clock before every draw; the random device breaks ties
+  // between two draws within one clock tick.
+  auto now = static_cast<unsigned long long>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  std::seed_seq seq{static_cast<unsigned>(now), static_cast<unsigned>(now >> 32), std::random_device{}()};
+  std::mt19937 gen(seq);
+  std::uniform_real_distribution<float> dist(0.0f, limit);
+  float v = dist(gen);
+  return v < limit ? v : 0.0f;
+}
+
+}  // namespace
+
+std::string NameEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  bool inQuery = false;
+  for (char c : text) {
+    if (const char* e = WholeNameEscape(c)) {
+      out.append(e);
+      continue;
+    }
+    if (c == '?') inQuery = true;
+    if (inQuery) {
+      if (const char* e = QueryEscape(c)) {
+        out.append(e);
+        continue;
+      }
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string NameEscapeDecode(std::string_view text) {
+  return detail::DecodeEscapes(text, kEscapePrefix, ConsoleValue);
+}
+
+std::string LinkPercentDecode(std::string_view text) {
+  return detail::DecodeEscapes(text, "%", ConsoleValue);
+}
+
+std::optional<std::string> HostRule(std::string_view address) {
+  if (address.size() <= 7 || !StartsWithNoCase(address, "http://")) return std::nullopt;
+  std::string_view rest = address.substr(7);
+  std::size_t sep = rest.find('\\');
+  if (sep == std::string_view::npos) sep = rest.find('/');
+  if (sep == std::string_view::npos) return std::string(rest);
+  return std::string(rest.substr(0, sep));
+}
+
+std::string AddressFolder(std::string_view address) {
+  std::size_t k = address.rfind('/');
+  if (k == std::string_view::npos) return std::string(address);
+  return std::string(address.substr(0, k + 1));
+}
+
+std::string AddressFilePart(std::string_view address) {
+  std::size_t k = address.rfind('/');
+  if (k == std::string_view::npos) return std::string(address);
+  return std::string(address.substr(k + 1));
+}
+
+LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder) {
+  LocalName result;
+  result.requestAddress = std::string(address);
+  std::string path(address.size() > 7 ? address.substr(7) : std::string_view());
+  // "/" and "\" before the query both separate folders; inside the query the
+  // escape turns every one of them into ",8,,x25C".
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  std::string r = NameEscape(path);
+  for (char& c : r) {
+    if (c == '\\') c = '/';
+  }
+  r = ConfineSegments(r);
+
+  if (!r.empty() && r.back() == '/') {
+    r += "index.html";
+  } else if (address.size() <= 7 || address.find('/', 7) == std::string_view::npos) {
+    r += "/index.html";
+    result.requestAddress += '/';
+  } else {
+    std::string_view last = address.substr(address.rfind('/'));
+    if (last.find('.') == std::string_view::npos && last.find('?') == std::string_view::npos &&
+        last.back() != '/') {
+      r += "/index.html";
+      result.requestAddress += '/';
+    }
+  }
+  std::string collection = CollectionWithSlash(collectionFolder);
+  result.levels = LevelsBelow(r);
+  result.levelsUp = LevelsUpText(result.levels);
+  result.path = collection + r;
+  return result;
+}
+
+int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder) {
+  std::string collection = CollectionWithSlash(collectionFolder);
+  std::error_code ec;
+  std::filesystem::create_directories(collection, ec);
+  bool below = localPath.substr(0, collection.size()) == collection;
+  std::size_t from = below ? collection.size() : 0;
+  for (std::size_t k = localPath.find('/', from); k != std::string_view::npos;
+       k = localPath.find('/', k + 1)) {
+    std::string prefix(localPath.substr(0, k + 1));
+    if (below) {
+      std::filesystem::path folder(prefix.substr(0, prefix.size() - 1));
+      auto st = std::filesystem::symlink_status(folder, ec);
+      if (!ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st)) {
+        if (!std::filesystem::is_symlink(st) || !std::filesystem::is_directory(folder, ec)) {
+          std::filesystem::remove(folder, ec);
+        }
+      }
+    }
+    std::filesystem::create_directory(prefix, ec);
+  }
+  return below ? LevelsBelow(localPath.substr(collection.size())) : 0;
+}
+
+LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder) {
+  LocalName name = LocalNameOf(address, collectionFolder);
+  CreateFoldersOf(name.path, collectionFolder);
+  return name;
+}
+
+std::string SearchModePrefix(std::string_view address, std::string_view collectionFolder) {
+  bool cached = false;
+  if (auto host = HostRule(address)) {
+    cached = address.substr(7 + host->size()).substr(0, kCachedCopyPath.size()) == kCachedCopyPath;
+  }
+  std::string prefix = CollectionWithSlash(collectionFolder);
+  prefix.append(kSearchEngineHost);
+  prefix.append(cached ? "/previews/preview_" : "/results/result_");
+  return prefix;
+}
+
+std::string SearchModeCandidate(std::string_view address, std::string_view collectionFolder,
+                                float first, float second) {
+  return SearchModePrefix(address, collectionFolder) + FloatText(first) + FloatText(second) + ".htm";
+}
+
+LocalName PrepareSearchLocalName(std::string_view address, std::string_view collectionFolder,
+                                 const RandomDraw& draw) {
+  const RandomDraw& d = draw ? draw : RandomDraw(DefaultDraw);
+  LocalName name;
+  name.requestAddress = std::string(address);
+  // Practically every draw is free; the bound only keeps a broken generator from
+  // looping for ever.
+  for (int attempt = 0; attempt < 100000; ++attempt) {
+    float first = d(50000.0f);
+    float second = d(50.0f);
+    name.path = SearchModeCandidate(address, collectionFolder, first, second);
+    std::error_code ec;
+    if (!std::filesystem::exists(name.path, ec) && !ec) break;
+  }
+  name.levels = CreateFoldersOf(name.path, collectionFolder);
+  name.levelsUp = LevelsUpText(name.levels);
+  return name;
+}
+
+}  // namespace orv

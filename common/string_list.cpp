@@ -1,0 +1,157 @@
+#include "common/string_list.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "common/numbers.h"
+
+namespace orv {
+
+bool AppendCountedString(std::string& out, std::string_view s) {
+  if (s.size() > kMaxCountedString) return false;
+  out.push_back(static_cast<char>(s.size() & 0xFF));
+  out.push_back(static_cast<char>((s.size() >> 8) & 0xFF));
+  out.append(s);
+  return true;
+}
+
+bool ReadCountedString(std::string_view data, std::size_t& pos, std::string& out) {
+  out.clear();
+  if (pos > data.size() || data.size() - pos < 2) {
+    pos = data.size();
+    return false;
+  }
+  std::size_t len = static_cast<unsigned char>(data[pos]) |
+                    (static_cast<std::size_t>(static_cast<unsigned char>(data[pos + 1])) << 8);
+  if (data.size() - pos - 2 < len) {
+    pos = data.size();
+    return false;
+  }
+  out.assign(data.substr(pos + 2, len));
+  pos += 2 + len;
+  return true;
+}
+
+bool EncodeStringArray(const std::vector<std::string>& elements, std::string& out,
+                       std::string* error) {
+  std::string bytes;
+  std::size_t total = 0;
+  for (const auto& e : elements) total += 2 + e.size();
+  bytes.reserve(total);
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (!AppendCountedString(bytes, elements[i])) {
+      if (error) {
+        *error = "element " + std::to_string(i) + " is " + std::to_string(elements[i].size()) +
+                 " bytes long; at most 65535 can be stored";
+      }
+      return false;
+    }
+  }
+  out = std::move(bytes);
+  return true;
+}
+
+std::vector<std::string> ParseStringArray(std::string_view data) {
+  std::vector<std::string> result;
+  if (data.empty()) return result;
+  std::size_t pos = 0;
+  std::string first;
+  bool ok = ReadCountedString(data, pos, first);
+  long long count = LeadingInt(first);
+  // Every stored element takes at least its two length bytes.
+  long long capacity = static_cast<long long>(data.size() / 2);
+  if (count < 0) count = 0;
+  if (count > capacity) count = capacity;
+  result.reserve(static_cast<std::size_t>(count) + 1);
+  result.push_back(std::move(first));
+  for (long long i = 1; i <= count; ++i) {
+    std::string s;
+    if (ok) ok = ReadCountedString(data, pos, s);
+    result.push_back(std::move(s));
+  }
+  return result;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  std::string bytes;
+  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+  char buf[65536];
+  while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+    bytes.append(buf, static_cast<std::size_t>(f.gcount()));
+    if (!f) break;
+  }
+  if (f.bad()) return false;
+  out = std::move(bytes);
+  return true;
+}
+
+std::vector<std::string> ReadStringArrayFile(const std::string& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return {};
+  return ParseStringArray(bytes);
+}
+
+namespace {
+
+std::string TempNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned long long seed =
+      std::random_device{}() ^
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return path + ".tmp" + std::to_string(seed % 1000000007ULL) + "_" + std::to_string(counter++);
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string temp = TempNameFor(path);
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    f.flush();
+    if (!f) {
+      f.close();
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return false;
+  }
+  return true;
+}
+
+bool WriteStringArrayFile(const std::string& path, const std::vector<std::string>& elements,
+                          std::string* error) {
+  std::string bytes;
+  if (!EncodeStringArray(elements, bytes, error)) return false;
+  if (!WriteFileAtomically(path, bytes)) {
+    if (error) *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> CountedList(const std::vector<std::string>& items) {
+  std::vector<std::string> out;
+  out.reserve(items.size() + 1);
+  out.push_back(DecimalText(static_cast<long long>(items.size())));
+  out.insert(out.end(), items.begin(), items.end());
+  return out;
+}
+
+}  // namespace orv
