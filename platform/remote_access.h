@@ -113,6 +113,7 @@ class ScriptedRemoteAccess : public RemoteAccess {
     std::string entry;
     std::vector<RasStatus> statuses;
     std::size_t next = 0;
+    bool connectedReported = false;
   };
   std::vector<std::vector<RasStatus>> attempts_;
   std::size_t attemptIndex_ = 0;

@@ -37,7 +37,8 @@ class WindowLink {
   static WindowLink& Instance();
 
   // Publishes a window; returns its handle, or 0 when no number is free or the socket cannot
-  // be opened. Handlers run on the thread of the QCoreApplication (its event loop).
+  // be opened. Handlers run on the QCoreApplication's event loop; without a
+  // QCoreApplication they are not delivered.
   WindowHandle Publish(std::string caption, WindowHandlers handlers);
   // Changes the text of one of this process's windows (no handler runs).
   void SetOwnText(WindowHandle handle, std::string text);

@@ -1,0 +1,67 @@
+#include "platform/connection.h"
+
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace orv {
+namespace {
+
+constexpr unsigned kRouteUp = 0x0001;  // RTF_UP
+
+int SystemInterfaceFlags(const std::string& iface) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  struct ifreq req {};
+  std::strncpy(req.ifr_name, iface.c_str(), IFNAMSIZ - 1);
+  int flags = -1;
+  if (ioctl(fd, SIOCGIFFLAGS, &req) == 0) flags = req.ifr_flags & 0xffff;
+  close(fd);
+  return flags;
+}
+
+}  // namespace
+
+bool ConnectedStateFromRoutes(std::string_view routeTable,
+                              const std::function<int(const std::string& iface)>& interfaceFlags,
+                              int& flags, std::string& name) {
+  flags = 0;
+  name.clear();
+  std::istringstream in{std::string(routeTable)};
+  std::string line;
+  std::getline(in, line);  // column titles
+  bool sawInterface = false;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string iface, destination, gateway, routeFlags;
+    if (!(fields >> iface >> destination >> gateway >> routeFlags)) continue;
+    int ifFlags = interfaceFlags(iface);
+    if (ifFlags < 0 || (ifFlags & IFF_LOOPBACK) != 0) continue;
+    sawInterface = true;
+    unsigned long rf = std::strtoul(routeFlags.c_str(), nullptr, 16);
+    if (destination != "00000000" || (rf & kRouteUp) == 0 || (ifFlags & IFF_UP) == 0) continue;
+    bool pointToPoint = (ifFlags & IFF_POINTOPOINT) != 0 || iface.rfind("ppp", 0) == 0;
+    flags = (pointToPoint ? kConnModem : kConnLan) | kConnConfigured;
+    name = iface;
+    return true;
+  }
+  // Some network is set up but there is no usable default route.
+  if (sawInterface) flags = kConnConfigured;
+  return false;
+}
+
+bool GetConnectedState(int& flags, std::string& name) {
+  std::ifstream file("/proc/net/route");
+  std::stringstream text;
+  text << file.rdbuf();
+  return ConnectedStateFromRoutes(text.str(), SystemInterfaceFlags, flags, name);
+}
+
+void HangUp() {}
+
+}  // namespace orv

@@ -1,0 +1,135 @@
+// Helper process for the cross-process platform tests. The first argument names what to do;
+// results go to stdout one line at a time, flushed at once, so the test can follow along.
+#include <unistd.h>
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/file_attributes.h"
+#include "platform/process.h"
+#include "platform/settings.h"
+#include "platform/window_link.h"
+
+namespace {
+
+void Say(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// Publishes three windows and reports every event delivered to them:
+//   1 "orv"    - plain window
+//   2 "busy"   - its left press blocks the event loop for two seconds
+//   3 "closer" - its close quits the program
+int Windows(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc > 2 && std::string(argv[2]) == "ignore-term") std::signal(SIGTERM, SIG_IGN);
+  auto& link = orv::WindowLink::Instance();
+  auto handlers = [](int n) {
+    orv::WindowHandlers h;
+    std::string id = std::to_string(n);
+    h.leftPress = [id, n] {
+      Say("L" + id);
+      if (n == 2) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        Say("UNBLOCKED");
+      }
+    };
+    h.rightPress = [id] { Say("R" + id); };
+    h.textSet = [id](const std::string& text) { Say("T" + id + ":" + text); };
+    h.close = [id, n] {
+      Say("C" + id);
+      if (n == 3) QCoreApplication::quit();
+    };
+    return h;
+  };
+  orv::WindowHandle a = link.Publish("orv", handlers(1));
+  orv::WindowHandle b = link.Publish("busy", handlers(2));
+  orv::WindowHandle c = link.Publish("closer", handlers(3));
+  Say("HANDLES " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c));
+  int rc = app.exec();
+  Say("EXIT");
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    // Started with no arguments (the detached start): leave a note in the working folder.
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return 1;
+    std::ofstream note("started.txt");
+    note << argc << "\n" << cwd << "\n";
+    return 0;
+  }
+  std::string mode = argv[1];
+  if (mode == "windows") return Windows(argc, argv);
+  if (mode == "settext" && argc == 4) {
+    // Sets the text of another process's window, as the console does with the counter.
+    return orv::WindowLink::Instance().SetText(std::atoi(argv[2]), argv[3]) ? 0 : 1;
+  }
+  if (mode == "press" && argc == 3) {
+    return orv::WindowLink::Instance().PressLeft(std::atoi(argv[2])) ? 0 : 1;
+  }
+  if (mode == "readtext" && argc == 3) {
+    Say(orv::WindowLink::Instance().ReadText(std::atoi(argv[2])));
+    return 0;
+  }
+  if (mode == "write" && argc == 4) {
+    orv::WriteSetting(argv[2], argv[3]);
+    return 0;
+  }
+  if (mode == "read" && argc == 3) {
+    Say(orv::ReadSetting(argv[2], "<none>"));
+    return 0;
+  }
+  if (mode == "writemany" && argc == 4) {
+    // prefix count: writes prefix0..prefix<count-1>, one rewrite each.
+    int count = std::atoi(argv[3]);
+    for (int i = 0; i < count; ++i)
+      orv::WriteSetting(std::string(argv[2]) + std::to_string(i), std::to_string(i * 7));
+    Say("DONE");
+    return 0;
+  }
+  if (mode == "lock" && argc == 3) {
+    auto lock = orv::SingleInstanceLock::AtPath(argv[2]);
+    Say(lock.Acquired() ? "LOCKED" : "REFUSED");
+    if (lock.Acquired()) {
+      // Hold until stdin closes or the test kills us.
+      char c;
+      while (read(0, &c, 1) > 0) {
+      }
+    }
+    return 0;
+  }
+  if (mode == "mark" && argc == 3) return orv::SetSystemMark(argv[2]) ? 0 : 1;
+  if (mode == "attrs" && argc == 3) {
+    Say(std::to_string(orv::GetFileAttributes(argv[2])));
+    return 0;
+  }
+  if (mode == "folders") {
+    Say(orv::ProgramFolder());
+    Say(orv::ExchangeFolder());
+    return 0;
+  }
+  if (mode == "instance" && argc == 3) {
+    // The per-program lock in the exchange folder of this executable's folder.
+    orv::SingleInstanceLock lock(argv[2]);
+    Say(lock.Acquired() ? "LOCKED" : "REFUSED");
+    if (lock.Acquired()) {
+      char c;
+      while (read(0, &c, 1) > 0) {
+      }
+    }
+    return 0;
+  }
+  return 2;
+}
