@@ -1,0 +1,360 @@
+#include "main/scripts/program_config.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "common/numbers.h"
+#include "common/text.h"
+#include "main/ui/main_window_view.h"
+#include "platform/file_attributes.h"
+#include "platform/process.h"
+
+namespace orv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kExtRecordsAtStart = 33;
+constexpr int kIntRecordsAtStart = 22;
+constexpr long long kShortScriptFile = 8;
+constexpr std::size_t kMaxTempFolder = 1024;
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+int InRangeOr(long long v, long long low, long long high, int fallback) {
+  return (v >= low && v <= high) ? static_cast<int>(v) : fallback;
+}
+
+}  // namespace
+
+std::string FallbackBrowserUserAgent() {
+  return "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0.0.0 Safari/537.36";
+}
+
+const char* UserAgentPresetName(int slot) {
+  static const char* const kNames[kUserAgentPresets] = {"Default", "MSIE",   "Netscape", "Opera", "Opera(MSIE)",
+                                                        "Orvanta", "Yandex", "Google",   "Aport", "Other"};
+  return (slot >= 0 && slot < kUserAgentPresets) ? kNames[slot] : "";
+}
+
+std::array<std::string, kUserAgentPresets> DefaultUserAgents(const std::string& systemUserAgent) {
+  return {systemUserAgent,
+          "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
+          "Mozilla/4.6 [en] (WinNT; I)",
+          "Opera/6.05 (Windows 2000; U)[ru]",
+          "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 6.05  [ru]",
+          systemUserAgent + " Orvanta" + DecimalText(kVersionMajor) + "." + DecimalText(kVersionMinor),
+          "Yandex/1.01.001 (compatible; Win16; H)",
+          "Googlebot/2.1 (+http://www.google.com/bot.html)",
+          "Aport",
+          "-"};
+}
+
+std::string HomeCollectionFolder() {
+  const char* home = std::getenv("HOME");
+  return WithSlash(home && *home ? home : "/tmp") + "orvcollections/";
+}
+
+std::string ConsoleMissingMessage() {
+  return Ru("Не найден файл блока приемников. Деинсталлируйте и вновь установите ") + kMessageTitle;
+}
+
+std::string ExchangeFolderMessage(const std::string& programFolder) {
+  return Ru("Не удается создать временный файл в папке ") + programFolder + "\n" +
+         Ru("(Папка только для чтения или недостаточно прав)") + "\n" + Ru("Деинсталлируйте ") + kMessageTitle +
+         Ru(" и вновь установите в другую папку.") + "\n";
+}
+
+std::string CollectionFolderMessage(const std::string& folder) {
+  return Ru("Ошибка при создании папки ") + folder +
+         Ru(". Для коллекций будет использоваться папка программы. После запуска выберите или создайте другую.");
+}
+
+bool RecreateExchangeFiles(const std::string& exchangeFolder) {
+  const std::string dir = WithSlash(exchangeFolder);
+  std::error_code ec;
+  fs::create_directories(dir, ec);  // errors ignored: the next step reports them
+
+  RemoveQuietly(dir + kOrvExt);
+  {
+    std::ofstream ext(dir + kOrvExt, std::ios::binary | std::ios::trunc);
+    if (!ext) return false;
+    // An empty counted string at the start of each record: the length 0.
+    std::string image(static_cast<std::size_t>(kExtRecordsAtStart - 1) * ExchangeFiles::kExtRecordLength + 2, '\0');
+    ext.write(image.data(), static_cast<std::streamsize>(image.size()));
+    if (!ext.flush()) return false;
+  }
+
+  RemoveQuietly(dir + kOrvInt);
+  {
+    // Zero bytes are an empty channel record: empty strings and the number 0.
+    std::ofstream in(dir + kOrvInt, std::ios::binary | std::ios::trunc);
+    std::string image(static_cast<std::size_t>(kIntRecordsAtStart) * ExchangeFiles::kIntRecordLength, '\0');
+    in.write(image.data(), static_cast<std::streamsize>(image.size()));
+  }
+  RemoveQuietly(dir + kOrvUrl);
+  return true;
+}
+
+// ---------------------------------------------------------------- ProgramModel
+
+ProgramModel::ProgramModel(SettingsStore& settings, MainWindowView& window, ProgramPaths paths, ProgramHooks hooks)
+    : settings_(settings),
+      window_(window),
+      paths_(std::move(paths)),
+      hooks_(std::move(hooks)),
+      sink_(exchange_),
+      params_(settings_, sink_, paths_.platformId),
+      scripts_(&window_) {
+  paths_.programFolder = WithSlash(paths_.programFolder);
+  if (paths_.defaultCollectionFolder.empty()) paths_.defaultCollectionFolder = HomeCollectionFolder();
+  paths_.defaultCollectionFolder = WithSlash(paths_.defaultCollectionFolder);
+  if (paths_.systemUserAgent.empty()) paths_.systemUserAgent = FallbackBrowserUserAgent();
+  values_.userAgents = DefaultUserAgents(paths_.systemUserAgent);
+}
+
+ProgramModel::~ProgramModel() = default;
+
+StartResult ProgramModel::StartUpFirstPhase() {
+  // 1. One instance per program folder.
+  if (paths_.singleInstance) {
+    std::error_code ec;
+    fs::create_directories(ExchangeFolder(), ec);
+    lock_ = std::make_unique<SingleInstanceLock>(SingleInstanceLock::AtPath(ExchangeFolder() + "orv.lock"));
+    if (!lock_->Acquired()) return StartResult::EndSilently;
+  }
+  // 2.
+  {
+    std::error_code ec;
+    systemTemp_ = fs::temp_directory_path(ec).string();
+    if (systemTemp_.size() > kMaxTempFolder) systemTemp_.resize(kMaxTempFolder);
+  }
+  // 3.
+  if (hooks_.resetRunState) hooks_.resetRunState();
+  settings_.Write("DCHI", "0");
+  startTime_ = std::chrono::system_clock::now();
+  settings_.Write("WHWND", "0");
+  // 4-5. The console must sit beside this program.
+  if (FileLength(paths_.programFolder + "kuvet") < kMinConsoleSize) {
+    window_.ShowMessage(ConsoleMissingMessage(), MessageIcon::None);
+    return StartResult::EndAfterMessage;
+  }
+  // 6-7.
+  if (!RecreateExchangeFiles(ExchangeFolder()) || !exchange_.Open(ExchangeFolder(), true)) {
+    window_.ShowMessage(ExchangeFolderMessage(paths_.programFolder), MessageIcon::Error);
+    return StartResult::EndAfterMessage;
+  }
+  // 8. The platform identifier is fixed by the build (paths_.platformId).
+  // 9.
+  if (hooks_.loadLists) hooks_.loadLists();
+  // 10.
+  values_.mprx = settings_.Read("MPRX", "");
+  values_.nprx = settings_.ReadNumber("NPRX", 0);
+  if (hooks_.startSupervisionTimer) hooks_.startSupervisionTimer();
+  for (int m = 0; m < 4; ++m) modeDescriptions_[static_cast<std::size_t>(m)] = ScriptModeDescription(m);
+  return StartResult::Continue;
+}
+
+void ProgramModel::StartUpSecondPhase() {
+  // 1.
+  window_.SetStatusPanel(1, "");
+  if (hooks_.initDialUp) hooks_.initDialUp();
+  soundFolder_ = paths_.programFolder;
+  // 2.
+  window_.CloseHelpWindows();
+  if (settings_.Read("maxok", "0") == "1") window_.SetMaximized(true);
+  values_.mdtxa = settings_.ReadBool("mdtxa", true);
+  window_.SetActiveCursorMenu(values_.mdtxa);
+  // 3.
+  const auto defaults = DefaultUserAgents(paths_.systemUserAgent);
+  for (int i = 0; i < kUserAgentPresets; ++i)
+    values_.userAgents[static_cast<std::size_t>(i)] =
+        settings_.Read("UserAgent" + DecimalText(i), defaults[static_cast<std::size_t>(i)]);
+  values_.userAgentIndex = InRangeOr(settings_.ReadNumber("UserAgentI", 0), 0, kUserAgentPresets - 1, 0);
+  window_.SelectUserAgentPreset(values_.userAgentIndex);
+  // 4.
+  const std::string dfvy = settings_.Read("DFVY", "0");
+  const std::string dfvx = settings_.Read("DFVX", "0");
+  window_.SetSearchSizeFields(dfvx, dfvy);
+  window_.SetTreeSplitter(static_cast<int>(settings_.ReadNumber("TRSPV", 1200)));
+  window_.SetBrowserSplitter(static_cast<int>(settings_.ReadNumber("BRSPH", 800)));
+  if (hooks_.showExclusionLists) hooks_.showExclusionLists();
+  // 5.
+  window_.CreateScriptSlotButtons(1, kUserSlots - 1);
+  // 6.
+  values_.gvle = settings_.ReadNumber("GVLE", 0);
+  settings_.Write("WHWND", DecimalText(window_.MainWindowHandle()));
+  sink_.WriteRecord(MainWindow, DecimalText(window_.ExchangeButtonHandle()));
+  // 7.
+  params_.LoadAll();
+  window_.RefreshOptionLists();
+  // 8.
+  values_.preview = settings_.ReadBool("preview", true);
+  values_.ritm = settings_.ReadNumber("RITM", 0);
+  if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
+  values_.nScript = InRangeOr(settings_.ReadNumber("n_script", 0), 0, kUserSlots - 1, 0);
+  scripts_.currentSlot = values_.nScript;
+  window_.SelectScriptSlotButton(values_.nScript);
+  ChooseEncoding(InRangeOr(settings_.ReadNumber("CHSET", 1), 0, 2, 1));
+  // 9.
+  std::vector<std::string> history;
+  for (int i = 0; i < kHistoryEntries; ++i) {
+    std::string entry = settings_.Read("HCA(" + DecimalText(i) + ")", "");
+    if (!entry.empty()) history.push_back(std::move(entry));
+  }
+  window_.SetAddressHistory(history);
+  // 10.
+  values_.lanConnect = settings_.ReadBool("LanConnect", true);
+  values_.modConnect = settings_.ReadBool("ModConnect", false);
+  values_.mocConnect = settings_.ReadBool("MocConnect", false);
+  if (hooks_.setConnectionMode) hooks_.setConnectionMode(values_.lanConnect, values_.modConnect, values_.mocConnect);
+  // 11.
+  const long long wi = settings_.ReadNumber("WI", kMinWindowWidth);
+  window_.SetWindowSize(static_cast<int>(wi < kMinWindowWidth ? kMinWindowWidth : wi),
+                        static_cast<int>(settings_.ReadNumber("mehey", 6300)));
+  window_.SetLowerSplitter(static_cast<int>(settings_.ReadNumber("wespl", 4500)));
+  window_.ArrangePanes();
+  params_.LoadScriptMode();  // intensity was read with list 2
+  scripts_.scriptMode = params_.ScriptMode();
+  window_.SelectScriptModeButton(params_.ScriptMode());
+  window_.ArrangePanes();
+  // 12.
+  ResolveCollectionFolder();
+  // 13.
+  if (hooks_.openUrlList) hooks_.openUrlList();
+  params_.ApplyList(kSwitches);
+  params_.ApplyList(kEndActions);
+  params_.ApplyList(kLimits);
+  // 14.
+  values_.defpath = settings_.Read("defpath", CollectionFolder());
+  values_.tbbtn = settings_.Read("tbbtn", "options");
+  window_.ShowOptionsPage(values_.tbbtn);
+  if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
+  if (hooks_.startDialUpTimer) hooks_.startDialUpTimer();
+  if (hooks_.showProxyList) hooks_.showProxyList();
+}
+
+void ProgramModel::ResolveCollectionFolder() {
+  const std::string stored = settings_.Read("PFOLD", paths_.programFolder);
+  std::string folder = stored.empty() ? paths_.programFolder : stored;
+  if (WithSlash(folder) == paths_.programFolder) {
+    const std::string home = paths_.defaultCollectionFolder;
+    std::error_code ec;
+    fs::create_directory(home, ec);
+    if (!ec || fs::is_directory(home)) {
+      folder = home;
+    } else {
+      window_.ShowMessage(CollectionFolderMessage(home), MessageIcon::Error);
+    }
+  }
+  folder = WithSlash(folder);
+  // The console takes its collection folder from PFOLD: it must name the folder chosen here,
+  // or a first run would write the downloads where this program never looks.
+  if (stored != folder) settings_.Write("PFOLD", folder);
+  scripts_.collectionFolder = folder;
+  if (hooks_.buildCollectionTree) hooks_.buildCollectionTree(folder);
+}
+
+void ProgramModel::ChooseEncoding(int index) {
+  if (index < 0 || index > 2) return;
+  values_.chset = index;
+  window_.SelectEncoding(index);
+  sink_.WriteRecord(CharsetMode, DecimalText(index));
+}
+
+bool ProgramModel::RequestClose() {
+  if (readyToClose_) return true;
+  window_.SetStatusPanel(1, Ru(" Завершение"));
+  closing_ = true;
+  return false;
+}
+
+void ProgramModel::PrepareToClose() {
+  window_.SetStatusPanel(3, Ru(" Подготовка к закрытию программы"));
+  closeTimerOn_ = true;
+}
+
+CloseTick ProgramModel::CloseTimerTick(const std::function<bool()>& closeWindow) {
+  if (!closeTimerOn_) return CloseTick::Idle;
+  if (scripts_.Busy()) return CloseTick::Waiting;
+  if (++closeTicks_ < kCloseTicks) return CloseTick::Counted;
+  if (!settingsSaved_) {
+    SaveAllSettings(closing_);
+    settingsSaved_ = true;
+  }
+  readyToClose_ = true;
+  if (closeWindow && closeWindow()) {
+    closeTimerOn_ = false;
+    return CloseTick::Closed;
+  }
+  readyToClose_ = false;
+  return CloseTick::CloseRefused;
+}
+
+void ProgramModel::SaveAllSettings(bool closedByUser) {
+  window_.CloseHelpWindows();
+  if (hooks_.closeConsoleLink) hooks_.closeConsoleLink();
+  if (hooks_.stopEndOfRunTimer) hooks_.stopEndOfRunTimer();
+  if (hooks_.collectSettings) hooks_.collectSettings(values_);
+
+  for (int i = 0; i < kUserAgentPresets; ++i)
+    settings_.Write("UserAgent" + DecimalText(i), values_.userAgents[static_cast<std::size_t>(i)]);
+  settings_.WriteNumber("UserAgentI", values_.userAgentIndex < 0 ? 0 : values_.userAgentIndex);
+  params_.SaveAll();
+  settings_.WriteBool("LanConnect", values_.lanConnect);
+  settings_.WriteBool("ModConnect", values_.modConnect);
+  settings_.WriteBool("MocConnect", values_.mocConnect);
+  settings_.Write("maxok", window_.IsMaximized() ? "1" : "0");
+  settings_.Write("MPRX", values_.mprx);
+  settings_.WriteNumber("NPRX", values_.nprx);
+  settings_.Write("DFVX", window_.SearchSizeFieldX());
+  settings_.Write("DFVY", window_.SearchSizeFieldY());
+  sink_.WriteRecord(CharsetMode, DecimalText(values_.chset));
+  settings_.WriteNumber("CHSET", values_.chset);
+  settings_.WriteNumber("TRSPV", window_.TreeSplitter());
+  settings_.WriteNumber("BRSPH", window_.BrowserSplitter());
+  settings_.WriteNumber("RITM", values_.ritm);
+  const std::vector<std::string> history = window_.AddressHistory();
+  for (std::size_t i = 0; i < history.size(); ++i)
+    settings_.Write("HCA(" + DecimalText(static_cast<long long>(i)) + ")", history[i]);
+  settings_.WriteNumber("WI", window_.WindowWidth());
+  settings_.Write("WHWND", "");
+  settings_.WriteNumber("mehey", window_.WindowHeight());
+  settings_.WriteNumber("wespl", window_.LowerSplitter());
+
+  DeleteShortScriptFiles();
+  if (hooks_.saveLists) hooks_.saveLists();
+
+  if (params_.Switch("pc_delscript") && hooks_.showScriptDeletion) hooks_.showScriptDeletion(scripts_.currentSlot);
+  if (params_.Switch("pc_off") && !closedByUser) {
+    const std::string program = paths_.programFolder + "orvwnext";
+    if (hooks_.startProgram) {
+      hooks_.startProgram(program);
+    } else if (FileLength(program) >= 0) {
+      StartDetached(program);
+    }
+  }
+}
+
+void ProgramModel::DeleteShortScriptFiles() {
+  if (CollectionFolder().empty()) return;
+  for (int slot = 0; slot < kUserSlots; ++slot) {
+    const std::string file = scripts_.FileOf(slot);
+    const long long len = FileLength(file);
+    if (len >= 0 && len < kShortScriptFile) RemoveQuietly(file);
+  }
+}
+
+}  // namespace orv

@@ -1,0 +1,325 @@
+#include "main/scripts/script_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <unordered_set>
+
+#include "common/address_text.h"
+#include "common/local_path.h"
+#include "common/numbers.h"
+#include "common/string_list.h"
+#include "common/text.h"
+#include "main/ui/main_window_view.h"
+#include "platform/file_attributes.h"
+
+namespace orv {
+
+namespace {
+
+// Status line of the main window during write-back.
+constexpr int kStatusPanel = 1;
+constexpr int kCheckedPerYield = 101;
+
+bool EndsWith(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+}  // namespace
+
+std::int32_t AddressHash(const std::string& address) {
+  if (address.empty()) return 0;
+  std::uint32_t h = 2166136261u;
+  auto mix = [&h](unsigned char b) {
+    h ^= b;
+    h *= 16777619u;
+  };
+  for (char c : address) {
+    const char16_t unit = Cp1251ToUnicode(static_cast<unsigned char>(c));
+    mix(static_cast<unsigned char>(unit & 0xFF));
+    mix(static_cast<unsigned char>(unit >> 8));
+  }
+  if (h == 0) h = 1;  // 0 is reserved for "no address"
+  return static_cast<std::int32_t>(h);
+}
+
+std::string ScriptFileName(const std::string& collectionFolder, int slot) {
+  return collectionFolder + "orvef" + DecimalText(slot);
+}
+
+std::string CompanionFileName(const std::string& collectionFolder, int slot) {
+  return collectionFolder + "torvef" + DecimalText(slot);
+}
+
+long long ScriptHeaderCount(const std::string& header) {
+  long long n = 0;
+  for (std::size_t i = 2; i < header.size() && header[i] >= '0' && header[i] <= '9'; ++i) {
+    n = n * 10 + (header[i] - '0');
+    if (n > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+  }
+  return n;
+}
+
+std::vector<std::string> ReadScriptFile(const std::string& path) {
+  std::string data;
+  if (!ReadWholeFile(path, data) || data.empty()) return {};
+  std::size_t pos = 0;
+  std::string header;
+  ReadCountedString(data, pos, header);
+  long long n = ScriptHeaderCount(header);
+  // A corrupt header must not make the reader allocate without bound: every stored entry takes
+  // at least two bytes, so more entries than that are certainly missing (they would read as
+  // empty strings anyway).
+  n = std::min<long long>(n, static_cast<long long>(data.size() / 2) + 1);
+  std::vector<std::string> list;
+  list.reserve(static_cast<std::size_t>(n) + 1);
+  list.push_back(header);
+  for (long long k = 1; k <= n; ++k) {
+    std::string s;
+    ReadCountedString(data, pos, s);  // past the end: empty
+    list.push_back(std::move(s));
+  }
+  return list;
+}
+
+bool WriteScriptFile(const std::string& path, const std::vector<std::string>& list) {
+  std::string body;
+  std::size_t count = 0;
+  for (std::size_t k = 1; k < list.size(); ++k) {
+    if (list[k].size() > kMaxCountedString) continue;  // cannot be stored: leave it out
+    AppendCountedString(body, list[k]);
+    ++count;
+  }
+  std::string out;
+  AppendCountedString(out, "a0" + DecimalText(static_cast<long long>(count)));
+  out += body;
+  return WriteFileAtomically(path, out);
+}
+
+std::string CleanRunAddress(std::string a) {
+  if (a.size() <= 10) return a;
+  if (a.find('(', 7) != std::string::npos) {
+    const std::size_t cut = a.find("(((((", 7);
+    if (cut != std::string::npos) a.resize(cut);
+    if (EndsWith(a, ")ifra(") || EndsWith(a, "..)(..")) a.resize(a.size() - 6);
+  }
+  const std::size_t len = a.size();
+  if (len > 10 && a.find("/index.htm", len - 11) != std::string::npos) a.resize(len - 10);
+  return a;
+}
+
+std::string SiteKernel(const std::string& host) {
+  const std::size_t a = host.find('.');
+  if (a == std::string::npos) return ".";
+  const std::size_t b = host.find('.', a + 1);
+  if (b != std::string::npos) return host.substr(a, b - a + 1);
+  return "." + host.substr(0, a + 1);
+}
+
+// ---------------------------------------------------------------- HashedAddressList
+
+void HashedAddressList::Clear() {
+  texts_.assign(1, std::string());
+  hashes_.assign(1, 0);
+  index_.clear();
+}
+
+void HashedAddressList::Append(const std::string& address) {
+  const std::int32_t h = AddressHash(address);
+  texts_.push_back(address);
+  hashes_.push_back(h);
+  index_.emplace(h, Count());
+}
+
+bool HashedAddressList::Contains(const std::string& address) const {
+  const std::int32_t h = AddressHash(address);
+  auto [first, last] = index_.equal_range(h);
+  for (auto it = first; it != last; ++it)
+    if (texts_[it->second] == address) return true;
+  return false;
+}
+
+bool HashedAddressList::AppendIfNew(const std::string& address, std::int32_t hash) {
+  if (hash == 0) return false;
+  auto [first, last] = index_.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if (texts_[it->second] == address) return false;
+  texts_.push_back(address);
+  hashes_.push_back(hash);
+  index_.emplace(hash, Count());
+  return true;
+}
+
+void HashedAddressList::ReplaceAll(std::vector<std::string> texts) {
+  Clear();
+  for (std::size_t k = 1; k < texts.size(); ++k) Append(texts[k]);
+}
+
+bool IsCompleteDownload(const std::string& address, const std::string& collectionFolder) {
+  std::string path = LocalNameOf(address, collectionFolder).path;
+  if (!path.empty() && path.back() == '/') path += "index.html";
+  return GetFileAttributes(path) == 0;
+}
+
+// ---------------------------------------------------------------- ScriptModel
+
+ScriptModel::ScriptModel(MainWindowView* window) : window_(window) {}
+
+void ScriptModel::Status(const std::string& text) {
+  if (window_) window_->SetStatusPanel(kStatusPanel, text);
+}
+
+void ScriptModel::ClearRunLists() {
+  run.Clear();
+  fresh.Clear();
+  handedOut.assign(1, 0);
+}
+
+void ScriptModel::LoadForDisplay(int slot) {
+  displayed.clear();
+  if (folderChangeInProgress || collectionFolder.size() <= 5) return;
+  displayed = ReadScriptFile(FileOf(slot));
+}
+
+void ScriptModel::LoadForRun(int slot) {
+  displayed.clear();
+  runSlot = slot;
+  if (!folderChangeInProgress && FileLength(FileOf(slot)) > 10) {
+    const std::vector<std::string> list = ReadScriptFile(FileOf(slot));
+    for (std::size_t k = 1; k < list.size(); ++k)
+      if (list[k].size() >= 10) run.Append(list[k]);
+  }
+  displayed.clear();
+}
+
+int ScriptModel::AutoSelect(const std::string& address) {
+  std::string key = address;
+  if (address.find("http://") != std::string::npos) {
+    std::string a = address;
+    key = SiteKernel(LowerCase(HostOf(a, lanOrLocalhostOnline)));
+  }
+  long long bestMatches = 0, fewest = std::numeric_limits<long long>::max();
+  int bestSlot = -1, emptiest = 0;
+  for (int slot = 0; slot < kUserSlots; ++slot) {
+    const std::string file = FileOf(slot);
+    long long count = 0, matches = 0;
+    const long long len = FileLength(file);
+    if (len <= 0) {
+      if (len == 0) RemoveQuietly(file);
+    } else {
+      std::vector<std::string> list = ReadScriptFile(file);
+      count = list.empty() ? 0 : static_cast<long long>(list.size()) - 1;
+      for (std::string& entry : list) {
+        if (ContainsNoCase(HostOf(entry, lanOrLocalhostOnline), key)) ++matches;
+      }
+    }
+    if (matches > bestMatches) {
+      bestMatches = matches;
+      bestSlot = slot;
+    }
+    if (count < fewest) {
+      fewest = count;
+      emptiest = slot;
+    }
+  }
+  autoSelectedByEmptiness = bestSlot < 0;
+  const int slot = autoSelectedByEmptiness ? emptiest : bestSlot;
+  currentSlot = slot;
+  if (window_) window_->SelectScriptSlotButton(slot);
+  return slot;
+}
+
+int ScriptModel::MergeFoundLinks(const std::vector<std::string>& batch) {
+  if (batch.empty() || (scriptMode != kModeNormal && scriptMode != kModeExtendOnly)) return 0;
+  const long long n = std::min<long long>(LeadingInt(batch[0]), static_cast<long long>(batch.size()) - 1);
+  int appended = 0;
+  for (long long k = 1; k <= n; ++k)
+    if (run.AppendIfNew(batch[k])) ++appended;
+  return appended;
+}
+
+void ScriptModel::WriteBack() {
+  if (busy_) return;
+  struct BusyGuard {
+    bool& flag;
+    explicit BusyGuard(bool& f) : flag(f) { flag = true; }
+    ~BusyGuard() { flag = false; }
+  } guard(busy_);
+
+  Status(Ru(" Анализ"));
+  Status(Ru(" Сортировка "));
+
+  // 1-2: clean the run addresses and hash them again (FillCK2).
+  std::vector<std::string> cleaned = run.Texts();
+  for (std::size_t k = 1; k < cleaned.size(); ++k) cleaned[k] = CleanRunAddress(std::move(cleaned[k]));
+  run.ReplaceAll(std::move(cleaned));
+
+  // 3: merge the new addresses, only when there are at least two of them.
+  const int m = run.Count();
+  if (fresh.Count() >= 2) {
+    for (int k = 1; k <= fresh.Count(); ++k) run.AppendIfNew(fresh.At(k), fresh.HashAt(k));
+  }
+
+  // 4: keep what was never reached; check what was handed out, lies beyond, or was merged.
+  const std::size_t handed = handedOut.size() - 1;
+  const std::int32_t firstHanded = handed >= 1 ? handedOut[1] : 0;
+  const std::int32_t lastHanded = handed >= 1 ? handedOut.back() : 0;
+  const std::unordered_set<std::int32_t> handedSet(handedOut.begin() + 1, handedOut.end());
+  const std::unordered_set<std::string> notFoundSet(notFound.begin() + (notFound.empty() ? 0 : 1),
+                                                    notFound.end());
+  const bool dropDownloaded = scriptMode == kModeNormal || scriptMode == kModeNoExtend;
+
+  std::vector<std::string> out{std::string()};
+  out.reserve(static_cast<std::size_t>(run.Count()) + 1);
+  int checked = 0;
+  const int total = run.Count();
+  for (int d = 1; d <= total; ++d) {
+    const std::string& a = run.At(d);
+    if (d <= m) {
+      if (handed < 2 || d < firstHanded || (d <= lastHanded && !handedSet.count(d))) {
+        out.push_back(a);
+        continue;
+      }
+    }
+    bool keep = !a.empty() && !notFoundSet.count(a);
+    if (keep && dropDownloaded && completeDownload && completeDownload(a, collectionFolder)) keep = false;
+    if (keep) out.push_back(a);
+    if (++checked % kCheckedPerYield == 0) {
+      Status(Ru(" Сортировка ") + DecimalText(d) + "/" + DecimalText(total));
+      if (window_) window_->ProcessPendingEvents();
+    }
+  }
+
+  // 5: replace the file (through a temporary file: the old script survives a failed write).
+  WriteScriptFile(FileOf(runSlot), out);
+
+  // 6
+  ClearRunLists();
+  LoadForDisplay(runSlot);
+}
+
+bool ScriptModel::DeleteScript() {
+  if (window_ && !window_->AskYesNo(Ru("Удалить этот сценарий?"))) return false;
+  RemoveQuietly(FileOf(currentSlot));
+  RemoveQuietly(CompanionFileName(collectionFolder, currentSlot));
+  run.Clear();
+  fresh.Clear();
+  return true;
+}
+
+bool ScriptModel::RewriteScript(int slot, std::vector<std::string> list) {
+  if (list.empty()) list.emplace_back();
+  list[0] = "a0" + DecimalText(static_cast<long long>(list.size()) - 1);
+  const bool ok = WriteScriptFile(FileOf(slot), list);
+  LoadForDisplay(slot);
+  return ok;
+}
+
+}  // namespace orv

@@ -1,0 +1,135 @@
+#pragma once
+// Script slots and script files, and the run lists a run collects before writing them back.
+//
+// A script file is "orvef" + slot number in the collection folder: counted strings from byte
+// 0, element 0 the header "a0" + N, elements 1..N the addresses. Lists here are 1-based with a
+// placeholder at index 0, as the run-control code indexes them.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orv {
+
+class MainWindowView;
+
+inline constexpr int kUserSlots = 16;   // slots 0..15
+inline constexpr int kSearchSlot = 16;  // the web-search job
+
+// Script modes as stored under scrmode.
+enum ScriptModeId { kModeNormal = 0, kModeExtendOnly = 1, kModeNoExtend = 2, kModeFrozen = 3 };
+
+// The 32-bit address hash: FNV-1a over the address as UTF-16LE code units (two bytes per
+// character). 0 only for the empty address. Equal hashes are only a pre-filter: duplicates
+// are entries with equal hashes and identical texts.
+std::int32_t AddressHash(const std::string& address);
+
+std::string ScriptFileName(const std::string& collectionFolder, int slot);
+std::string CompanionFileName(const std::string& collectionFolder, int slot);  // "torvef" + n
+
+// Header count N of a header text: the leading digits from its third character on.
+long long ScriptHeaderCount(const std::string& header);
+
+// Elements 0..N of a script file (element 0 the header). A missing or unreadable file gives
+// an empty list; entries missing at the end of the file read as empty strings.
+std::vector<std::string> ReadScriptFile(const std::string& path);
+
+// Writes "a0" + count and the addresses (elements 1.. of list) through a temporary file that is
+// renamed over path, so a failed write leaves the old file intact. An address longer than a
+// counted string can hold is left out (the header counts what is written). False on failure.
+bool WriteScriptFile(const std::string& path, const std::vector<std::string>& list);
+
+// Cleans a run address before write-back: cuts the referrer marker "(((((" (from position 8 on)
+// and a trailing ")ifra(" or "..)(..", then drops a trailing "/index.htm" or the "index.html"
+// after the last slash.
+std::string CleanRunAddress(std::string address);
+
+// Site kernel of a host as AutoSelect compares it: ".b." for a.b.c and for b.c, "." without dots.
+std::string SiteKernel(const std::string& lowerHost);
+
+// A run address list with a hash index, so merges never compare texts pairwise.
+class HashedAddressList {
+ public:
+  HashedAddressList() { Clear(); }
+  void Clear();
+  // Number of addresses (the upper bound of the 1-based list).
+  int Count() const { return static_cast<int>(texts_.size()) - 1; }
+  const std::string& At(int index) const { return texts_.at(index); }
+  std::int32_t HashAt(int index) const { return hashes_.at(index); }
+  const std::vector<std::string>& Texts() const { return texts_; }
+  // Appends unconditionally.
+  void Append(const std::string& address);
+  // Appends unless the hash is 0 or the identical text is already present; true when appended.
+  bool AppendIfNew(const std::string& address, std::int32_t hash);
+  bool AppendIfNew(const std::string& address) { return AppendIfNew(address, AddressHash(address)); }
+  bool Contains(const std::string& address) const;
+  // Replaces every text by a new one (for the write-back cleaning) and rebuilds the hashes.
+  void ReplaceAll(std::vector<std::string> texts);
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<std::int32_t> hashes_;
+  std::unordered_multimap<std::int32_t, int> index_;
+};
+
+// Whether an address's file in the collection is a finished download: it exists with no
+// attributes at all. Replaceable in tests.
+using CompleteDownloadProbe = std::function<bool(const std::string& address, const std::string& collectionFolder)>;
+bool IsCompleteDownload(const std::string& address, const std::string& collectionFolder);
+
+class ScriptModel {
+ public:
+  explicit ScriptModel(MainWindowView* window = nullptr);
+
+  // --- configuration, set by start-up ---
+  std::string collectionFolder;           // ends with "/"
+  bool folderChangeInProgress = false;    // while the collection folder is being changed
+  int currentSlot = 0;
+  int runSlot = 0;  // the slot LoadForRun read; WriteBack writes it
+  int scriptMode = kModeNormal;
+  // Dot-less hosts count for AutoSelect (LAN or localhost mode while connected).
+  bool lanOrLocalhostOnline = false;
+  CompleteDownloadProbe completeDownload = IsCompleteDownload;
+
+  // --- lists (1-based) ---
+  std::vector<std::string> displayed;     // element 0 = header text
+  HashedAddressList run;                  // run address list and its hashes
+  HashedAddressList fresh;                // new-address list and its hashes
+  std::vector<std::int32_t> handedOut{0}; // indices into run, in hand-out order
+  std::vector<std::string> notFound{""};  // "orv_notfn:" addresses
+  bool autoSelectedByEmptiness = false;
+
+  std::string FileOf(int slot) const { return ScriptFileName(collectionFolder, slot); }
+
+  void LoadForDisplay(int slot);
+  // Appends the slot's addresses of 10 or more characters to the run list.
+  void LoadForRun(int slot);
+  // Chooses a slot for an address; selects its button without the slot-change reaction.
+  int AutoSelect(const std::string& address);
+  // Merges a found-links batch (elements 1..count; element 0 is the count) into the run list
+  // during a run; returns the number of addresses appended.
+  int MergeFoundLinks(const std::vector<std::string>& batch);
+  // Records an address met during the run that the script may take in.
+  void AddNewAddress(const std::string& address) { fresh.Append(address); }
+
+  // Writes the run back into the current slot's file; busy for its whole duration.
+  void WriteBack();
+  bool Busy() const { return busy_; }
+
+  // The delete command: asks "Удалить этот сценарий?"; on Yes deletes orvef/torvef of the
+  // current slot and empties the run lists. True when deleted.
+  bool DeleteScript();
+  // Writes a list (element 0 replaced by the header) and reloads the display.
+  bool RewriteScript(int slot, std::vector<std::string> list);
+
+  void ClearRunLists();
+
+ private:
+  void Status(const std::string& text);
+  MainWindowView* window_;
+  bool busy_ = false;
+};
+
+}  // namespace orv
