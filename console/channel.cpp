@@ -1,0 +1,439 @@
+#include "console/channel.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "common/local_path.h"
+#include "common/numbers.h"
+#include "common/string_list.h"
+#include "common/text.h"
+#include "console/console.h"
+#include "console/page/page_processor.h"
+#include "console/response.h"
+#include "platform/file_attributes.h"
+#include "platform/settings.h"
+#include "platform/window_link.h"
+
+namespace orv::console {
+namespace {
+
+int64_t SizeOf(const std::string& path) {
+  long long n = FileLength(path);
+  return n < 0 ? 0 : n;
+}
+
+void DeleteFile(const std::string& path) {
+  SetNormalAttributes(path);
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+class RedirectRecords final : public page::StartRedirectSink {
+ public:
+  explicit RedirectRecords(ExchangeFiles& ex) : ex_(ex) {}
+  void StartRedirect(const std::string& host, const std::string& folder, const std::string& address) override {
+    ex_.WriteExt(RedirectHost, host);
+    ex_.WriteExt(RedirectFolder, folder);
+    ex_.WriteExt(RedirectTarget, address);
+  }
+
+ private:
+  ExchangeFiles& ex_;
+};
+
+}  // namespace
+
+Channel::Channel(Console& console, int index) : console_(console), index_(index) {
+  QObject::connect(&takeTimer_, &QTimer::timeout, [this] { TakeTick(); });
+  QObject::connect(&watchTimer_, &QTimer::timeout, [this] { WatchTick(); });
+  QObject::connect(&connTimer_, &QTimer::timeout, [this] { console_.CheckConnection(); });
+  watchTimer_.setInterval(150);
+  connTimer_.setInterval(2000);
+  Create();
+}
+
+Channel::~Channel() {
+  takeTimer_.stop();
+  watchTimer_.stop();
+  connTimer_.stop();
+  net_.reset();
+}
+
+void Channel::Create() {
+  frameFlag_ = false;
+  net_ = std::make_unique<NetComponent>(this);
+  takeTimer_.setInterval(100);
+  console_.Exchange().WriteExt(ConsoleStarted, "a");
+  console_.ReadChannelSettings();
+}
+
+void Channel::EnableTake() { takeTimer_.start(); }
+
+void Channel::Stop() {
+  if (net_) net_->Abort("Stopped", true);
+}
+
+void Channel::SetIdle() {
+  fetching_ = false;
+  console_.SetBusy(index_, false);
+}
+
+void Channel::TakeTick() {
+  if (fetching_ || console_.Quitting()) return;
+  bool& taking = console_.TakingFlag();
+  if (taking) return;
+  double now = Console::SecondsSinceMidnight();
+  double& last = console_.LastTake();
+  if (now >= last && now - last < console_.TakeIntervalSeconds()) return;
+  last = now;
+  ExchangeFiles& ex = console_.Exchange();
+  console_.CounterWindow() = static_cast<WindowHandle>(ex.ReadExtNumber(CounterWindow));
+  watchTimer_.stop();
+  if (console_.CollectionFolder().empty()) return;
+  taking = true;
+  foundLinks_.assign(1, std::string());
+
+  std::string address;
+  bool fromRetry = false;
+  for (int n = 1; n <= kChannelCount; ++n) {
+    std::string& slot = console_.RetrySlot(n);
+    if (slot.empty()) continue;
+    address = slot;
+    slot.clear();
+    if (DroppedByExclusions(address, console_.Exclusions()) || DroppedByType(address, console_.TypeEntries())) {
+      SetIdle();
+      taking = false;
+      return;
+    }
+    fromRetry = true;
+    break;
+  }
+  ChannelRecord& rec = console_.Record(index_);
+  if (!fromRetry) {
+    address = ex.ReadExt(NextUrl);
+    if (!address.empty()) ex.WriteExt(NextUrl, "");
+    if (address.empty()) {
+      rec.url.clear();
+      rec.statusText.clear();
+      rec.sizeText.clear();
+      SetIdle();
+      taking = false;
+      return;
+    }
+    if (console_.SearchMode() && !console_.SearchTaken().insert(address).second) {
+      SetIdle();
+      taking = false;
+      return;
+    }
+  }
+  std::string& remembered = console_.RememberedProxy();
+  if (!remembered.empty()) {
+    proxySpec_ = remembered;
+    remembered.clear();
+  } else {
+    proxySpec_ = ex.ReadExt(ProxySpec);
+  }
+  proxy_ = ParseProxySpec(proxySpec_);
+  std::string agent = orv::Trim(ex.ReadExt(UserAgent));
+
+  taking = false;
+  fetching_ = true;
+  console_.SetBusy(index_, true);
+
+  taken_ = address;
+  folder_ = console_.CollectionFolder();
+  MarkedAddress marked = SplitMarkers(address);
+  frameFlag_ = marked.frame;
+  referrerFolder_ = marked.referrerFolder;
+  std::optional<std::string> host = HostRule(marked.url);
+  if (!host || host->empty() || folder_.empty()) {
+    SetIdle();
+    return;
+  }
+  url_ = marked.url;
+
+  LocalName name = console_.SearchMode() ? PrepareSearchLocalName(url_, folder_) : PrepareLocalName(url_, folder_);
+  localPath_ = name.path;
+  levelsUp_ = name.levelsUp;
+  if (!name.requestAddress.empty()) url_ = name.requestAddress;
+  std::string site = SitePart(url_);
+  siteRootPrefix_ = "../" + site + "/";
+  siteRoot_ = "http://" + site + "/";
+
+  rec.statusText = orv::Ru("Анализ...");
+  rec.url = url_;
+
+  existsFlag_ = false;
+  bool partial = false;
+  bool completeCopy = false;
+  int attrs = GetFileAttributes(localPath_);
+  if (attrs > 0) {
+    if (attrs & kAttrSystem) {
+      partial = true;
+    } else {
+      completeCopy = true;
+    }
+  }
+  if (completeCopy) {
+    if (ex.ReadExt(RefetchExisting) != "1") {
+      SetIdle();
+      ex.WriteExt(StartPending, "");
+      rec.url.clear();
+      rec.statusText.clear();
+      return;
+    }
+    existsFlag_ = true;
+  }
+  if (partial) {
+    rec.statusText = orv::Ru("Докачка...");
+    existsFlag_ = true;
+  }
+
+  state_ = kStateOk;
+  pageFolderUrl_ = FolderOf(url_);
+  HeaderLines lines;
+  localSize_ = 0;
+  if (partial) {
+    localSize_ = SizeOf(localPath_);
+    lines.range = RangeLine(localSize_);
+  } else if (completeCopy) {
+    // The modification time, not the access time: reading a saved page updates its access
+    // time, which would make a changed page look unchanged.
+    if (auto times = GetFileTimes(localPath_))
+      lines.condition = ConditionLine(std::chrono::system_clock::to_time_t(times->modified));
+  }
+  long long charset = ex.ReadExtNumber(CharsetMode);
+  lines.charset = CharsetLine(static_cast<int>(charset));
+  rec.statusText = " Start...";
+  rec.url = url_;
+  lines.auth = AuthorizationLine(url_, console_.Credentials());
+  lines.userAgent = UserAgentLine(agent);
+  lines.proxyAuth = ProxyAuthLine(proxy_);
+
+  console_.CheckConnection();
+  contentLength_ = -1;
+  state_ = kStateOk;
+  std::string block = HeaderBlock(lines);
+  if (!console_.Connected()) {
+    fetching_ = false;  // the address is lost; the busy flag stays until the next take
+    return;
+  }
+
+  connTimer_.start();
+  done_ = false;
+  complete_ = false;
+  forceText_ = false;
+  noRetry_ = false;
+  errorCode_ = 0;
+  responseHeaders_.clear();
+  acceptsRanges_ = rangeAccepted_ = false;
+  net_->BeginAddress(url_);
+  FetchArgs args;
+  args.address = url_;
+  args.proxyHost = proxy_.host;
+  args.proxyPort = proxy_.port;
+  args.headerBlock = block;
+  args.localPath = localPath_;
+  args.timeoutSeconds = console_.Timeout();
+  args.collection = folder_;
+  args.exists = existsFlag_;
+  args.minSize = LeadingInt(ex.ReadExt(MinSize));
+  args.maxSize = LeadingInt(ex.ReadExt(MaxSize));
+  if (!net_->Fetch(args)) {
+    state_ = kStateFailed;
+    done_ = true;
+  }
+  lastActivity_ = std::chrono::steady_clock::now();
+  takeTimer_.stop();
+  watchTimer_.start();
+}
+
+void Channel::HeadersReceived(const std::string& headers, int64_t contentLength) {
+  responseHeaders_ = orv::LowerCase(headers);
+  HeaderFacts facts = AnalyseHeaders(responseHeaders_, localSize_);
+  acceptsRanges_ = facts.acceptsRanges;
+  rangeAccepted_ = facts.rangeAccepted;
+  if (facts.fullBody && GetFileAttributes(localPath_) >= 0) DeleteFile(localPath_);
+  contentLength_ = contentLength;
+  console_.Record(index_).sizeText = contentLength < 0 ? std::string("???") : StrText(contentLength);
+}
+
+void Channel::StatusMessage(const std::string& text, EventTime time) {
+  lastActivity_ = time;
+  errorCode_ = 0;
+  ChannelRecord& rec = console_.Record(index_);
+  if (text.rfind("Err:", 0) == 0) {
+    errorCode_ = static_cast<int>(LeadingInt(text.substr(4)));
+    console_.CheckConnection();
+  }
+  rec.resumable = acceptsRanges_ || rangeAccepted_ ? "1" : "0";
+  if (text.rfind("++", 0) == 0) {
+    rec.statusText = ProgressText(LeadingInt(text.substr(2)), contentLength_);
+  } else {
+    rec.statusText = text;
+  }
+}
+
+void Channel::DataReceived(int64_t bytes, EventTime time) {
+  console_.AddBytes(bytes);
+  lastActivity_ = time;
+}
+
+void Channel::TransferDone(int code, bool complete, const std::string& target) {
+  inHandler_ = true;
+  complete_ = complete;
+  state_ = code;
+  if (code == kDoneStopped) {
+    noRetry_ = true;
+    state_ = kStateLost;
+  }
+  if (state_ == kStateLost && !done_ && errorCode_ != 0) Retry();
+  if (!target.empty()) {
+    ExchangeFiles& ex = console_.Exchange();
+    if (!ex.ReadExt(StartPending).empty()) {
+      ex.WriteExt(RedirectHost, HostRule(target).value_or(std::string()));
+      ex.WriteExt(RedirectFolder, AddressFolder(target));
+      ex.WriteExt(RedirectTarget, target);
+    }
+    SendMarker(std::string(kRedirMarker), target);
+    SendMarker(std::string(kNotFoundMarker), url_);
+    forceText_ = true;
+  }
+  if (state_ == kStateNotFound) SendMarker(std::string(kNotFoundMarker), url_);
+  done_ = true;
+  inHandler_ = false;
+}
+
+void Channel::SendMarker(const std::string& marker, const std::string& address) {
+  if (state_ == kStateLost) return;
+  ApplyMarking();
+  ExchangeFiles& ex = console_.Exchange();
+  while (!ex.ReadExt(ReportReady).empty() && !console_.Quitting()) console_.Yield();
+  std::string a = marker == kNotFoundMarker ? orv::Trim(address) : address;
+  ex.WriteUrlList(MarkerMessageElements(marker, a));
+  ex.WriteExt(ReportReady, "A");
+}
+
+void Channel::ApplyMarking() {
+  int64_t size = SizeOf(localPath_);
+  int attrs = GetFileAttributes(localPath_);
+  MarkingDecision d = MarkingAfterTransfer(contentLength_, size, rangeAccepted_, acceptsRanges_, attrs == kAttrSystem);
+  if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
+  if (d.marking == Marking::System) SetSystemMark(localPath_);
+  if (d.shortFile) state_ = kStateShort;
+}
+
+void Channel::Retry() {
+  if (errorCode_ == kWsaAborted) return;
+  int limit = static_cast<int>(console_.Exchange().ReadExtNumber(RetryLimit));
+  if (console_.Retries().ShouldRequeue(taken_, limit, noRetry_, state_)) {
+    console_.RememberedProxy() = proxySpec_;
+    console_.RetrySlot(index_) = taken_;
+  }
+}
+
+void Channel::WatchTick() {
+  if (inWatch_ || inHandler_) return;
+  inWatch_ = true;
+  takeTimer_.stop();
+  if (errorCode_ == kWsaAborted || !console_.Connected()) {
+    state_ = kStateLost;
+  } else if (!done_) {
+    double idle = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastActivity_).count();
+    if (!TimedOut(idle, console_.Timeout())) {
+      inWatch_ = false;
+      return;
+    }
+    state_ = kStateFailed;
+  }
+  // From here the transfer is over: no event of this component may change the fields.
+  watchTimer_.stop();
+  net_.reset();
+  Finish();
+  inWatch_ = false;
+}
+
+void Channel::Finish() {
+  int64_t size = SizeOf(localPath_);
+  state_ = StateFromSize(state_, contentLength_, size);
+  if (size > 0 && state_ == kStateOk && complete_) ProcessAsPage(size);
+  if (size < 1) DeleteFile(localPath_);
+  if (console_.Connected() && state_ == kStateShort) Retry();
+  Recycle();
+}
+
+void Channel::ProcessAsPage(int64_t receivedSize) {
+  std::string text;
+  bool readOk = orv::ReadWholeFile(localPath_, text);
+  bool isText = !readOk || LooksLikeText(orv::LowerCase(url_), responseHeaders_, forceText_, text);
+  pageFolderUrl_ = FolderOf(url_);
+  int& pages = console_.ProcessedPages();
+  if (pages < 2) ++pages;
+  if (isText) {
+    ExchangeFiles& ex = console_.Exchange();
+    DeleteFile(localPath_);
+    ChannelRecord& rec = console_.Record(index_);
+    rec.url = url_;
+    rec.statusText = orv::Ru(" Обработка...");
+    page::PageJob job;
+    job.url = url_;
+    job.page_folder_url = pageFolderUrl_;
+    job.referrer_folder = referrerFolder_;
+    job.site_root = siteRoot_;
+    job.site_root_prefix = siteRootPrefix_;
+    job.frame_flag = frameFlag_;
+    std::string frame = ex.ReadExt(FrameMark);
+    job.frame_mode = frame == "1";
+    job.levels_up = levelsUp_;
+    job.search_mode = console_.SearchMode();
+    if (job.search_mode) {
+      std::string p = orv::LowerCase(ReadSetting("preview", "True"));
+      job.preview = !(p == "false" || p == "0");
+    }
+    job.embedded_mode = !ex.ReadExt(StartPending).empty() && !ex.ReadExt(EmbeddedMark).empty();
+    job.collection = folder_;
+    job.local_path = localPath_;
+    console_.SpeedLog(orv::Ru("Начало обработки"));
+    RedirectRecords redirect(ex);
+    page::PageResult result = page::ProcessPageFile(std::move(text), job, pages, &redirect);
+    console_.SpeedLog(orv::Ru("Конец обработки"));
+    rec.statusText.clear();
+    foundLinks_ = std::move(result.found_links);
+    if (foundLinks_.empty()) foundLinks_.assign(1, std::string());
+    SendLinkReport();
+    foundLinks_.assign(1, std::string());
+  }
+  // Marked by the body as received: a page that rewriting made shorter is still complete.
+  MarkingDecision d = MarkingAfterTransfer(contentLength_, receivedSize, rangeAccepted_, acceptsRanges_,
+                                           GetFileAttributes(localPath_) == kAttrSystem);
+  if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
+  if (d.marking == Marking::System) SetSystemMark(localPath_);
+  if (d.shortFile) state_ = kStateShort;
+}
+
+void Channel::SendLinkReport() {
+  ExchangeFiles& ex = console_.Exchange();
+  while (!ex.ReadExt(ReportReady).empty() && !console_.Quitting()) console_.Yield();
+  if (state_ == kStateNotFound) return;
+  console_.Record(index_).statusText = orv::Ru("Обмен...");
+  foundLinks_[0] = DecimalText(static_cast<long long>(foundLinks_.size()) - 1);
+  ex.WriteUrlList(foundLinks_);
+  ex.WriteExt(ReportReady, "A");
+}
+
+void Channel::Recycle() {
+  watchTimer_.stop();
+  takeTimer_.stop();
+  connTimer_.stop();
+  net_.reset();
+  ChannelRecord& rec = console_.Record(index_);
+  rec.url.clear();
+  rec.statusText.clear();
+  rec.sizeText.clear();
+  SetIdle();
+  Create();
+  takeTimer_.start();
+  console_.Exchange().WriteExt(StartPending, "");
+}
+
+}  // namespace orv::console

@@ -1,0 +1,90 @@
+// One download slot of the console: takes an address, assembles the request, drives its network
+// component, watches the transfer and finishes it (page processing, reports, retry, recycling).
+#pragma once
+
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/net_component.h"
+#include "console/request.h"
+
+namespace orv::console {
+
+class Console;
+
+class Channel final : public NetListener {
+ public:
+  Channel(Console& console, int index);
+  ~Channel() override;
+  Channel(const Channel&) = delete;
+  Channel& operator=(const Channel&) = delete;
+
+  int Index() const { return index_; }
+  // The stop button: aborts the running transfer with "Stopped".
+  void Stop();
+  // Enables the take timer (the console does this once the channel exists).
+  void EnableTake();
+  bool Fetching() const { return fetching_; }
+
+  // NetListener.
+  void HeadersReceived(const std::string& headers, int64_t contentLength) override;
+  void StatusMessage(const std::string& text, EventTime time) override;
+  void DataReceived(int64_t bytes, EventTime time) override;
+  void TransferDone(int code, bool complete, const std::string& redirectTarget) override;
+
+ private:
+  void Create();  // creation steps, also after each recycle
+  void TakeTick();
+  void WatchTick();
+  void Finish();
+  void Recycle();
+  void SetIdle();
+  void Retry();
+  void ApplyMarking();
+  void SendMarker(const std::string& marker, const std::string& address);
+  void SendLinkReport();
+  void ProcessAsPage(int64_t receivedSize);
+
+  Console& console_;
+  int index_;
+  QTimer takeTimer_;   // Timer10
+  QTimer watchTimer_;  // Timer1
+  QTimer connTimer_;   // Timer2
+  std::unique_ptr<NetComponent> net_;
+
+  // Transfer fields.
+  std::string taken_;  // the address as taken, markers included (retry key)
+  std::string url_;
+  std::string referrerFolder_;
+  bool frameFlag_ = false;
+  std::string folder_;
+  std::string siteRootPrefix_, siteRoot_, pageFolderUrl_;
+  std::string localPath_;
+  std::string levelsUp_;
+  bool existsFlag_ = false;
+  int64_t localSize_ = 0;
+  std::string proxySpec_;
+  ProxyParts proxy_;
+  int64_t contentLength_ = -1;
+  int state_ = 0;
+  bool done_ = false;
+  EventTime lastActivity_{};
+  int errorCode_ = 0;
+  bool noRetry_ = false;
+  std::string responseHeaders_;
+  bool acceptsRanges_ = false;
+  bool rangeAccepted_ = false;
+  bool complete_ = false;
+  bool forceText_ = false;
+  std::vector<std::string> foundLinks_;
+
+  bool fetching_ = false;
+  bool inHandler_ = false;  // a handler that yields is running: the watch waits
+  bool inWatch_ = false;
+};
+
+}  // namespace orv::console

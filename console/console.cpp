@@ -1,0 +1,248 @@
+#include "console/console.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "common/numbers.h"
+#include "common/string_list.h"
+#include "common/text.h"
+#include "console/channel.h"
+#include "platform/connection.h"
+#include "platform/file_attributes.h"
+#include "platform/process.h"
+#include "platform/settings.h"
+
+namespace orv::console {
+namespace {
+
+// The speed log is started anew past this size so that months of use cannot fill the disk.
+constexpr std::uintmax_t kSpeedLogLimit = 1024 * 1024;
+
+std::string TrimmedText(std::string text) {
+  size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return orv::Trim(text);
+}
+
+}  // namespace
+
+Console::Console() = default;
+
+Console::~Console() {
+  channels_.clear();
+}
+
+double Console::SecondsSinceMidnight() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  double frac = static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000) / 1000.0;
+  return tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + frac;
+}
+
+void Console::Yield() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void Console::Quit() {
+  quitting_ = true;
+  for (auto& c : channels_) c->Stop();
+  QCoreApplication::exit(0);
+}
+
+bool Console::Start() {
+  programFolder_ = ProgramFolder();
+  exchangeFolder_ = programFolder_ + "temp/";
+  std::srand(static_cast<unsigned>(SecondsSinceMidnight()));
+  if (FileLength(programFolder_ + "orv") < 1000) return false;
+  if (!ex_.Open(exchangeFolder_, true)) return false;
+  long long mode = ex_.ReadExtNumber(orv::SearchMode);
+  searchMode_ = mode != 0;
+  stopAll_ = false;
+  startTime_ = SecondsSinceMidnight();
+  processedPages_ = 0;
+  ReloadLists();
+
+  PublishWindows();
+  WriteSetting("MHWND", DecimalText(mainWindow_));
+  WriteSetting("LRES", DecimalText(resetButton_));
+  WriteSetting("UBOL", DecimalText(quitButton_));
+
+  std::vector<std::string> auth = ReadStringArrayFile(programFolder_ + "httpauten");
+  if (auth.size() > 1) credentials_ = ParseCredentials(std::vector<std::string>(auth.begin() + 1, auth.end()));
+
+  for (int n = 1; n <= kChannelCount; ++n) {
+    records_[n] = ChannelRecord{};
+    records_[n].stopButton = stopButtons_[n];
+    ex_.WriteChannel(n, records_[n]);
+  }
+  ex_.WriteExt(orv::StopAllButton, DecimalText(stopAllButton_));
+
+  CheckConnection();
+  channels_.reserve(kChannelCount);
+  for (int n = 1; n <= kChannelCount; ++n) {
+    channels_.push_back(std::make_unique<Channel>(*this, n));
+    channels_.back()->EnableTake();
+  }
+  retryTable_.Clear();
+  collection_ = ReadSetting("PFOLD", "");
+  if (!collection_.empty() && collection_.back() != '/') collection_ += '/';
+
+  QObject::connect(&status250_, &QTimer::timeout, [this] { WriteStatusTable(); });
+  QObject::connect(&status100_, &QTimer::timeout, [this] { WriteStatusTable(); });
+  QObject::connect(&lists1000_, &QTimer::timeout, [this] { ReloadLists(); });
+  QObject::connect(&live2000_, &QTimer::timeout, [this] { LivenessTick(); });
+  status250_.start(250);
+  status100_.start(100);
+  lists1000_.start(1000);
+  // The liveness check runs from the start, so a console whose main program died ends and
+  // does not block the next run's console; the stop-all repetition still needs the button.
+  live2000_.start(2000);
+  return true;
+}
+
+void Console::PublishWindows() {
+  WindowLink& link = WindowLink::Instance();
+  WindowHandlers consoleWindow;
+  consoleWindow.close = [] {};  // closing the console window is refused
+  mainWindow_ = link.Publish(" Orvanta  Console ", consoleWindow);
+  for (int n = 1; n <= kChannelCount; ++n) {
+    WindowHandlers h;
+    h.leftPress = [this, n] { StopChannel(n); };
+    h.close = [] {};
+    stopButtons_[n] = link.Publish("", h);
+  }
+  WindowHandlers all;
+  all.leftPress = [this] { StopAll(); };
+  all.close = [] {};
+  stopAllButton_ = link.Publish("", all);
+  WindowHandlers reset;
+  reset.leftPress = [this] { ResetCounter(); };
+  reset.close = [] {};
+  resetButton_ = link.Publish("LRESET", reset);
+  WindowHandlers quit;
+  quit.leftPress = [this] { Quit(); };
+  quit.close = [] {};
+  quitButton_ = link.Publish("", quit);
+  WindowHandlers plain;
+  plain.close = [] {};
+  totalCaption_ = link.Publish("", plain);
+  markerCaption_ = link.Publish("orvcon", plain);
+}
+
+void Console::SetBusy(int n, bool busy) {
+  busy_[n] = busy;
+  int count = 0;
+  for (int i = 1; i <= kChannelCount; ++i) count += busy_[i] ? 1 : 0;
+  ex_.WriteExt(orv::BusyChannels, DecimalText(count));
+}
+
+bool Console::CheckConnection() {
+  if (ex_.ReadExt(orv::AssumeOnline) == "1") {
+    connected_ = true;
+    return true;
+  }
+  int flags = 0;
+  std::string name;
+  connected_ = GetConnectedState(flags, name);
+  return connected_;
+}
+
+void Console::ReadChannelSettings() {
+  timeout_ = static_cast<int>(LeadingInt(ReadSetting("RQQM", "120")));
+  takeInterval_ = TakeInterval(LeadingFloat(ReadSetting("intens", "0")));
+}
+
+void Console::AddBytes(int64_t n) {
+  byteTotal_ += n;
+  UpdateCounterWindow(false);
+}
+
+void Console::UpdateCounterWindow(bool force) {
+  if (counterWindow_ == 0 || counterShown_ == byteTotal_) return;
+  // Each progress event would set the caption; a socket round trip per event is wasted work
+  // at loopback speed, so it is refreshed at most ten times a second.
+  auto now = std::chrono::steady_clock::now();
+  if (!force && now - counterShownAt_ < std::chrono::milliseconds(100)) return;
+  counterShownAt_ = now;
+  counterShown_ = byteTotal_;
+  WindowLink::Instance().SetText(counterWindow_, DecimalText(byteTotal_));
+}
+
+void Console::SpeedLog(const std::string& message) {
+  std::string path = exchangeFolder_ + "testspeed.txt";
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  auto mode = std::ios::binary | std::ios::app;
+  if (!ec && size > kSpeedLogLimit) mode = std::ios::binary | std::ios::trunc;
+  std::ofstream out(path, mode);
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+  out << "\r\n" << message << ": " << buf << "\r\n" << "\r\n";
+}
+
+void Console::StopChannel(int n) {
+  if (n >= 1 && n <= static_cast<int>(channels_.size())) channels_[n - 1]->Stop();
+}
+
+void Console::StopAll() {
+  stopAll_ = true;
+  for (auto& c : channels_) c->Stop();
+}
+
+void Console::ResetCounter() {
+  byteTotal_ = 0;
+  WindowLink::Instance().SetOwnText(totalCaption_, " 0");
+  counterShown_ = -1;
+}
+
+void Console::LivenessTick() {
+  if (stopAll_)
+    for (auto& c : channels_) c->Stop();
+  WindowLink& link = WindowLink::Instance();
+  link.SetOwnText(totalCaption_, DecimalText(byteTotal_));
+  UpdateCounterWindow(true);
+  double now = SecondsSinceMidnight();
+  if (now < startTime_) startTime_ = now;  // midnight passed: the grace period starts again
+  if (now - startTime_ <= 14) return;
+  WindowHandle main = static_cast<WindowHandle>(ex_.ReadExtNumber(orv::MainWindow));
+  if (main == 0) {
+    Quit();
+    return;
+  }
+  if (TrimmedText(link.ReadText(main)) != "orv") Quit();
+}
+
+void Console::WriteStatusTable() {
+  for (int n = 1; n <= kChannelCount; ++n) ex_.WriteChannel(n, records_[n]);
+}
+
+void Console::ReloadLists() {
+  std::vector<std::string> ex = ReadStringArrayFile(exchangeFolder_ + "torvcess");
+  exclusions_.assign(ex.size() > 1 ? ex.begin() + 1 : ex.end(), ex.end());
+  std::string anyPath = exchangeFolder_ + "torvany";
+  std::string bytes;
+  if (!ReadWholeFile(anyPath, bytes)) {
+    std::ofstream create(anyPath, std::ios::binary | std::ios::app);
+  }
+  // Nine counted strings from the start of the file; missing ones are empty.
+  typeEntries_.assign(9, std::string());
+  size_t pos = 0;
+  for (int i = 0; i < 9 && pos < bytes.size(); ++i) {
+    std::string s;
+    if (!ReadCountedString(bytes, pos, s)) break;
+    typeEntries_[i] = s;
+  }
+}
+
+}  // namespace orv::console

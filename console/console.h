@@ -1,0 +1,116 @@
+// The download console: exchange files, published buttons and captions, settings and lists,
+// the twenty channels and the console-wide state they share.
+#pragma once
+
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/exchange.h"
+#include "console/request.h"
+#include "console/response.h"
+#include "platform/window_link.h"
+
+namespace orv::console {
+
+class Channel;
+
+inline constexpr int kChannelCount = 20;
+
+class Console {
+ public:
+  Console();
+  ~Console();
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  // Start steps; false when the console is to end at once (second instance, no orv beside it,
+  // exchange files unavailable).
+  bool Start();
+  bool Quitting() const { return quitting_; }
+  void Quit();
+
+  // Processes pending events for a moment; used by every wait.
+  void Yield();
+
+  // Shared state used by the channels.
+  ExchangeFiles& Exchange() { return ex_; }
+  ChannelRecord& Record(int n) { return records_[n]; }
+  void SetBusy(int n, bool busy);
+  bool Connected() const { return connected_; }
+  bool CheckConnection();  // runs the query (record 29 forces connected) and remembers it
+  bool& TakingFlag() { return taking_; }
+  double& LastTake() { return lastTake_; }
+  std::string& RetrySlot(int n) { return retrySlots_[n]; }
+  std::string& RememberedProxy() { return rememberedProxy_; }
+  RetryTable& Retries() { return retryTable_; }
+  std::set<std::string>& SearchTaken() { return searchTaken_; }
+  bool SearchMode() const { return searchMode_; }
+  int& ProcessedPages() { return processedPages_; }
+  const std::string& CollectionFolder() const { return collection_; }
+  const std::vector<std::string>& Exclusions() const { return exclusions_; }
+  const std::vector<std::string>& TypeEntries() const { return typeEntries_; }
+  const std::vector<Credential>& Credentials() const { return credentials_; }
+  int Timeout() const { return timeout_; }
+  double TakeIntervalSeconds() const { return takeInterval_; }
+  void ReadChannelSettings();  // RQQM and intens, at each channel creation
+  WindowHandle& CounterWindow() { return counterWindow_; }
+  void AddBytes(int64_t n);
+  int64_t ByteTotal() const { return byteTotal_; }
+  void SpeedLog(const std::string& message);
+  const std::string& ExchangeFolderPath() const { return exchangeFolder_; }
+
+  // Console buttons (also pressed through the window link).
+  void StopChannel(int n);
+  void StopAll();
+  void ResetCounter();
+  void LivenessTick();
+  void WriteStatusTable();
+  void ReloadLists();
+
+  static double SecondsSinceMidnight();
+
+ private:
+  void PublishWindows();
+  void UpdateCounterWindow(bool force);
+
+  ExchangeFiles ex_;
+  std::string programFolder_, exchangeFolder_;
+  std::array<ChannelRecord, kChannelCount + 1> records_{};
+  std::array<bool, kChannelCount + 1> busy_{};
+  std::array<std::string, kChannelCount + 1> retrySlots_{};
+  std::vector<std::unique_ptr<Channel>> channels_;
+  std::string rememberedProxy_;
+  RetryTable retryTable_;
+  std::set<std::string> searchTaken_;
+  bool searchMode_ = false;
+  bool stopAll_ = false;
+  bool taking_ = false;
+  bool quitting_ = false;
+  bool connected_ = true;
+  double lastTake_ = -1e9;
+  double startTime_ = 0;
+  int processedPages_ = 0;
+  int64_t byteTotal_ = 0;
+  std::string collection_;
+  std::vector<std::string> exclusions_;
+  std::vector<std::string> typeEntries_;
+  std::vector<Credential> credentials_;
+  int timeout_ = 120;
+  double takeInterval_ = 0.1;
+  WindowHandle counterWindow_ = 0;
+  int64_t counterShown_ = -1;
+  std::chrono::steady_clock::time_point counterShownAt_{};
+
+  WindowHandle mainWindow_ = 0, stopAllButton_ = 0, resetButton_ = 0, quitButton_ = 0;
+  WindowHandle totalCaption_ = 0, markerCaption_ = 0;
+  std::array<WindowHandle, kChannelCount + 1> stopButtons_{};
+
+  QTimer status250_, status100_, lists1000_, live2000_;
+};
+
+}  // namespace orv::console

@@ -1,0 +1,420 @@
+#include "console/net_component.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "console/request.h"
+#include "console/response.h"
+#include "platform/file_attributes.h"
+
+namespace orv::console {
+namespace {
+
+std::once_flag gCurlInit;
+
+// What the worker does with the body once the headers are known.
+enum class BodyPlan { Undecided, WriteFresh, Append, Discard };
+
+int64_t ParseContentLength(const std::string& lowerHeaders) {
+  size_t p = lowerHeaders.find("\ncontent-length:");
+  if (p == std::string::npos) return -1;
+  const char* s = lowerHeaders.c_str() + p + 16;
+  while (*s == ' ' || *s == '\t') ++s;
+  char* end = nullptr;
+  long long v = std::strtoll(s, &end, 10);
+  if (end == s || v < 0) return -1;
+  return v;
+}
+
+// Start offset of "content-range: bytes N-", or -1.
+int64_t ContentRangeStart(const std::string& lowerHeaders) {
+  size_t p = lowerHeaders.find("content-range: bytes ");
+  if (p == std::string::npos) return -1;
+  const char* s = lowerHeaders.c_str() + p + 21;
+  char* end = nullptr;
+  long long v = std::strtoll(s, &end, 10);
+  return end == s ? -1 : v;
+}
+
+// Offset requested by the "Range: bytes=N-" line of the header block, or -1.
+int64_t RequestedRange(const std::string& block) {
+  size_t p = Lower(block).find("range: bytes=");
+  if (p == std::string::npos) return -1;
+  return std::strtoll(block.c_str() + p + 13, nullptr, 10);
+}
+
+}  // namespace
+
+struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared> {
+  NetListener* listener = nullptr;
+  QPointer<QObject> context;
+  std::mutex mu;
+  std::condition_variable cv;
+  std::atomic<bool> abort{false};
+  std::atomic<bool> dead{false};
+  bool headersHandled = false;
+  std::string abortText = "Stopped";
+  CURLM* multi = nullptr;
+  std::thread worker;
+  bool started = false;
+
+  // Progress coalescing: the worker adds, the event loop takes.
+  std::atomic<int64_t> pendingBytes{0};
+  std::atomic<bool> progressQueued{false};
+  int64_t deliveredBytes = 0;  // event-loop side
+
+  // Worker-side transfer state.
+  FetchArgs args;
+  std::string headerText;
+  std::string lowerHeaders;
+  int status = 0;
+  bool inHeaders = true;
+  BodyPlan plan = BodyPlan::Undecided;
+  int endCode = kDoneOk;
+  bool sizeRefused = false;
+  int fd = -1;
+  int64_t written = 0;
+  int64_t contentLength = -1;
+  bool writeFailed = false;
+
+  void Post(std::function<void()> fn) {
+    std::lock_guard<std::mutex> lock(mu);
+    if (dead.load() || !context) return;
+    std::shared_ptr<Shared> self = shared_from_this();
+    QMetaObject::invokeMethod(
+        context.data(), [self, fn = std::move(fn)] {
+          if (!self->dead.load()) fn();
+        },
+        Qt::QueuedConnection);
+  }
+
+  void PostStatus(const std::string& text) {
+    NetListener* l = listener;
+    Post([l, text] { l->StatusMessage(text, std::chrono::steady_clock::now()); });
+  }
+
+  void FlushProgress() {
+    // Runs on the event loop.
+    progressQueued.store(false);
+    int64_t n = pendingBytes.exchange(0);
+    if (n <= 0) return;
+    deliveredBytes += n;
+    auto now = std::chrono::steady_clock::now();
+    listener->DataReceived(n, now);
+    if (dead.load()) return;
+    listener->StatusMessage("++" + std::to_string(deliveredBytes), now);
+  }
+
+  void QueueProgress() {
+    if (progressQueued.exchange(true)) return;
+    Post([this] { FlushProgress(); });
+  }
+
+  // Called by curl on the worker when the final header block is complete.
+  void HeadersComplete() {
+    inHeaders = false;
+    contentLength = ParseContentLength(lowerHeaders);
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      headersHandled = false;
+    }
+    std::string text = headerText;
+    int64_t len = contentLength;
+    NetListener* l = listener;
+    Post([this, l, text, len] {
+      l->HeadersReceived(text, len);
+      std::lock_guard<std::mutex> lock(mu);
+      headersHandled = true;
+      cv.notify_all();
+    });
+    std::string statusLine = text.substr(0, text.find("\r\n"));
+    PostStatus(statusLine);
+    // The body may only reach the file once the channel has seen the headers (it deletes a
+    // partial copy when a full body follows).
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      cv.wait(lock, [this] { return headersHandled || abort.load() || dead.load(); });
+    }
+    if (abort.load()) return;
+    Decide();
+  }
+
+  void Decide() {
+    plan = BodyPlan::Discard;
+    if (status >= 200 && status < 300) {
+      if (args.maxSize != 0 && contentLength >= 0 &&
+          (contentLength < args.minSize || contentLength > args.maxSize)) {
+        sizeRefused = true;
+        endCode = kDoneStopped;
+        return;
+      }
+      int64_t requested = RequestedRange(args.headerBlock);
+      if (status == 206) {
+        int64_t start = ContentRangeStart(lowerHeaders);
+        long long have = FileLength(args.localPath);
+        if (requested < 0 || start != requested || have != requested) {
+          // A range we did not ask for, or a copy that changed meanwhile: appending would
+          // corrupt the file and writing a middle piece from byte 0 would too.
+          endCode = kDoneFailed;
+          return;
+        }
+        fd = ::open(args.localPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        plan = BodyPlan::Append;
+      } else {
+        fd = ::open(args.localPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        plan = BodyPlan::WriteFresh;
+      }
+      if (fd < 0) {
+        plan = BodyPlan::Discard;
+        endCode = kDoneFailed;
+        return;
+      }
+      SetSystemMark(args.localPath);
+      endCode = kDoneOk;
+      return;
+    }
+    if (status == 404 || status == 410) {
+      endCode = kDoneNotFound;
+    } else if (status == 304 || (status >= 300 && status < 400)) {
+      endCode = kDoneOk;
+    } else {
+      endCode = kDoneFailed;
+    }
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t n, void* user) {
+    auto* s = static_cast<Shared*>(user);
+    size_t len = size * n;
+    std::string line(data, len);
+    if (s->abort.load()) return 0;
+    if (line.rfind("HTTP/", 0) == 0) {
+      // A new response starts (after an interim 1xx the final one follows).
+      size_t sp = line.find(' ');
+      s->status = sp == std::string::npos ? 0 : std::atoi(line.c_str() + sp + 1);
+      s->headerText = "HTTP/1.1 " + std::to_string(s->status) + " " + ReasonPhrase(s->status) + "\r\n";
+      s->inHeaders = true;
+      return len;
+    }
+    if (line == "\r\n" || line == "\n") {
+      if (s->status >= 100 && s->status < 200) return len;
+      s->headerText += "\r\n";
+      s->lowerHeaders = Lower(s->headerText);
+      s->HeadersComplete();
+      return s->abort.load() ? 0 : len;
+    }
+    s->headerText += line;
+    return len;
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t n, void* user) {
+    auto* s = static_cast<Shared*>(user);
+    size_t len = size * n;
+    if (s->abort.load()) return 0;
+    if (s->plan == BodyPlan::Undecided || s->plan == BodyPlan::Discard) {
+      // Redirect and error bodies are not kept; stop reading them unless they are small.
+      return s->endCode == kDoneOk && s->status >= 300 && s->status < 400 ? len : 0;
+    }
+    size_t done = 0;
+    while (done < len) {
+      ssize_t w = ::write(s->fd, data + done, len - done);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        s->writeFailed = true;
+        return 0;
+      }
+      done += static_cast<size_t>(w);
+    }
+    s->written += static_cast<int64_t>(len);
+    s->pendingBytes.fetch_add(static_cast<int64_t>(len));
+    s->QueueProgress();
+    return len;
+  }
+
+  void Run() {
+    CURL* easy = curl_easy_init();
+    if (!easy) {
+      Finish(kDoneFailed, false, {});
+      return;
+    }
+    curl_slist* headers = nullptr;
+    size_t pos = 0;
+    const std::string& block = args.headerBlock;
+    while (pos < block.size()) {
+      size_t eol = block.find("\r\n", pos);
+      std::string line = block.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
+      if (!line.empty()) headers = curl_slist_append(headers, line.c_str());
+      if (eol == std::string::npos) break;
+      pos = eol + 2;
+    }
+    // curl would add its own lines otherwise.
+    headers = curl_slist_append(headers, "Expect:");
+    std::string proxy;
+    if (!args.proxyHost.empty() && args.proxyPort != 0)
+      proxy = "http://" + args.proxyHost + ":" + std::to_string(args.proxyPort);
+
+    curl_easy_setopt(easy, CURLOPT_URL, args.address.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // "" also ignores *_proxy variables
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(args.timeoutSeconds > 0 ? args.timeoutSeconds : 120));
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 512L * 1024L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Shared::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Shared::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+
+    curl_multi_add_handle(multi, easy);
+    int running = 1;
+    CURLcode result = CURLE_OK;
+    while (running && !abort.load()) {
+      if (curl_multi_perform(multi, &running) != CURLM_OK) {
+        result = CURLE_FAILED_INIT;
+        break;
+      }
+      if (!running) break;
+      curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    int msgs = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi, &msgs))
+      if (m->msg == CURLMSG_DONE) result = m->data.result;
+
+    std::string target;
+    if (!abort.load() && status >= 300 && status < 400 && status != 304) {
+      char* loc = nullptr;
+      if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &loc) == CURLE_OK && loc) target = loc;
+    }
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+    if (fd >= 0) {
+      ::close(fd);
+      fd = -1;
+    }
+
+    if (abort.load()) {
+      std::string text;
+      {
+        std::lock_guard<std::mutex> lock(mu);
+        text = abortText;
+      }
+      PostStatus(text);
+      Finish(kDoneStopped, false, {});
+      return;
+    }
+    if (writeFailed) {
+      Finish(kDoneFailed, false, {});
+      return;
+    }
+    if (inHeaders) {
+      // No complete answer arrived.
+      switch (result) {
+        case CURLE_COULDNT_CONNECT: PostStatus("Err:" + std::to_string(kWsaRefused)); break;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY: PostStatus("Err:" + std::to_string(kWsaHostNotFound)); break;
+        case CURLE_OPERATION_TIMEDOUT: PostStatus("Err:" + std::to_string(kWsaTimedOut)); break;
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+          PostStatus("Err:" + std::to_string(kWsaReset));
+          Finish(kDoneLost, false, {});
+          return;
+        default: break;
+      }
+      Finish(kDoneFailed, false, {});
+      return;
+    }
+    if (plan == BodyPlan::WriteFresh || plan == BodyPlan::Append) {
+      if (result == CURLE_OK) {
+        bool complete = contentLength < 0 || written >= contentLength;
+        Finish(kDoneOk, complete, {});
+      } else if (result == CURLE_OPERATION_TIMEDOUT) {
+        PostStatus("Err:" + std::to_string(kWsaTimedOut));
+        Finish(kDoneLost, false, {});
+      } else {
+        // Closed or reset before the announced end: the copy stays marked for resumption.
+        PostStatus("Err:" + std::to_string(kWsaReset));
+        Finish(kDoneLost, false, {});
+      }
+      return;
+    }
+    if (sizeRefused) {
+      Finish(kDoneStopped, false, {});
+      return;
+    }
+    Finish(endCode, false, target);
+  }
+
+  void Finish(int code, bool complete, std::string target) {
+    NetListener* l = listener;
+    Post([this] { FlushProgress(); });
+    Post([l, code, complete, target] { l->TransferDone(code, complete, target); });
+  }
+};
+
+NetComponent::NetComponent(NetListener* listener) : shared_(std::make_shared<Shared>()) {
+  std::call_once(gCurlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  shared_->listener = listener;
+  shared_->context = new QObject();
+  shared_->multi = curl_multi_init();
+}
+
+NetComponent::~NetComponent() {
+  {
+    std::lock_guard<std::mutex> lock(shared_->mu);
+    shared_->dead.store(true);
+    shared_->abort.store(true);
+    shared_->cv.notify_all();
+  }
+  if (shared_->multi) curl_multi_wakeup(shared_->multi);
+  if (shared_->worker.joinable()) shared_->worker.join();
+  if (shared_->multi) curl_multi_cleanup(shared_->multi);
+  // Pending events of this instance are discarded with their context; deleteLater keeps a
+  // handler of this instance that is still running safe.
+  if (shared_->context) shared_->context->deleteLater();
+}
+
+void NetComponent::BeginAddress(const std::string&) {}
+
+bool NetComponent::Fetch(const FetchArgs& args) {
+  if (shared_->started || !shared_->multi) return false;
+  shared_->started = true;
+  shared_->args = args;
+  shared_->args.address = StripLineBreaks(args.address);
+  Shared* s = shared_.get();
+  try {
+    shared_->worker = std::thread([s] { s->Run(); });
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+void NetComponent::Abort(const std::string& statusText, bool) {
+  {
+    std::lock_guard<std::mutex> lock(shared_->mu);
+    shared_->abortText = statusText;
+    shared_->abort.store(true);
+    shared_->cv.notify_all();
+  }
+  if (shared_->multi) curl_multi_wakeup(shared_->multi);
+}
+
+}  // namespace orv::console

@@ -1,0 +1,79 @@
+// The network component each channel hosts: one HTTP/1.1 transfer per instance, run by libcurl on
+// a worker thread, with its events delivered to the Qt event loop of the thread that created the
+// component, in the order they happened.
+//
+// What the channel relies on:
+// - The header block is sent as the request's header lines after the request line and Host.
+//   No redirects are followed; no compressed body is asked for. A proxy is used only when given.
+// - HeadersReceived carries "HTTP/1.1 <code> <standard phrase>" CR LF and the response's header
+//   lines as received; it is handled on the event loop before any body byte touches the file.
+// - Body bytes reach the local file only for 2xx: appended for a 206 whose Content-Range starts
+//   at the requested offset, from byte 0 for other 2xx answers. The file carries the system mark
+//   while it is written. 4xx/5xx bodies are never saved; 304 leaves the copy untouched.
+// - TransferDone codes: 0 finished, 777 not found (404, 410), 976 aborted or refused by the size
+//   bounds, 895 connection lost during the transfer, 999 anything else. Network errors are
+//   announced first as "Err:" + the Windows Sockets number of the same condition.
+// - A 3xx answer with a Location ends with the absolute target as redirect target.
+// - Abort ends the transfer within about 100 ms; after destruction no event of the instance runs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orv::console {
+
+using EventTime = std::chrono::steady_clock::time_point;
+
+class NetListener {
+ public:
+  virtual ~NetListener() = default;
+  virtual void HeadersReceived(const std::string& headers, int64_t contentLength) = 0;
+  virtual void StatusMessage(const std::string& text, EventTime time) = 0;
+  virtual void DataReceived(int64_t bytes, EventTime time) = 0;
+  virtual void TransferDone(int code, bool complete, const std::string& redirectTarget) = 0;
+};
+
+struct FetchArgs {
+  std::string address;
+  uint16_t proxyPort = 0;  // 0: direct
+  std::string proxyHost;   // empty: direct
+  std::string headerBlock; // lines each ending CR LF
+  std::string localPath;
+  int timeoutSeconds = 120;
+  std::string collection;
+  bool exists = false;
+  int64_t minSize = 0;     // size bounds apply only when maxSize != 0
+  int64_t maxSize = 0;
+};
+
+// Windows Sockets numbers used in "Err:" status texts.
+enum : int {
+  kWsaAborted = 10053,
+  kWsaReset = 10054,
+  kWsaTimedOut = 10060,
+  kWsaRefused = 10061,
+  kWsaHostNotFound = 11001,
+};
+
+class NetComponent {
+ public:
+  // Events go to listener on the calling thread's event loop (a QCoreApplication must exist).
+  explicit NetComponent(NetListener* listener);
+  ~NetComponent();
+  NetComponent(const NetComponent&) = delete;
+  NetComponent& operator=(const NetComponent&) = delete;
+
+  void BeginAddress(const std::string& address);
+  // Starts the transfer and returns at once; false when it cannot start (nothing will follow).
+  bool Fetch(const FetchArgs& args);
+  void Abort(const std::string& statusText, bool flag);
+
+  struct Shared;
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace orv::console

@@ -1,0 +1,76 @@
+// Request assembly for one fetch: the pieces a channel derives from the taken address, the
+// exchange records and the lists, and the header block sent with the request.
+// Pure functions over Windows-1251 byte strings; no I/O.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace orv::console {
+
+// Take interval in seconds from the `intens` setting: 0 waits 0.1 s, 2 waits 4 s.
+double TakeInterval(double intens);
+
+struct ProxyParts {
+  std::string host;         // empty: direct connection
+  uint16_t port = 0;        // 0: direct connection
+  std::string credentials;  // "user:password" text before the run of five "@", may be empty
+};
+ProxyParts ParseProxySpec(const std::string& spec);
+
+// RFC 4648 Base64 with "=" padding over the bytes as they are.
+std::string Base64(const std::string& bytes);
+
+// RFC 1123 date in UTC, e.g. "Sun, 06 Nov 1994 08:49:37 GMT".
+std::string HttpDate(std::time_t t);
+
+// Removes CR and LF so that a value cannot start a header line of its own.
+std::string StripLineBreaks(std::string s);
+
+struct Credential {
+  std::string site, user, password;
+};
+// Entries of the server-credentials list (elements 1..count), in order. Reading stops at the
+// first entry without "\\" and a later "**", or with an empty part.
+std::vector<Credential> ParseCredentials(const std::vector<std::string>& entries);
+// "Authorization: Basic ..." CR LF for the first credential whose site occurs in the lowercased
+// address; empty when none matches.
+std::string AuthorizationLine(const std::string& address, const std::vector<Credential>& creds);
+
+std::string CharsetLine(int mode);            // orvext record 5
+std::string RangeLine(int64_t localSize);     // "Range: bytes=N-" CR LF
+std::string ConditionLine(std::time_t modified);
+std::string UserAgentLine(const std::string& agent);
+std::string ProxyAuthLine(const ProxyParts& proxy);
+
+struct HeaderLines {
+  std::string auth, proxyAuth, range, charset, condition, userAgent;
+};
+// The header block in its fixed order; absent lines contribute nothing.
+std::string HeaderBlock(const HeaderLines& l);
+
+// The taken address split into its markers.
+struct MarkedAddress {
+  std::string url;             // markers removed, trimmed
+  std::string referrerFolder;  // text after "((((("
+  bool frame = false;          // carried ")ifra("
+};
+MarkedAddress SplitMarkers(const std::string& taken);
+
+// Drop rules for addresses taken from the retry slots: any exclusion entry occurring in the
+// address (case-insensitive), or a type ending contained in a non-empty type entry.
+bool DroppedByExclusions(const std::string& address, const std::vector<std::string>& exclusions);
+bool DroppedByType(const std::string& address, const std::vector<std::string>& typeEntries);
+
+// Site part of an address: after "http://" up to the first "/".
+std::string SitePart(const std::string& url);
+// The address up to and including its last "/" (whole address if it has none).
+std::string FolderOf(const std::string& url);
+
+std::string Lower(std::string s);
+std::string Trim(const std::string& s);
+bool Contains(const std::string& hay, const std::string& needle);
+
+}  // namespace orv::console

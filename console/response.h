@@ -1,0 +1,66 @@
+// Decisions a channel takes from the response and from the file on disk: progress texts, header
+// facts, the watch state, the file marking after a transfer, the page sniff and the retry table.
+// Pure logic; the channel applies the results.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace orv::console {
+
+// Transfer states.
+enum : int { kStateOk = 0, kStateNotFound = 777, kStateShort = 888, kStateLost = 895, kStateFailed = 999 };
+// Codes of the network component's TransferDone.
+enum : int { kDoneOk = 0, kDoneNotFound = 777, kDoneStopped = 976, kDoneLost = 895, kDoneFailed = 999 };
+
+// " 512 b" up to 1024 bytes, " 1.5 kb" above.
+std::string SizeText(int64_t bytes);
+// " 42%" of received against total.
+std::string PercentText(int64_t received, int64_t total);
+// Status text for a "++" progress message, given the announced length (-1 when unknown).
+std::string ProgressText(int64_t received, int64_t contentLength);
+
+struct HeaderFacts {
+  bool acceptsRanges = false;
+  bool rangeAccepted = false;
+  bool fullBody = false;  // " 200 ok": a full body follows and replaces any local copy
+};
+// headersLower: the response header text in lower case; localSize: the resumed copy's size.
+HeaderFacts AnalyseHeaders(const std::string& headersLower, int64_t localSize);
+
+// Watch step: the state from the announced length and the file size (unless not found).
+int StateFromSize(int state, int64_t contentLength, int64_t size);
+
+// More than timeout - 1 whole seconds since the last activity.
+bool TimedOut(double secondsSinceActivity, int timeoutSeconds);
+
+enum class Marking { Keep, Normal, System };
+struct MarkingDecision {
+  Marking marking = Marking::Keep;
+  bool shortFile = false;  // the state becomes 888
+};
+// How to mark the file after a transfer; currentlySystemOnly: its attributes are exactly "system".
+MarkingDecision MarkingAfterTransfer(int64_t contentLength, int64_t size, bool rangeAccepted,
+                                     bool acceptsRanges, bool currentlySystemOnly);
+
+// Whether the saved body is processed as a page.
+bool LooksLikeText(const std::string& urlLower, const std::string& headersLower, bool forceText,
+                   const std::string& body);
+
+// Failed addresses and how often they were requeued, for the console's lifetime.
+class RetryTable {
+ public:
+  // Returns true when the address is to be requeued; sets state to 999 when it is out of retries.
+  bool ShouldRequeue(const std::string& address, int limit, bool noRetry, int& state);
+  void Clear() { counters_.clear(); }
+  size_t Size() const { return counters_.size(); }
+
+ private:
+  std::map<std::string, int32_t> counters_;
+};
+
+// Standard reason phrase for a status code ("OK", "Not Found", ...).
+const char* ReasonPhrase(int code);
+
+}  // namespace orv::console

@@ -1,0 +1,134 @@
+#include "console/request.h"
+
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+
+namespace orv::console {
+namespace {
+
+TEST(ProxySpec, DirectConnections) {
+  EXPECT_TRUE(ParseProxySpec("").host.empty());
+  EXPECT_TRUE(ParseProxySpec("abc:8080").host.empty());        // shorter than 10
+  EXPECT_TRUE(ParseProxySpec("abcd:8080").host.empty());       // 9 characters
+  EXPECT_TRUE(ParseProxySpec("proxy.example.org:3128 NOTHING").host.empty());
+  EXPECT_TRUE(ParseProxySpec("proxy.example.org").host.empty());  // no port separator
+  // A colon before the 9th character is no port separator.
+  EXPECT_TRUE(ParseProxySpec("abc:12345678").host.empty());
+}
+
+TEST(ProxySpec, HostPortAndCredentials) {
+  ProxyParts p = ParseProxySpec("http://proxy.example.org:3128/");
+  EXPECT_EQ(p.host, "proxy.example.org");
+  EXPECT_EQ(p.port, 3128);
+  EXPECT_TRUE(p.credentials.empty());
+
+  p = ParseProxySpec("  10.0.0.1:8080 ");
+  EXPECT_EQ(p.host, "10.0.0.1");
+  EXPECT_EQ(p.port, 8080);
+
+  p = ParseProxySpec("user:secret@@@@@cache.local:81");
+  EXPECT_EQ(p.host, "cache.local");
+  EXPECT_EQ(p.port, 81);
+  EXPECT_EQ(p.credentials, "user:secret");
+  EXPECT_EQ(ProxyAuthLine(p), "Proxy-Authorization: Basic dXNlcjpzZWNyZXQ=\r\n");
+  EXPECT_EQ(ProxyAuthLine(ParseProxySpec("cache.local:81")), "");
+}
+
+TEST(ProxySpec, LineBreaksCannotInjectHeaders) {
+  ProxyParts p = ParseProxySpec("us\r\ner:pw@@@@@cache.local:81");
+  EXPECT_EQ(p.credentials, "user:pw");
+  EXPECT_EQ(ProxyAuthLine(p).find('\n'), ProxyAuthLine(p).size() - 1);
+}
+
+TEST(Base64, Rfc4648VectorsAndCyrillicBytes) {
+  EXPECT_EQ(Base64(""), "");
+  EXPECT_EQ(Base64("f"), "Zg==");
+  EXPECT_EQ(Base64("fo"), "Zm8=");
+  EXPECT_EQ(Base64("foo"), "Zm9v");
+  EXPECT_EQ(Base64("foob"), "Zm9vYg==");
+  EXPECT_EQ(Base64("fooba"), "Zm9vYmE=");
+  EXPECT_EQ(Base64("foobar"), "Zm9vYmFy");
+  // "Ия" in Windows-1251 is C8 FF.
+  EXPECT_EQ(Base64(orv::Ru("Ия")), "yP8=");
+}
+
+TEST(HeaderBlock, MinimalAndFullOrder) {
+  HeaderLines l;
+  l.userAgent = UserAgentLine("Agent/1.0");
+  EXPECT_EQ(HeaderBlock(l), "Connection: close\r\nAccept: */*\r\nUser-Agent: Agent/1.0\r\n");
+
+  l.auth = "A\r\n";
+  l.proxyAuth = "P\r\n";
+  l.range = RangeLine(500);
+  l.charset = CharsetLine(1);
+  l.condition = ConditionLine(784111777);
+  EXPECT_EQ(HeaderBlock(l),
+            "A\r\nP\r\nRange: bytes=500-\r\nAccept-Charset: windows-1251;q=1\r\n"
+            "Connection: close\r\nAccept: */*\r\n"
+            "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\nUser-Agent: Agent/1.0\r\n");
+}
+
+TEST(HeaderBlock, PieceRules) {
+  EXPECT_EQ(CharsetLine(2), "Accept-Charset: koi8-r;q=1\r\n");
+  EXPECT_EQ(CharsetLine(7), "");
+  EXPECT_EQ(CharsetLine(0), "");
+  EXPECT_EQ(UserAgentLine("   "), "User-Agent: -\r\n");
+  EXPECT_EQ(UserAgentLine("Bad\r\nX-Injected: 1"), "User-Agent: BadX-Injected: 1\r\n");
+  // Sizes over 4 GiB are written in full.
+  EXPECT_EQ(RangeLine(5000000000LL), "Range: bytes=5000000000-\r\n");
+  EXPECT_EQ(HttpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
+}
+
+TEST(Credentials, ParsingStopsAtFirstMalformedEntry) {
+  auto c = ParseCredentials({"site.one\\\\ann**pw1", "two.org\\\\bob**pw2", "three.net\\\\carl-pw3",
+                             "four.ru\\\\dan**pw4"});
+  ASSERT_EQ(c.size(), 2u);
+  EXPECT_EQ(c[1].site, "two.org");
+  EXPECT_EQ(c[1].user, "bob");
+  EXPECT_EQ(c[1].password, "pw2");
+  EXPECT_TRUE(ParseCredentials({"site\\\\**pw"}).empty());  // empty user
+  EXPECT_TRUE(ParseCredentials({"\\\\u**pw"}).empty());     // empty site
+}
+
+TEST(Credentials, FirstMatchingSiteWins) {
+  auto c = ParseCredentials({"example.org\\\\ann**pw1", "org\\\\bob**pw2"});
+  EXPECT_EQ(AuthorizationLine("http://WWW.Example.ORG/a", c),
+            "Authorization: Basic " + Base64("ann:pw1") + "\r\n");
+  EXPECT_EQ(AuthorizationLine("http://other.org/", c), "Authorization: Basic " + Base64("bob:pw2") + "\r\n");
+  EXPECT_EQ(AuthorizationLine("http://other.net/", c), "");
+}
+
+TEST(Markers, FrameAndReferrer) {
+  MarkedAddress m = SplitMarkers("http://s/a.html(((((http://s/dir/)ifra(");
+  EXPECT_TRUE(m.frame);
+  EXPECT_EQ(m.url, "http://s/a.html");
+  EXPECT_EQ(m.referrerFolder, "http://s/dir/");
+  // ")ifra(" anywhere cuts the last six characters, whatever they are.
+  m = SplitMarkers("http://s/)ifra(/x/abcdef");
+  EXPECT_TRUE(m.frame);
+  EXPECT_EQ(m.url, "http://s/)ifra(/x/");
+  m = SplitMarkers("  http://s/plain  ");
+  EXPECT_FALSE(m.frame);
+  EXPECT_EQ(m.url, "http://s/plain");
+}
+
+TEST(DropRules, ExclusionsAndTypes) {
+  EXPECT_TRUE(DroppedByExclusions("http://s/Banner/x.gif", {"banner"}));
+  EXPECT_FALSE(DroppedByExclusions("http://s/x.gif", {"", "ads"}));
+  std::vector<std::string> types(9);
+  types[3] = ".zip.rar";
+  EXPECT_TRUE(DroppedByType("http://s/a/file.zip", types));
+  EXPECT_FALSE(DroppedByType("http://s/a/file.ZIP", types));  // case-sensitive
+  EXPECT_FALSE(DroppedByType("http://s/a/file.z", types));    // ending shorter than 3
+  EXPECT_FALSE(DroppedByType("http://s/abcdefgh", types));    // no "." in the last 7
+}
+
+TEST(TakeIntervalTest, Substitutions) {
+  EXPECT_DOUBLE_EQ(TakeInterval(0), 0.1);
+  EXPECT_DOUBLE_EQ(TakeInterval(2), 4);
+  EXPECT_DOUBLE_EQ(TakeInterval(1.5), 1.5);
+}
+
+}  // namespace
+}  // namespace orv::console

@@ -1,0 +1,305 @@
+#include "tests/support/http_test_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+namespace orvtest {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+const char* Phrase(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 206: return "Partial Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 304: return "Not Modified";
+    case 307: return "Temporary Redirect";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 410: return "Gone";
+    case 416: return "Range Not Satisfiable";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
+    default: return "Unknown";
+  }
+}
+
+// Sends all bytes unless the peer went away or the server stops.
+bool SendAll(int fd, const char* p, size_t n, const std::atomic<bool>& stopping) {
+  while (n > 0) {
+    if (stopping.load()) return false;
+    pollfd pfd{fd, POLLOUT, 0};
+    int r = ::poll(&pfd, 1, 100);
+    if (r < 0 && errno != EINTR) return false;
+    if (r <= 0) continue;
+    ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+    if (w < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!stopping.load() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 10)));
+}
+
+}  // namespace
+
+std::string PatternBody(int64_t size, int64_t from) {
+  std::string s(static_cast<size_t>(size), '\0');
+  for (int64_t i = 0; i < size; ++i) s[static_cast<size_t>(i)] = PatternByte(from + i);
+  return s;
+}
+
+std::optional<std::string> Request::Header(const std::string& name) const {
+  std::string want = Lower(name);
+  for (const auto& line : headerLines) {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    if (Lower(Trim(line.substr(0, colon))) == want) return Trim(line.substr(colon + 1));
+  }
+  return std::nullopt;
+}
+
+HttpTestServer::HttpTestServer() {
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listenFd_ < 0) throw std::runtime_error("socket");
+  int one = 1;
+  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listenFd_, 128) != 0) {
+    ::close(listenFd_);
+    throw std::runtime_error("bind/listen");
+  }
+  socklen_t len = sizeof addr;
+  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
+  port_ = ntohs(addr.sin_port);
+  acceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+HttpTestServer::~HttpTestServer() { Stop(); }
+
+std::string HttpTestServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string HttpTestServer::Url(const std::string& path) const { return "http://" + HostPort() + path; }
+
+void HttpTestServer::Serve(const std::string& path, Answer answer) {
+  Serve(path, std::vector<Answer>{std::move(answer)});
+}
+
+void HttpTestServer::Serve(const std::string& path, std::vector<Answer> answers) {
+  std::lock_guard<std::mutex> lock(mu_);
+  routes_[path] = std::move(answers);
+  used_[path] = 0;
+}
+
+std::vector<Request> HttpTestServer::Requests() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return requests_;
+}
+
+std::vector<Request> HttpTestServer::Requests(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::vector<Request> out;
+  for (const auto& r : requests_)
+    if (r.target == path) out.push_back(r);
+  return out;
+}
+
+size_t HttpTestServer::Count(const std::string& path) const { return Requests(path).size(); }
+
+bool HttpTestServer::WaitForCount(const std::string& path, size_t n, int timeoutMs) const {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    if (Count(path) >= n) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return Count(path) >= n;
+}
+
+void HttpTestServer::Stop() {
+  if (stopping_.exchange(true)) return;
+  if (acceptThread_.joinable()) acceptThread_.join();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+  }
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    workers.swap(workers_);
+  }
+  for (auto& t : workers) t.join();
+  ::close(listenFd_);
+}
+
+void HttpTestServer::AcceptLoop() {
+  while (!stopping_.load()) {
+    pollfd pfd{listenFd_, POLLIN, 0};
+    int r = ::poll(&pfd, 1, 50);
+    if (r <= 0) continue;
+    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::lock_guard<std::mutex> lock(mu_);
+    openFds_.push_back(fd);
+    ++active_;
+    workers_.emplace_back([this, fd] { Handle(fd); });
+  }
+}
+
+Answer HttpTestServer::Pick(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = routes_.find(path);
+  if (it == routes_.end() || it->second.empty()) {
+    Answer a;
+    a.status = 404;
+    a.body = "<html><body>not found</body></html>";
+    return a;
+  }
+  size_t& n = used_[path];
+  const Answer& a = it->second[std::min(n, it->second.size() - 1)];
+  ++n;
+  return a;
+}
+
+void HttpTestServer::Handle(int fd) {
+  std::string head;
+  char buf[4096];
+  while (!stopping_.load() && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    pollfd pfd{fd, POLLIN, 0};
+    int r = ::poll(&pfd, 1, 50);
+    if (r <= 0) continue;
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    head.append(buf, static_cast<size_t>(n));
+  }
+  size_t end = head.find("\r\n\r\n");
+  if (end != std::string::npos) {
+    head.resize(end + 4);
+    Request req;
+    req.rawHead = head;
+    size_t pos = 0;
+    bool first = true;
+    while (pos < end) {
+      size_t eol = head.find("\r\n", pos);
+      std::string line = head.substr(pos, eol - pos);
+      pos = eol + 2;
+      if (first) {
+        req.requestLine = line;
+        size_t s1 = line.find(' ');
+        size_t s2 = line.find(' ', s1 + 1);
+        req.method = line.substr(0, s1);
+        req.target = line.substr(s1 + 1, s2 - s1 - 1);
+        first = false;
+      } else {
+        req.headerLines.push_back(line);
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      requests_.push_back(req);
+    }
+    Answer a = Pick(req.target);
+    if (a.headerDelayMs > 0) SleepUnlessStopping(a.headerDelayMs, stopping_);
+
+    int64_t total = a.generatedSize >= 0 ? a.generatedSize : static_cast<int64_t>(a.body.size());
+    int64_t from = 0;
+    int status = a.status;
+    std::vector<std::string> lines = a.headers;
+    if (a.notModified && req.Header("If-Modified-Since")) {
+      status = 304;
+      total = 0;
+    } else if (a.ranges && a.status == 200) {
+      if (auto range = req.Header("Range"); range && range->rfind("bytes=", 0) == 0) {
+        from = std::atoll(range->c_str() + 6);
+        if (from < total) {
+          status = 206;
+          lines.push_back("Content-Range: bytes " + std::to_string(from) + "-" +
+                          std::to_string(total - 1) + "/" + std::to_string(total));
+        } else {
+          status = 416;
+          from = total;
+        }
+      }
+    }
+    if (a.ranges || a.acceptRanges) lines.push_back("Accept-Ranges: bytes");
+    int64_t bodyLen = status == 304 ? 0 : total - from;
+    std::string reason = a.reason.empty() || status != a.status ? Phrase(status) : a.reason;
+    std::string out = "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n";
+    for (const auto& l : lines) out += l + "\r\n";
+    if (!a.omitLength && status != 304) {
+      int64_t announced = a.contentLength && status == a.status ? *a.contentLength : bodyLen;
+      out += "Content-Length: " + std::to_string(announced) + "\r\n";
+    }
+    out += "Connection: close\r\n\r\n";
+    bool ok = SendAll(fd, out.data(), out.size(), stopping_);
+
+    int64_t limit = bodyLen;
+    if (a.truncateAfter >= 0) limit = std::min(limit, a.truncateAfter);
+    if (a.stallAfter >= 0) limit = std::min(limit, a.stallAfter);
+    std::string chunk;
+    for (int64_t sent = 0; ok && sent < limit;) {
+      int64_t n = std::min<int64_t>(static_cast<int64_t>(a.chunkSize), limit - sent);
+      if (a.generatedSize >= 0) {
+        chunk = PatternBody(n, from + sent);
+      } else {
+        chunk = a.body.substr(static_cast<size_t>(from + sent), static_cast<size_t>(n));
+      }
+      ok = SendAll(fd, chunk.data(), chunk.size(), stopping_);
+      sent += n;
+      if (a.chunkDelayMs > 0 && sent < limit) SleepUnlessStopping(a.chunkDelayMs, stopping_);
+    }
+    if (ok && a.stallAfter >= 0) {
+      // Hold the connection open without sending until the client goes away or the server stops.
+      while (!stopping_.load()) {
+        pollfd pfd{fd, POLLIN, 0};
+        int r = ::poll(&pfd, 1, 50);
+        if (r > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) break;
+      }
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+  }
+  ::shutdown(fd, SHUT_WR);
+  ::close(fd);
+  --active_;
+}
+
+}  // namespace orvtest

@@ -1,0 +1,101 @@
+// Loopback HTTP/1.1 test server for console and run-control tests.
+//
+// Usage:
+//   orvtest::HttpTestServer srv;               // listens on 127.0.0.1, ephemeral port
+//   srv.Serve("/a.html", {.body = "<html>..."});
+//   srv.Serve("/big.bin", {.generatedSize = 1 << 20, .ranges = true});
+//   srv.Serve("/cut", {{.body = std::string(1000, 'x'), .truncateAfter = 500, .acceptRanges = true},
+//                      {.body = std::string(1000, 'x'), .ranges = true}});   // answers used in turn
+//   std::string u = srv.Url("/a.html");          // "http://127.0.0.1:<port>/a.html"
+//   srv.Requests("/cut")[1].Header("range")      // every request's header lines are recorded
+//
+// Each connection is answered once and closed ("Connection: close"). Paths without a route get 404.
+// When a route lists several answers they are used in order; the last one repeats.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvtest {
+
+struct Answer {
+  int status = 200;
+  std::string reason;                    // empty: the standard phrase for the status
+  std::vector<std::string> headers;      // extra header lines, "Name: value"
+  std::string body;                      // body bytes (ignored when generatedSize >= 0)
+  int64_t generatedSize = -1;            // body of this many pattern bytes (PatternByte)
+  std::optional<int64_t> contentLength;  // announced length; default: the full body length
+  bool omitLength = false;               // no Content-Length: the close ends the body
+  bool ranges = false;                   // honour "Range: bytes=N-" with 206 + Content-Range
+  bool acceptRanges = false;             // send "Accept-Ranges: bytes"
+  bool notModified = false;              // answer 304 when If-Modified-Since is present
+  int64_t truncateAfter = -1;            // send only this many body bytes, then close
+  int64_t stallAfter = -1;               // send this many body bytes, then hold the connection
+  int chunkDelayMs = 0;                  // pause between chunks (slow body)
+  size_t chunkSize = 64 * 1024;
+  int headerDelayMs = 0;                 // pause before the status line
+};
+
+struct Request {
+  std::string requestLine;               // "GET /a HTTP/1.1"
+  std::string method, target;
+  std::vector<std::string> headerLines;  // as received, without CR LF, in order
+  std::string rawHead;                   // the whole head as received, up to and including CRLFCRLF
+  // Value of the first header line with this name (case-insensitive), or nullopt.
+  std::optional<std::string> Header(const std::string& name) const;
+};
+
+// Byte at offset i of a generated body.
+inline char PatternByte(int64_t i) { return static_cast<char>('a' + (i % 23)); }
+std::string PatternBody(int64_t size, int64_t from = 0);
+
+class HttpTestServer {
+ public:
+  HttpTestServer();
+  ~HttpTestServer();
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+  uint16_t Port() const { return port_; }
+  std::string Url(const std::string& path) const;  // path starts with "/"
+  std::string HostPort() const;                    // "127.0.0.1:<port>"
+
+  void Serve(const std::string& path, Answer answer);
+  void Serve(const std::string& path, std::vector<Answer> answers);
+
+  // Requests received so far (all paths, or one path as sent in the request line).
+  std::vector<Request> Requests() const;
+  std::vector<Request> Requests(const std::string& path) const;
+  size_t Count(const std::string& path) const;
+  // Waits until at least n requests for path arrived (or the timeout passed).
+  bool WaitForCount(const std::string& path, size_t n, int timeoutMs) const;
+  // Number of connections currently being answered (stalled ones included).
+  int Active() const { return active_.load(); }
+
+  void Stop();
+
+ private:
+  void AcceptLoop();
+  void Handle(int fd);
+  Answer Pick(const std::string& path);
+
+  int listenFd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> active_{0};
+  std::thread acceptThread_;
+  mutable std::mutex mu_;
+  std::map<std::string, std::vector<Answer>> routes_;
+  std::map<std::string, size_t> used_;
+  std::vector<Request> requests_;
+  std::vector<std::thread> workers_;
+  std::vector<int> openFds_;
+};
+
+}  // namespace orvtest
