@@ -1,0 +1,201 @@
+#include "main/lists/fragment_lists.h"
+
+
+#include "common/numbers.h"
+#include "common/string_list.h"
+#include "common/text.h"
+#include "main/lists/list_text.h"
+
+namespace orv {
+
+void FragmentList::Select(int index) {
+  selected_ = (index >= 0 && static_cast<std::size_t>(index) < entries_.size()) ? index : -1;
+}
+
+int FragmentList::Find(std::string_view key) const {
+  const std::string wanted = LowerCase(key);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (LowerCase(entries_[i].key) == wanted) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void FragmentList::Fill(const std::vector<std::string>& records) {
+  entries_.clear();
+  selected_ = -1;
+  editing_ = -1;
+  for (const std::string& record : records) {
+    std::string key = Trim(record);
+    // An empty fragment would be contained in every address (an empty active exclusion
+    // would reject the whole run), and a repeated key cannot stand in the list.
+    if (key.empty() || Find(key) >= 0) continue;
+    ListEntry entry;
+    entry.checked = key.size() != record.size();
+    entry.text = key;
+    entry.key = std::move(key);
+    entries_.push_back(std::move(entry));
+  }
+  RebuildActive();
+}
+
+std::vector<std::string> FragmentList::StoredRecords() const {
+  std::vector<std::string> records;
+  records.reserve(entries_.size());
+  for (const ListEntry& e : entries_) records.push_back(e.checked ? " " + e.key : e.key);
+  return records;
+}
+
+int FragmentList::AppendNew(std::string key) {
+  ListEntry entry;
+  entry.text = key;
+  entry.key = std::move(key);
+  entries_.push_back(std::move(entry));
+  selected_ = static_cast<int>(entries_.size()) - 1;
+  return selected_;
+}
+
+bool FragmentList::Add(std::string_view text) {
+  // Stored keys are read back trimmed, so a key with surrounding blanks would not survive a
+  // restart (and a trailing blank would even read back as the "checked" mark).
+  std::string key = Trim(text);
+  if (key.empty() || Find(key) >= 0) return false;
+  AppendNew(std::move(key));
+  return true;
+}
+
+bool FragmentList::BeginEdit(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return false;
+  if (entries_[index].checked) return false;
+  editing_ = index;
+  selected_ = index;
+  return true;
+}
+
+bool FragmentList::FinishEdit(std::string_view newLabel) {
+  const int index = editing_;
+  editing_ = -1;
+  if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return false;
+  ListEntry& entry = entries_[index];
+  std::string label = Trim(newLabel);
+  const int other = Find(label);
+  if (label.size() > 1 && (other < 0 || other == index)) {
+    entry.key = label;
+    entry.text = std::move(label);
+    return true;
+  }
+  entry.text = entry.key;
+  return false;
+}
+
+void FragmentList::SetChecked(int index, bool checked) {
+  if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return;
+  entries_[index].checked = checked;
+  RebuildActive();
+}
+
+void FragmentList::DeleteSelected() {
+  if (selected_ < 0 || static_cast<std::size_t>(selected_) >= entries_.size()) return;
+  entries_.erase(entries_.begin() + selected_);
+  if (editing_ == selected_) editing_ = -1;
+  if (static_cast<std::size_t>(selected_) >= entries_.size()) selected_ = static_cast<int>(entries_.size()) - 1;
+  RebuildActive();
+}
+
+void FragmentList::CheckAll() {
+  for (ListEntry& e : entries_) e.checked = true;
+  RebuildActive();
+}
+
+void FragmentList::UncheckAll() {
+  for (ListEntry& e : entries_) e.checked = false;
+  RebuildActive();
+}
+
+void FragmentList::Invert() {
+  for (ListEntry& e : entries_) e.checked = !e.checked;
+  RebuildActive();
+}
+
+void FragmentList::RebuildActive() {
+  active_.clear();
+  for (const ListEntry& e : entries_) {
+    if (e.checked) active_.push_back(e.key);
+  }
+}
+
+int ExclusionList::AddEmpty() {
+  const std::string prefix = Ru("Фрагмент_");
+  for (int n = 1; n <= 20000; ++n) {
+    std::string key = prefix + DecimalText(n);
+    if (Find(key) < 0) return AppendNew(std::move(key));
+  }
+  return -1;
+}
+
+void ExclusionList::RebuildActive() {
+  FragmentList::RebuildActive();
+  // The atomic writer replaces the file in one step, so the console, which re-reads it every
+  // second, never meets a half-written list. A failed write leaves the previous file.
+  WriteStringArrayFile(TorvcessPath(), CountedList(active_));
+}
+
+void ExclusionList::Load() { Fill(ReadListRecords(StorePath())); }
+
+bool ExclusionList::Save() const {
+  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));
+}
+
+bool ExclusionList::Excludes(std::string_view address) const {
+  return MatchesExclusion(address, active_);
+}
+
+int TrackList::AddEmpty() {
+  for (long long n = 0;; ++n) {
+    std::string key = "http://sample_" + DecimalText(n) + "/";
+    if (Find(key) < 0) {
+      const int index = AppendNew(std::move(key));
+      BeginEdit(index);
+      return index;
+    }
+  }
+}
+
+void TrackList::Load() { Fill(ReadListRecords(StorePath())); }
+
+bool TrackList::Save() const {
+  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));
+}
+
+bool MatchesExclusion(std::string_view address, const std::vector<std::string>& activeExclusions) {
+  if (activeExclusions.empty()) return false;
+  const std::string lowered = LowerCase(address);
+  for (const std::string& fragment : activeExclusions) {
+    if (lowered.find(LowerCase(fragment)) != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool PassesTracks(std::string_view address, const std::vector<std::string>& activeTracks,
+                  const std::vector<std::string>& alternateBases) {
+  if (activeTracks.empty()) return true;
+  const std::string lowered = LowerCase(address);
+  bool siteTrackApplied = false;
+  for (const std::string& track : activeTracks) {
+    if (track.find("http://") != std::string::npos) {
+      for (const std::string& base : alternateBases) {
+        if (track.find(base) == std::string::npos) continue;
+        // The first "/" after the scheme ends the site part of the track.
+        const std::size_t slash = track.find('/', 7);
+        if (slash == std::string::npos) continue;
+        siteTrackApplied = true;
+        const std::string path = LowerCase(std::string_view(track).substr(slash + 1));
+        if (!path.empty() && lowered.find(path) != std::string::npos) return true;
+      }
+    } else if (lowered.find(LowerCase(track)) == std::string::npos) {
+      return false;
+    }
+  }
+  return !siteTrackApplied;
+}
+
+}  // namespace orv
