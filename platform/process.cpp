@@ -33,7 +33,10 @@ bool StartDetached(const std::string& programPath, pid_t* pid) {
   QProcess process;
   process.setProgram(QString::fromStdString(programPath));
   process.setArguments({});
-  process.setWorkingDirectory(QString::fromStdString(ProgramFolder()));
+  // The started program runs in its own folder: for the console that is the program folder.
+  auto slash = programPath.rfind('/');
+  std::string folder = slash == std::string::npos ? ProgramFolder() : programPath.substr(0, slash + 1);
+  process.setWorkingDirectory(QString::fromStdString(folder));
   process.setStandardInputFile(QProcess::nullDevice());
   qint64 started = 0;
   if (!process.startDetached(&started)) return false;

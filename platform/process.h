@@ -14,7 +14,8 @@ std::string ProgramFolder();
 // ProgramFolder() + "temp/".
 std::string ExchangeFolder();
 
-// Starts programPath detached, with no arguments and no window, in the program folder.
+// Starts programPath detached, with no arguments and no window, in the program's own folder
+// (the program folder for the programs that live there).
 // False when it cannot be started. pid (optional) receives the new process id.
 bool StartDetached(const std::string& programPath, pid_t* pid = nullptr);
 

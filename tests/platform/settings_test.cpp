@@ -1,0 +1,199 @@
+#include "platform/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "common/text.h"
+#include "tests/platform/peer_process.h"
+
+namespace orv {
+namespace {
+
+using test::PeerProcess;
+using test::ReadWholeFile;
+using test::WriteWholeFile;
+
+class SettingsStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    if (old != nullptr) saved_ = old;
+    hadOld_ = old != nullptr;
+    setenv("XDG_CONFIG_HOME", folder_.path().c_str(), 1);
+    file_ = folder_.path() + "belmor/orvanta.conf";
+  }
+  void TearDown() override {
+    if (hadOld_)
+      setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
+  }
+  void Seed(const std::string& text) {
+    std::filesystem::create_directories(folder_.path() + "belmor");
+    WriteWholeFile(file_, text);
+  }
+
+  test::TempFolder folder_;
+  std::string file_;
+  std::string saved_;
+  bool hadOld_ = false;
+};
+
+TEST_F(SettingsStore, MissingStoreGivesDefaultsAndFirstWriteCreatesIt) {
+  EXPECT_EQ(SettingsFilePath(), file_);
+  EXPECT_EQ(ReadSetting("RQQM", "120"), "120");
+  WriteSetting("RQQM", "60");
+  EXPECT_EQ(ReadSetting("RQQM", "120"), "60");
+  EXPECT_EQ(ReadWholeFile(file_), "[orvanta]\nRQQM=60\n");
+  // An empty value is a value, not a missing key.
+  WriteSetting("WHWND", "");
+  EXPECT_EQ(ReadSetting("WHWND", "0"), "");
+}
+
+TEST_F(SettingsStore, ValuesAreWindows1251OutsideAndUtf8InTheFile) {
+  std::string russian = Ru("Сценарий № 5");
+  WriteSetting("Caption", russian);
+  EXPECT_EQ(ReadSetting("Caption", ""), russian);
+  EXPECT_NE(ReadWholeFile(file_).find("Caption=Сценарий № 5\n"), std::string::npos);
+
+  // Every byte survives, with the characters an INI line could misread.
+  std::string all = "  lead\\ \"q\" ;x #y =z [s]\t\r\n";
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  all += "trail  ";
+  WriteSetting("All", all);
+  EXPECT_EQ(ReadSetting("All", ""), all);
+  std::string withNul("a\0b", 3);
+  WriteSetting("Nul", withNul);
+  EXPECT_EQ(ReadSetting("Nul", ""), withNul);
+  EXPECT_EQ(ReadSetting("Caption", ""), russian);  // neighbours untouched
+}
+
+TEST_F(SettingsStore, KeysMatchWithoutRegardToCaseAndKeepTheirSpelling) {
+  WriteSetting("UserAgent0", "A");
+  EXPECT_EQ(ReadSetting("useragent0", ""), "A");
+  WriteSetting("USERAGENT0", "B");
+  EXPECT_EQ(ReadSetting("UserAgent0", ""), "B");
+  EXPECT_EQ(ReadWholeFile(file_), "[orvanta]\nUserAgent0=B\n");
+  WriteSetting("HCA(3)", "True");
+  EXPECT_EQ(ReadSetting("hca(3)", "False"), "True");
+}
+
+TEST_F(SettingsStore, OtherSectionsCommentsAndHandEditsArePreserved) {
+  Seed("; kept comment\n[other]\nPFOLD=elsewhere\n\n[Orvanta]\n  RQQM = 45  \nintens=2\n\n"
+       "[third]\nb=2\n");
+  EXPECT_EQ(ReadSetting("RQQM", ""), "45");
+  EXPECT_EQ(ReadSetting("PFOLD", "none"), "none");  // another section's key
+  WriteSetting("PFOLD", "/home/u/orvcollections/");
+  WriteSetting("intens", "0");
+  EXPECT_EQ(ReadWholeFile(file_),
+            "; kept comment\n[other]\nPFOLD=elsewhere\n\n[Orvanta]\n  RQQM = 45  \nintens=0\n"
+            "PFOLD=/home/u/orvcollections/\n\n[third]\nb=2\n");
+  DeleteSetting("RQQM");
+  EXPECT_EQ(ReadSetting("RQQM", "120"), "120");
+  EXPECT_EQ(ReadSetting("intens", ""), "0");
+}
+
+TEST_F(SettingsStore, DuplicateLinesCollapseOnWriteAndTheFirstCountsOnRead) {
+  Seed("[orvanta]\nk=1\nK=2\n");
+  EXPECT_EQ(ReadSetting("k", ""), "1");
+  WriteSetting("k", "3");
+  EXPECT_EQ(ReadWholeFile(file_), "[orvanta]\nk=3\n");
+}
+
+TEST_F(SettingsStore, KeysALineCannotCarryAreIgnored) {
+  WriteSetting("a=b", "1");
+  WriteSetting("", "1");
+  WriteSetting("[x]", "1");
+  WriteSetting("line\nbreak", "1");
+  EXPECT_FALSE(std::filesystem::exists(file_));
+  EXPECT_EQ(ReadSetting("a=b", "d"), "d");
+}
+
+TEST_F(SettingsStore, BatchWriteStoresEveryValue) {
+  WriteSettings({{"WI", "5000"}, {"mehey", "300"}, {"wespl", "True"}});
+  EXPECT_EQ(ReadSetting("WI", ""), "5000");
+  EXPECT_EQ(ReadSetting("mehey", ""), "300");
+  EXPECT_EQ(ReadSetting("wespl", ""), "True");
+}
+
+TEST_F(SettingsStore, FailedWritesLeaveTheStoreAsItWas) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  WriteSetting("GVLE", "1000");
+  std::string before = ReadWholeFile(file_);
+  std::string dir = folder_.path() + "belmor";
+  chmod(dir.c_str(), 0500);  // no temporary file can be created
+  WriteSetting("GVLE", "2000");
+  chmod(dir.c_str(), 0700);
+  EXPECT_EQ(ReadWholeFile(file_), before);
+  chmod(file_.c_str(), 0);  // unreadable: defaults, and a write must not replace it blindly
+  EXPECT_EQ(ReadSetting("GVLE", "0"), "0");
+  WriteSetting("Other", "x");
+  chmod(file_.c_str(), 0600);
+  EXPECT_EQ(ReadWholeFile(file_), before);
+}
+
+TEST_F(SettingsStore, AStoreThatIsNoFileReadsAsDefaultsAndIsNotReplaced) {
+  std::filesystem::create_directories(file_ + "/inside");  // the store's name taken by a folder
+  EXPECT_EQ(ReadSetting("PFOLD", "dflt"), "dflt");
+  WriteSetting("PFOLD", "/x/");
+  EXPECT_TRUE(std::filesystem::is_directory(file_ + "/inside"));
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path() + "belmor")) {
+    std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "orvanta.conf" || name == "orvanta.conf.lock") << name;
+  }
+  // The application folder itself taken by a file: writes are dropped, nothing else changes.
+  test::TempFolder other;
+  setenv("XDG_CONFIG_HOME", other.path().c_str(), 1);
+  WriteWholeFile(other.path() + "belmor", "plain file");
+  WriteSetting("PFOLD", "/x/");
+  EXPECT_EQ(ReadSetting("PFOLD", "dflt"), "dflt");
+  EXPECT_EQ(ReadWholeFile(other.path() + "belmor"), "plain file");
+}
+
+TEST_F(SettingsStore, NoTemporaryFilesAreLeftBehind) {
+  for (int i = 0; i < 20; ++i) WriteSetting("n", std::to_string(i));
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path() + "belmor")) {
+    std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "orvanta.conf" || name == "orvanta.conf.lock") << name;
+    ++files;
+  }
+  EXPECT_EQ(files, 2);
+}
+
+TEST_F(SettingsStore, OtherProcessSeesEachWriteOnItsNextRead) {
+  WriteSetting("UBOL", "1234");
+  PeerProcess reader({"read", "UBOL"});
+  EXPECT_EQ(reader.ReadLine().value_or("<timeout>"), "1234");
+  // Same length, written back to back: a stale cache would miss the second one.
+  for (const char* value : {"7", "8", "9"}) {
+    PeerProcess writer({"write", "MHWND", value});
+    ASSERT_EQ(writer.Wait(), 0);
+    EXPECT_EQ(ReadSetting("MHWND", "0"), value);
+  }
+  PeerProcess russian({"read", "Caption"});
+  EXPECT_EQ(russian.ReadLine().value_or("<timeout>"), "<none>");
+}
+
+TEST_F(SettingsStore, ConcurrentWritersOfDifferentKeysLoseNothing) {
+  constexpr int kCount = 40;
+  PeerProcess a({"writemany", "A", std::to_string(kCount)});
+  PeerProcess b({"writemany", "B", std::to_string(kCount)});
+  for (int i = 0; i < kCount; ++i) WriteSetting("C" + std::to_string(i), std::to_string(i * 7));
+  EXPECT_EQ(a.ReadLine(std::chrono::seconds(10)).value_or("<timeout>"), "DONE");
+  EXPECT_EQ(b.ReadLine(std::chrono::seconds(10)).value_or("<timeout>"), "DONE");
+  for (const char* prefix : {"A", "B", "C"}) {
+    for (int i = 0; i < kCount; ++i) {
+      EXPECT_EQ(ReadSetting(prefix + std::to_string(i), "lost"), std::to_string(i * 7))
+          << prefix << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orv
