@@ -13,6 +13,9 @@
 // When a route lists several answers they are used in order; the last one repeats.
 #pragma once
 
+// Answers are written with designated initializers naming only the fields that matter.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <atomic>
 #include <cstdint>
 #include <map>

@@ -1,0 +1,342 @@
+#include "console/net_component.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/response.h"
+#include "platform/file_attributes.h"
+#include "tests/support/event_loop.h"
+#include "tests/support/http_test_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace orv::console {
+namespace {
+
+using orvtest::Answer;
+using orvtest::PumpUntil;
+
+struct Recorder : NetListener {
+  std::string headers;
+  int64_t length = -2;
+  std::vector<std::string> statuses;
+  int64_t dataBytes = 0;
+  int code = -1;
+  bool complete = false;
+  std::string target;
+  int doneCount = 0;
+  int events = 0;
+  std::vector<std::string> order;
+  std::function<void()> onHeaders;
+
+  void HeadersReceived(const std::string& h, int64_t len) override {
+    ++events;
+    headers = h;
+    length = len;
+    order.push_back("headers");
+    if (onHeaders) onHeaders();
+  }
+  void StatusMessage(const std::string& text, EventTime) override {
+    ++events;
+    statuses.push_back(text);
+    if (text.rfind("++", 0) == 0) order.push_back("progress");
+  }
+  void DataReceived(int64_t bytes, EventTime) override {
+    ++events;
+    dataBytes += bytes;
+    order.push_back("data");
+  }
+  void TransferDone(int c, bool comp, const std::string& t) override {
+    ++events;
+    code = c;
+    complete = comp;
+    target = t;
+    ++doneCount;
+    order.push_back("done");
+  }
+  bool HasStatus(const std::string& s) const {
+    for (const auto& x : statuses)
+      if (x == s) return true;
+    return false;
+  }
+};
+
+class NetComponentTest : public ::testing::Test {
+ protected:
+  void SetUp() override { orvtest::EnsureQtApp(); }
+
+  FetchArgs Args(const std::string& path, const std::string& extraLines = "") {
+    FetchArgs a;
+    a.address = server.Url(path);
+    a.headerBlock = extraLines + "Connection: close\r\nAccept: */*\r\nUser-Agent: test/1\r\n";
+    a.localPath = tmp.Dir() + "file.bin";
+    a.timeoutSeconds = 5;
+    a.collection = tmp.Dir();
+    return a;
+  }
+  bool RunToEnd(NetComponent& net, const FetchArgs& a, Recorder& r) {
+    if (!net.Fetch(a)) return false;
+    return PumpUntil([&] { return r.doneCount > 0; }, 5000);
+  }
+  std::string File() { return orvtest::ReadWholeFile(tmp.Dir() + "file.bin"); }
+  bool FileExists() { return std::filesystem::exists(tmp.Dir() + "file.bin"); }
+
+  orvtest::HttpTestServer server;
+  orvtest::TempFolder tmp{"orvnet"};
+};
+
+TEST_F(NetComponentTest, SendsHeaderBlockAfterRequestLineAndHost) {
+  server.Serve("/a", Answer{.body = "x"});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/a", "Range: bytes=0-\r\n");
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  auto reqs = server.Requests("/a");
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].rawHead, "GET /a HTTP/1.1\r\nHost: " + server.HostPort() + "\r\n" + a.headerBlock + "\r\n");
+}
+
+TEST_F(NetComponentTest, FullBodyIsWrittenMarkedAndReportedInOrder) {
+  std::string body = orvtest::PatternBody(300000);
+  server.Serve("/f", Answer{.reason = "Fine", .body = body, .chunkSize = 40000});
+  Recorder r;
+  NetComponent net(&r);
+  ASSERT_TRUE(RunToEnd(net, Args("/f"), r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.complete);
+  EXPECT_EQ(r.length, 300000);
+  // The status line is normalised whatever phrase the server used.
+  EXPECT_EQ(r.headers.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << r.headers;
+  EXPECT_NE(r.headers.find("Content-Length: 300000\r\n"), std::string::npos);
+  EXPECT_EQ(File(), body);
+  EXPECT_EQ(r.dataBytes, 300000);
+  EXPECT_TRUE(r.HasStatus("++300000"));
+  // While written the file carries the system mark; clearing it is the channel's job.
+  EXPECT_EQ(GetFileAttributes(tmp.Dir() + "file.bin") & kAttrSystem, kAttrSystem);
+  ASSERT_FALSE(r.order.empty());
+  EXPECT_EQ(r.order.front(), "headers");
+  EXPECT_EQ(r.order.back(), "done");
+}
+
+TEST_F(NetComponentTest, TruncatedBodyEndsAsConnectionLostAndKeepsMarkedPart) {
+  server.Serve("/t", Answer{.body = std::string(1000, 'x'), .acceptRanges = true, .truncateAfter = 500});
+  Recorder r;
+  NetComponent net(&r);
+  ASSERT_TRUE(RunToEnd(net, Args("/t"), r));
+  EXPECT_EQ(r.code, kDoneLost);
+  EXPECT_FALSE(r.complete);
+  EXPECT_TRUE(r.HasStatus("Err:10054"));
+  EXPECT_EQ(File(), std::string(500, 'x'));
+  EXPECT_EQ(GetFileAttributes(tmp.Dir() + "file.bin") & kAttrSystem, kAttrSystem);
+}
+
+TEST_F(NetComponentTest, ResumeAppendsAfterMatchingContentRange) {
+  std::string full = orvtest::PatternBody(1000);
+  orvtest::WriteWholeFile(tmp.Path() / "file.bin", full.substr(0, 500));
+  server.Serve("/r", Answer{.body = full, .ranges = true});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/r", "Range: bytes=500-\r\n");
+  a.exists = true;
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.complete);
+  EXPECT_EQ(r.headers.rfind("HTTP/1.1 206 Partial Content\r\n", 0), 0u);
+  EXPECT_EQ(File(), full);
+}
+
+TEST_F(NetComponentTest, FullAnswerToRangeIsDeliveredBeforeAnyByteIsWritten) {
+  orvtest::WriteWholeFile(tmp.Path() / "file.bin", std::string(500, 'O'));
+  std::string fresh = orvtest::PatternBody(800);
+  server.Serve("/n", Answer{.body = fresh});
+  Recorder r;
+  std::string atHeaders;
+  r.onHeaders = [&] {
+    atHeaders = File();
+    // What the channel does on " 200 ok": the old copy goes.
+    std::filesystem::remove(tmp.Dir() + "file.bin");
+  };
+  NetComponent net(&r);
+  FetchArgs a = Args("/n", "Range: bytes=500-\r\n");
+  a.exists = true;
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(atHeaders, std::string(500, 'O'));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(File(), fresh);
+}
+
+TEST_F(NetComponentTest, RangeThatDoesNotMatchIsNotWritten) {
+  orvtest::WriteWholeFile(tmp.Path() / "file.bin", std::string(500, 'O'));
+  server.Serve("/m", Answer{.status = 206, .headers = {"Content-Range: bytes 100-199/1000"},
+                            .body = std::string(100, 'z')});
+  Recorder r;
+  NetComponent net(&r);
+  ASSERT_TRUE(RunToEnd(net, Args("/m", "Range: bytes=500-\r\n"), r));
+  EXPECT_EQ(r.code, kDoneFailed);
+  EXPECT_EQ(File(), std::string(500, 'O'));
+}
+
+TEST_F(NetComponentTest, ErrorAnswersAreNeverSaved) {
+  server.Serve("/gone", Answer{.status = 410, .body = "gone"});
+  server.Serve("/err", Answer{.status = 500, .body = std::string(5000, 'e')});
+  {
+    Recorder r;
+    NetComponent net(&r);
+    ASSERT_TRUE(RunToEnd(net, Args("/missing"), r));
+    EXPECT_EQ(r.code, kDoneNotFound);
+    EXPECT_EQ(r.headers.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u);
+  }
+  {
+    Recorder r;
+    NetComponent net(&r);
+    ASSERT_TRUE(RunToEnd(net, Args("/gone"), r));
+    EXPECT_EQ(r.code, kDoneNotFound);
+  }
+  {
+    Recorder r;
+    NetComponent net(&r);
+    ASSERT_TRUE(RunToEnd(net, Args("/err"), r));
+    EXPECT_EQ(r.code, kDoneFailed);
+  }
+  EXPECT_FALSE(FileExists());
+}
+
+TEST_F(NetComponentTest, NotModifiedLeavesCopyAlone) {
+  orvtest::WriteWholeFile(tmp.Path() / "file.bin", "old copy");
+  server.Serve("/c", Answer{.body = "new copy", .notModified = true});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/c", "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n");
+  a.exists = true;
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_FALSE(r.complete);
+  EXPECT_EQ(File(), "old copy");
+}
+
+TEST_F(NetComponentTest, RedirectEndsWithAbsoluteTarget) {
+  server.Serve("/old/page", Answer{.status = 302, .headers = {"Location: ../new/page.html"}, .body = "moved"});
+  Recorder r;
+  NetComponent net(&r);
+  ASSERT_TRUE(RunToEnd(net, Args("/old/page"), r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.target, server.Url("/new/page.html"));
+  EXPECT_FALSE(FileExists());
+  EXPECT_EQ(server.Count("/new/page.html"), 0u);  // never followed
+}
+
+TEST_F(NetComponentTest, SizeBoundsRefuseWithoutWriting) {
+  server.Serve("/big", Answer{.body = std::string(1000, 'b')});
+  for (auto [lo, hi] : {std::pair<int64_t, int64_t>{0, 100}, {2000, 5000}}) {
+    Recorder r;
+    NetComponent net(&r);
+    FetchArgs a = Args("/big");
+    a.minSize = lo;
+    a.maxSize = hi;
+    ASSERT_TRUE(RunToEnd(net, a, r));
+    EXPECT_EQ(r.code, kDoneStopped);
+    EXPECT_FALSE(FileExists());
+  }
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/big");
+  a.minSize = 500;
+  a.maxSize = 1000;
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(File().size(), 1000u);
+}
+
+TEST_F(NetComponentTest, AbortEndsStalledTransferPromptly) {
+  server.Serve("/stall", Answer{.body = std::string(100000, 's'), .stallAfter = 1000});
+  Recorder r;
+  NetComponent net(&r);
+  ASSERT_TRUE(net.Fetch(Args("/stall")));
+  ASSERT_TRUE(PumpUntil([&] { return r.dataBytes >= 1000; }, 3000));
+  auto t0 = std::chrono::steady_clock::now();
+  net.Abort("Stopped", true);
+  ASSERT_TRUE(PumpUntil([&] { return r.doneCount > 0; }, 2000));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+  EXPECT_EQ(r.code, kDoneStopped);
+  EXPECT_TRUE(r.HasStatus("Stopped"));
+}
+
+TEST_F(NetComponentTest, NoEventArrivesAfterDestruction) {
+  server.Serve("/slow", Answer{.body = std::string(200000, 'w'), .chunkDelayMs = 20, .chunkSize = 1000});
+  Recorder r;
+  {
+    auto net = std::make_unique<NetComponent>(&r);
+    ASSERT_TRUE(net->Fetch(Args("/slow")));
+    ASSERT_TRUE(PumpUntil([&] { return r.dataBytes > 0; }, 3000));
+    net.reset();
+  }
+  int seen = r.events;
+  orvtest::PumpFor(300);
+  EXPECT_EQ(r.events, seen);
+  EXPECT_EQ(r.doneCount, 0);
+}
+
+TEST_F(NetComponentTest, RefusedConnectionReportsWinsockNumber) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  int port = ntohs(addr.sin_port);
+  ::close(fd);  // nothing listens there now
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/x");
+  a.address = "http://127.0.0.1:" + std::to_string(port) + "/x";
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, kDoneFailed);
+  EXPECT_TRUE(r.HasStatus("Err:10061"));
+}
+
+TEST_F(NetComponentTest, ProxyReceivesAbsoluteAddressAndCredentials) {
+  server.Serve("http://site.invalid/p.html", Answer{.body = "via proxy"});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/unused", "Proxy-Authorization: Basic dTpw\r\n");
+  a.address = "http://site.invalid/p.html";
+  a.proxyHost = "127.0.0.1";
+  a.proxyPort = server.Port();
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(File(), "via proxy");
+  auto reqs = server.Requests("http://site.invalid/p.html");
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].Header("Proxy-Authorization").value_or(""), "Basic dTpw");
+  EXPECT_EQ(reqs[0].Header("Host").value_or(""), "site.invalid");
+}
+
+TEST_F(NetComponentTest, ResumesPastFourGibibytes) {
+  const int64_t have = 5LL * 1024 * 1024 * 1024;  // sparse: takes no disk space
+  {
+    std::string p = tmp.Dir() + "file.bin";
+    orvtest::WriteWholeFile(p, "");
+    std::filesystem::resize_file(p, static_cast<std::uintmax_t>(have));
+  }
+  server.Serve("/huge", Answer{.generatedSize = have + 1000, .ranges = true});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/huge", "Range: bytes=" + std::to_string(have) + "-\r\n");
+  a.exists = true;
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.complete);
+  EXPECT_EQ(r.length, 1000);
+  EXPECT_NE(r.headers.find("Content-Range: bytes 5368709120-5368710119/5368710120"), std::string::npos);
+  EXPECT_EQ(FileLength(tmp.Dir() + "file.bin"), have + 1000);
+}
+
+}  // namespace
+}  // namespace orv::console
