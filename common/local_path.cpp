@@ -185,13 +185,16 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
   }
   r = ConfineSegments(r);
 
+  // Slashes inside the query are no folders (they were escaped above), so the last
+  // segment is the one after the last "/" before the first "?", query included.
+  std::string_view beforeQuery = address.substr(0, address.find('?'));
   if (!r.empty() && r.back() == '/') {
     r += "index.html";
-  } else if (address.size() <= 7 || address.find('/', 7) == std::string_view::npos) {
+  } else if (beforeQuery.size() <= 7 || beforeQuery.find('/', 7) == std::string_view::npos) {
     r += "/index.html";
     result.requestAddress += '/';
   } else {
-    std::string_view last = address.substr(address.rfind('/'));
+    std::string_view last = address.substr(beforeQuery.rfind('/'));
     if (last.find('.') == std::string_view::npos && last.find('?') == std::string_view::npos &&
         last.back() != '/') {
       r += "/index.html";
