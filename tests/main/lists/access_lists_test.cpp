@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "common/string_list.h"
+#include "console/request.h"
 #include "common/text.h"
 #include "main/lists/auth_list.h"
 #include "main/lists/proxy_list.h"
@@ -329,6 +330,28 @@ TEST_F(AuthListTest, TheWrittenFileReadsBackWithTheSameEntries) {
   EXPECT_EQ(read[1].user, Ru("иван"));
   EXPECT_EQ(read[2].user, "user\\x");
   EXPECT_EQ(read[2].password, "p*ss");
+}
+
+TEST_F(AuthListTest, TheConsolesParserReadsEveryWrittenEntry) {
+  ASSERT_TRUE(Add("first.ru", "ivan", "pa:ss"));
+  ASSERT_TRUE(Add(Ru(" Сайт.РФ "), Ru("иван"), Ru("пароль")));
+  EXPECT_FALSE(Add("bad.ru", "us**er", "word"));  // would split into other parts
+  list.PanelCancel();
+  ASSERT_TRUE(Add("third.ru", "user\\x", "p*ss"));
+  std::vector<std::string> elements = ReadStringArrayFile(list.FilePath());
+  ASSERT_EQ(elements.size(), 4u);
+  elements.erase(elements.begin());
+  const std::vector<console::Credential> read = console::ParseCredentials(elements);
+  ASSERT_EQ(read.size(), list.Size());
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    const auto own = SplitAuthKey(list.Entries()[i].key);
+    ASSERT_TRUE(own.has_value());
+    EXPECT_EQ(read[i].site, own->site);
+    EXPECT_EQ(read[i].user, own->user);
+    EXPECT_EQ(read[i].password, own->password);
+  }
+  EXPECT_EQ(read[1].site, Ru("сайт.рф"));
+  EXPECT_EQ(read[2].user, "user\\x");
 }
 
 // ---------------------------------------------------------------------------------------------
