@@ -9,13 +9,13 @@
 #include "main/lists/proxy_list.h"
 #include "main/lists/user_agents.h"
 #include "platform/settings.h"
-#include "tests/main/lists/scratch_folder.h"
+#include "tests/main/lists/lists_folder.h"
 
 namespace orv {
 namespace {
 
-using testing::Counted;
-using testing::ScratchFolder;
+using lists_testing::Counted;
+using lists_testing::ListsFolder;
 
 ProxyList& AddProxy(ProxyList& list, const std::string& address, const std::string& user = "",
                     const std::string& password = "") {
@@ -29,7 +29,7 @@ ProxyList& AddProxy(ProxyList& list, const std::string& address, const std::stri
 
 class ProxyListTest : public ::testing::Test {
  protected:
-  ScratchFolder folder;
+  ListsFolder folder;
   ProxyList list{folder.Dir()};
 };
 
@@ -194,7 +194,7 @@ TEST(ProxyText, MarkAtTheStartIsNotASeparator) {
 }
 
 TEST(ProxySettings, CurrentProxyAndIndexGoThroughTheConfiguration) {
-  ScratchFolder config;
+  ListsFolder config;
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old ? old : "";
   setenv("XDG_CONFIG_HOME", config.Dir().c_str(), 1);
@@ -227,7 +227,7 @@ class AuthListTest : public ::testing::Test {
     list.Panel().password = password;
     return list.PanelAccept();
   }
-  ScratchFolder folder;
+  ListsFolder folder;
   AuthList list{folder.Dir()};
 };
 

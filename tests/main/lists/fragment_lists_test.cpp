@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
-#include "tests/main/lists/scratch_folder.h"
+#include "tests/main/lists/lists_folder.h"
 
 namespace orv {
 namespace {
 
-using testing::Counted;
-using testing::ScratchFolder;
+using lists_testing::Counted;
+using lists_testing::ListsFolder;
 
 class ExclusionListTest : public ::testing::Test {
  protected:
-  ScratchFolder folder;
+  ListsFolder folder;
   ExclusionList list{folder.Dir()};
 };
 
@@ -171,7 +171,7 @@ TEST(ExclusionMatch, AWriteFailureIsIgnoredAndTheActiveSetStillBuilt) {
 }
 
 TEST(TrackListTest, EmptyEntriesStartAtZeroAndOpenForEditing) {
-  ScratchFolder folder;
+  ListsFolder folder;
   TrackList list(folder.Dir());
   EXPECT_EQ(list.AddEmpty(), 0);
   EXPECT_EQ(list.Entries()[0].key, "http://sample_0/");

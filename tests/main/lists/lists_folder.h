@@ -7,21 +7,21 @@
 #include <sstream>
 #include <string>
 
-namespace orv::testing {
+namespace orv::lists_testing {
 
-class ScratchFolder {
+class ListsFolder {
  public:
-  ScratchFolder() {
+  ListsFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "orv-lists-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     path_ = pattern;
   }
-  ~ScratchFolder() {
+  ~ListsFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ListsFolder(const ListsFolder&) = delete;
+  ListsFolder& operator=(const ListsFolder&) = delete;
 
   // Ends with "/", as the program and exchange folders do.
   std::string Dir() const { return path_.string() + "/"; }
@@ -50,4 +50,4 @@ inline std::string Counted(const std::string& s) {
   return out + s;
 }
 
-}  // namespace orv::testing
+}  // namespace orv::lists_testing
