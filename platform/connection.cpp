@@ -55,11 +55,56 @@ bool ConnectedStateFromRoutes(std::string_view routeTable,
   return false;
 }
 
-bool GetConnectedState(int& flags, std::string& name) {
-  std::ifstream file("/proc/net/route");
+bool ConnectedStateFromIpv6Routes(std::string_view routeTable,
+                                  const std::function<int(const std::string& iface)>& interfaceFlags,
+                                  int& flags, std::string& name) {
+  flags = 0;
+  name.clear();
+  std::istringstream in{std::string(routeTable)};
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string dest, destPrefix, src, srcPrefix, nextHop, metric, refs, use, routeFlags, iface;
+    if (!(fields >> dest >> destPrefix >> src >> srcPrefix >> nextHop >> metric >> refs >> use >>
+          routeFlags >> iface))
+      continue;
+    int ifFlags = interfaceFlags(iface);
+    if (ifFlags < 0 || (ifFlags & IFF_LOOPBACK) != 0 || (ifFlags & IFF_UP) == 0) continue;
+    unsigned long rf = std::strtoul(routeFlags.c_str(), nullptr, 16);
+    constexpr unsigned long kReject = 0x0200;  // RTF_REJECT: an unreachable route
+    if (destPrefix != "00" || dest.find_first_not_of('0') != std::string::npos ||
+        (rf & kRouteUp) == 0 || (rf & kReject) != 0)
+      continue;
+    bool pointToPoint = (ifFlags & IFF_POINTOPOINT) != 0 || iface.rfind("ppp", 0) == 0;
+    flags = (pointToPoint ? kConnModem : kConnLan) | kConnConfigured;
+    name = iface;
+    return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::string ReadProcFile(const char* path) {
+  std::ifstream file(path);
   std::stringstream text;
   text << file.rdbuf();
-  return ConnectedStateFromRoutes(text.str(), SystemInterfaceFlags, flags, name);
+  return text.str();
+}
+
+}  // namespace
+
+bool GetConnectedState(int& flags, std::string& name) {
+  if (ConnectedStateFromRoutes(ReadProcFile("/proc/net/route"), SystemInterfaceFlags, flags, name))
+    return true;
+  // An IPv6-only network has no IPv4 default route.
+  int flags6 = 0;
+  if (ConnectedStateFromIpv6Routes(ReadProcFile("/proc/net/ipv6_route"), SystemInterfaceFlags,
+                                   flags6, name)) {
+    flags = flags6;
+    return true;
+  }
+  return false;
 }
 
 void HangUp() {}

@@ -1,7 +1,8 @@
 #pragma once
 // The internet connected-state query and hang-up.
 //
-// Connected when a default route goes through an interface that is up and not loopback. The
+// Connected when a default route (IPv4, else IPv6) goes through an interface that is up and not
+// loopback. The
 // modem flag is set for point-to-point (ppp*) interfaces, the LAN flag otherwise; the name is
 // the interface's name.
 
@@ -29,6 +30,11 @@ void HangUp();
 bool ConnectedStateFromRoutes(std::string_view routeTable,
                               const std::function<int(const std::string& iface)>& interfaceFlags,
                               int& flags, std::string& name);
+
+// The same over the text form of /proc/net/ipv6_route (IPv6-only networks).
+bool ConnectedStateFromIpv6Routes(std::string_view routeTable,
+                                  const std::function<int(const std::string& iface)>& interfaceFlags,
+                                  int& flags, std::string& name);
 
 // The query behind an interface, so run control can be driven by a fake in tests.
 class ConnectionState {

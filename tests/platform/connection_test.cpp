@@ -70,6 +70,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"", {}, false, 0, ""},
         Case{"garbage line\n", {}, false, 0, ""}));
 
+TEST(ConnectedStateIpv6, DefaultRouteThroughAnUpInterface) {
+  const std::string local =
+      "fd000000000000000000000000000000 40 00000000000000000000000000000000 00 "
+      "00000000000000000000000000000000 00000100 00000001 00000000 00000001     eth0\n";
+  const std::string unreachable =
+      "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+      "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n";
+  const std::string viaEth =
+      "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+      "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n";
+  auto lookup = [](int ethFlags) {
+    return [ethFlags](const std::string& iface) {
+      if (iface == "lo") return kUp | IFF_LOOPBACK;
+      return iface == "eth0" ? ethFlags : -1;
+    };
+  };
+  int flags = 0;
+  std::string name;
+  EXPECT_TRUE(ConnectedStateFromIpv6Routes(local + unreachable + viaEth, lookup(kUp), flags, name));
+  EXPECT_EQ(flags, kConnLan | kConnConfigured);
+  EXPECT_EQ(name, "eth0");
+  EXPECT_FALSE(ConnectedStateFromIpv6Routes(local + unreachable, lookup(kUp), flags, name));
+  EXPECT_FALSE(ConnectedStateFromIpv6Routes(viaEth, lookup(IFF_RUNNING), flags, name));
+  EXPECT_EQ(name, "");
+}
+
 TEST(ConnectedStateSystem, AnswerIsConsistent) {
   int flags = 0;
   std::string name;
