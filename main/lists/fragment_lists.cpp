@@ -167,18 +167,14 @@ bool TrackList::Save() const {
 }
 
 bool MatchesExclusion(std::string_view address, const std::vector<std::string>& activeExclusions) {
-  if (activeExclusions.empty()) return false;
-  const std::string lowered = LowerCase(address);
   for (const std::string& fragment : activeExclusions) {
-    if (lowered.find(LowerCase(fragment)) != std::string::npos) return true;
+    if (ContainsNoCase(address, fragment)) return true;
   }
   return false;
 }
 
 bool PassesTracks(std::string_view address, const std::vector<std::string>& activeTracks,
                   const std::vector<std::string>& alternateBases) {
-  if (activeTracks.empty()) return true;
-  const std::string lowered = LowerCase(address);
   bool siteTrackApplied = false;
   for (const std::string& track : activeTracks) {
     if (track.find("http://") != std::string::npos) {
@@ -188,10 +184,10 @@ bool PassesTracks(std::string_view address, const std::vector<std::string>& acti
         const std::size_t slash = track.find('/', 7);
         if (slash == std::string::npos) continue;
         siteTrackApplied = true;
-        const std::string path = LowerCase(std::string_view(track).substr(slash + 1));
-        if (!path.empty() && lowered.find(path) != std::string::npos) return true;
+        const std::string_view path = std::string_view(track).substr(slash + 1);
+        if (!path.empty() && ContainsNoCase(address, path)) return true;
       }
-    } else if (lowered.find(LowerCase(track)) == std::string::npos) {
+    } else if (!ContainsNoCase(address, track)) {
       return false;
     }
   }

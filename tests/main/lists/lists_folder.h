@@ -26,8 +26,9 @@ class ListsFolder {
   // Ends with "/", as the program and exchange folders do.
   std::string Dir() const { return path_.string() + "/"; }
 
-  std::string Read(const std::string& name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
+  std::string Read(const std::string& name) const { return ReadPath((path_ / name).string()); }
+  static std::string ReadPath(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -1,0 +1,54 @@
+#include "main/lists/lists_model.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/main/lists/lists_folder.h"
+
+namespace orv {
+namespace {
+
+using lists_testing::Counted;
+using lists_testing::ListsFolder;
+
+TEST(ListsModelTest, ShutdownFilesAreWhatTheNextStartUpReads) {
+  ListsFolder program;
+  const std::string exchange = program.Dir() + "temp/";
+  std::filesystem::create_directory(exchange);
+  {
+    ListsModel lists(program.Dir(), exchange);
+    lists.LoadListFiles();  // nothing stored yet: all lists empty
+    EXPECT_EQ(lists.exclusions.Size() + lists.tracks.Size() + lists.proxies.Size() + lists.auth.Size(), 0u);
+
+    lists.exclusions.Add("counter");
+    lists.exclusions.Add("banner");
+    lists.exclusions.SetChecked(1, true);
+    lists.tracks.Add("forum");
+    lists.tracks.SetChecked(0, true);
+    lists.proxies.PanelAdd();
+    lists.proxies.Panel().address = "proxy.lan:3128";
+    lists.proxies.PanelAccept();
+    lists.auth.PanelAdd();
+    lists.auth.Panel() = {"site.ru", "user", "word", true, false};
+    lists.auth.PanelAccept();
+    ASSERT_TRUE(lists.SaveListFiles());
+  }
+  std::filesystem::remove(exchange + "torvcess");
+
+  ListsModel next(program.Dir(), exchange);
+  next.LoadListFiles();
+  ASSERT_EQ(next.exclusions.Size(), 2u);
+  EXPECT_EQ(next.exclusions.Active(), std::vector<std::string>{"banner"});
+  EXPECT_EQ(next.tracks.Active(), std::vector<std::string>{"forum"});
+  ASSERT_EQ(next.proxies.Size(), 1u);
+  EXPECT_EQ(next.proxies.Entries()[0].text, "proxy.lan:3128");
+  EXPECT_FALSE(next.proxies.Entries()[0].checked);
+  ASSERT_EQ(next.auth.Size(), 1u);
+  EXPECT_EQ(next.auth.Entries()[0].text, "site.ru");
+  // Loading rebuilt the console's exclusion file.
+  EXPECT_EQ(ListsFolder::ReadPath(exchange + "torvcess"), Counted("1") + Counted("banner"));
+}
+
+}  // namespace
+}  // namespace orv
