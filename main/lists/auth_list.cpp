@@ -1,5 +1,6 @@
 #include "main/lists/auth_list.h"
 
+#include "common/string_list.h"
 #include "common/text.h"
 #include "main/lists/list_text.h"
 
@@ -96,6 +97,7 @@ bool AuthList::PanelAccept() {
       back->password != panel_.password) {
     return false;
   }
+  if (key.size() > kMaxCountedString) return false;  // could never be stored
   const int existing = FindKey(key);
   if (panel_.changeMode) {
     // A key another entry has is refused; the entry keeps its site and key together.

@@ -58,7 +58,7 @@ bool FragmentList::Add(std::string_view text) {
   // Stored keys are read back trimmed, so a key with surrounding blanks would not survive a
   // restart (and a trailing blank would even read back as the "checked" mark).
   std::string key = Trim(text);
-  if (key.empty() || Find(key) >= 0) return false;
+  if (key.empty() || key.size() > kMaxCountedString || Find(key) >= 0) return false;
   AppendNew(std::move(key));
   return true;
 }
@@ -78,7 +78,8 @@ bool FragmentList::FinishEdit(std::string_view newLabel) {
   ListEntry& entry = entries_[index];
   std::string label = Trim(newLabel);
   const int other = Find(label);
-  if (label.size() > 1 && (other < 0 || other == index)) {
+  // A key too long for a list record would make the whole list file unwritable.
+  if (label.size() > 1 && label.size() <= kMaxCountedString && (other < 0 || other == index)) {
     entry.key = label;
     entry.text = std::move(label);
     return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "common/string_list.h"
 #include "common/text.h"
 #include "main/lists/list_text.h"
 #include "platform/settings.h"
@@ -86,6 +87,7 @@ bool ProxyList::PanelAccept() {
     key += kProxyCredentialMark;
     key += panel_.user + ":" + panel_.password;
   }
+  if (key.size() > kMaxCountedString) return false;  // could never be stored
   const int existing = FindKey(key);
   if (panel_.changeMode) {
     if (selected_ >= 0) {

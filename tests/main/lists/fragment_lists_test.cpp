@@ -65,6 +65,13 @@ TEST_F(ExclusionListTest, AddingRefusesDuplicatesAndSelectsTheNewEntry) {
   EXPECT_EQ(list.Selected(), 1);
   EXPECT_FALSE(list.Add("BANNER"));  // the list control's keys ignore letter case
   EXPECT_FALSE(list.Add(""));
+  // A key no list record can hold would make the whole file unwritable.
+  const std::string huge(70000, 'a');
+  EXPECT_FALSE(list.Add(huge));
+  ASSERT_TRUE(list.BeginEdit(0));
+  EXPECT_FALSE(list.FinishEdit(huge));
+  EXPECT_EQ(list.Entries()[0].key, "banner");
+  EXPECT_TRUE(list.Save());
   EXPECT_EQ(list.Size(), 2u);
   EXPECT_FALSE(list.Entries()[1].checked);
   EXPECT_EQ(list.Entries()[1].text, "http://x.ru/a.gif");
