@@ -93,7 +93,7 @@ RasStatus ScriptedRemoteAccess::GetConnectStatus(RasConnection handle) {
 
 void ScriptedRemoteAccess::HangUp(RasConnection handle) {
   hungUp.push_back(handle);
-  live_.erase(handle);
+  if (live_.erase(handle) != 0 && onHangUp) onHangUp(handle);
 }
 
 std::string ScriptedRemoteAccess::ErrorText(int code) {

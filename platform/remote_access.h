@@ -91,6 +91,8 @@ class ScriptedRemoteAccess : public RemoteAccess {
   int dialError = 0;
   // Called when a played status reaches kRasStateConnected (e.g. to make the machine online).
   std::function<void(const std::string& entryName)> onConnected;
+  // Called by HangUp for a live connection (e.g. to make the machine offline again).
+  std::function<void(RasConnection handle)> onHangUp;
 
   // The statuses played for the next dial attempt, one per GetConnectStatus call; the last one
   // repeats. Attempts use the queued sequences in order; when none is left the last repeats.

@@ -59,6 +59,8 @@ TEST(RemoteAccess, ScriptedStatusSequencesPlayPerAttemptAndRepeatTheirLast) {
   RasStatus auth{0, kRasStateAuthenticate, "", ""};
   RasStatus done{0, kRasStateConnected, "", ""};
   RasStatus failed{678, 0, "", ""};
+  std::vector<RasConnection> dropped;
+  ras.onHangUp = [&](RasConnection h) { dropped.push_back(h); };
   ras.AddAttempt({failed});
   ras.AddAttempt({device, auth, done});
 
@@ -88,6 +90,8 @@ TEST(RemoteAccess, ScriptedStatusSequencesPlayPerAttemptAndRepeatTheirLast) {
 
   EXPECT_EQ(ras.dialled, (std::vector<std::string>{"Home", "Work", "Home"}));
   EXPECT_EQ(ras.hungUp, (std::vector<RasConnection>{first.handle}));
+  ras.HangUp(first.handle);  // already gone: recorded, but no connection was dropped
+  EXPECT_EQ(dropped, (std::vector<RasConnection>{first.handle}));
   EXPECT_EQ(ras.statusPolls, 8);
 }
 

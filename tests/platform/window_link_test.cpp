@@ -152,6 +152,27 @@ TEST(WindowLinkPeer, PeerSetsTextOfOurWindowAndPressesIt) {
   EXPECT_EQ(again.Wait(), 1);
 }
 
+TEST(WindowLinkPeer, OtherUsersAreNotServed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs the superuser to run a peer as another user";
+  auto& link = WindowLink::Instance();
+  int presses = 0;
+  WindowHandlers h;
+  h.leftPress = [&] { ++presses; };
+  WindowHandle own = link.Publish("secret", h);
+  ASSERT_NE(own, 0);
+  PeerProcess stranger({"readtext-as", "65534", std::to_string(own)});
+  EXPECT_EQ(stranger.ReadLine().value_or("<timeout>"), "");
+  EXPECT_EQ(stranger.ReadLine().value_or("<timeout>"), "NONE");
+  EXPECT_EQ(stranger.ReadLine().value_or("<timeout>"), "REFUSED");
+  EXPECT_EQ(stranger.Wait(), 0);
+  test::RunEventsFor(50ms);
+  EXPECT_EQ(presses, 0);
+  // The same request from this user is served (the refusal above is about the user).
+  PeerProcess friendly({"readtext", std::to_string(own)});
+  EXPECT_EQ(friendly.ReadLine().value_or("<timeout>"), "secret");
+  link.Unpublish(own);
+}
+
 TEST(WindowLinkLocal, NumbersRunOutAtTwoHundredFiftyFiveAndAreReused) {
   auto& link = WindowLink::Instance();
   std::vector<WindowHandle> handles;

@@ -79,6 +79,17 @@ int main(int argc, char** argv) {
   if (mode == "press" && argc == 3) {
     return orv::WindowLink::Instance().PressLeft(std::atoi(argv[2])) ? 0 : 1;
   }
+  if (mode == "readtext-as" && argc == 4) {
+    // Another user trying the window link: drop to that user first.
+    uid_t uid = static_cast<uid_t>(std::atoi(argv[2]));
+    if (setgid(uid) != 0 || setuid(uid) != 0) return 3;
+    auto& link = orv::WindowLink::Instance();
+    orv::WindowHandle h = std::atoi(argv[3]);
+    Say(link.ReadText(h));
+    Say(link.Exists(h) ? "EXISTS" : "NONE");
+    Say(link.PressLeft(h) ? "PRESSED" : "REFUSED");
+    return 0;
+  }
   if (mode == "readtext" && argc == 3) {
     Say(orv::WindowLink::Instance().ReadText(std::atoi(argv[2])));
     return 0;
