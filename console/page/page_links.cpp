@@ -1,0 +1,127 @@
+#include "console/page/page_links.h"
+
+#include <array>
+
+namespace orv::page {
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool StartsWithHttpSlashes(std::string_view s) {
+  static constexpr std::string_view kHttp = "http://";
+  if (s.size() < kHttp.size()) return false;
+  for (std::size_t i = 0; i < kHttp.size(); ++i) {
+    if (LowerAscii(s[i]) != kHttp[i]) return false;
+  }
+  return true;
+}
+
+// Base + "/" (unless one side already supplies it) + rest.
+std::string Join(std::string_view base, std::string_view rest) {
+  std::string r(base);
+  if (!r.empty() && r.back() != '/' && (rest.empty() || rest.front() != '/')) r += '/';
+  r.append(rest);
+  return r;
+}
+
+// One folder up, never above the site part ("http://S/").
+void GoUp(std::string& b) {
+  std::size_t from = StartsWithHttpSlashes(b) ? 7 : 0;
+  std::size_t site = b.find('/', from);
+  std::size_t keep = site == std::string::npos ? b.size() : site + 1;
+  if (b.size() <= keep || b.size() <= 8) return;
+  std::size_t end = b.size();
+  if (b.back() == '/') --end;
+  std::size_t slash = b.rfind('/', end - 1);
+  if (slash == std::string::npos || slash + 1 < keep) {
+    b.resize(keep);
+  } else {
+    b.resize(slash + 1);
+  }
+}
+
+// Length of a leading run of two or more dots followed by "/" (dots and slash), else 0.
+std::size_t DotsSegment(std::string_view l) {
+  std::size_t k = 0;
+  while (k < l.size() && l[k] == '.') ++k;
+  if (k >= 2 && k < l.size() && l[k] == '/') return k + 1;
+  return 0;
+}
+
+}  // namespace
+
+bool ExtensionTestPasses(std::string_view fromDot) {
+  struct Group {
+    std::string_view key;
+    std::array<std::string_view, 8> endings;
+  };
+  static constexpr std::array<Group, 5> kGroups{{
+      {"ht", {".mht", ".htm", ".pht", ".dht", ".htx", ".sht", ".htt", {}}},
+      {"s", {".asp", ".its", ".class", ".swf", ".css", ".xsl", ".vbs", ".js"}},
+      {"m", {".mp3", ".mov", ".m3u", ".xml", ".cfm", ".mid", ".mdi", {}}},
+      {"g", {".cgi", ".gif", ".jpeg", ".jpg", ".png", {}, {}, {}}},
+      {{}, {".rar", ".php", ".avi", ".zip", {}, {}, {}, {}}},
+  }};
+  char buf[6];
+  std::size_t len = fromDot.size() < 6 ? fromDot.size() : 6;
+  for (std::size_t i = 0; i < len; ++i) buf[i] = LowerAscii(fromDot[i]);
+  std::string_view six(buf, len);
+  for (const Group& g : kGroups) {
+    if (!g.key.empty() && six.find(g.key) == std::string_view::npos) continue;
+    for (std::string_view e : g.endings) {
+      if (!e.empty() && six.find(e) != std::string_view::npos) return true;
+    }
+    return false;
+  }
+  return false;
+}
+
+std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root) {
+  if (!link.empty() && link.front() == '/') {
+    std::string r(root);
+    r.append(link.substr(1));
+    return r;
+  }
+  if (link.empty() || link.front() != '.') return Join(base, link);
+
+  std::string b(base);
+  bool wentUp = false;
+  for (;;) {
+    if (link.size() >= 2 && link[0] == '.' && link[1] == '/') {
+      link.remove_prefix(2);
+      continue;
+    }
+    std::size_t seg = DotsSegment(link);
+    if (seg == 0) break;
+    GoUp(b);
+    wentUp = true;
+    link.remove_prefix(seg);
+  }
+  // "./.x" or ".x": a leading dot that is no folder step.
+  if (!wentUp && !link.empty() && link.front() == '.') return {};
+  return Join(b, link);
+}
+
+std::optional<std::string> RelativeLocalPath(std::string_view fromFolder, std::string_view toFile) {
+  // Count whole leading folder segments the two share.
+  std::size_t common = 0;  // bytes of the shared prefix, ending after a "/"
+  std::size_t shared = 0;  // number of shared segments
+  for (;;) {
+    std::size_t a = fromFolder.find('/', common);
+    if (a == std::string_view::npos) break;
+    std::size_t b = toFile.find('/', common);
+    if (b != a || fromFolder.compare(common, a - common, toFile.substr(common, a - common)) != 0) break;
+    common = a + 1;
+    ++shared;
+  }
+  if (shared == 0) return std::nullopt;
+  std::string r;
+  for (std::size_t i = common; i < fromFolder.size(); ++i) {
+    if (fromFolder[i] == '/') r += "../";
+  }
+  r.append(toFile.substr(common));
+  return r;
+}
+
+}  // namespace orv::page

@@ -1,0 +1,25 @@
+// Link arithmetic of the page processor: the extension test of "." anchors, resolving a
+// relative link against the page's base, and the relative path between two local names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orv::page {
+
+// `fromDot`: the text starting at the dot (only its first six characters count). Picks the
+// first group whose key those characters contain and passes when they also contain one of
+// that group's endings.
+bool ExtensionTestPasses(std::string_view fromDot);
+
+// Resolves a relative link (not starting with "http") against `base`, the folder address of
+// the page; `root` is "http://" + site + "/". Empty when there is no result (a leading "."
+// that is neither "./" nor a run of dots followed by "/").
+std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root);
+
+// Relative path from the folder `fromFolder` ("S/a/", local, "/"-separated) to the file
+// `toFile` ("S/b/x.html"). nullopt when even the first segment (the site) differs.
+std::optional<std::string> RelativeLocalPath(std::string_view fromFolder, std::string_view toFile);
+
+}  // namespace orv::page

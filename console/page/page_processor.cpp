@@ -1,0 +1,637 @@
+#include "console/page/page_processor.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "common/local_path.h"
+#include "common/numbers.h"
+#include "common/search_engine.h"
+#include "common/text.h"
+#include "console/page/page_links.h"
+
+namespace orv::page {
+
+// ---------------------------------------------------------------------------------------------
+// Sinks
+
+FileSink::FileSink(const std::string& path) {
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+}
+
+FileSink::~FileSink() { Close(); }
+
+bool FileSink::Append(const char* data, std::size_t size) {
+  if (file_ == nullptr || failed_) return false;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  return !failed_;
+}
+
+bool FileSink::Close() {
+  if (file_ == nullptr) return false;
+  bool ok = !failed_;
+  if (std::fclose(file_) != 0) ok = false;
+  file_ = nullptr;
+  failed_ = !ok;
+  return ok;
+}
+
+namespace {
+
+// Swallows the output when the local file could not be opened; links are still collected.
+class NullSink final : public OutputSink {
+ public:
+  bool Append(const char*, std::size_t) override { return false; }
+};
+
+// Search-engine result pages (the cached-copy path comes with the engine constants).
+constexpr std::string_view kResultPagePath = "/yandpage?q=";
+
+// A link value longer than this cannot be a real address (an orvext record holds 1022 bytes);
+// such values are left alone, which also bounds the decoders' work on hostile pages.
+constexpr std::size_t kMaxLinkLength = 4096;
+
+// How far the codebase lookup walks to find the bounds of an element.
+constexpr std::size_t kMaxElementReach = 4096;
+
+inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+struct ByteTables {
+  std::array<bool, 256> valueStop{};  // ends a value: below 36, "<", ">", ",", "'"
+  std::array<bool, 256> delimiter{};  // starts a dot token when scanning backwards
+  ByteTables() {
+    for (int c = 0; c < 256; ++c) {
+      valueStop[c] = c < 36 || c == '<' || c == '>' || c == ',' || c == '\'';
+      delimiter[c] = c < 33 || std::strchr("<=>[\\]{}'()*,`\"", c) != nullptr;
+    }
+    delimiter[0] = true;
+  }
+};
+const ByteTables kTables;
+
+inline bool IsValueStop(char c) { return kTables.valueStop[U(c)]; }
+inline bool IsDelimiter(char c) { return kTables.delimiter[U(c)]; }
+
+// A lowered copy of at most N bytes of text, without allocation.
+template <std::size_t N>
+class Window {
+ public:
+  Window(std::string_view text, std::size_t from, std::size_t count) {
+    if (from >= text.size()) return;
+    len_ = std::min({count, N, text.size() - from});
+    for (std::size_t i = 0; i < len_; ++i) buf_[i] = LowerAscii(text[from + i]);
+  }
+  std::string_view view() const { return {buf_, len_}; }
+  bool Has(std::string_view needle) const { return view().find(needle) != std::string_view::npos; }
+
+ private:
+  char buf_[N] = {};
+  std::size_t len_ = 0;
+};
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (LowerAscii(s[s.size() - suffix.size() + i]) != suffix[i]) return false;
+  }
+  return true;
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// ",8,,x2" + two hex digits: a character a file name cannot hold, as the console writes it.
+bool IsNameEscapeAt(std::string_view t, std::size_t j) {
+  return j + 8 <= t.size() && t.compare(j, 6, ",8,,x2") == 0 && IsHexDigit(t[j + 6]) &&
+         IsHexDigit(t[j + 7]);
+}
+
+bool StartsWithHttp(std::string_view s) { return StartsWithNoCase(s, "http"); }
+
+// Where the console stores an address, relative to the collection folder ("S/a/x.html").
+std::string SiteLocalName(std::string_view address) {
+  std::string path = LocalNameOf(address, "/").path;
+  return path.empty() ? path : path.substr(1);
+}
+
+// Case-insensitive search for an ASCII needle given in lower case. The first character is
+// located with memchr (both cases) so long texts are crossed quickly.
+std::size_t FindCi(std::string_view t, std::string_view lowNeedle, std::size_t from = 0) {
+  const std::size_t m = lowNeedle.size();
+  if (m == 0 || t.size() < m) return std::string_view::npos;
+  const char lo = lowNeedle[0];
+  const char up = (lo >= 'a' && lo <= 'z') ? static_cast<char>(lo - 32) : lo;
+  const std::size_t last = t.size() - m;  // last possible start
+  std::size_t nextLo = from, nextUp = from;
+  auto find = [&](char c, std::size_t at) -> std::size_t {
+    if (at > last) return std::string_view::npos;
+    const void* p = std::memchr(t.data() + at, c, last - at + 1);
+    return p == nullptr ? std::string_view::npos
+                        : static_cast<std::size_t>(static_cast<const char*>(p) - t.data());
+  };
+  nextLo = find(lo, from);
+  nextUp = lo == up ? std::string_view::npos : find(up, from);
+  while (nextLo != std::string_view::npos || nextUp != std::string_view::npos) {
+    std::size_t i = std::min(nextLo, nextUp);
+    std::size_t k = 1;
+    while (k < m && LowerAscii(t[i + k]) == lowNeedle[k]) ++k;
+    if (k == m) return i;
+    if (i == nextLo) nextLo = find(lo, i + 1);
+    else nextUp = find(up, i + 1);
+  }
+  return std::string_view::npos;
+}
+
+// The first "base " (any case) that opens an element: a "<" before it, blanks allowed
+// between. "database " in prose is not a base element.
+std::size_t FindBaseElement(std::string_view t) {
+  std::size_t from = 0;
+  for (;;) {
+    std::size_t k = FindCi(t, "base ", from);
+    if (k == std::string_view::npos) return k;
+    std::size_t j = k;
+    while (j > 0 && (t[j - 1] == ' ' || t[j - 1] == '\t')) --j;
+    if (j > 0 && t[j - 1] == '<') return k;
+    from = k + 1;
+  }
+}
+
+class Processor {
+ public:
+  Processor(std::string text, const PageJob& job, OutputSink& out, int& pages,
+            StartRedirectSink* redirect)
+      : t_(std::move(text)), job_(job), out_(out), pages_(pages), redirect_(redirect) {}
+
+  PageResult Run() {
+    Prepare();
+    Scan();
+    Emit(lastEnd_, t_.size());
+    result_.found_links.shrink_to_fit();
+    result_.found_links[0] = DecimalText(static_cast<long long>(result_.found_links.size() - 1));
+    result_.written = outOk_;
+    return std::move(result_);
+  }
+
+ private:
+  void Prepare() {
+    if (job_.search_mode) {
+      std::size_t k = FindCi(t_, "<!-- web search results -->");
+      if (k != std::string::npos) t_.erase(0, k);
+      k = FindCi(t_, "<hr size=\"1\" noshade=\"noshade\"><hr size=\"1\" noshade=\"noshade\">");
+      if (k != std::string::npos) t_.erase(k);
+      if (!ContainsNoCase(job_.url, kCachedCopyPath)) {
+        std::string head = "<base href=\"";
+        head.append(kSearchEngineRoot);
+        head += "\">\r\n";
+        t_.insert(0, head);
+      }
+    }
+    // A saved copy must not claim to come from elsewhere.
+    std::size_t k = t_.find("<!-- saved from url=");
+    if (k != std::string::npos) t_[k + 5] = ' ';
+
+    k = FindCi(t_, "</title>");
+    if (k != std::string::npos && k >= 5) pos_ = k + 4;
+
+    std::string baseHref;
+    std::size_t b = FindBaseElement(t_);
+    if (b != std::string::npos) {
+      std::size_t gt = t_.find('>', b + 5);
+      std::size_t href = FindCi(t_, "href", b + 5);
+      if (href != std::string::npos && (gt == std::string::npos || href < gt)) {
+        // The saved copy keeps no working base element: its links are local now.
+        if (!job_.search_mode) {
+          t_[b + 1] = '!';
+          t_[b + 2] = ' ';
+        }
+        std::size_t v = href + 4;
+        while (v < t_.size() && (t_[v] == ' ' || t_[v] == '\t' || t_[v] == '=' || t_[v] == '"' ||
+                                 t_[v] == '\'' || t_[v] == '\\')) {
+          ++v;
+        }
+        std::size_t e = v;
+        while (e < t_.size() && U(t_[e]) >= 36 && t_[e] != '\'' && t_[e] != '<' && t_[e] != '>') {
+          ++e;
+        }
+        baseHref = t_.substr(v, e - v);
+      }
+      pos_ = 0;
+    }
+
+    base_ = job_.page_folder_url;
+    if (!job_.referrer_folder.empty()) base_ = job_.referrer_folder;
+    if (!baseHref.empty()) {
+      // A relative base is relative to the page, not an address of its own.
+      base_ = StartsWithHttp(baseHref) ? baseHref
+                                       : ResolveRelative(baseHref, base_, job_.site_root);
+      if (base_.empty()) base_ = baseHref;
+    }
+
+    if (!job_.search_mode && !job_.url.empty()) {
+      pageFolder_ = AddressFolder(SiteLocalName(job_.url));
+    }
+  }
+
+  void Emit(std::size_t from, std::size_t to) {
+    if (to > from) Write(t_.data() + from, to - from);
+  }
+  void Write(const char* data, std::size_t size) {
+    if (outOk_ && size != 0 && !out_.Append(data, size)) outOk_ = false;
+  }
+
+  static std::size_t FindFrom(const std::string& s, char c, std::size_t from) {
+    if (from >= s.size()) return std::string::npos;
+    const void* p = std::memchr(s.data() + from, c, s.size() - from);
+    return p == nullptr ? std::string::npos
+                        : static_cast<std::size_t>(static_cast<const char*>(p) - s.data());
+  }
+
+  void Scan() {
+    const std::size_t n = t_.size();
+    std::size_t nextDot = FindFrom(t_, '.', pos_);
+    std::size_t nextEq = FindFrom(t_, '=', pos_);
+    while (pos_ + 1 < n && !stopped_) {
+      if (nextDot != std::string::npos && nextDot < pos_) nextDot = FindFrom(t_, '.', pos_);
+      if (nextEq != std::string::npos && nextEq < pos_) nextEq = FindFrom(t_, '=', pos_);
+      if (nextDot == std::string::npos && nextEq == std::string::npos) break;
+      if (nextDot < nextEq) {
+        pos_ = nextDot;
+        DotAnchor(nextDot);
+      } else {
+        pos_ = nextEq;
+        EqualsAnchor(nextEq);
+      }
+    }
+  }
+
+  // Last delimiter before `d`, or npos. Dots arrive in increasing order, so the backward scan
+  // only covers text not scanned before: the whole pass stays linear.
+  std::size_t DelimiterBefore(std::size_t d) {
+    if (d < delimScanned_) {
+      std::size_t j = d;
+      while (j > 0) {
+        if (IsDelimiter(t_[j - 1])) return j - 1;
+        --j;
+      }
+      return std::string::npos;
+    }
+    std::size_t found = std::string::npos;
+    for (std::size_t j = d; j > delimScanned_; --j) {
+      if (IsDelimiter(t_[j - 1])) {
+        found = j - 1;
+        break;
+      }
+    }
+    if (found == std::string::npos) found = lastDelim_;
+    delimScanned_ = d;
+    lastDelim_ = found;
+    return found;
+  }
+
+  void DotAnchor(std::size_t d) {
+    const std::size_t n = t_.size();
+    if (d + 1 >= n || U(t_[d + 1]) < 65) {
+      pos_ = d + 1;
+      return;
+    }
+    std::size_t delim = DelimiterBefore(d);
+    if (delim == std::string::npos) {
+      pos_ = d + 1;
+      return;
+    }
+    std::size_t ts = delim + 1;
+    if (ts == d || ts < lastEnd_) {
+      pos_ = d + 1;
+      return;
+    }
+    bool accept = false;
+    if (ts + 5 <= n) {
+      bool whole = true;
+      for (std::size_t i = 0; i < 5; ++i) whole = whole && !IsValueStop(t_[ts + i]);
+      if (whole && (t_.compare(ts, 4, "http") == 0 || t_.compare(ts, 4, "www.") == 0)) {
+        accept = true;
+      }
+    }
+    if (!accept) accept = ExtensionTestPasses(std::string_view(t_).substr(d, 6));
+    if (!accept) {
+      pos_ = d + 1;
+      return;
+    }
+    Value(d, ts, false);
+  }
+
+  void EqualsAnchor(std::size_t e) {
+    const std::string_view t(t_);
+    bool accept = false;
+    bool codebase = false;
+    if (e >= 15) {
+      std::string_view a(t.substr(e + 1, 10));
+      if (a.find("http://") != std::string_view::npos) {
+        accept = true;
+        if (t.substr(e - 15, 14).find(" codebase") != std::string_view::npos) codebase = true;
+      } else if (a.find("www.") != std::string_view::npos) {
+        accept = true;
+      }
+    }
+    if (!accept && (e < 3 || t[e - 3] == 0 || std::strchr("ersunl", LowerAscii(t[e - 3])) == nullptr)) {
+      pos_ = e + 1;
+      return;
+    }
+    const std::size_t fiveFrom = e >= 5 ? e - 5 : 0;
+    const Window<5> five(t, fiveFrom, e - fiveFrom);
+    if (!accept) {
+      std::string_view f = five.view();
+      bool named = five.Has("url") || five.Has(" ref") || five.Has(" src") || five.Has("ound") ||
+                   f.ends_with("href") || f.ends_with("ref ");
+      if (!named) {
+        pos_ = e + 1;
+        return;
+      }
+    }
+    if (e >= 18) {
+      Window<17> w(t, e - 17, 17);
+      scriptCtx_ = w.Has("ipt src");
+      frameCtx_ = job_.frame_mode && w.Has("iframe");
+      bool ur = five.Has("ur") || Window<10>(t, e + 1, 10).Has("ur");
+      std::size_t c = w.view().find("content");
+      metaCtx_ = ur && w.Has("url") && c != std::string_view::npos &&
+                 w.view().find('=', c + 7) != std::string_view::npos;
+    }
+    std::size_t v = e + 1;
+    while (v < t.size() && (t[v] == ' ' || t[v] == '\t' || t[v] == '\\')) ++v;
+    if (v < t.size() && (t[v] == '"' || t[v] == '\'')) ++v;
+    if (v < t.size() && (t[v] == '"' || t[v] == '\'' || t[v] == '#')) {
+      pos_ = e + 1;  // empty value or a fragment of this page
+      return;
+    }
+    Value(e, v, codebase);
+  }
+
+  // The candidate value starting at `v`, found through the anchor at `anchor`.
+  void Value(std::size_t anchor, std::size_t v, bool codebase) {
+    const std::string_view t(t_);
+    const std::size_t n = t.size();
+    std::size_t j = v;
+    while (j < n) {
+      char c = t[j];
+      if (c == ',' && IsNameEscapeAt(t, j)) {  // a link an earlier save wrote
+        j += 8;
+        continue;
+      }
+      if (IsValueStop(c)) break;
+      if (c == ')' && j + 1 < n && t[j + 1] == ';' && n - j >= 3) break;
+      ++j;
+    }
+    if (j >= n) {  // runs off the end: the rest is copied unchanged
+      stopped_ = true;
+      result_.truncated_scan = true;
+      return;
+    }
+    pos_ = std::max(j, anchor + 1);
+
+    const std::size_t len = j - v;
+    const char before = v > 0 ? t[v - 1] : '\0';
+    const char after = t[j];
+    if (len == 0 || len > kMaxLinkLength || before == '>' || after == '<') return;
+    if (t.substr(j, 3).find('=') != std::string_view::npos) return;
+    if (std::strchr("&+;", before) != nullptr && before != 0) return;
+    if (std::strchr("&+;", after) != nullptr && after != 0) return;
+
+    const std::string_view found = t.substr(v, len);
+    std::string link(found);
+    // Closing characters the cleaning drops ("url(a.gif)", "see a.html.") are not part of the
+    // address; they stay in the saved page after the replacement.
+    std::size_t keep = 0;
+    bool backslashDropped = false;
+    if (!link.empty() && link.back() == '\\') {
+      link.pop_back();
+      backslashDropped = true;
+    }
+    if (!link.empty() && link.back() == ')' && link.find('(') == std::string::npos) {
+      link.pop_back();
+      ++keep;
+    }
+    std::replace(link.begin(), link.end(), '\\', '/');
+    if (link == "/") {
+      link = job_.site_root;
+    } else if (link.size() <= 1) {
+      return;
+    } else {
+      unsigned char last = U(link.back());
+      if ((last >= 58 && last <= 64) || (last >= 91 && last <= 95) || last == 126 || last < 47) {
+        link.pop_back();
+        ++keep;
+      }
+    }
+    if (backslashDropped) keep = 0;
+    if (link.size() >= 9 && link.compare(0, 4, "www.") == 0) link.insert(0, "http://");
+    if (v >= 17 && Window<16>(t, v - 17, 16).Has("codebase")) codebase = true;
+
+    std::string address;
+    bool rewrittenBefore = false;
+    if (!StartsWithHttp(link)) {
+      if (link.empty() || link.find("mailto:") != std::string::npos ||
+          link.find('(') != std::string::npos || link.back() == '=' ||
+          link.find("://") != std::string::npos || StartsWithNoCase(link, "javascript:") ||
+          StartsWithNoCase(link, "data:")) {
+        return;
+      }
+      std::size_t k = job_.site_root_prefix.empty() ? std::string::npos
+                                                    : link.find(job_.site_root_prefix);
+      if (k != std::string::npos) {
+        address = "http://" + link.substr(k + 3);
+        rewrittenBefore = true;
+      } else if (OtherSiteCopy(link, address)) {
+        rewrittenBefore = true;
+      } else {
+        if (link.find(".class") != std::string::npos) address = ResolveAgainstCodebase(link, v);
+        if (address.empty()) address = ResolveRelative(link, base_, job_.site_root);
+        if (address.empty() || ContainsNoCase(address, "/http:/") || address.back() == '.' ||
+            address.back() == ')') {
+          return;
+        }
+      }
+    } else {
+      address = std::move(link);
+    }
+
+    if (address.size() < 8 || (address.find('/', 7) == std::string::npos && address[7] != ':')) {
+      address += '/';
+    }
+    if (address.substr(address.size() >= 3 ? address.size() - 3 : 0).find("//") !=
+        std::string::npos) {
+      address = job_.site_root;
+    }
+
+    if (metaCtx_ && pages_ == 1) {
+      if (redirect_ != nullptr) {
+        redirect_->StartRedirect(HostRule(address).value_or(std::string()),
+                                 AddressFolder(address), address);
+      }
+      pages_ = 3;
+    }
+
+    const bool relativeAllowed = !codebase && address.size() >= 11;
+    if (relativeAllowed || rewrittenBefore) {
+      std::size_t tail = address.size() >= 10 ? address.size() - 10 : 0;
+      if (rewrittenBefore || address.find('.', tail) == std::string::npos) {
+        address = NameEscapeDecode(LinkPercentDecode(address));
+        if (!rewrittenBefore && address.find_first_of("?=&;") == std::string::npos &&
+            address.back() != '/') {
+          address += '/';
+        }
+      }
+    }
+
+    Report(address);
+    if (job_.search_mode) return;  // result pages keep their links as found
+
+    std::string replacement;
+    if (!Replacement(address, relativeAllowed, codebase, replacement)) return;
+    Emit(lastEnd_, v);
+    Write(replacement.data(), replacement.size());
+    lastEnd_ = j - keep;
+  }
+
+  // A link an earlier save wrote to another site's copy: the page's LevelsUp (back to the
+  // collection folder) followed by a site folder. Sites are told from folders by the dot in
+  // their name.
+  bool OtherSiteCopy(const std::string& link, std::string& address) const {
+    const std::string& up = job_.levels_up;
+    if (up.empty() || link.size() <= up.size() || link.compare(0, up.size(), up) != 0) return false;
+    std::string_view rest = std::string_view(link).substr(up.size());
+    std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos || slash == 0) return false;
+    std::string_view site = rest.substr(0, slash);
+    if (site.find('.') == std::string_view::npos ||
+        site.find_first_not_of('.') == std::string_view::npos) {
+      return false;
+    }
+    address = "http://";
+    address.append(rest);
+    return true;
+  }
+
+  // An applet class named relative to its element's codebase; empty when the element has
+  // none (the link then resolves against the page).
+  std::string ResolveAgainstCodebase(const std::string& link, std::size_t v) const {
+    const std::string_view t(t_);
+    std::size_t lo = v;
+    std::size_t limit = v > kMaxElementReach ? v - kMaxElementReach : 0;
+    while (lo > limit && t[lo - 1] != '<') --lo;
+    if (lo == 0 || t[lo - 1] != '<') return {};
+    std::size_t hi = t.find('>', v);
+    if (hi == std::string_view::npos || hi - v > kMaxElementReach) return {};
+    std::string_view element = t.substr(lo - 1, hi - lo + 1);
+    std::size_t k = FindNoCase(element, "codebase=");
+    if (k == std::string_view::npos) return {};
+    std::size_t s = k + 9;
+    while (s < element.size() && (element[s] == ' ' || element[s] == '\t')) ++s;
+    if (s < element.size() && (element[s] == '"' || element[s] == '\'')) ++s;
+    std::size_t e = s;
+    while (e < element.size() && U(element[e]) >= 36 && element[e] != '\'' && element[e] != '<' &&
+           element[e] != '>') {
+      ++e;
+    }
+    std::string cb(element.substr(s, e - s));
+    if (cb.empty()) return {};
+    if (cb.find("://") == std::string::npos) {
+      cb = StartsWithHttp(cb) ? cb : ResolveRelative(cb, job_.page_folder_url, job_.site_root);
+      if (cb.empty()) return {};
+    }
+    if (cb.back() != '/') cb += '/';
+    return ResolveRelative(link, cb, job_.site_root);
+  }
+
+  void Report(const std::string& address) {
+    std::string reported = address;
+    if (scriptCtx_ || EndsWithNoCase(address, ".js") || EndsWithNoCase(address, ".vbs")) {
+      reported += "(((((";
+      reported += base_;
+    }
+    if (EndsWithNoCase(address, ".class") || job_.embedded_mode || job_.frame_flag) {
+      reported += "..)(..";
+    }
+    if (frameCtx_) reported += ")ifra(";
+
+    if (job_.search_mode) {
+      bool wanted = ContainsNoCase(address, kSearchEngineRoot) &&
+                    (ContainsNoCase(address, kResultPagePath) ||
+                     (job_.preview && ContainsNoCase(address, kCachedCopyPath)));
+      if (!wanted) return;
+    }
+    if (reported.size() < 10) return;
+    result_.found_links.push_back(std::move(reported));
+    scriptCtx_ = false;
+  }
+
+  // The text that replaces the link in the saved page: the path of the target's local copy,
+  // relative to this page's folder when both lie in the same site, else through LevelsUp
+  // from the collection folder. False: leave the link as it is (not an http:// address).
+  bool Replacement(const std::string& address, bool relativeAllowed, bool codebase,
+                   std::string& out) const {
+    if (!StartsWithNoCase(address, "http://") || address.size() <= 7) return false;
+    if (codebase && EndsWithNoCase(address, ".class")) {
+      out = NameEscape(AddressFilePart(address));
+      return true;
+    }
+    std::string local = SiteLocalName(address);
+    if (relativeAllowed && !pageFolder_.empty()) {
+      if (std::optional<std::string> rel = RelativeLocalPath(pageFolder_, local)) {
+        out = std::move(*rel);
+        return true;
+      }
+    }
+    out = job_.levels_up + local;
+    return true;
+  }
+
+  std::string t_;
+  const PageJob& job_;
+  OutputSink& out_;
+  int& pages_;
+  StartRedirectSink* redirect_;
+
+  PageResult result_;
+  bool outOk_ = true;
+  bool stopped_ = false;
+  std::size_t pos_ = 0;
+  std::size_t lastEnd_ = 0;
+  std::size_t delimScanned_ = 0;
+  std::size_t lastDelim_ = std::string::npos;
+  std::string base_;
+  std::string pageFolder_;
+  bool scriptCtx_ = false;
+  bool frameCtx_ = false;
+  bool metaCtx_ = false;
+};
+
+}  // namespace
+
+PageResult ProcessPage(std::string text, const PageJob& job, OutputSink& out, int& processed_pages,
+                       StartRedirectSink* redirect) {
+  return Processor(std::move(text), job, out, processed_pages, redirect).Run();
+}
+
+PageResult ProcessPageFile(std::string text, const PageJob& job, int& processed_pages,
+                           StartRedirectSink* redirect) {
+  FileSink file(job.local_path);
+  if (!file.IsOpen()) {
+    NullSink none;
+    PageResult r = ProcessPage(std::move(text), job, none, processed_pages, redirect);
+    r.written = false;
+    return r;
+  }
+  PageResult r = ProcessPage(std::move(text), job, file, processed_pages, redirect);
+  bool closed = file.Close();
+  r.written = r.written && closed;
+  if (!r.written) std::remove(job.local_path.c_str());  // no half-written copy stays behind
+  return r;
+}
+
+}  // namespace orv::page

@@ -1,0 +1,442 @@
+#include "console/page/page_processor.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/local_path.h"
+#include "console/page/page_links.h"
+
+namespace orv::page {
+namespace {
+
+using Links = std::vector<std::string>;
+
+// The channel values for a page at `url`, the way the channel derives them.
+PageJob PageAt(const std::string& url) {
+  PageJob job;
+  job.url = url;
+  job.page_folder_url = url.substr(0, url.rfind('/') + 1);
+  std::size_t siteEnd = url.find('/', 7);
+  std::string site = url.substr(7, siteEnd == std::string::npos ? std::string::npos : siteEnd - 7);
+  job.site_root = "http://" + site + "/";
+  job.site_root_prefix = "../" + site + "/";
+  job.levels_up = LocalNameOf(url, "/c/").levelsUp;
+  job.collection = "/c/";
+  return job;
+}
+
+struct Outcome {
+  std::string text;
+  Links links;  // without the count element
+  PageResult result;
+};
+
+Outcome Process(const std::string& text, const PageJob& job, int pages = 2,
+                StartRedirectSink* redirect = nullptr) {
+  StringSink sink;
+  Outcome o;
+  o.result = ProcessPage(text, job, sink, pages, redirect);
+  o.text = sink.text;
+  EXPECT_FALSE(o.result.found_links.empty());
+  if (!o.result.found_links.empty()) {
+    EXPECT_EQ(o.result.found_links[0], std::to_string(o.result.found_links.size() - 1));
+    o.links.assign(o.result.found_links.begin() + 1, o.result.found_links.end());
+  }
+  return o;
+}
+
+const std::string kPage = "http://s.com/dir/page.html";
+
+TEST(PageProcessor, ChannelValuesOfTheFixture) {
+  PageJob job = PageAt(kPage);
+  EXPECT_EQ(job.page_folder_url, "http://s.com/dir/");
+  EXPECT_EQ(job.site_root, "http://s.com/");
+  EXPECT_EQ(job.site_root_prefix, "../s.com/");
+  EXPECT_EQ(job.levels_up, "../../");
+}
+
+TEST(PageProcessor, EqualsAndDotAnchorsReportAndRewrite) {
+  Outcome o = Process(
+      "<a href=\"/top.html\">t</a><img src=pic.gif><script>x='img/b.gif';</script>"
+      "<a href=\"other.html\">o</a>",
+      PageAt(kPage));
+  EXPECT_EQ(o.text,
+            "<a href=\"../top.html\">t</a><img src=pic.gif><script>x='img/b.gif';</script>"
+            "<a href=\"other.html\">o</a>");
+  EXPECT_EQ(o.links, (Links{"http://s.com/top.html", "http://s.com/dir/pic.gif",
+                            "http://s.com/dir/img/b.gif", "http://s.com/dir/other.html"}));
+  EXPECT_TRUE(o.result.written);
+}
+
+TEST(PageProcessor, EmptyValuesAndFragmentsAreSkipped) {
+  const std::string page = "<a href=\"\">e</a><a href=\"#x\">f</a><a href=#y>g</a>";
+  Outcome o = Process(page, PageAt(kPage));
+  EXPECT_EQ(o.text, page);
+  EXPECT_TRUE(o.links.empty());
+}
+
+TEST(PageProcessor, StyleUrlNotation) {
+  // With ";" after it the value ends at ")"; without, the ")" is cleaned off the link but
+  // stays in the page.
+  Outcome o = Process("<style>p{background:url(/img/bg.gif);} q{background:url(/i/a.gif) x}",
+                      PageAt(kPage));
+  EXPECT_EQ(o.text, "<style>p{background:url(../img/bg.gif);} q{background:url(../i/a.gif) x}");
+  EXPECT_EQ(o.links, (Links{"http://s.com/img/bg.gif", "http://s.com/i/a.gif"}));
+}
+
+TEST(PageProcessor, ScriptAndFrameMarkers) {
+  PageJob job = PageAt(kPage);
+  job.frame_mode = true;
+  Outcome o = Process(
+      "<head><title>x</title></head>\n<script src=\"js/app.js\"></script>\n"
+      "<iframe src=\"ad.html\"></iframe>\n<p>a paragraph</p><a href=\"b.html\">b</a>",
+      job);
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/js/app.js(((((http://s.com/dir/",
+                            "http://s.com/dir/ad.html)ifra(", "http://s.com/dir/b.html"}));
+
+  // Without frame mode the iframe gets no marker; a page taken as a frame marks every link.
+  job.frame_mode = false;
+  job.frame_flag = true;
+  o = Process("<p>some text here</p><iframe src=\"ad.html\"></iframe>", job);
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/ad.html..)(.."}));
+}
+
+TEST(PageProcessor, ScriptMarkerCarriesTheReferrerFolder) {
+  PageJob job = PageAt(kPage);
+  job.referrer_folder = "http://r.net/from/";
+  Outcome o = Process("<a href=\"x.vbs\">v</a>", job);
+  EXPECT_EQ(o.links, (Links{"http://r.net/from/x.vbs(((((http://r.net/from/"}));
+  EXPECT_EQ(o.text, "<a href=\"../../r.net/from/x.vbs\">v</a>");
+}
+
+TEST(PageProcessor, MailtoAndOtherSchemesAreLeftAlone) {
+  const std::string page =
+      "<a href=\"mailto:me@s.com\">m</a> <a href=\"ftp://f.org/a.zip\">f</a> "
+      "<a href=\"news://x.org/g.html\">n</a> <a href=\"javascript:go()\">j</a>";
+  Outcome o = Process(page, PageAt(kPage));
+  EXPECT_EQ(o.text, page);
+  EXPECT_TRUE(o.links.empty());
+}
+
+TEST(PageProcessor, OtherSiteFromOneLevelBelowTheSiteFolder) {
+  Outcome o = Process("<a href=\"http://t.org/x/y.html\">t</a>", PageAt(kPage));
+  EXPECT_EQ(o.text, "<a href=\"../../t.org/x/y.html\">t</a>");
+  EXPECT_EQ(o.links, (Links{"http://t.org/x/y.html"}));
+}
+
+TEST(PageProcessor, FolderAddressesGetTheirIndexFile) {
+  // A link without a dot near its end names a folder: "/" is added to the address and the
+  // rewritten link names the folder's index.html.
+  // "t.org/docs" has a dot within its last ten characters: the address stays as it is, the
+  // local copy is still the folder's index.html.
+  Outcome o = Process(
+      "<a href=\"http://t.org/documents\">d</a> <a href=\"http://t.org/docs\">e</a> "
+      "<a href=\"../\">up</a>",
+      PageAt("http://s.com/dir/sub/page.html"));
+  EXPECT_EQ(o.text,
+            "<a href=\"../../../t.org/documents/index.html\">d</a> "
+            "<a href=\"../../../t.org/docs/index.html\">e</a> <a href=\"../index.html\">up</a>");
+  EXPECT_EQ(o.links, (Links{"http://t.org/documents/", "http://t.org/docs", "http://s.com/dir/"}));
+}
+
+TEST(PageProcessor, ValueRunningToTheEndStopsTheScan) {
+  Outcome o = Process("<a href=\"/a.html\">x</a><img src=\"b.gif", PageAt(kPage));
+  EXPECT_EQ(o.text, "<a href=\"../a.html\">x</a><img src=\"b.gif");
+  EXPECT_EQ(o.links, (Links{"http://s.com/a.html"}));
+  EXPECT_TRUE(o.result.truncated_scan);
+}
+
+TEST(PageProcessor, DotsInProse) {
+  // A version number is no anchor; ".gif's" picks the "s" group and fails the test; a plain
+  // file name and a bare www. address are found through the dot.
+  Outcome o = Process("Version 1.5 of file.gif's size. See logo.gif here or www.t.org now.",
+                      PageAt(kPage));
+  EXPECT_EQ(o.text,
+            "Version 1.5 of file.gif's size. See logo.gif here or ../../www.t.org/index.html now.");
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/logo.gif", "http://www.t.org/"}));
+}
+
+TEST(PageProcessor, BaseElement) {
+  // Only the element is taken: "database " in prose is left alone.
+  Outcome o = Process(
+      "<p>The database is big</p><base href=\"http://b.org/sub/\"><a href=\"x.html\">x</a>",
+      PageAt(kPage));
+  EXPECT_EQ(o.text,
+            "<p>The database is big</p><b! e href=\"../../b.org/sub/index.html\">"
+            "<a href=\"../../b.org/sub/x.html\">x</a>");
+  EXPECT_EQ(o.links, (Links{"http://b.org/sub/", "http://b.org/sub/x.html"}));
+}
+
+TEST(PageProcessor, SavedFromComment) {
+  const std::string page = "<!-- saved from url=(0022)http://s.com/dir/x.htm -->\n<p>hi</p>";
+  Outcome o = Process(page, PageAt(kPage));
+  std::string expected = page;
+  expected[5] = ' ';
+  EXPECT_EQ(o.text, expected);
+  EXPECT_TRUE(o.links.empty());
+}
+
+TEST(PageProcessor, QuerySlashNamesTheStoredFile) {
+  // The rewritten link names exactly the file the console stores for the address.
+  Outcome o = Process("<a href=\"/a.php?x=1/2\">q</a>", PageAt("http://s.com/page.html"));
+  ASSERT_EQ(o.links, (Links{"http://s.com/a.php?x=1/2"}));
+  std::string stored = LocalNameOf("http://s.com/a.php?x=1/2", "/c/").path.substr(3);
+  EXPECT_EQ(stored.find(",8,,x22F"), std::string::npos);
+  EXPECT_EQ(o.text, "<a href=\"" + stored.substr(stored.find('/') + 1) + "\">q</a>");
+}
+
+TEST(PageProcessor, PercentAndNameEscapesAreDecodedForFolderLinks) {
+  Outcome o = Process("<a href=\"http://t.org/%41b%20c\">p</a>", PageAt("http://s.com/page.html"));
+  EXPECT_EQ(o.links, (Links{"http://t.org/Ab%20c/"}));
+  EXPECT_EQ(o.text, "<a href=\"../t.org/Ab%20c/index.html\">p</a>");
+}
+
+TEST(PageProcessor, PortIsEscapedInTheRewrittenLink) {
+  Outcome o = Process("<img src=\"http://t.org:8080/p.gif\">", PageAt("http://s.com/page.html"));
+  EXPECT_EQ(o.links, (Links{"http://t.org:8080/p.gif"}));
+  EXPECT_EQ(o.text, "<img src=\"../t.org,8,,x23A8080/p.gif\">");
+}
+
+TEST(PageProcessor, MetaRefreshOnTheFirstPageIsReportedOnce) {
+  struct Recorder : StartRedirectSink {
+    std::vector<std::string> calls;
+    void StartRedirect(const std::string& h, const std::string& f, const std::string& a) override {
+      calls.push_back(h + "|" + f + "|" + a);
+    }
+  } rec;
+  const std::string page =
+      "<head><meta http-equiv=\"refresh\" content=\"5; url=http://t.org/a/start.html\">"
+      "<meta http-equiv=\"refresh\" content=\"5; url=http://u.org/b.html\"></head>";
+  PageJob job = PageAt(kPage);
+  int pages = 1;
+  StringSink sink;
+  PageResult r = ProcessPage(page, job, sink, pages, &rec);
+  EXPECT_EQ(pages, 3);
+  EXPECT_EQ(rec.calls, (Links{"t.org|http://t.org/a/|http://t.org/a/start.html"}));
+  EXPECT_EQ(r.found_links,
+            (Links{"2", "http://t.org/a/start.html", "http://u.org/b.html"}));
+
+  // Not the first page of the run: nothing is told.
+  rec.calls.clear();
+  pages = 2;
+  ProcessPage(page, job, sink, pages, &rec);
+  EXPECT_EQ(pages, 2);
+  EXPECT_TRUE(rec.calls.empty());
+}
+
+TEST(PageProcessor, EmbeddedModeAndAppletClasses) {
+  PageJob job = PageAt(kPage);
+  job.embedded_mode = true;
+  const std::string page =
+      "<applet codebase=c/ code=Main.class width=10></applet> <a href=\"/y.html\">";
+  Outcome o = Process(page, job);
+  // The class is fetched from its codebase and keeps a plain file name in the page: the
+  // applet finds it through the codebase. Every link of the page is marked as embedded.
+  EXPECT_EQ(o.links,
+            (Links{"http://s.com/dir/c/Main.class..)(..", "http://s.com/y.html..)(.."}));
+  EXPECT_EQ(o.text,
+            "<applet codebase=c/ code=Main.class width=10></applet> <a href=\"../y.html\">");
+}
+
+TEST(PageProcessor, ShortAddressesAreNotReported) {
+  Outcome o = Process("<a href=\"http://a/\">a</a>", PageAt("http://s.com/page.html"));
+  EXPECT_TRUE(o.links.empty());
+  EXPECT_EQ(o.text, "<a href=\"../a/index.html\">a</a>");
+}
+
+TEST(PageProcessor, SearchModeReportsOnlyResultAndCachedCopyLinks) {
+  PageJob job = PageAt("http://yandex.ru/yandpage?q=abc");
+  job.search_mode = true;
+  job.preview = true;
+  const std::string page =
+      "junk <a href=\"http://s.com/a.html\">x</a>\n"
+      "<!-- Web Search Results --><a href=\"http://yandex.ru/yandpage?q=abc&p=1\">next</a> "
+      "<a href=\"http://other.com/page.html\">r</a> <a href=\"/yandbtm?url=x\">c</a>\n"
+      "<HR size=\"1\" noshade=\"noshade\"><hr size=\"1\" noshade=\"noshade\"> tail "
+      "<a href=\"http://yandex.ru/yandpage?q=zzz\">z</a>";
+  Outcome o = Process(page, job);
+  EXPECT_EQ(o.text,
+            "<base href=\"http://yandex.ru/\">\r\n"
+            "<!-- Web Search Results --><a href=\"http://yandex.ru/yandpage?q=abc&p=1\">next</a> "
+            "<a href=\"http://other.com/page.html\">r</a> <a href=\"/yandbtm?url=x\">c</a>\n");
+  EXPECT_EQ(o.links, (Links{"http://yandex.ru/yandpage?q=abc&p=1", "http://yandex.ru/yandbtm?url=x"}));
+
+  // Without preview the cached copy is not wanted; a cached copy gets no base element.
+  job.preview = false;
+  job.url = "http://yandex.ru/yandbtm?url=x";
+  o = Process(page, job);
+  EXPECT_EQ(o.text.rfind("<!-- Web Search Results -->", 0), 0u);
+  EXPECT_EQ(o.links, (Links{"http://yandex.ru/yandpage?q=abc&p=1"}));
+}
+
+// A page with most of what a real site has, checked byte for byte.
+const char* const kRealistic =
+    "<html><head><title>Home. Page</title>\n"
+    "<base href=\"http://s.com/dir/\">\n"
+    "<meta http-equiv=\"refresh\" content=\"30; url=http://s.com/dir/news.html\">\n"
+    "<link rel=\"stylesheet\" href=\"/css/main.css\">\n"
+    "<style>body { background: url(img/bg.gif); }</style>\n"
+    "<script src=\"js/app.js\"></script>\n"
+    "<script>var pics = ['a.jpg', \"/pics/b.png\"]; var v = 2.5;</script>\n"
+    "</head><body>\n"
+    "<frameset><frame src=\"menu.html\"></frameset>\n"
+    "<iframe src=\"/ads/ad.html\"></iframe>\n"
+    "<img src=logo.gif alt=x> <img src=\"../up.jpg\">\n"
+    "<a href=\"http://t.org/x/y.html\">t</a>\n"
+    "<a href=\"mailto:me@s.com\">m</a> <a href=\"ftp://f.s.com/file.zip\">f</a>\n"
+    "<a href=\"#top\">top</a> <a href=\"page.html#part\">part</a>\n"
+    "<a href=\"search.php?q=a/b\">q</a>\n"
+    "</body></html>\n";
+
+const char* const kRealisticSaved =
+    "<html><head><title>Home. Page</title>\n"
+    "<b! e href=\"index.html\">\n"
+    "<meta http-equiv=\"refresh\" content=\"30; url=news.html\">\n"
+    "<link rel=\"stylesheet\" href=\"../css/main.css\">\n"
+    "<style>body { background: url(img/bg.gif); }</style>\n"
+    "<script src=\"js/app.js\"></script>\n"
+    "<script>var pics = ['a.jpg', \"../pics/b.png\"]; var v = 2.5;</script>\n"
+    "</head><body>\n"
+    "<frameset><frame src=\"menu.html\"></frameset>\n"
+    "<iframe src=\"../ads/ad.html\"></iframe>\n"
+    "<img src=logo.gif alt=x> <img src=\"../up.jpg\">\n"
+    "<a href=\"../../t.org/x/y.html\">t</a>\n"
+    "<a href=\"mailto:me@s.com\">m</a> <a href=\"ftp://f.s.com/file.zip\">f</a>\n"
+    "<a href=\"#top\">top</a> <a href=\"page.html#part\">part</a>\n"
+    "<a href=\"search.php,8,,x23Fq=a,8,,x25Cb\">q</a>\n"
+    "</body></html>\n";
+
+TEST(PageProcessor, RealisticPageByteForByte) {
+  PageJob job = PageAt(kPage);
+  job.frame_mode = true;
+  Outcome o = Process(kRealistic, job);
+  EXPECT_EQ(o.text, kRealisticSaved);
+  EXPECT_EQ(o.links, (Links{
+                         "http://s.com/dir/",
+                         "http://s.com/dir/news.html",
+                         "http://s.com/css/main.css",
+                         "http://s.com/dir/img/bg.gif",
+                         "http://s.com/dir/js/app.js(((((http://s.com/dir/",
+                         "http://s.com/dir/a.jpg",
+                         "http://s.com/pics/b.png",
+                         "http://s.com/dir/menu.html",
+                         "http://s.com/ads/ad.html)ifra(",
+                         "http://s.com/dir/logo.gif)ifra(",
+                         "http://s.com/up.jpg",
+                         "http://t.org/x/y.html",
+                         "http://s.com/dir/page.html",
+                         "http://s.com/dir/search.php?q=a/b",
+                     }));
+}
+
+TEST(PageProcessor, SecondRewriteGivesTheSameCopy) {
+  PageJob job = PageAt(kPage);
+  Outcome first = Process(kRealistic, job);
+  Outcome second = Process(first.text, job);
+  EXPECT_EQ(second.text, first.text);
+  // The links map back to the same local files.
+  ASSERT_EQ(second.links.size(), first.links.size());
+  for (std::size_t i = 0; i < first.links.size(); ++i) {
+    std::string a = first.links[i].substr(0, first.links[i].find("((((("));
+    std::string b = second.links[i].substr(0, second.links[i].find("((((("));
+    EXPECT_EQ(LocalNameOf(b, "/c/").path, LocalNameOf(a, "/c/").path) << a << " vs " << b;
+  }
+}
+
+TEST(PageProcessor, PathologicalTextsAreCopiedUnchanged) {
+  PageJob job = PageAt(kPage);
+  std::vector<std::string> texts = {
+      "",
+      "=",
+      ".",
+      std::string(10 << 20, '.'),
+      std::string(4 << 20, '='),  // the benchmark covers larger texts
+      "<a href=\"abc",
+      "<a href='abc.html",
+      std::string(1 << 20, 'a') + "=",
+  };
+  // A long token of dotted words without a delimiter must not make the scan quadratic.
+  std::string words;
+  for (int i = 0; i < 200000; ++i) words += "ab.cd";
+  texts.push_back(words);
+  for (const std::string& t : texts) {
+    Outcome o = Process(t, job);
+    EXPECT_EQ(o.text.size(), t.size());
+    EXPECT_TRUE(o.text == t);
+    EXPECT_TRUE(o.links.empty());
+  }
+
+  // NUL bytes end a value like any control character; the scan goes on after them.
+  const std::string nul("<a href=\"x\0y.html\">\0</a>", 23);
+  Outcome o = Process(nul, job);
+  EXPECT_EQ(o.text, nul);
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/y.html"}));
+}
+
+TEST(PageProcessor, WritesTheLocalFileAndRemovesItWhenUnwritable) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              ("orv_page_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                               "_" + std::to_string(reinterpret_cast<std::uintptr_t>(&dir)));
+  std::filesystem::create_directories(dir);
+  PageJob job = PageAt(kPage);
+  job.local_path = (dir / "page.html").string();
+  int pages = 2;
+  PageResult r = ProcessPageFile("<a href=\"/a.html\">a</a>", job, pages, nullptr);
+  EXPECT_TRUE(r.written);
+  std::ifstream in(job.local_path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), "<a href=\"../a.html\">a</a>");
+
+  job.local_path = (dir / "missing" / "page.html").string();
+  r = ProcessPageFile("<a href=\"/a.html\">a</a>", job, pages, nullptr);
+  EXPECT_FALSE(r.written);
+  EXPECT_EQ(r.found_links, (Links{"1", "http://s.com/a.html"}));
+  EXPECT_FALSE(std::filesystem::exists(job.local_path));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PageLinks, ExtensionTest) {
+  EXPECT_TRUE(ExtensionTestPasses(".html\">"));
+  EXPECT_TRUE(ExtensionTestPasses(".SHTML"));
+  EXPECT_TRUE(ExtensionTestPasses(".php3"));
+  EXPECT_TRUE(ExtensionTestPasses(".jpeg"));
+  EXPECT_TRUE(ExtensionTestPasses(".class"));
+  EXPECT_TRUE(ExtensionTestPasses(".js"));
+  EXPECT_FALSE(ExtensionTestPasses(".gif's"));  // "s" group wins
+  EXPECT_FALSE(ExtensionTestPasses(".mpg"));    // "m" group has no .mpg
+  EXPECT_FALSE(ExtensionTestPasses(".com/a"));  // "m" group again
+  EXPECT_FALSE(ExtensionTestPasses(".txt"));
+  EXPECT_FALSE(ExtensionTestPasses(""));
+}
+
+TEST(PageLinks, ResolveRelative) {
+  const std::string root = "http://s.com/";
+  EXPECT_EQ(ResolveRelative("/a/b.html", "http://s.com/x/", root), "http://s.com/a/b.html");
+  EXPECT_EQ(ResolveRelative("./b.html", "http://s.com/x/", root), "http://s.com/x/b.html");
+  EXPECT_EQ(ResolveRelative("./../b.html", "http://s.com/x/y/", root), "http://s.com/x/b.html");
+  EXPECT_EQ(ResolveRelative("../../b.html", "http://s.com/x/y/", root), "http://s.com/b.html");
+  // Never above the site.
+  EXPECT_EQ(ResolveRelative("../../../b.html", "http://s.com/x/", root), "http://s.com/b.html");
+  EXPECT_EQ(ResolveRelative("b.html", "http://s.com/x", root), "http://s.com/x/b.html");
+  EXPECT_EQ(ResolveRelative(".hidden", "http://s.com/x/", root), "");
+  EXPECT_EQ(ResolveRelative("./.x", "http://s.com/x/", root), "");
+  EXPECT_EQ(ResolveRelative("../.x", "http://s.com/x/y/", root), "http://s.com/x/.x");
+}
+
+TEST(PageLinks, RelativeLocalPath) {
+  EXPECT_EQ(RelativeLocalPath("s.com/a/", "s.com/a/x.html"), "x.html");
+  EXPECT_EQ(RelativeLocalPath("s.com/a/b/", "s.com/x.html"), "../../x.html");
+  EXPECT_EQ(RelativeLocalPath("s.com/a/", "s.com/ab/x.html"), "../ab/x.html");
+  EXPECT_EQ(RelativeLocalPath("s.com/", "s.com/a/index.html"), "a/index.html");
+  EXPECT_EQ(RelativeLocalPath("s.com/a/", "t.org/a/x.html"), std::nullopt);
+  EXPECT_EQ(RelativeLocalPath("s.com/a/", "s.com.ru/a/x.html"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace orv::page
