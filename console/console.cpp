@@ -141,6 +141,9 @@ void Console::SetBusy(int n, bool busy) {
   busy_[n] = busy;
   int count = 0;
   for (int i = 1; i <= kChannelCount; ++i) count += busy_[i] ? 1 : 0;
+  // Idle channels report idleness on every take tick; the record only changes with the count.
+  if (count == busyWritten_) return;
+  busyWritten_ = count;
   ex_.WriteExt(orv::BusyChannels, DecimalText(count));
 }
 

@@ -95,6 +95,7 @@ class Console {
   double lastTake_ = -1e9;
   double startTime_ = 0;
   int processedPages_ = 0;
+  int busyWritten_ = -1;
   int64_t byteTotal_ = 0;
   std::string collection_;
   std::vector<std::string> exclusions_;

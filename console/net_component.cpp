@@ -263,8 +263,10 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     // curl would add its own lines otherwise.
     headers = curl_slist_append(headers, "Expect:");
     std::string proxy;
-    if (!args.proxyHost.empty() && args.proxyPort != 0)
+    if (!args.proxyHost.empty() && args.proxyPort != 0) {
       proxy = "http://" + args.proxyHost + ":" + std::to_string(args.proxyPort);
+      headers = curl_slist_append(headers, "Proxy-Connection:");
+    }
 
     curl_easy_setopt(easy, CURLOPT_URL, args.address.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
@@ -408,6 +410,8 @@ bool NetComponent::Fetch(const FetchArgs& args) {
 }
 
 void NetComponent::Abort(const std::string& statusText, bool) {
+  // Only a running transfer can be stopped; an idle instance stays ready for its fetch.
+  if (!shared_->started) return;
   {
     std::lock_guard<std::mutex> lock(shared_->mu);
     shared_->abortText = statusText;

@@ -165,6 +165,11 @@ TEST(WindowLinkPeer, OtherUsersAreNotServed) {
   EXPECT_EQ(stranger.ReadLine().value_or("<timeout>"), "NONE");
   EXPECT_EQ(stranger.ReadLine().value_or("<timeout>"), "REFUSED");
   EXPECT_EQ(stranger.Wait(), 0);
+  // Nor is one that skips the client's check and writes the request itself.
+  PeerProcess raw({"raw-as", "65534", std::to_string(own)});
+  EXPECT_EQ(raw.ReadLine().value_or("<timeout>"), "NOREPLY");
+  PeerProcess rawRoot({"raw-as", "0", std::to_string(own)});  // control: this user is answered
+  EXPECT_EQ(rawRoot.ReadLine().value_or("<timeout>"), "REPLY secret");
   test::RunEventsFor(50ms);
   EXPECT_EQ(presses, 0);
   // The same request from this user is served (the refusal above is about the user).

@@ -1,6 +1,11 @@
 // Helper process for the cross-process platform tests. The first argument names what to do;
 // results go to stdout one line at a time, flushed at once, so the test can follow along.
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstddef>
+#include <cstring>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
@@ -88,6 +93,32 @@ int main(int argc, char** argv) {
     Say(link.ReadText(h));
     Say(link.Exists(h) ? "EXISTS" : "NONE");
     Say(link.PressLeft(h) ? "PRESSED" : "REFUSED");
+    return 0;
+  }
+  if (mode == "raw-as" && argc == 4) {
+    // A stranger that ignores the client's own checks and speaks to the socket directly:
+    // op 2 (read text), the handle, an empty text. Prints what came back, if anything.
+    uid_t uid = static_cast<uid_t>(std::atoi(argv[2]));
+    if (setgid(uid) != 0 || setuid(uid) != 0) return 3;
+    orv::WindowHandle h = std::atoi(argv[3]);
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::string name = "orvanta-window-link-" + std::to_string(h >> 8);
+    std::memcpy(addr.sun_path + 1, name.data(), name.size());
+    socklen_t len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+      Say("NOCONNECT");
+      return 0;
+    }
+    char request[9] = {2};
+    std::memcpy(request + 1, &h, 4);
+    // The server may already have hung up: a failed send is no reply too.
+    ssize_t got = -1;
+    char reply[300];
+    if (send(fd, request, sizeof request, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof request))
+      got = read(fd, reply, sizeof reply);
+    Say(got <= 0 ? "NOREPLY" : "REPLY " + std::string(reply + 5, got > 5 ? got - 5 : 0));
     return 0;
   }
   if (mode == "readtext" && argc == 3) {

@@ -1,0 +1,297 @@
+// The real kuvet executable in a private program folder, driven as the main program drives it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "common/string_list.h"
+#include "common/text.h"
+#include "platform/file_attributes.h"
+#include "platform/settings.h"
+#include "platform/window_link.h"
+#include "tests/console/console_harness.h"
+#include "tests/support/event_loop.h"
+#include "tests/support/http_test_server.h"
+
+namespace {
+
+using orvtest::Answer;
+using orvtest::ConsoleHarness;
+
+class KuvetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(std::string(ORV_BIN_DIR) + "/kuvet")) GTEST_SKIP() << "kuvet not built";
+  }
+  void Start(int retryLimit = 0) {
+    h.PrepareRun(retryLimit);
+    ASSERT_TRUE(h.Launch());
+  }
+  std::string Head(const std::string& path, size_t i = 0) {
+    auto r = server.Requests(path);
+    return i < r.size() ? r[i].rawHead : std::string();
+  }
+
+  orvtest::HttpTestServer server;
+  ConsoleHarness h;
+};
+
+TEST_F(KuvetTest, StartPublishesHandlesAndTwentyRecords) {
+  Start();
+  orv::WindowLink& link = orv::WindowLink::Instance();
+  EXPECT_EQ(link.ReadText(h.Handle("MHWND")), " Orvanta  Console ");
+  EXPECT_EQ(link.ReadText(h.Handle("LRES")), "LRESET");
+  EXPECT_TRUE(link.Exists(h.Handle("UBOL")));
+  EXPECT_TRUE(link.Exists(static_cast<orv::WindowHandle>(h.Ex().ReadExtNumber(orv::StopAllButton))));
+  std::set<int> handles;
+  for (int n = 1; n <= 20; ++n) {
+    orv::ChannelRecord rec = h.Ex().ReadChannel(n);
+    EXPECT_TRUE(link.Exists(rec.stopButton)) << n;
+    EXPECT_TRUE(rec.url.empty());
+    handles.insert(rec.stopButton);
+  }
+  EXPECT_EQ(handles.size(), 20u);
+  EXPECT_TRUE(h.WaitUntil([&] { return h.Ex().ReadExt(orv::BusyChannels) == "0"; }, 2000));
+}
+
+TEST_F(KuvetTest, SecondConsoleEndsAtOnceAndFirstKeepsRunning) {
+  Start();
+  orvtest::ChildProcess second;
+  ASSERT_TRUE(second.Start(h.Folder().Prog() + "kuvet", {}, h.Folder().Prog(),
+                           {{"XDG_CONFIG_HOME", h.Folder().Config()}}));
+  EXPECT_EQ(second.WaitExit(3000), 0);
+  EXPECT_TRUE(h.Process().Running());
+}
+
+TEST(KuvetAlone, EndsWithoutTheMainProgramBesideIt) {
+  if (!std::filesystem::exists(std::string(ORV_BIN_DIR) + "/kuvet")) GTEST_SKIP() << "kuvet not built";
+  orvtest::ProgramFolder folder(false);
+  orvtest::WriteWholeFile(std::filesystem::path(folder.Prog()) / "orv", std::string(999, 'x'));
+  orvtest::ChildProcess kuvet;
+  ASSERT_TRUE(kuvet.Start(folder.Prog() + "kuvet", {}, folder.Prog(), {{"XDG_CONFIG_HOME", folder.Config()}}));
+  EXPECT_EQ(kuvet.WaitExit(3000), 0);
+  EXPECT_FALSE(std::filesystem::exists(folder.Exchange() + "orvext"));
+}
+
+TEST_F(KuvetTest, SendsTheExactHeaderBlockAndSavesTheFile) {
+  server.Serve("/dir/file.bin", Answer{.body = std::string(3000, 'q')});
+  Start();
+  h.Ex().WriteExt(orv::CharsetMode, "2");
+  ASSERT_TRUE(h.Feed(server.Url("/dir/file.bin")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_EQ(Head("/dir/file.bin"), "GET /dir/file.bin HTTP/1.1\r\nHost: " + server.HostPort() +
+                                       "\r\nAccept-Charset: koi8-r;q=1\r\nConnection: close\r\n"
+                                       "Accept: */*\r\nUser-Agent: Harness/1.0\r\n\r\n");
+  std::string local = h.LocalFile(server.Url("/dir/file.bin"));
+  EXPECT_EQ(orvtest::ReadWholeFile(local), std::string(3000, 'q'));
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+}
+
+TEST_F(KuvetTest, ResumesAfterTruncatedBody) {
+  std::string body = orvtest::PatternBody(1000);
+  server.Serve("/cut.bin", std::vector<Answer>{{.body = body, .acceptRanges = true, .truncateAfter = 500},
+                                               {.body = body, .ranges = true}});
+  Start(2);
+  ASSERT_TRUE(h.Feed(server.Url("/cut.bin")));
+  ASSERT_TRUE(server.WaitForCount("/cut.bin", 2, 5000));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  auto reqs = server.Requests("/cut.bin");
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_FALSE(reqs[0].Header("Range"));
+  EXPECT_EQ(reqs[1].Header("Range").value_or(""), "bytes=500-");
+  std::string local = h.LocalFile(server.Url("/cut.bin"));
+  EXPECT_EQ(orvtest::ReadWholeFile(local), body);
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+}
+
+TEST_F(KuvetTest, FullAnswerToResumeReplacesThePartialFile) {
+  std::string fresh = orvtest::PatternBody(800);
+  server.Serve("/p.bin", Answer{.body = fresh});
+  std::string local = h.LocalFile(server.Url("/p.bin"));
+  orvtest::WriteWholeFile(local, std::string(500, 'O'));
+  ASSERT_TRUE(orv::SetSystemMark(local));
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/p.bin")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_EQ(server.Requests("/p.bin").at(0).Header("Range").value_or(""), "bytes=500-");
+  EXPECT_EQ(orvtest::ReadWholeFile(local), fresh);
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+}
+
+TEST_F(KuvetTest, RetryLimitZeroFetchesTwice) {
+  server.Serve("/bad.bin", Answer{.body = std::string(1000, 'b'), .acceptRanges = true, .truncateAfter = 500});
+  Start(0);
+  ASSERT_TRUE(h.Feed(server.Url("/bad.bin")));
+  ASSERT_TRUE(server.WaitForCount("/bad.bin", 2, 5000));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  (void)h.WaitUntil([] { return false; }, 700);  // room for a wrong third fetch to show up
+  EXPECT_EQ(server.Count("/bad.bin"), 2u);
+  // The part stays marked for a later run to resume.
+  std::string local = h.LocalFile(server.Url("/bad.bin"));
+  EXPECT_EQ(orv::FileLength(local), 500);
+  EXPECT_EQ(orv::GetFileAttributes(local) & orv::kAttrSystem, orv::kAttrSystem);
+}
+
+TEST_F(KuvetTest, RedirectAtRunStartFillsRecordsAndSendsMarkers) {
+  server.Serve("/start.html", Answer{.status = 301, .headers = {"Location: /moved/index.html"}});
+  Start();
+  h.Ex().WriteExt(orv::StartPending, "a");
+  ASSERT_TRUE(h.Feed(server.Url("/start.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  std::string target = server.Url("/moved/index.html");
+  EXPECT_EQ(h.Ex().ReadExt(orv::RedirectHost), server.HostPort());
+  EXPECT_EQ(h.Ex().ReadExt(orv::RedirectFolder), server.Url("/moved/"));
+  EXPECT_EQ(h.Ex().ReadExt(orv::RedirectTarget), target);
+  EXPECT_EQ(h.Ex().ReadExt(orv::StartPending), "");
+  ASSERT_GE(h.Reports().size(), 2u);
+  EXPECT_EQ(h.Reports()[0].at(0), " 2");
+  EXPECT_EQ(h.Reports()[0].at(1), "orv_redir:" + target);
+  EXPECT_EQ(h.Reports()[1].at(1), "orv_notfn:" + server.Url("/start.html"));
+}
+
+TEST_F(KuvetTest, RedirectLaterInTheRunLeavesRecordsAlone) {
+  server.Serve("/later.html", Answer{.status = 302, .headers = {"Location: http://elsewhere.invalid/x.html"}});
+  Start();
+  for (int r : {11, 12, 27}) h.Ex().WriteExt(r, "keep");
+  ASSERT_TRUE(h.Feed(server.Url("/later.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  for (int r : {11, 12, 27}) EXPECT_EQ(h.Ex().ReadExt(r), "keep") << r;
+  EXPECT_TRUE(h.HasReportElement("orv_redir:http://elsewhere.invalid/x.html"));
+  EXPECT_TRUE(h.HasReportElement("orv_notfn:" + server.Url("/later.html")));
+}
+
+TEST_F(KuvetTest, MissingPageIsReported) {
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/nothing.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_TRUE(h.HasReportElement("orv_notfn:" + server.Url("/nothing.html")));
+  EXPECT_FALSE(std::filesystem::exists(h.LocalFile(server.Url("/nothing.html"))));
+}
+
+TEST_F(KuvetTest, PageLinksArriveWithTheHandshake) {
+  std::string page = "<html><head><title>t</title></head><body>\n"
+                     "<a href=\"second.html\">next</a> <img src=\"pic/one.gif\">\n</body></html>\n";
+  server.Serve("/site/index.html", Answer{.headers = {"Content-Type: text/html"}, .body = page});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/site/index.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  ASSERT_EQ(h.Reports().size(), 1u);
+  const auto& list = h.Reports()[0];
+  EXPECT_EQ(list.at(0), std::to_string(list.size() - 1));
+  bool second = false, pic = false;
+  for (size_t i = 1; i < list.size(); ++i) {
+    second = second || list[i].rfind(server.Url("/site/second.html"), 0) == 0;
+    pic = pic || list[i].rfind(server.Url("/site/pic/one.gif"), 0) == 0;
+  }
+  EXPECT_TRUE(second);
+  EXPECT_TRUE(pic);
+  std::string local = h.LocalFile(server.Url("/site/index.html"));
+  EXPECT_TRUE(std::filesystem::exists(local));
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+  // The speed log records the processing.
+  std::string log = orvtest::ReadWholeFile(h.Folder().Exchange() + "testspeed.txt");
+  EXPECT_NE(log.find(orv::Ru("Начало обработки")), std::string::npos);
+  EXPECT_NE(log.find(orv::Ru("Конец обработки")), std::string::npos);
+}
+
+TEST_F(KuvetTest, StopButtonAbortsOneChannel) {
+  server.Serve("/stall.bin", Answer{.body = std::string(100000, 's'), .stallAfter = 2000});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/stall.bin")));
+  int channel = 0;
+  ASSERT_TRUE(h.WaitUntil([&] {
+    for (int n = 1; n <= 20; ++n)
+      if (h.Ex().ReadChannel(n).url == server.Url("/stall.bin")) channel = n;
+    return channel != 0 && h.Ex().ReadChannel(channel).statusText.find('%') != std::string::npos;
+  }, 5000));
+  EXPECT_EQ(h.Busy(), 1);
+  ASSERT_TRUE(h.PressStop(channel));
+  ASSERT_TRUE(h.WaitIdle(3000));
+  EXPECT_EQ(server.Count("/stall.bin"), 1u);  // stopped is never retried
+  std::string local = h.LocalFile(server.Url("/stall.bin"));
+  EXPECT_EQ(orv::FileLength(local), 2000);
+  EXPECT_EQ(orv::GetFileAttributes(local) & orv::kAttrSystem, orv::kAttrSystem);
+}
+
+TEST_F(KuvetTest, StopAllRepeatsEveryTwoSeconds) {
+  server.Serve("/s1.bin", Answer{.body = std::string(100000, 's'), .stallAfter = 100});
+  server.Serve("/s2.bin", Answer{.body = std::string(100000, 's'), .stallAfter = 100});
+  server.Serve("/s3.bin", Answer{.body = std::string(100000, 's'), .stallAfter = 100});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/s1.bin")));
+  ASSERT_TRUE(h.Feed(server.Url("/s2.bin")));
+  ASSERT_TRUE(h.WaitUntil([&] { return h.Busy() == 2; }, 5000));
+  ASSERT_TRUE(h.PressStopAll());
+  ASSERT_TRUE(h.WaitUntil([&] { return h.Busy() == 0; }, 3000));
+  ASSERT_TRUE(h.Feed(server.Url("/s3.bin")));
+  ASSERT_TRUE(server.WaitForCount("/s3.bin", 1, 3000));
+  // The next repetition aborts the new transfer too.
+  EXPECT_TRUE(h.WaitIdle(4000));
+}
+
+TEST_F(KuvetTest, CounterWindowAndReset) {
+  server.Serve("/a.bin", Answer{.body = std::string(1000, 'a')});
+  server.Serve("/b.bin", Answer{.body = std::string(300, 'b')});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/a.bin")));
+  ASSERT_TRUE(h.WaitUntil([&] { return h.CounterText() == "1000"; }, 5000)) << h.CounterText();
+  ASSERT_TRUE(h.WaitIdle(3000));
+  ASSERT_TRUE(h.PressReset());
+  ASSERT_TRUE(h.WaitUntil([&] { return orv::WindowLink::Instance().ReadText(h.Handle("LRES")) == "LRESET"; }, 100));
+  orvtest::PumpFor(200);
+  ASSERT_TRUE(h.Feed(server.Url("/b.bin")));
+  EXPECT_TRUE(h.WaitUntil([&] { return h.CounterText() == "300"; }, 5000)) << h.CounterText();
+}
+
+TEST_F(KuvetTest, QuitButtonEndsTheConsole) {
+  Start();
+  ASSERT_TRUE(h.PressQuit());
+  EXPECT_EQ(h.Process().WaitExit(3000), 0);
+}
+
+TEST_F(KuvetTest, EndsAfterGracePeriodOnceMainWindowIsGone) {
+  Start();
+  auto started = std::chrono::steady_clock::now();
+  h.DropMainWindow();
+  // Never during the first seconds...
+  EXPECT_EQ(h.Process().WaitExit(11000), -1);
+  // ...but soon after the 14-second grace.
+  EXPECT_EQ(h.Process().WaitExit(9000), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(19));
+}
+
+TEST_F(KuvetTest, ProxyAndServerCredentials) {
+  orv::WriteStringArrayFile(h.Folder().Prog() + "httpauten",
+                            {"2", "nomatch.example\\\\x**y", "site.invalid\\\\ann**secret"});
+  server.Serve("http://site.invalid/p/doc.bin", Answer{.body = "via proxy"});
+  Start();
+  h.Ex().WriteExt(orv::ProxySpec, "puser:ppw@@@@@http://" + server.HostPort() + "/");
+  ASSERT_TRUE(h.Feed("http://site.invalid/p/doc.bin"));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  auto reqs = server.Requests("http://site.invalid/p/doc.bin");
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].rawHead,
+            "GET http://site.invalid/p/doc.bin HTTP/1.1\r\nHost: site.invalid\r\n"
+            "Authorization: Basic YW5uOnNlY3JldA==\r\nProxy-Authorization: Basic cHVzZXI6cHB3\r\n"
+            "Connection: close\r\nAccept: */*\r\nUser-Agent: Harness/1.0\r\n\r\n");
+  EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile("http://site.invalid/p/doc.bin")), "via proxy");
+}
+
+TEST_F(KuvetTest, TwentyTransfersAtOnce) {
+  for (int i = 0; i < 20; ++i)
+    server.Serve("/t" + std::to_string(i) + ".bin",
+                 Answer{.body = std::string(40000, static_cast<char>('a' + i)), .chunkDelayMs = 200, .chunkSize = 2000});
+  Start();
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(h.Feed(server.Url("/t" + std::to_string(i) + ".bin")));
+  EXPECT_TRUE(h.WaitUntil([&] { return h.Busy() == 20; }, 5000)) << h.Busy();
+  EXPECT_GE(server.Active(), 15);
+  ASSERT_TRUE(h.WaitIdle(10000));
+  for (int i = 0; i < 20; ++i) {
+    std::string local = h.LocalFile(server.Url("/t" + std::to_string(i) + ".bin"));
+    EXPECT_EQ(orvtest::ReadWholeFile(local), std::string(40000, static_cast<char>('a' + i))) << i;
+    EXPECT_EQ(orv::GetFileAttributes(local), 0);
+  }
+}
+
+}  // namespace
