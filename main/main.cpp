@@ -1,0 +1,118 @@
+// orv: the main program. With a display it opens the main window; `orv --batch ADDRESS`
+// runs the same start-up, run control and end of run without any window and prints what
+// the status panels and the channel list would show.
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "common/text.h"
+#include "main/ui/batch_view.h"
+#include "main/ui/orv_app.h"
+
+#ifdef ORV_HAVE_WIDGETS
+#include "main/ui/main_window.h"
+#endif
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnInterrupt(int) {
+  const char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+std::string JoinArgs(int argc, char** argv, int from) {
+  std::string text;
+  for (int i = from; i < argc; ++i) {
+    if (!text.empty()) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
+int RunBatch(int argc, char** argv, int addressFrom) {
+  QCoreApplication app(argc, argv);
+  const std::string address = orv::Utf8ToCp1251(JoinArgs(argc, argv, addressFrom));
+  if (orv::Trim(address).empty()) {
+    std::fprintf(stderr, "usage: orv --batch ADDRESS\n");
+    return 2;
+  }
+
+  orv::BatchView view;
+  orv::PublishedWindows windows;
+  int exitCode = -1;
+  orv::OrvApp::Hooks hooks;
+  hooks.endProgram = [&](int code) {
+    exitCode = code;
+    QCoreApplication::exit(code);
+  };
+  orv::OrvApp orvApp(view, windows, hooks);
+  view.mainHandle = static_cast<std::uint32_t>(windows.mainWindow);
+  view.exchangeHandle = static_cast<std::uint32_t>(windows.exchangeButton);
+
+  const int started = orvApp.StartUp();
+  if (started >= 0) return started;
+
+  // Ctrl-C stops the run; the run then ends normally (write-back included).
+  if (::pipe(g_signalPipe) == 0) {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+  }
+  QSocketNotifier interrupt(g_signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&interrupt, &QSocketNotifier::activated, [&] {
+    char buf[16];
+    [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buf, sizeof buf);
+    orv::RunController& run = orvApp.Run();
+    if (run.State().running) {
+      std::printf("stopping\n");
+      std::fflush(stdout);
+      run.StopRun();
+    } else if (run.StartRequests() == 0) {
+      QCoreApplication::exit(130);
+    }
+  });
+
+  orv::RunController& run = orvApp.Run();
+  run.SetCommandLineAddress(address);
+  // The start-request poll runs the whole run inside its tick; when it comes back after a
+  // request, the batch is over.
+  QObject::connect(&orvApp.Timer(orv::RunTimer::Tim2), &QTimer::timeout, [&] {
+    if (run.Ending()) return;
+    run.Tim2Tick();
+    if (run.Ending()) return;
+    if (run.StartRequests() > 0 && !run.State().running) {
+      exitCode = run.RunStarted() ? 0 : 1;
+      QCoreApplication::exit(exitCode);
+    }
+  });
+  orvApp.StartTimers();
+  const int loopCode = app.exec();
+  orvApp.StopTimers();
+  if (!run.Ending()) orvApp.Shutdown(false);
+  return exitCode >= 0 ? exitCode : loopCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int batchAt = 0;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--batch") == 0) batchAt = i;
+  if (batchAt != 0) return RunBatch(argc, argv, batchAt + 1);
+#ifdef ORV_HAVE_WIDGETS
+  return orv::RunWindow(argc, argv);
+#else
+  std::fprintf(stderr, "orv: built without a window; use orv --batch ADDRESS\n");
+  return 2;
+#endif
+}

@@ -1,0 +1,814 @@
+#include "main/run/run_controller.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "common/local_path.h"
+#include "common/numbers.h"
+#include "common/text.h"
+#include "platform/file_attributes.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int kHoldTicks = 5;
+constexpr int kLivenessLimit = 40;
+constexpr double kTakeTimeoutSeconds = 30;
+constexpr double kLaunchTimeoutSeconds = 30;
+// A console that does not leave its window within this time is not waited for any longer.
+constexpr double kShutdownWaitSeconds = 10;
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+}  // namespace
+
+RunController::RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
+                             RunScripts& scripts, RunAdmission& admission,
+                             ConnectionControl& connection, RunPaths paths)
+    : view_(view),
+      platform_(platform),
+      x_(exchange),
+      scripts_(scripts),
+      admission_(admission),
+      connection_(connection),
+      paths_(std::move(paths)),
+      stats_([this] { return platform_.SecondsSinceMidnight(); }, [this] { return platform_.Now(); }) {}
+
+void RunController::SetPanel(int panel, const std::string& text) { view_.SetStatusPanel(panel, text); }
+
+void RunController::SetPanelIfChanged(int panel, const std::string& text) {
+  if (view_.StatusPanel(panel) != text) view_.SetStatusPanel(panel, text);
+}
+
+void RunController::SetCommandLineAddress(const std::string& text) { s_.commandLineAddress = Trim(text); }
+
+// ---------------------------------------------------------------- commands
+
+void RunController::AddressEnter(const std::string& boxText) {
+  if (s_.running) return;
+  std::string text = Trim(boxText);
+  if (LowerCase(text).empty()) return;
+  // A fragment mark after the host part is cut off.
+  const std::size_t hash = text.find('#');
+  if (hash != std::string::npos && hash >= 10) text = Trim(text.substr(0, hash));
+  if (text.empty()) return;
+  connection_.RefreshOnline();
+  s_.currentStartAddress = text;
+}
+
+void RunController::RunButton() { AddressEnter(view_.AddressText()); }
+
+void RunController::StopStep() {
+  SetPanel(1, Ru(" Завершение"));
+  s_.firstAddressPhase = false;
+  s_.runEnded = true;
+  s_.stopRequested = true;
+  options_.autoDial = false;
+  scripts_.SwitchOffAutoDial();
+}
+
+void RunController::StopRun() {
+  if (!options_.slideStop) {
+    const auto stopAll = static_cast<int32_t>(x_.ReadExtNumber(StopAllButton));
+    if (stopAll != 0) platform_.PressLeft(stopAll);
+  }
+  if (s_.running) StopStep();
+}
+
+void RunController::StopAndExit() {
+  s_.exitRequested = true;
+  StopStep();
+}
+
+void RunController::CloseChannel(int channel) {
+  MainWindowView::ChannelRow row;
+  if (view_.FindChannelRow(channel, row)) {
+    const auto handle = static_cast<int32_t>(LeadingInt(row.tag));
+    if (handle != 0) platform_.PressLeft(handle);
+  }
+  if (view_.ChannelRowCount() < 2) StopStep();
+}
+
+void RunController::ClickStatusPanel(int panel) {
+  if (panel != 4) return;
+  overallSpeedMode_ = !overallSpeedMode_;
+  view_.SetSpeedPanelToolTip(overallSpeedMode_ ? Ru("Общая скорость") : Ru("Средняя скорость"));
+}
+
+void RunController::RunStop(bool stopMode) {
+  if (stopMode)
+    view_.SetRunStopButton("stop", Ru("Стоп "), 1, Ru("Остановить закачку"));
+  else
+    view_.SetRunStopButton("run", Ru("Пуск "), 2, Ru("Запустить закачку"));
+}
+
+// ---------------------------------------------------------------- start
+
+void RunController::Tim2Tick() {
+  SupervisionTick();
+  if (ending_) return;
+  std::string value;
+  if (!s_.commandLineAddress.empty()) {
+    value = s_.commandLineAddress;
+    s_.commandLineAddress.clear();
+  } else {
+    value = s_.currentStartAddress;
+    s_.currentStartAddress.clear();
+  }
+  if (value.empty()) return;
+  view_.SetAddressText(value);
+  AddressEnter(value);
+  std::string box = s_.currentStartAddress;
+  s_.currentStartAddress.clear();
+  if (box.empty()) return;
+  ++startRequests_;
+  std::string pending;
+  if (!admission_.ValidateStartAddress(box, pending)) {
+    s_.currentStartAddress.clear();
+    return;
+  }
+  s_.pendingStartAddress = pending;
+  StartRun(pending);
+}
+
+void RunController::StartRun(const std::string& address) {
+  admission_.ResetScope();
+  f_ = FeedState{};
+  scripts_.ClearRun();
+  platform_.EnableTimer(RunTimer::Tim2, false);
+  RunOptions opts;
+  if (scripts_.SelectAndLoad(address, opts)) {
+    options_ = opts;
+    StartSequence();
+  }
+  if (ending_) return;
+  RunStop(false);
+  platform_.EnableTimer(RunTimer::Tim2, true);
+}
+
+void RunController::StartSequence() {
+  view_.HideScriptPanels();
+  admission_.ResetCounters();
+  x_.WriteExt(CounterWindow, DecimalText(platform_.CounterHandle()));
+  SupervisionTick();
+  if (s_.pendingStartAddress.empty() || !Online()) {
+    s_.pendingStartAddress.clear();
+    return;
+  }
+
+  ResetByteCounter();
+  s_.running = true;
+  ++runsStarted_;
+  runLoopDone_ = false;
+  const std::string start = s_.pendingStartAddress;
+  s_.pendingStartAddress.clear();
+  s_.currentStartAddress = start;
+
+  // Address history: no duplicates, at most 21 entries.
+  std::vector<std::string> history = view_.AddressHistory();
+  if (std::find(history.begin(), history.end(), start) == history.end()) {
+    if (history.size() > 20) history.erase(history.begin());
+    if (StartsWithNoCase(start, "http://")) history.push_back(start);
+    view_.SetAddressHistory(history);
+  }
+
+  view_.SetAddressText("");
+  view_.SetToolbarButtonEnabled("openfolder", false);
+  view_.SetToolbarButtonEnabled("scripts", false);
+  view_.SetToolbarButtonPressed("scripts", false);
+
+  s_.idleAfterRun = false;
+  f_.handOutCounter = 0;
+  s_.stopRequested = false;
+  s_.runEnded = false;
+
+  admission_.RebuildScope(start);
+
+  s_.handedOutCount = 0;
+  SetPanel(3, "");
+  ResetByteCounter();
+
+  int category = 8;
+  admission_.Admit(start, category);
+  f_.currentCategory = category;
+  f_.runList.assign(1, std::string());
+  f_.runList.push_back(start);
+  scripts_.AppendSavedAddresses(f_.runList);
+
+  f_.nextIndex = 1;
+  f_.mediaScanIndex = 1;
+  f_.outOfOrder.clear();
+  s_.firstAddressPhase = true;
+  x_.WriteExt(StartPending, "a");
+
+  view_.SetArrayButtonEnabled(7, false);
+  view_.SetReloadButtonEnabled(false);
+  SetPanel(4, Ru(" Запуск "));
+  SetPanel(5, "");
+  SupervisionTick();
+  s_.running = true;
+  if (Online()) connection_.SetLatches();
+
+  if (!LaunchConsole()) return;
+  RunLoop();
+  // The main window is re-initialised: no start request is left over from this run.
+  s_.currentStartAddress.clear();
+  runLoopDone_ = true;
+}
+
+bool RunController::LaunchConsole() {
+  s_.consoleStarting = true;
+  x_.WriteExt(RedirectHost, "");
+  x_.WriteExt(RedirectFolder, "");
+  x_.WriteExt(ConsoleStarted, "");
+  s_.consoleRunning = true;
+  platform_.StartConsole();
+  Sleep(20);
+  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+  const double launched = clock.Now();
+  int polls = 0;
+  while (!ending_) {
+    if (!x_.ReadExt(ConsoleStarted).empty()) {
+      Sleep(50);
+      s_.counterResetButton = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("LRES", "0")));
+      s_.consoleWindow = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("MHWND", "0")));
+      s_.consoleReady = true;
+      x_.WriteExt(CharsetMode, options_.charsetRecord);
+      Sleep(20);
+      s_.livenessFailures = 0;
+      s_.consoleStarting = false;
+      stats_.MarkRunStart();
+      return true;
+    }
+    if (clock.Now() - launched > kLaunchTimeoutSeconds) break;
+    Sleep(10);
+    if (++polls % 11 == 0) Pump();
+  }
+  if (ending_) return false;
+  if (Online()) {
+    CloseConnection(true);
+    view_.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
+                      MessageIcon::None);
+  } else {
+    view_.ShowMessage(Ru("Ошибка приемного блока. Программа будет закрыта."), MessageIcon::Error);
+  }
+  Fatal(3);
+  return false;
+}
+
+void RunController::RunLoop() {
+  while (!ending_) {
+    Sleep(50);
+    Pump();
+    s_.feedingActive = true;
+    FeedingPass();
+    Pump();
+    Pump();
+    s_.feedingActive = false;
+    if (ending_) break;
+    if (s_.loopCounter > 200) {
+      s_.loopCounter = 0;
+      EndOfRunCheck();
+    }
+    ++s_.loopCounter;
+    Pump();
+    if (s_.stopRequested) {
+      EndOfRunCheck();
+      if (!s_.feedingActive && s_.consoleBusy == 0 && !s_.collectingActive) break;
+    }
+    Pump();
+  }
+}
+
+// ---------------------------------------------------------------- feeding
+
+void RunController::FeedingPass() {
+  if (!s_.running) return;
+  x_.WriteExt(CharsetMode, options_.charsetRecord);
+  stats_.ResetOnline();
+  f_.outOfOrder.clear();
+  bool afterSkip = false;
+  while (!ending_) {
+    // Connection lost during the run: wait for the console to go idle, then stop.
+    if (connection_.LossLatch() && !Online()) {
+      while (s_.consoleBusy != 0 && !ending_) {
+        Pump();
+        Sleep(50);
+      }
+      s_.runEnded = true;
+      s_.stopRequested = true;
+      connection_.SetDialLatch(true);
+      return;
+    }
+    if (f_.nextIndex > f_.LastIndex() && s_.consoleBusy == 0 && !s_.firstAddressPhase) {
+      if (!s_.collectingActive) StopStep();
+      return;
+    }
+    if (s_.stopRequested) {
+      Pump();
+      CollectResults();
+      return;
+    }
+    if (++f_.progressCounter > 30) {
+      Pump();
+      Sleep(10);
+      SetPanelIfChanged(3, Ru(" выполнено ") + ProgressPercentText(f_.LastIndex(), f_.nextIndex) +
+                               Ru("% сценария"));
+      f_.progressCounter = 0;
+    }
+
+    if (options_.media && !s_.firstAddressPhase && f_.mediaScanIndex < f_.LastIndex()) {
+      int32_t found = 0;
+      for (int32_t i = f_.mediaScanIndex; i <= f_.LastIndex(); ++i) {
+        const int cat = admission_.CategoryOf(f_.runList[i]);
+        if (cat == 2 || cat == 3) {
+          f_.currentCategory = cat;
+          found = i;
+          break;
+        }
+      }
+      if (found != 0) {
+        f_.outOfOrder.push_back(found);
+        f_.mediaScanIndex = found + 1;
+        afterSkip = !HandOut(found, afterSkip);
+        continue;
+      }
+      // Nothing further down: later scans start from the entries added since.
+      f_.mediaScanIndex = f_.LastIndex();
+    }
+
+    if (f_.nextIndex <= f_.LastIndex()) {
+      const int32_t i = f_.nextIndex;
+      if (std::find(f_.outOfOrder.begin(), f_.outOfOrder.end(), i) != f_.outOfOrder.end()) {
+        ++f_.nextIndex;
+        continue;
+      }
+      f_.inScope = admission_.Admit(f_.runList[i], f_.currentCategory);
+      ++f_.nextIndex;
+      afterSkip = !HandOut(i, afterSkip);
+      continue;
+    }
+  }
+}
+
+bool RunController::HandOut(int32_t index, bool afterSkip) {
+  if (!afterSkip) Pump();
+  std::string address = f_.runList[index];
+  if (address.size() > 255) {
+    const std::size_t slash = address.rfind('/');
+    if (slash != std::string::npos && address.size() - slash - 1 > 256)
+      address.resize(slash + 1 + 255);
+  }
+  if (!s_.firstAddressPhase) {
+    if (!f_.inScope || !admission_.InScope(address, f_.currentCategory)) return false;
+    if (options_.depthOn && admission_.TooDeep(address, options_.depthLimit)) return false;
+  }
+  // Wait for a free channel.
+  do {
+    Pump();
+    Sleep(15);
+  } while (!ending_ && x_.ReadExtNumber(BusyChannels) > options_.channels);
+  if (ending_) return true;
+
+  if (options_.chosenWithoutMatch && !f_.withoutMatchApplied) {
+    f_.nextIndex = std::max<int32_t>(1, f_.LastIndex() - 1);
+    f_.withoutMatchApplied = true;
+  }
+  ++f_.handOutCounter;
+  ++s_.handedOutCount;
+  if (options_.sounds && s_.handedOutCount % 10 == 0) platform_.PlaySound("ten.wav");
+
+  if (Online()) {
+    if (s_.consoleBusy == 0) s_.consoleBusy = 1;
+    const std::string number = StrText(f_.handOutCounter - 1);
+    SetPanelIfChanged(1, Ru(" Адреса:") + number);
+    view_.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
+    platform_.EnableTimer(RunTimer::Tim4, false);
+    while (!ending_ && !x_.ReadExt(NextUrl).empty()) {
+      Pump();
+      Sleep(15);
+    }
+    x_.WriteExt(UserAgent, options_.userAgent);
+    x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
+    x_.WriteExt(StartPending, "a");
+    if (EndsWith(address, "..)(..")) address.resize(address.size() - 6);
+    if (!options_.analog && EndsWith(address, ")ifra(")) address.resize(address.size() - 6);
+
+    const int state = LocalState(address);
+    if (!(state == 0 || state == 1 || (state == 2 && options_.refresh))) {
+      platform_.EnableTimer(RunTimer::Tim4, true);
+      // A fresh local copy of the first address ends the first-address phase too;
+      // otherwise a run whose files are all present would never end.
+      s_.firstAddressPhase = false;
+      return false;
+    }
+    std::string minSize = "0", maxSize = "0";
+    if (f_.currentCategory >= 1 && f_.currentCategory <= 8) {
+      const RunCategory& c = options_.categories[f_.currentCategory];
+      minSize = c.minBytes;
+      maxSize = c.maxBytes;
+    }
+    x_.WriteExt(MinSize, minSize);
+    x_.WriteExt(MaxSize, maxSize);
+    f_.handedOut.push_back(index);
+    x_.WriteExt(NextUrl, address);
+    for (int k = 0; k < 3; ++k) {
+      CollectResults();
+      Pump();
+    }
+    MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+    const double since = clock.Now();
+    while (!ending_ && !x_.ReadExt(NextUrl).empty()) {
+      Pump();
+      Sleep(20);
+      if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) {
+        s_.stopRequested = true;
+        s_.firstAddressPhase = false;
+        break;
+      }
+    }
+    platform_.EnableTimer(RunTimer::Tim4, true);
+  }
+
+  if (s_.firstAddressPhase) RedirectPhase();
+
+  if (options_.proxy && options_.proxyAlternate) admission_.AlternateProxy();
+  s_.firstAddressPhase = false;
+  Pump();
+  Sleep(10);
+  return true;
+}
+
+void RunController::RedirectPhase() {
+  std::string lastHost;
+  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+  const double since = clock.Now();
+  while (!ending_) {
+    CollectResults();
+    Pump();
+    Sleep(20);
+    const std::string pending = x_.ReadExt(StartPending);
+    const std::string target = x_.ReadExt(RedirectTarget);
+    if (!target.empty()) {
+      s_.currentStartAddress = target;
+      x_.WriteExt(RedirectTarget, "");
+    }
+    lastHost = x_.ReadExt(RedirectHost);
+    if (!lastHost.empty()) {
+      std::string site = lastHost;
+      const std::string folder = x_.ReadExt(RedirectFolder);
+      if (LowerCase(site.substr(0, 7)) != "http://") site = "http://" + site;
+      if (site.back() != '/') site += '/';
+      admission_.RebaseOnRedirect(site, folder);
+      x_.WriteExt(RedirectHost, "");
+      x_.WriteExt(RedirectFolder, "");
+      f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 2);
+    }
+    if (pending.empty()) break;
+    // An idle console never empties the start mark (nothing was fetched): do not wait forever.
+    if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) break;
+  }
+  if (!lastHost.empty()) f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 1);
+  platform_.EnableTimer(RunTimer::Tim4, true);
+}
+
+int RunController::LocalState(const std::string& address) const {
+  const LocalName name = LocalNameOf(address, paths_.collectionFolder);
+  const int attrs = GetFileAttributes(name.path);
+  if (attrs < 0 || (attrs & kAttrDirectory) != 0) return 0;
+  if ((attrs & kAttrSystem) != 0) return 1;
+  const auto times = GetFileTimes(name.path);
+  if (!times) return 3;
+  using namespace std::chrono;
+  const auto hourOf = [](system_clock::time_point t) {
+    return static_cast<long long>(std::floor(duration_cast<seconds>(t.time_since_epoch()).count() / 3600.0));
+  };
+  const long long hours = hourOf(platform_.Now()) - hourOf(times->modified);
+  return hours > 24 ? 2 : 3;
+}
+
+// ---------------------------------------------------------------- results
+
+void RunController::SpeedLog(const std::string& line) {
+  if (paths_.speedLogPath.empty()) return;
+  std::ofstream log(paths_.speedLogPath, std::ios::binary | std::ios::app);
+  if (log) log << line << "\r\n";
+}
+
+void RunController::CollectResults() {
+  if (scripts_.WriteBackBusy()) return;
+  s_.collectingActive = true;
+  if (!x_.ReadExt(ReportReady).empty()) {
+    std::vector<std::string> batch = x_.ReadUrlList();
+    if (batch.empty()) {
+      // Unreadable now: left pending for the next tick.
+      s_.collectingActive = false;
+      return;
+    }
+    const long long n = LeadingInt(batch[0]);
+    x_.WriteExt(ReportReady, "");
+    if (n > 0 && batch.size() > 1) {
+      const std::string& first = batch[1];
+      if (first.find(kNotFoundMarker) != std::string::npos) {
+        const std::string rest = first.size() > 10 ? first.substr(10) : std::string();
+        if (rest.size() >= 10) f_.notFound.push_back(Trim(rest));
+      } else if (first.find(kRedirMarker) != std::string::npos) {
+        std::string rest = first.size() > 10 ? first.substr(10) : std::string();
+        if (rest.size() >= 9 && options_.ModeCollects()) {
+          if (rest.back() == '/') rest += "index.html";
+          const std::string lower = LowerCase(rest);
+          const bool known = std::any_of(f_.redirects.begin(), f_.redirects.end(),
+                                         [&](const std::string& r) { return LowerCase(r) == lower; });
+          if (!known) f_.redirects.push_back(rest);
+        }
+      } else {
+        SpeedLog(Ru("Начало сортировки"));
+        if (options_.ModeCollects()) scripts_.MergeFoundLinks(batch, f_.runList);
+        SpeedLog(Ru("Конец сортировки"));
+      }
+    }
+  }
+  s_.collectingActive = false;
+}
+
+// ---------------------------------------------------------------- supervision
+
+void RunController::SupervisionTick() {
+  if (scripts_.WriteBackBusy() || ending_) return;
+  connection_.RefreshOnline();
+
+  if (!dialInProgress_) {
+    if (popupCountdown_ >= 0) {
+      ++popupCountdown_;
+      if (popupCountdown_ < 51)
+        platform_.ClosePopups(true);
+      else
+        popupCountdown_ = -1;
+    }
+    if (!Online() && s_.running) popupCountdown_ = 1;
+  }
+
+  view_.SetArrayButtonEnabled(3, s_.running);
+  RunStop(s_.running);
+
+  connection_.LatchTick(s_.running, options_.autoDial);
+
+  const bool counting = options_.onlineOn && s_.running && s_.consoleBusy != 0 && !s_.firstAddressPhase;
+  if (auto row = stats_.AccountOnline(Online(), counting)) view_.SetLimitRowText("pc_inline", *row);
+  if (s_.running && stats_.OnlineLimitReached(options_.onlineOn, options_.onlineLimit)) {
+    s_.stopRequested = true;
+    CloseConnection(true);
+  }
+
+  x_.WriteExt(OnlineFlag, Online() ? "a" : "");
+
+  if (!s_.consoleStarting && s_.consoleRunning) {
+    const std::string text = platform_.ReadWindowText(s_.consoleWindow);
+    if (!ContainsNoCase(text, "console")) ++s_.livenessFailures;
+    if (s_.livenessFailures > kLivenessLimit) {
+      s_.livenessFailures = 11;
+      if (Online()) CloseConnection(true);
+      if (!s_.consoleFailureReported) {
+        s_.consoleFailureReported = true;
+        view_.ShowMessage(
+            Ru("Произошла ошибка консоли или ее работа прервана пользователем. Соединение "
+               "разорвано. Программа будет закрыта без сохранения изменений в текущем сценарии."),
+            MessageIcon::Error);
+        PrepareToClose();
+        Fatal(4);
+        return;
+      }
+      StopStep();
+      s_.exitRequested = true;
+    }
+  }
+
+  lastBusyText_ = x_.ReadExt(BusyChannels);
+  auto n = static_cast<int32_t>(LeadingInt(lastBusyText_));
+  if (n != 0) {
+    holdCounter_ = kHoldTicks;
+  } else {
+    if (holdCounter_ > 0) n = 1;
+    holdCounter_ = Online() ? std::max(0, holdCounter_ - 1) : 0;
+  }
+  s_.consoleBusy = n;
+
+  view_.SetConnectionIndicator(Online());
+  StatisticsStep();
+}
+
+void RunController::StatisticsStep() {
+  if (StatisticsPanelActive(view_.StatusPanel(1))) {
+    const auto out = stats_.Step(platform_.CounterCaption(), view_.StatusPanel(2), overallSpeedMode_);
+    SetPanelIfChanged(5, out.panel5);
+    if (out.panel4) SetPanelIfChanged(4, *out.panel4);
+    if (out.panel2) {
+      SetPanel(2, *out.panel2);
+      view_.SetLimitRowText("pc_values", *out.valuesRow);
+    }
+  } else if (!view_.StatusPanel(2).empty()) {
+    SetPanel(2, "");
+    view_.SetLimitRowText("pc_ssilk", IdleAddressRow());
+    view_.SetLimitRowText("pc_values", IdleVolumeRow());
+    view_.SetLimitRowText("pc_inline", IdleOnlineRow());
+  }
+  if (s_.running) {
+    if (TransferStatistics::AddressLimitReached(options_.addressLimitOn, options_.addressLimit,
+                                                f_.handOutCounter) ||
+        stats_.VolumeLimitReached(options_.volumeOn, options_.volumeLimit))
+      s_.stopRequested = true;
+  }
+}
+
+void RunController::ResetByteCounter() {
+  stats_.ResetCounter();
+  if (s_.counterResetButton != 0) platform_.PressLeft(s_.counterResetButton);
+  platform_.SetCounterCaption("");
+}
+
+// ---------------------------------------------------------------- end of run
+
+void RunController::EndOfRunCheck() {
+  if (scripts_.WriteBackBusy() || ending_) return;
+  for (int k = 0; k < 21; ++k) {
+    CollectResults();
+    Pump();
+    CollectResults();
+    Pump();
+  }
+  if (ending_) return;
+  if (s_.running) {
+    const bool activity = LeadingInt(lastBusyText_) != 0 || s_.collectingActive ||
+                          s_.consoleBusy > 0 || s_.feedingActive;
+    if (activity && s_.idleAfterRun) {
+      view_.SetToolbarButtonEnabled("openfolder", false);
+      view_.SetToolbarButtonEnabled("scripts", false);
+      view_.SetToolbarButtonPressed("scripts", false);
+      s_.idleAfterRun = false;
+      return;
+    }
+    if (!s_.firstAddressPhase && !s_.collectingActive && !s_.feedingActive && s_.consoleBusy < 1) {
+      EndOfRunStep();
+      return;
+    }
+  }
+  if (s_.runEnded && s_.exitRequested) {
+    if (options_.disconnectAtEnd && Online()) CloseConnection(true);
+    PrepareToClose();
+  }
+}
+
+void RunController::EndOfRunStep() {
+  s_.runEnded = true;
+  SetPanel(3, Ru(" Завершение работы"));
+  view_.SetArrayButtonEnabled(7, true);
+  view_.SetReloadButtonEnabled(true);
+  s_.running = false;
+  s_.runEnded = false;
+
+  if (options_.disconnectAtEnd && Online()) CloseConnection(true);
+
+  platform_.EnableTimer(RunTimer::Tim3, false);
+  RunResults results;
+  results.startAddress = s_.currentStartAddress;
+  results.runList = &f_.runList;
+  results.handedOut = &f_.handedOut;
+  results.notFound = &f_.notFound;
+  results.redirects = &f_.redirects;
+  scripts_.WriteBack(results);
+  if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
+
+  SetPanel(1, Ru(" Завершение"));
+  f_.runList.assign(1, std::string());
+  f_.handedOut.clear();
+  f_.redirects.clear();
+  f_.notFound.clear();
+  scripts_.ClearRun();
+
+  platform_.WriteSetting("GVLE", DecimalText(stats_.AllTimeBytes()));
+
+  view_.SetToolbarButtonEnabled("openfolder", true);
+  view_.SetToolbarButtonEnabled("scripts", true);
+  s_.idleAfterRun = true;
+  s_.runEnded = true;
+  s_.stopRequested = true;
+  s_.firstAddressPhase = false;
+
+  SetPanel(1, Ru(" Готово"));
+  SetPanel(5, "");
+  if (!view_.StatusPanel(4).empty()) SetPanel(4, "");
+
+  x_.ClearChannels();
+  std::error_code ec;
+  std::remove((paths_.collectionFolder + "orvef16").c_str());
+  view_.ClearChannelList();
+
+  if (options_.closeAtEnd && (!options_.autoDial || !connection_.DialLatch())) PrepareToClose();
+
+  s_.consoleStarting = true;
+  ShutdownConsole();
+
+  if (s_.runEnded && s_.exitRequested) {
+    if (options_.disconnectAtEnd && Online()) CloseConnection(true);
+    PrepareToClose();
+  }
+}
+
+void RunController::ShutdownConsole() {
+  Sleep(50);
+  if (LeadingInt(platform_.ReadSetting("UBOL", "0")) == 0) {
+    s_.consoleStarting = false;
+    s_.livenessFailures = 0;
+    platform_.EnableTimer(RunTimer::Tim3, true);
+  }
+  if (s_.consoleRunning) {
+    const auto handle = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("MHWND", "0")));
+    if (handle != 0) {
+      s_.consoleWindow = handle;
+      TerminateConsole(handle);
+      platform_.WriteSetting("MHWND", "0");
+    }
+    s_.consoleRunning = false;
+  }
+  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+  const double since = clock.Now();
+  while (ContainsNoCase(platform_.ReadWindowText(s_.consoleWindow), "console") &&
+         clock.Now() - since < kShutdownWaitSeconds) {
+    Pump();
+    Sleep(50);
+  }
+  platform_.WriteSetting("LRES", "0");
+  platform_.WriteSetting("DCHI", "0");
+  s_.consoleWindow = 0;
+  s_.counterResetButton = 0;
+  x_.WriteExt(StopAllButton, "0");
+  s_.consoleRunning = false;
+  s_.consoleReady = false;
+}
+
+void RunController::TerminateConsole(int32_t handle) {
+  platform_.TerminateWindowOwner(handle);
+  x_.WriteExt(BusyChannels, "0");
+  lastBusyText_ = "0";
+}
+
+void RunController::PrepareToClose() {
+  SetPanel(3, Ru(" Подготовка к закрытию программы"));
+  platform_.PrepareToClose();
+}
+
+void RunController::CloseConnection(bool switchOffAutoDial) {
+  if (switchOffAutoDial) {
+    options_.autoDial = false;
+    scripts_.SwitchOffAutoDial();
+  }
+  connection_.CloseConnection();
+}
+
+void RunController::Fatal(int exitCode) {
+  ending_ = true;
+  exitCode_ = exitCode;
+  platform_.EndProgram(exitCode);
+}
+
+// ---------------------------------------------------------------- channel list
+
+void RunController::Timer3Tick() {
+  if (++channelTicks_ < 3) return;
+  channelTicks_ = 0;
+  if (s_.consoleReady && s_.consoleRunning) {
+    for (int n = 1; n <= ExchangeFiles::kChannels; ++n) {
+      const ChannelRecord rec = x_.ReadChannel(n);
+      MainWindowView::ChannelRow row;
+      const bool exists = view_.FindChannelRow(n, row);
+      if (rec.url.empty()) {
+        if (exists) view_.RemoveChannelRow(n);
+        continue;
+      }
+      MainWindowView::ChannelRow next = row;
+      next.channel = n;
+      next.status = rec.statusText;
+      next.size = rec.sizeText;
+      next.tag = DecimalText(rec.stopButton);
+      next.resumable = rec.resumable == "1";
+      if (!exists || row.address != rec.url) {
+        next.address = rec.url;
+        next.iconCategory = admission_.IconCategoryOf(rec.url);
+      }
+      if (!exists || next.address != row.address || next.status != row.status ||
+          next.size != row.size || next.tag != row.tag || next.resumable != row.resumable ||
+          next.iconCategory != row.iconCategory)
+        view_.SetChannelRow(next);
+    }
+  }
+  if (++channelPasses_ >= 4) {
+    channelPasses_ = 0;
+    if (panelCountdown_ >= 0 && --panelCountdown_ == 0) panelCountdown_ = -1;
+  }
+}
+
+}  // namespace orv

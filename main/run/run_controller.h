@@ -1,0 +1,168 @@
+#pragma once
+// Run control: one script run at a time. Launches the console, feeds it one address
+// at a time through the exchange mailbox, collects what it reports, supervises it,
+// keeps the statistics and limits, and ends the run with the write-back.
+//
+// Everything runs on the one thread of the event loop. Long work (the run loop, the
+// feeding pass and every wait) pumps pending events through RunPlatform::Pump, so the
+// timer ticks below run re-entrantly in between; the flags of RunState are the only
+// guards, exactly as the tick procedures check them.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/exchange.h"
+#include "main/run/connection_modes.h"
+#include "main/run/run_interfaces.h"
+#include "main/run/transfer_statistics.h"
+#include "main/ui/main_window_view.h"
+
+namespace orv {
+
+struct RunState {
+  bool running = false;
+  bool stopRequested = false;
+  bool firstAddressPhase = false;
+  bool feedingActive = false;
+  bool collectingActive = false;
+  int32_t consoleBusy = 0;
+  bool runEnded = false;
+  bool exitRequested = false;
+  bool consoleFailureReported = false;
+  bool idleAfterRun = false;
+  int32_t handedOutCount = 0;
+  uint16_t loopCounter = 0;
+  std::string pendingStartAddress;
+  std::string currentStartAddress;
+  std::string commandLineAddress;
+
+  // Console handles and launch state.
+  int32_t consoleWindow = 0;
+  int32_t counterResetButton = 0;
+  bool consoleRunning = false;
+  bool consoleStarting = false;
+  bool consoleReady = false;  // the console became ready in this run (statistics marker)
+  int32_t livenessFailures = 0;
+};
+
+// Feeding-pass state of the run.
+struct FeedState {
+  std::vector<std::string> runList{""};  // addresses from index 1
+  int32_t nextIndex = 1;
+  int32_t mediaScanIndex = 1;
+  std::vector<int32_t> outOfOrder;
+  std::vector<int32_t> handedOut;
+  std::vector<std::string> notFound;
+  std::vector<std::string> redirects;
+  int currentCategory = 8;
+  bool inScope = false;
+  int32_t handOutCounter = 0;
+  uint16_t progressCounter = 0;
+  bool withoutMatchApplied = false;
+  int32_t LastIndex() const { return static_cast<int32_t>(runList.size()) - 1; }
+};
+
+struct RunPaths {
+  std::string collectionFolder;  // ends with "/"
+  std::string speedLogPath;      // testspeed.txt in the exchange folder
+};
+
+class RunController {
+ public:
+  RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
+                RunScripts& scripts, RunAdmission& admission, ConnectionControl& connection,
+                RunPaths paths);
+
+  // --- user commands ---
+  // Enter in the address box (ignored while a run is active).
+  void AddressEnter(const std::string& boxText);
+  // Toolbar run/stop button with key "run": run the address box.
+  void RunButton();
+  void StopRun();
+  void StopAndExit();
+  void CloseChannel(int channel);
+  void ClickStatusPanel(int panel);
+  void SetCommandLineAddress(const std::string& text);
+
+  // --- timer ticks ---
+  void Tim1Tick() { CollectResults(); }
+  void Tim2Tick();  // start-request poll
+  void Tim3Tick() { SupervisionTick(); }
+  void Tim4Tick() { EndOfRunCheck(); }
+  void Timer3Tick();  // channel list
+
+  // --- procedures (public for the front ends and tests) ---
+  void SupervisionTick();
+  void EndOfRunCheck();
+  void CollectResults();
+  void RunStop(bool stopMode);
+
+  RunState& State() { return s_; }
+  const RunState& State() const { return s_; }
+  FeedState& Feed() { return f_; }
+  RunOptions& Options() { return options_; }
+  TransferStatistics& Statistics() { return stats_; }
+  // Whether a run was started since the program began (batch mode exits on it).
+  bool RunStarted() const { return runsStarted_ > 0; }
+  bool RunOver() const { return runsStarted_ > 0 && !s_.running && runLoopDone_; }
+  bool Ending() const { return ending_; }
+  int ExitCode() const { return exitCode_; }
+  // Start requests that reached validation (batch mode: none started = failure).
+  int StartRequests() const { return startRequests_; }
+  void SetAllTimeBytes(int32_t v) { stats_.SetAllTimeBytes(v); }
+
+ private:
+  void StartRun(const std::string& address);
+  void StartSequence();
+  bool LaunchConsole();
+  void RunLoop();
+  void FeedingPass();
+  // Returns false when the address was skipped (the loop continues).
+  bool HandOut(int32_t index, bool afterSkip);
+  void RedirectPhase();
+  void EndOfRunStep();
+  void StopStep();
+  void ShutdownConsole();
+  void TerminateConsole(int32_t handle);
+  void PrepareToClose();
+  void CloseConnection(bool switchOffAutoDial);
+  void ResetByteCounter();
+  void StatisticsStep();
+  void Fatal(int exitCode);
+  int LocalState(const std::string& address) const;
+  void SpeedLog(const std::string& line);
+  void Sleep(int ms) { platform_.SleepMs(ms); }
+  void Pump() { platform_.Pump(); }
+  void SetPanel(int panel, const std::string& text);
+  void SetPanelIfChanged(int panel, const std::string& text);
+  bool Online() const { return connection_.Online(); }
+
+  MainWindowView& view_;
+  RunPlatform& platform_;
+  ExchangeFiles& x_;
+  RunScripts& scripts_;
+  RunAdmission& admission_;
+  ConnectionControl& connection_;
+  RunPaths paths_;
+  RunOptions options_;
+  RunState s_;
+  FeedState f_;
+  TransferStatistics stats_;
+
+  std::string lastBusyText_ = "0";
+  int holdCounter_ = 0;
+  int popupCountdown_ = -1;
+  bool overallSpeedMode_ = true;
+  int channelTicks_ = 0;
+  int channelPasses_ = 0;
+  int panelCountdown_ = -1;
+  bool dialInProgress_ = false;
+  bool commandLineTaken_ = false;
+  int runsStarted_ = 0;
+  int startRequests_ = 0;
+  bool runLoopDone_ = false;
+  bool ending_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace orv

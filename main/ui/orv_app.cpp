@@ -1,0 +1,189 @@
+#include "main/ui/orv_app.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "common/numbers.h"
+#include "common/text.h"
+#include "main/run/run_clock.h"
+#include "platform/process.h"
+#include "platform/settings.h"
+
+namespace orv {
+
+class OrvApp::Platform final : public RunPlatform {
+ public:
+  explicit Platform(OrvApp& app) : app_(app) {}
+
+  void Pump() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+  double SecondsSinceMidnight() override { return SystemSecondsSinceMidnight(); }
+  std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
+  void EnableTimer(RunTimer timer, bool on) override {
+    QTimer& t = app_.Timer(timer);
+    if (on && !t.isActive()) t.start();
+    if (!on) t.stop();
+  }
+  bool StartConsole() override { return StartDetached(ProgramFolder() + "kuvet"); }
+  std::string ReadWindowText(int32_t handle) override {
+    return handle == 0 ? std::string() : WindowLink::Instance().ReadText(handle);
+  }
+  void PressLeft(int32_t handle) override {
+    if (handle != 0) WindowLink::Instance().PressLeft(handle);
+  }
+  void TerminateWindowOwner(int32_t handle) override {
+    if (handle != 0) WindowLink::Instance().TerminateOwner(handle);
+  }
+  int32_t CounterHandle() override { return app_.windows_.counterButton; }
+  std::string CounterCaption() override {
+    return WindowLink::Instance().OwnText(app_.windows_.counterButton);
+  }
+  void SetCounterCaption(const std::string& text) override {
+    WindowLink::Instance().SetOwnText(app_.windows_.counterButton, text);
+  }
+  std::string ReadSetting(const std::string& key, const std::string& def) override {
+    return orv::ReadSetting(key, def);
+  }
+  void WriteSetting(const std::string& key, const std::string& value) override {
+    orv::WriteSetting(key, value);
+  }
+  void PlaySound(const std::string& file) override {
+    if (app_.hooks_.playSound) app_.hooks_.playSound(ProgramFolder() + file);
+  }
+  void ClosePopups(bool fullList) override {
+    if (app_.hooks_.closePopups) app_.hooks_.closePopups(fullList);
+  }
+  void PrepareToClose() override {
+    app_.program_->PrepareToClose();
+    app_.timer1_.start();
+    if (app_.hooks_.prepareToClose) app_.hooks_.prepareToClose();
+  }
+  void EndProgram(int code) override {
+    if (app_.hooks_.endProgram) app_.hooks_.endProgram(code);
+  }
+
+ private:
+  OrvApp& app_;
+};
+
+OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
+    : view_(view), windows_(windows), hooks_(std::move(hooks)) {
+  WindowLink& link = WindowLink::Instance();
+  if (windows_.exchangeButton == 0) windows_.exchangeButton = link.Publish("orv", {});
+  if (windows_.counterButton == 0) windows_.counterButton = link.Publish("", {});
+  if (windows_.mainWindow == 0) windows_.mainWindow = link.Publish("Orvanta", {});
+
+  const std::string prog = ProgramFolder();
+  exclusions_ = std::make_unique<ExclusionList>(prog + "temp/");
+  tracks_ = std::make_unique<TrackList>(prog + "temp/");
+  proxies_ = std::make_unique<ProxyList>(prog);
+  auth_ = std::make_unique<AuthList>(prog);
+
+  ProgramPaths paths;
+  paths.programFolder = prog;
+  paths.defaultCollectionFolder = HomeCollectionFolder();
+  ProgramHooks h;
+  h.loadLists = [this] {
+    proxies_->Load();
+    proxies_->ReadCurrentFromSettings();
+    auth_->Load();
+    exclusions_->Load();
+    tracks_->Load();
+  };
+  h.setConnectionMode = [this](bool lan, bool modem, bool localhost) {
+    (void)lan;
+    connection_.SetModeDirect(localhost ? ConnectionMode::Localhost
+                                        : modem ? ConnectionMode::Modem : ConnectionMode::Lan);
+    program_->ExchangeRecords().WriteRecord(AssumeOnline, connection_.AssumeOnlineValue());
+  };
+  h.closeConsoleLink = [] {};
+  h.stopEndOfRunTimer = [this] { tim4_.stop(); };
+  h.collectSettings = [this](ProgramSettings& v) {
+    v.mprx = proxies_->CurrentProxy();
+    v.nprx = proxies_->CurrentIndex();
+    v.lanConnect = connection_.Mode() == ConnectionMode::Lan;
+    v.modConnect = connection_.Mode() == ConnectionMode::Modem;
+    v.mocConnect = connection_.Mode() == ConnectionMode::Localhost;
+    v.userAgents = userAgents_.Slots();
+    v.userAgentIndex = userAgents_.Chosen();
+    v.gvle = run_ ? run_->Statistics().AllTimeBytes() : v.gvle;
+  };
+  h.saveLists = [this] {
+    exclusions_->Save();
+    tracks_->Save();
+  };
+  h.startProgram = [](const std::string& path) { return StartDetached(path); };
+  connection_.onApplyMode = [this](const std::string& v) {
+    program_->ExchangeRecords().WriteRecord(AssumeOnline, v);
+  };
+  program_ = std::make_unique<ProgramModel>(settings_, view_, paths, h);
+
+  binding_ = std::make_unique<ModelRunBinding>(*program_, *exclusions_, *tracks_, *proxies_,
+                                               userAgents_, connection_, view_);
+  platform_ = std::make_unique<Platform>(*this);
+
+  tim1_.setInterval(250);
+  tim2_.setInterval(1050);
+  tim3_.setInterval(350);
+  tim4_.setInterval(1550);
+  timer3_.setInterval(55);
+  timer1_.setInterval(500);
+}
+
+OrvApp::~OrvApp() = default;
+
+QTimer& OrvApp::Timer(RunTimer t) {
+  switch (t) {
+    case RunTimer::Tim1: return tim1_;
+    case RunTimer::Tim2: return tim2_;
+    case RunTimer::Tim3: return tim3_;
+    case RunTimer::Tim4: return tim4_;
+    case RunTimer::Timer3: return timer3_;
+    case RunTimer::Timer1: return timer1_;
+  }
+  return tim1_;
+}
+
+int OrvApp::StartUp() {
+  const StartResult first = program_->StartUpFirstPhase();
+  if (first != StartResult::Continue) return 1;
+  program_->StartUpSecondPhase();
+  userAgents_.SetSlots(program_->Values().userAgents);
+  userAgents_.Choose(program_->Values().userAgentIndex);
+
+  RunPaths paths;
+  paths.collectionFolder = program_->CollectionFolder();
+  paths.speedLogPath = program_->ExchangeFolder() + "testspeed.txt";
+  run_ = std::make_unique<RunController>(view_, *platform_, program_->Exchange(), *binding_, *binding_,
+                                         connection_, paths);
+  run_->SetAllTimeBytes(static_cast<int32_t>(program_->Values().gvle));
+  connection_.RefreshOnline();
+
+  QObject::connect(&tim1_, &QTimer::timeout, [this] { run_->Tim1Tick(); });
+  QObject::connect(&tim3_, &QTimer::timeout, [this] { run_->Tim3Tick(); });
+  QObject::connect(&tim4_, &QTimer::timeout, [this] { run_->Tim4Tick(); });
+  QObject::connect(&timer3_, &QTimer::timeout, [this] { run_->Timer3Tick(); });
+  QObject::connect(&timer1_, &QTimer::timeout, [this] {
+    program_->CloseTimerTick([this] { return hooks_.closeWindow ? hooks_.closeWindow() : true; });
+  });
+  return -1;
+}
+
+void OrvApp::StartTimers() {
+  tim1_.start();
+  tim3_.start();
+  tim4_.start();
+  timer3_.start();
+  tim2_.start();
+}
+
+void OrvApp::StopTimers() {
+  for (QTimer* t : {&tim1_, &tim2_, &tim3_, &tim4_, &timer3_, &timer1_}) t->stop();
+}
+
+void OrvApp::Shutdown(bool closedByUser) {
+  StopTimers();
+  program_->SaveAllSettings(closedByUser);
+}
+
+}  // namespace orv

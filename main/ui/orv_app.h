@@ -1,0 +1,82 @@
+#pragma once
+// The main program's objects as both front ends (the window and `orv --batch`) use
+// them: settings and start-up model, lists, connection state, run control, the
+// window-link windows the console talks to, and the timers of the main window.
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "main/lists/auth_list.h"
+#include "main/lists/fragment_lists.h"
+#include "main/lists/proxy_list.h"
+#include "main/lists/user_agents.h"
+#include "main/run/connection_modes.h"
+#include "main/run/run_bindings.h"
+#include "main/run/run_controller.h"
+#include "main/scripts/program_config.h"
+#include "platform/connection.h"
+#include "platform/window_link.h"
+
+namespace orv {
+
+// Window-link handles published by the main program: the hidden button COMEXCHENGE
+// ("orv", the console's liveness check) and the hidden counter button H_LENGUS (the
+// console writes its byte total into its caption).
+struct PublishedWindows {
+  WindowHandle mainWindow = 0;
+  WindowHandle exchangeButton = 0;
+  WindowHandle counterButton = 0;
+};
+
+class OrvApp {
+ public:
+  struct Hooks {
+    std::function<void(const std::string& file)> playSound;
+    std::function<void(bool fullList)> closePopups;
+    std::function<void()> prepareToClose;
+    std::function<void(int code)> endProgram;
+    // The close sequence closes the main window; false when it could not.
+    std::function<bool()> closeWindow;
+  };
+
+  // Publishes the window-link windows first so start-up can hand their handles out.
+  OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks);
+  ~OrvApp();
+
+  // Both start-up phases. Returns -1 to go on, else the exit status.
+  int StartUp();
+  // Starts the timers as the loaded window has them (Tim2 last, at the end of loading).
+  void StartTimers();
+  void StopTimers();
+  // Shutdown: all settings saved, short script files deleted, lists saved.
+  void Shutdown(bool closedByUser);
+
+  RunController& Run() { return *run_; }
+  ProgramModel& Program() { return *program_; }
+  ConnectionControl& Connection() { return connection_; }
+  QTimer& Timer(RunTimer t);
+
+ private:
+  class Platform;
+  MainWindowView& view_;
+  PublishedWindows& windows_;
+  Hooks hooks_;
+  PlatformSettings settings_;
+  SystemConnectionState connectionState_;
+  ConnectionControl connection_{connectionState_};
+  std::unique_ptr<ProgramModel> program_;
+  std::unique_ptr<ExclusionList> exclusions_;
+  std::unique_ptr<TrackList> tracks_;
+  std::unique_ptr<ProxyList> proxies_;
+  std::unique_ptr<AuthList> auth_;
+  UserAgentPresets userAgents_;
+  std::unique_ptr<ModelRunBinding> binding_;
+  std::unique_ptr<Platform> platform_;
+  std::unique_ptr<RunController> run_;
+  QTimer tim1_, tim2_, tim3_, tim4_, timer3_, timer1_;
+};
+
+}  // namespace orv
