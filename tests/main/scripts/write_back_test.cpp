@@ -84,8 +84,9 @@ TEST_F(WriteBackTest, OutOfOrderHandOutsUseFirstAndLastHandedOut) {
   downloaded = {kFive.begin(), kFive.end()};
   model.scriptMode = kModeNormal;
   model.WriteBack();
-  // 1 and 3 lie before the first hand-out (4); 5 lies beyond the last one (2) and is checked.
-  EXPECT_EQ(Saved(), (Addresses{"http://a.ru/1", "http://a.ru/3"}));
+  // 1, 2 and 3 lie before the first hand-out (4), so they stay, 2 included; 4 was handed out
+  // and 5 lies beyond the last hand-out (2): both are checked and dropped.
+  EXPECT_EQ(Saved(), (Addresses{"http://a.ru/1", "http://a.ru/2", "http://a.ru/3"}));
 }
 
 TEST_F(WriteBackTest, ModesDecideWhetherDownloadedAddressesStay) {
