@@ -1,0 +1,156 @@
+#include "main/run/dialer.h"
+
+#include "common/numbers.h"
+#include "common/text.h"
+
+namespace orv {
+
+namespace {
+// The hang-up waits for the handle to go; a dialler that never lets go is not waited for.
+constexpr int kHangUpPolls = 300;
+
+int Reduced(int error) { return error > 599 ? error - 600 : error; }
+}  // namespace
+
+bool Dialer::FillEntries() {
+  entries_.clear();
+  const RasEntryList list = ras_.EnumerateEntries();
+  if (list.missing) {
+    missing_ = true;
+    host_.SwitchOffAutoDial();
+    return false;
+  }
+  if (list.error != 0) {
+    host_.ShowPlainMessage(ras_.ErrorText(list.error));
+    return true;
+  }
+  entries_ = list.names;
+  if (entryIndex_ < 0 || entryIndex_ >= static_cast<int>(entries_.size())) entryIndex_ = 0;
+  return true;
+}
+
+void Dialer::ChooseEntry(int index) {
+  if (index >= 0 && index < static_cast<int>(entries_.size())) entryIndex_ = index;
+}
+
+std::string Dialer::EntryText() const {
+  if (entryIndex_ < 0 || entryIndex_ >= static_cast<int>(entries_.size())) return {};
+  return entries_[static_cast<std::size_t>(entryIndex_)];
+}
+
+void Dialer::Prepend(const std::string& text) {
+  text1_ = text1_.empty() ? text : text + "\r\n" + text1_;
+}
+
+void Dialer::Dial() {
+  const std::string name = EntryText();
+  if (Trim(name).empty()) return;
+  diallerActive_ = true;
+  attemptStart_ = host_.Now();
+  label4_ = Ru("Соединение");
+  label2_ = Ru("Подключение к ") + name;
+  firstStatus_ = true;
+  dialling_ = true;
+  host_.EnableStatusTimer(true);
+  FillEntries();
+  text1_.clear();
+
+  RasDialParams params = ras_.GetDialParams(name).value_or(RasDialParams{});
+  params.entryName = name;
+  handle_ = ras_.Dial(params).handle;
+  if (options.rotate && !entries_.empty())
+    entryIndex_ = (entryIndex_ + 1) % static_cast<int>(entries_.size());
+
+  while (!connection_.Online() && dialling_) {
+    host_.SleepMs(25);
+    host_.Pump();
+    Refresh();
+    const auto lasted = std::chrono::duration_cast<std::chrono::seconds>(host_.Now() - attemptStart_);
+    if (lasted.count() > options.attemptLimitSeconds) {
+      label2_ = Ru("Превышен лимит установки соединения");
+      CloseConnection(false);
+      dialling_ = false;
+      break;
+    }
+  }
+  host_.EnableStatusTimer(false);
+  lastAttempt_ = host_.Now();
+}
+
+void Dialer::StatusTick() {
+  if (connection_.Online()) {
+    host_.CloseDialWindow();
+    return;
+  }
+  const RasStatus st = ras_.GetConnectStatus(handle_);
+  const int error = Reduced(st.error);
+  if (!(firstStatus_ || st.state != lastState_)) return;
+  std::string text;
+  if (error != 0 && error != kRasErrorInvalidHandle) {
+    dialling_ = false;
+  } else if (error == kRasErrorInvalidHandle && firstStatus_) {
+    text = Ru("Подготовка соединения.");
+  } else if (error == kRasErrorInvalidHandle) {
+    text = Ru("Сбой.");
+    CloseConnection(false);
+    dialling_ = false;
+  } else if (st.state == kRasStateConnectDevice) {
+    text = Ru("Набор номера ") + st.deviceName;
+  } else if (st.state == kRasStateAuthenticate) {
+    text = Ru("Проверка имени и пароля.");
+  } else if (st.state > 4095 && st.state != kRasStateConnected) {
+    text = Ru("Сбой.");
+    CloseConnection(false);
+    dialling_ = false;
+  }
+  lastState_ = st.state;
+  if (!text.empty()) Prepend(text);
+  firstStatus_ = false;
+}
+
+void Dialer::RedialTick() {
+  Refresh();
+  if (connection_.Online()) {
+    host_.CloseDialWindow();
+    return;
+  }
+  if (!immediateDial) {
+    const auto s = std::chrono::duration_cast<std::chrono::seconds>(host_.Now() - lastAttempt_).count();
+    if (s < options.retryPauseSeconds) {
+      text1_ = Ru("Повторный набор через ") + DecimalText(options.retryPauseSeconds - s) + Ru("  секунд");
+      return;
+    }
+    const int countdown = host_.PopupCountdown();
+    if (countdown >= 0) {
+      text1_ = std::string(static_cast<std::size_t>(countdown), ':');
+      return;
+    }
+    diallerActive_ = true;
+  }
+  Dial();
+}
+
+void Dialer::CloseConnection(bool switchOffAutoDial) {
+  if (switchOffAutoDial) host_.SwitchOffAutoDial();
+  connection_.CloseConnection();
+  if (handle_ == 0) return;
+  ras_.HangUp(handle_);
+  for (int i = 0; i < kHangUpPolls; ++i) {
+    if (Reduced(ras_.GetConnectStatus(handle_).error) == kRasErrorInvalidHandle) break;
+    host_.SleepMs(10);
+    host_.Pump();
+  }
+  handle_ = 0;
+}
+
+void Dialer::StopByUser() {
+  host_.DropStartAndStop();
+  immediateDial = false;
+  CloseConnection(true);
+  host_.CloseDialWindow();
+  diallerActive_ = false;
+  dialling_ = false;
+  firstStatus_ = false;
+}
+
+}  // namespace orv
