@@ -48,16 +48,6 @@ int GetFileAttributes(const std::string& path) {
   return attrs;
 }
 
-bool SetSystemMark(const std::string& path) {
-  struct stat st {};
-  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
-  if (setxattr(path.c_str(), kSystemAttr, "1", 1, 0) == 0) return true;
-  if (errno != ENOTSUP && errno != EPERM) return false;
-  // The file system refuses user attributes (or this kind of file does): use the sticky bit.
-  if (S_ISDIR(st.st_mode)) return false;
-  return chmod(path.c_str(), (st.st_mode & 07777) | S_ISVTX) == 0;
-}
-
 static bool ChangeMode(const std::string& path, mode_t set, mode_t clear) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return false;
@@ -67,34 +57,60 @@ static bool ChangeMode(const std::string& path, mode_t set, mode_t clear) {
   return chmod(path.c_str(), wanted) == 0;
 }
 
+// User attributes need write access to the file: a read-only file gets owner write for the
+// moment of the change.
+static int ChangeXattr(const std::string& path, const struct stat& st, bool set) {
+  auto apply = [&] {
+    return set ? setxattr(path.c_str(), kSystemAttr, "1", 1, 0)
+               : removexattr(path.c_str(), kSystemAttr);
+  };
+  int r = apply();
+  if (r == 0 || errno != EACCES || (st.st_mode & S_IWUSR) != 0) return r == 0 ? 0 : errno;
+  if (chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) return EACCES;
+  r = apply();
+  int err = r == 0 ? 0 : errno;
+  chmod(path.c_str(), st.st_mode & 07777);
+  return err;
+}
+
+bool SetSystemMark(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  int err = ChangeXattr(path, st, true);
+  if (err == 0) return true;
+  if (err != ENOTSUP && err != EPERM) return false;
+  // The file system refuses user attributes (or this kind of file does): use the sticky bit.
+  if (S_ISDIR(st.st_mode)) return false;
+  return chmod(path.c_str(), (st.st_mode & 07777) | S_ISVTX) == 0;
+}
+
+static bool RemoveMark(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return false;
+  int err = ChangeXattr(path, st, false);
+  bool ok = err == 0 || err == ENODATA || err == ENOTSUP;
+  if (!S_ISDIR(st.st_mode) && !ChangeMode(path, 0, S_ISVTX)) ok = false;
+  return ok;
+}
+
 bool SetNormalAttributes(const std::string& path) {
   struct stat st {};
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
-  bool ok = true;
-  if (removexattr(path.c_str(), kSystemAttr) != 0 && errno != ENODATA && errno != ENOTSUP)
-    ok = false;
-  mode_t clear = S_ISDIR(st.st_mode) ? 0 : S_ISVTX;
-  if (!ChangeMode(path, S_IWUSR, clear)) ok = false;
-  return ok;
+  // Owner write first: removing the attribute needs it.
+  bool ok = ChangeMode(path, S_IWUSR, 0);
+  return RemoveMark(path) && ok;
 }
 
 bool SetFileAttributes(const std::string& path, int attributes) {
   struct stat st {};
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
-  bool ok = true;
-  // Mark first: the mark may need the sticky bit, written together with the mode below.
+  bool ok = ChangeMode(path, S_IWUSR, 0);
   if ((attributes & kAttrSystem) != 0) {
-    ok = SetSystemMark(path);
+    ok = SetSystemMark(path) && ok;
   } else {
-    if (removexattr(path.c_str(), kSystemAttr) != 0 && errno != ENODATA && errno != ENOTSUP)
-      ok = false;
-    if (!S_ISDIR(st.st_mode) && !ChangeMode(path, 0, S_ISVTX)) ok = false;
+    ok = RemoveMark(path) && ok;
   }
-  if ((attributes & kAttrReadOnly) != 0) {
-    if (!ChangeMode(path, 0, S_IWUSR)) ok = false;
-  } else if (!ChangeMode(path, S_IWUSR, 0)) {
-    ok = false;
-  }
+  if ((attributes & kAttrReadOnly) != 0 && !ChangeMode(path, 0, S_IWUSR)) ok = false;
   return ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -65,6 +66,30 @@ TEST_F(FileAttributes, SystemMarkSurvivesAppendingAndNormalClearsEverything) {
   ASSERT_TRUE(SetFileAttributes(path, kAttrReadOnly | kAttrArchive | kAttrHidden));
   EXPECT_EQ(GetFileAttributes(path), kAttrReadOnly);  // only the settable bits apply
   ASSERT_TRUE(SetFileAttributes(path, 0));
+  EXPECT_EQ(GetFileAttributes(path), 0);
+}
+
+// Permissions bind ordinary users only: as the superuser the check runs in a peer that is not.
+TEST_F(FileAttributes, ReadOnlyFilesCanBeMarkedAndClearedByTheirOwner) {
+  std::string dir = folder_.path() + "owned";
+  std::filesystem::create_directory(dir);
+  std::string path = dir + "/readonly.part";
+  WriteWholeFile(path, "x");
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(folder_.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  }
+  chmod(path.c_str(), 0444);
+  auto run = [&](const char* mode) {
+    if (!root) return std::string(mode) == "mark" ? SetSystemMark(path) : SetNormalAttributes(path);
+    PeerProcess peer({"as", "65534", mode, path});
+    return peer.Wait() == 0;
+  };
+  EXPECT_TRUE(run("mark"));
+  EXPECT_EQ(GetFileAttributes(path), kAttrSystem | kAttrReadOnly);
+  EXPECT_TRUE(run("normal"));
   EXPECT_EQ(GetFileAttributes(path), 0);
 }
 

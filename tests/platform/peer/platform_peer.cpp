@@ -75,6 +75,13 @@ int main(int argc, char** argv) {
     note << argc << "\n" << cwd << "\n";
     return 0;
   }
+  if (std::string(argv[1]) == "as" && argc > 3) {
+    // "as <uid> <mode> ...": the rest runs as that user.
+    uid_t uid = static_cast<uid_t>(std::atoi(argv[2]));
+    if (setgid(uid) != 0 || setuid(uid) != 0) return 3;
+    argv += 2;
+    argc -= 2;
+  }
   std::string mode = argv[1];
   if (mode == "windows") return Windows(argc, argv);
   if (mode == "settext" && argc == 4) {
@@ -153,6 +160,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (mode == "mark" && argc == 3) return orv::SetSystemMark(argv[2]) ? 0 : 1;
+  if (mode == "normal" && argc == 3) return orv::SetNormalAttributes(argv[2]) ? 0 : 1;
   if (mode == "attrs" && argc == 3) {
     Say(std::to_string(orv::GetFileAttributes(argv[2])));
     return 0;
