@@ -97,7 +97,7 @@ void FragmentList::SetChecked(int index, bool checked) {
 void FragmentList::DeleteSelected() {
   if (selected_ < 0 || static_cast<std::size_t>(selected_) >= entries_.size()) return;
   entries_.erase(entries_.begin() + selected_);
-  if (editing_ == selected_) editing_ = -1;
+  editing_ = -1;
   if (static_cast<std::size_t>(selected_) >= entries_.size()) selected_ = static_cast<int>(entries_.size()) - 1;
   RebuildActive();
 }
