@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "common/local_path.h"
 #include "common/numbers.h"
@@ -20,6 +21,15 @@ namespace {
 int64_t SizeOf(const std::string& path) {
   long long n = FileLength(path);
   return n < 0 ? 0 : n;
+}
+
+bool ReadHead(const std::string& path, size_t n, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.resize(n);
+  in.read(out.data(), static_cast<std::streamsize>(n));
+  out.resize(static_cast<size_t>(in.gcount()));
+  return !in.bad();
 }
 
 void DeleteFile(const std::string& path) {
@@ -363,9 +373,15 @@ void Channel::Finish() {
 }
 
 void Channel::ProcessAsPage(int64_t receivedSize) {
+  // The sniff needs only the first 51 bytes; the whole body is read only for a page, so a large
+  // binary download is never pulled into memory.
   std::string text;
-  bool readOk = orv::ReadWholeFile(localPath_, text);
+  bool readOk = ReadHead(localPath_, 51, text);
   bool isText = !readOk || LooksLikeText(orv::LowerCase(url_), responseHeaders_, forceText_, text);
+  if (isText) {
+    text.clear();
+    if (!orv::ReadWholeFile(localPath_, text)) text.clear();
+  }
   pageFolderUrl_ = FolderOf(url_);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;

@@ -76,6 +76,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   std::atomic<int64_t> pendingBytes{0};
   std::atomic<bool> progressQueued{false};
   int64_t deliveredBytes = 0;  // event-loop side
+  std::chrono::steady_clock::time_point lastProgressPost{};  // worker side
 
   // Worker-side transfer state.
   FetchArgs args;
@@ -119,8 +120,13 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     listener->StatusMessage("++" + std::to_string(deliveredBytes), now);
   }
 
+  // At most one progress event every 20 ms: waking the event loop for every received block
+  // costs more than the transfer itself at loopback speed. The end flushes the rest.
   void QueueProgress() {
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastProgressPost < std::chrono::milliseconds(20)) return;
     if (progressQueued.exchange(true)) return;
+    lastProgressPost = now;
     Post([this] { FlushProgress(); });
   }
 

@@ -272,15 +272,15 @@ void HttpTestServer::Handle(int fd) {
     int64_t limit = bodyLen;
     if (a.truncateAfter >= 0) limit = std::min(limit, a.truncateAfter);
     if (a.stallAfter >= 0) limit = std::min(limit, a.stallAfter);
-    std::string chunk;
+    // Generated bodies are sent from one pattern buffer (the pattern repeats every 23 bytes),
+    // so the server keeps up with loopback speed.
+    static const std::string pattern = PatternBody(1024 * 1024 + 23);
+    size_t maxChunk = std::min<size_t>(a.chunkSize, 1024 * 1024);
     for (int64_t sent = 0; ok && sent < limit;) {
-      int64_t n = std::min<int64_t>(static_cast<int64_t>(a.chunkSize), limit - sent);
-      if (a.generatedSize >= 0) {
-        chunk = PatternBody(n, from + sent);
-      } else {
-        chunk = a.body.substr(static_cast<size_t>(from + sent), static_cast<size_t>(n));
-      }
-      ok = SendAll(fd, chunk.data(), chunk.size(), stopping_);
+      int64_t n = std::min<int64_t>(static_cast<int64_t>(maxChunk), limit - sent);
+      const char* p = a.generatedSize >= 0 ? pattern.data() + (from + sent) % 23
+                                           : a.body.data() + (from + sent);
+      ok = SendAll(fd, p, static_cast<size_t>(n), stopping_);
       sent += n;
       if (a.chunkDelayMs > 0 && sent < limit) SleepUnlessStopping(a.chunkDelayMs, stopping_);
     }
