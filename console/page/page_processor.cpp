@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "common/local_path.h"
@@ -76,6 +77,54 @@ const ByteTables kTables;
 inline bool IsValueStop(char c) { return kTables.valueStop[U(c)]; }
 inline bool IsDelimiter(char c) { return kTables.delimiter[U(c)]; }
 
+// Naive search: the texts searched per candidate are a few bytes to a link long, where a
+// library find's setup costs more than the search.
+inline bool Has(std::string_view hay, std::string_view needle) {
+  const std::size_t m = needle.size();
+  if (m > hay.size()) return false;
+  for (std::size_t i = 0; i + m <= hay.size(); ++i) {
+    if (hay[i] != needle[0]) continue;
+    std::size_t k = 1;
+    while (k < m && hay[i + k] == needle[k]) ++k;
+    if (k == m) return true;
+  }
+  return false;
+}
+inline bool HasNoCase(std::string_view hay, std::string_view lowNeedle) {
+  const std::size_t m = lowNeedle.size();
+  for (std::size_t i = 0; i + m <= hay.size(); ++i) {
+    std::size_t k = 0;
+    while (k < m && LowerAscii(hay[i + k]) == lowNeedle[k]) ++k;
+    if (k == m) return true;
+  }
+  return false;
+}
+inline bool Has(std::string_view hay, char c) {
+  for (char h : hay) {
+    if (h == c) return true;
+  }
+  return false;
+}
+
+// The letter three places before the "=" of an attribute that can hold an address
+// (href, src, url, background, ...).
+inline bool IsNameEnding(char c) {
+  switch (LowerAscii(c)) {
+    case 'e': case 'r': case 's': case 'u': case 'n': case 'l':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool StartsWithNoCaseAscii(std::string_view s, std::string_view lowPrefix) {
+  if (s.size() < lowPrefix.size()) return false;
+  for (std::size_t i = 0; i < lowPrefix.size(); ++i) {
+    if (LowerAscii(s[i]) != lowPrefix[i]) return false;
+  }
+  return true;
+}
+
 // A lowered copy of at most N bytes of text, without allocation.
 template <std::size_t N>
 class Window {
@@ -86,7 +135,7 @@ class Window {
     for (std::size_t i = 0; i < len_; ++i) buf_[i] = LowerAscii(text[from + i]);
   }
   std::string_view view() const { return {buf_, len_}; }
-  bool Has(std::string_view needle) const { return view().find(needle) != std::string_view::npos; }
+  bool Has(std::string_view needle) const { return page::Has(view(), needle); }
 
  private:
   char buf_[N] = {};
@@ -111,12 +160,22 @@ bool IsNameEscapeAt(std::string_view t, std::size_t j) {
          IsHexDigit(t[j + 7]);
 }
 
-bool StartsWithHttp(std::string_view s) { return StartsWithNoCase(s, "http"); }
+bool StartsWithHttp(std::string_view s) { return StartsWithNoCaseAscii(s, "http"); }
 
 // Where the console stores an address, relative to the collection folder ("S/a/x.html").
 std::string SiteLocalName(std::string_view address) {
-  std::string path = LocalNameOf(address, "/").path;
-  return path.empty() ? path : path.substr(1);
+  std::string path = std::move(LocalNameOf(address, "/").path);
+  if (!path.empty()) path.erase(0, 1);
+  return path;
+}
+
+// The "saved from" comment a browser puts in front of a page it saved. Searched with a
+// skipping searcher: pages are full of "<", which would stop a plain find at every tag.
+std::size_t FindSavedFromComment(std::string_view t) {
+  static constexpr std::string_view kNeedle = "<!-- saved from url=";
+  static const std::boyer_moore_horspool_searcher searcher(kNeedle.begin(), kNeedle.end());
+  auto it = std::search(t.begin(), t.end(), searcher);
+  return it == t.end() ? std::string_view::npos : static_cast<std::size_t>(it - t.begin());
 }
 
 // Case-insensitive search for an ASCII needle given in lower case. The first character is
@@ -192,7 +251,7 @@ class Processor {
       }
     }
     // A saved copy must not claim to come from elsewhere.
-    std::size_t k = t_.find("<!-- saved from url=");
+    std::size_t k = FindSavedFromComment(t_);
     if (k != std::string::npos) t_[k + 5] = ' ';
 
     k = FindCi(t_, "</title>");
@@ -313,7 +372,9 @@ class Processor {
     if (ts + 5 <= n) {
       bool whole = true;
       for (std::size_t i = 0; i < 5; ++i) whole = whole && !IsValueStop(t_[ts + i]);
-      if (whole && (t_.compare(ts, 4, "http") == 0 || t_.compare(ts, 4, "www.") == 0)) {
+      const char* p = t_.data() + ts;
+      if (whole && ((p[0] == 'h' && p[1] == 't' && p[2] == 't' && p[3] == 'p') ||
+                    (p[0] == 'w' && p[1] == 'w' && p[2] == 'w' && p[3] == '.'))) {
         accept = true;
       }
     }
@@ -331,14 +392,14 @@ class Processor {
     bool codebase = false;
     if (e >= 15) {
       std::string_view a(t.substr(e + 1, 10));
-      if (a.find("http://") != std::string_view::npos) {
+      if (Has(a, "http://")) {
         accept = true;
-        if (t.substr(e - 15, 14).find(" codebase") != std::string_view::npos) codebase = true;
-      } else if (a.find("www.") != std::string_view::npos) {
+        if (Has(t.substr(e - 15, 14), " codebase")) codebase = true;
+      } else if (Has(a, "www.")) {
         accept = true;
       }
     }
-    if (!accept && (e < 3 || t[e - 3] == 0 || std::strchr("ersunl", LowerAscii(t[e - 3])) == nullptr)) {
+    if (!accept && (e < 3 || !IsNameEnding(t[e - 3]))) {
       pos_ = e + 1;
       return;
     }
@@ -398,12 +459,13 @@ class Processor {
     const char before = v > 0 ? t[v - 1] : '\0';
     const char after = t[j];
     if (len == 0 || len > kMaxLinkLength || before == '>' || after == '<') return;
-    if (t.substr(j, 3).find('=') != std::string_view::npos) return;
-    if (std::strchr("&+;", before) != nullptr && before != 0) return;
-    if (std::strchr("&+;", after) != nullptr && after != 0) return;
+    if (Has(t.substr(j, 3), '=')) return;
+    if (before == '&' || before == '+' || before == ';') return;
+    if (after == '&' || after == '+' || after == ';') return;
 
     const std::string_view found = t.substr(v, len);
-    std::string link(found);
+    std::string& link = link_;
+    link.assign(found);
     // Closing characters the cleaning drops ("url(a.gif)", "see a.html.") are not part of the
     // address; they stay in the saved page after the replacement.
     std::size_t keep = 0;
@@ -412,7 +474,7 @@ class Processor {
       link.pop_back();
       backslashDropped = true;
     }
-    if (!link.empty() && link.back() == ')' && link.find('(') == std::string::npos) {
+    if (!link.empty() && link.back() == ')' && !Has(link, '(')) {
       link.pop_back();
       ++keep;
     }
@@ -435,10 +497,9 @@ class Processor {
     std::string address;
     bool rewrittenBefore = false;
     if (!StartsWithHttp(link)) {
-      if (link.empty() || link.find("mailto:") != std::string::npos ||
-          link.find('(') != std::string::npos || link.back() == '=' ||
-          link.find("://") != std::string::npos || StartsWithNoCase(link, "javascript:") ||
-          StartsWithNoCase(link, "data:")) {
+      if (link.empty() || Has(link, "mailto:") || Has(link, '(') || link.back() == '=' ||
+          Has(link, "://") || StartsWithNoCaseAscii(link, "javascript:") ||
+          StartsWithNoCaseAscii(link, "data:")) {
         return;
       }
       std::size_t k = job_.site_root_prefix.empty() ? std::string::npos
@@ -449,15 +510,15 @@ class Processor {
       } else if (OtherSiteCopy(link, address)) {
         rewrittenBefore = true;
       } else {
-        if (link.find(".class") != std::string::npos) address = ResolveAgainstCodebase(link, v);
+        if (Has(link, ".class")) address = ResolveAgainstCodebase(link, v);
         if (address.empty()) address = ResolveRelative(link, base_, job_.site_root);
-        if (address.empty() || ContainsNoCase(address, "/http:/") || address.back() == '.' ||
+        if (address.empty() || HasNoCase(address, "/http:/") || address.back() == '.' ||
             address.back() == ')') {
           return;
         }
       }
     } else {
-      address = std::move(link);
+      address = link;
     }
 
     if (address.size() < 8 || (address.find('/', 7) == std::string::npos && address[7] != ':')) {
@@ -480,7 +541,9 @@ class Processor {
     if (relativeAllowed || rewrittenBefore) {
       std::size_t tail = address.size() >= 10 ? address.size() - 10 : 0;
       if (rewrittenBefore || address.find('.', tail) == std::string::npos) {
-        address = NameEscapeDecode(LinkPercentDecode(address));
+        // Both decoders give their input back when it holds no escape at all.
+        if (Has(address, '%')) address = LinkPercentDecode(address);
+        if (Has(address, ",8,,x")) address = NameEscapeDecode(address);
         if (!rewrittenBefore && address.find_first_of("?=&;") == std::string::npos &&
             address.back() != '/') {
           address += '/';
@@ -575,7 +638,7 @@ class Processor {
   // from the collection folder. False: leave the link as it is (not an http:// address).
   bool Replacement(const std::string& address, bool relativeAllowed, bool codebase,
                    std::string& out) const {
-    if (!StartsWithNoCase(address, "http://") || address.size() <= 7) return false;
+    if (!StartsWithNoCaseAscii(address, "http://") || address.size() <= 7) return false;
     if (codebase && EndsWithNoCase(address, ".class")) {
       out = NameEscape(AddressFilePart(address));
       return true;
@@ -606,6 +669,7 @@ class Processor {
   std::size_t lastDelim_ = std::string::npos;
   std::string base_;
   std::string pageFolder_;
+  std::string link_;  // scratch for the candidate's link text
   bool scriptCtx_ = false;
   bool frameCtx_ = false;
   bool metaCtx_ = false;
