@@ -274,6 +274,24 @@ void ProgramModel::ChooseEncoding(int index) {
   sink_.WriteRecord(CharsetMode, DecimalText(index));
 }
 
+void ProgramModel::ChooseScriptSlot(int slot) {
+  if (slot < 0 || slot >= kUserSlots) return;
+  scripts_.currentSlot = slot;
+  values_.nScript = slot;
+  settings_.WriteNumber("n_script", slot);
+  scripts_.LoadForDisplay(slot);
+}
+
+void ProgramModel::ChooseScriptMode(int mode) {
+  params_.ChooseScriptMode(mode, &window_);
+  scripts_.scriptMode = params_.ScriptMode();
+}
+
+void ProgramModel::OptionsPageShown(const std::string& key) {
+  values_.tbbtn = key;
+  settings_.Write("tbbtn", key);
+}
+
 bool ProgramModel::RequestClose() {
   if (readyToClose_) return true;
   window_.SetStatusPanel(1, Ru(" Завершение"));

@@ -141,6 +141,13 @@ class ProgramModel {
 
   // Sends the encoding to the console (record 5) and remembers it.
   void ChooseEncoding(int index);
+  // The user chooses a slot button: it becomes the current slot, is stored under n_script and
+  // its script is loaded for display (the window then rebuilds the address tree).
+  void ChooseScriptSlot(int slot);
+  // The user chooses a script mode button: stored, shown in status panel 3, used by write-back.
+  void ChooseScriptMode(int mode);
+  // An options page was shown: it is the one shown at the next start.
+  void OptionsPageShown(const std::string& key);
 
   bool Closing() const { return closing_; }
   bool ReadyToClose() const { return readyToClose_; }

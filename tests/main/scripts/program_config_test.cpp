@@ -382,6 +382,29 @@ TEST_F(ProgramTest, RefusedCloseClearsTheReadyMarkAndSavesOnce) {
   EXPECT_EQ(store.writes.size(), writes);  // settings were saved on the fifth tick only
 }
 
+TEST_F(ProgramTest, ChoosingSlotModeAndPage) {
+  auto m = Started();
+  WriteBytes(m->CollectionFolder() + "orvef7", ScriptBytes("a01", {"http://a.ru/1"}));
+  m->ChooseScriptSlot(7);
+  EXPECT_EQ(store.Get("n_script"), "7");
+  EXPECT_EQ(m->Scripts().currentSlot, 7);
+  EXPECT_EQ(m->Scripts().displayed, (std::vector<std::string>{"a01", "http://a.ru/1"}));
+  m->ChooseScriptSlot(16);  // the web-search slot has no button
+  EXPECT_EQ(m->Scripts().currentSlot, 7);
+
+  m->ChooseScriptMode(1);
+  EXPECT_EQ(m->Scripts().scriptMode, 1);
+  EXPECT_EQ(store.Get("scrmode"), "1");
+  EXPECT_EQ(window.StatusPanel(3), ScriptModeDescription(1));
+
+  m->OptionsPageShown("collection");
+  m.reset();
+  auto again = Started();
+  EXPECT_EQ(window.optionsPage, "collection");
+  EXPECT_EQ(window.selectedSlot, 7);
+  EXPECT_EQ(window.selectedMode, 1);
+}
+
 // The production store goes through the platform's configuration file.
 TEST(PlatformSettingsStore, ReadsWhatWasWrittenAndDefaultsOtherwise) {
   ScratchFolder dir;
