@@ -31,6 +31,20 @@ std::string TrimmedText(std::string text) {
 
 }  // namespace
 
+void AppendSpeedLog(const std::string& path, const std::string& message, const std::string& clock) {
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  auto mode = std::ios::binary | std::ios::app;
+  if (!ec && size > kSpeedLogLimit) mode = std::ios::binary | std::ios::trunc;
+  std::ofstream out(path, mode);
+  out << "\r\n" << message << ": " << clock << "\r\n" << "\r\n";
+}
+
+bool GraceOver(double now, double& startTime) {
+  if (now < startTime) startTime = now;  // midnight passed: the grace period starts again
+  return now - startTime > 14;
+}
+
 Console::Console() = default;
 
 Console::~Console() {
@@ -180,18 +194,12 @@ void Console::UpdateCounterWindow(bool force) {
 }
 
 void Console::SpeedLog(const std::string& message) {
-  std::string path = exchangeFolder_ + "testspeed.txt";
-  std::error_code ec;
-  auto size = std::filesystem::file_size(path, ec);
-  auto mode = std::ios::binary | std::ios::app;
-  if (!ec && size > kSpeedLogLimit) mode = std::ios::binary | std::ios::trunc;
-  std::ofstream out(path, mode);
   std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
   char buf[16];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
-  out << "\r\n" << message << ": " << buf << "\r\n" << "\r\n";
+  AppendSpeedLog(exchangeFolder_ + "testspeed.txt", message, buf);
 }
 
 void Console::StopChannel(int n) {
@@ -215,9 +223,7 @@ void Console::LivenessTick() {
   WindowLink& link = WindowLink::Instance();
   link.SetOwnText(totalCaption_, DecimalText(byteTotal_));
   UpdateCounterWindow(true);
-  double now = SecondsSinceMidnight();
-  if (now < startTime_) startTime_ = now;  // midnight passed: the grace period starts again
-  if (now - startTime_ <= 14) return;
+  if (!GraceOver(SecondsSinceMidnight(), startTime_)) return;
   WindowHandle main = static_cast<WindowHandle>(ex_.ReadExtNumber(orv::MainWindow));
   if (main == 0) {
     Quit();

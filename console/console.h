@@ -21,6 +21,14 @@ class Channel;
 
 inline constexpr int kChannelCount = 20;
 
+// Appends one speed-log entry (CR LF, message, ": ", clock, CR LF, CR LF); a log past 1 MB is
+// started anew first.
+void AppendSpeedLog(const std::string& path, const std::string& message, const std::string& clock);
+
+// Liveness grace: true once more than 14 s passed since startTime (seconds since midnight). A
+// clock earlier than startTime means midnight passed: startTime becomes now.
+bool GraceOver(double now, double& startTime);
+
 class Console {
  public:
   Console();

@@ -1,5 +1,7 @@
 // The real kuvet executable in a private program folder, driven as the main program drives it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -276,6 +278,62 @@ TEST_F(KuvetTest, ProxyAndServerCredentials) {
             "Authorization: Basic YW5uOnNlY3JldA==\r\nProxy-Authorization: Basic cHVzZXI6cHB3\r\n"
             "Connection: close\r\nAccept: */*\r\nUser-Agent: Harness/1.0\r\n\r\n");
   EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile("http://site.invalid/p/doc.bin")), "via proxy");
+}
+
+TEST_F(KuvetTest, RevalidationAsksSinceTheModificationTime) {
+  server.Serve("/keep.html", Answer{.body = "changed", .notModified = true});
+  std::string local = h.LocalFile(server.Url("/keep.html"));
+  orvtest::WriteWholeFile(local, "saved copy");
+  // Modified long ago, read just now: the request must name the modification time.
+  timespec times[2] = {{1700000000, 0}, {784111777, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, local.c_str(), times, 0), 0);
+  ASSERT_TRUE(orv::SetFileAttributes(local, orv::kAttrReadOnly));  // a complete copy that is not plain
+  Start();
+  h.Ex().WriteExt(orv::RefetchExisting, "1");
+  ASSERT_TRUE(h.Feed(server.Url("/keep.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  auto reqs = server.Requests("/keep.html");
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].Header("If-Modified-Since").value_or(""), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(orvtest::ReadWholeFile(local), "saved copy");
+  orv::SetNormalAttributes(local);
+}
+
+TEST_F(KuvetTest, CompleteCopyIsSkippedWithoutRefetch) {
+  server.Serve("/have.html", Answer{.body = "x"});
+  std::string local = h.LocalFile(server.Url("/have.html"));
+  orvtest::WriteWholeFile(local, "saved copy");
+  ASSERT_TRUE(orv::SetFileAttributes(local, orv::kAttrReadOnly));
+  Start();
+  h.Ex().WriteExt(orv::StartPending, "a");
+  ASSERT_TRUE(h.Feed(server.Url("/have.html")));
+  ASSERT_TRUE(h.WaitIdle(3000));
+  EXPECT_EQ(server.Count("/have.html"), 0u);
+  EXPECT_EQ(h.Ex().ReadExt(orv::StartPending), "");
+  orv::SetNormalAttributes(local);
+}
+
+TEST_F(KuvetTest, RetriedAddressIsDroppedByTheExclusionList) {
+  server.Serve("/drop/me.bin", Answer{.body = std::string(1000, 'd'), .acceptRanges = true, .truncateAfter = 500});
+  Start(5);
+  ASSERT_TRUE(orv::WriteStringArrayFile(h.Folder().Exchange() + "torvcess", {"1", "DROP/"}));
+  orvtest::PumpFor(1200);  // the console reloads the list every second
+  ASSERT_TRUE(h.Feed(server.Url("/drop/me.bin")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  (void)h.WaitUntil([] { return false; }, 500);
+  EXPECT_EQ(server.Count("/drop/me.bin"), 1u);
+}
+
+TEST_F(KuvetTest, SearchModeTakesAnAddressOnlyOnce) {
+  server.Serve("/q.html", Answer{.body = std::string(100, 'r')});
+  h.PrepareRun(0);
+  h.Ex().WriteExt(orv::SearchMode, "2");  // any value but 0 means search mode
+  ASSERT_TRUE(h.Launch());
+  ASSERT_TRUE(h.Feed(server.Url("/q.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  ASSERT_TRUE(h.Feed(server.Url("/q.html")));
+  ASSERT_TRUE(h.WaitIdle(3000));
+  EXPECT_EQ(server.Count("/q.html"), 1u);
 }
 
 TEST_F(KuvetTest, TwentyTransfersAtOnce) {
