@@ -264,6 +264,8 @@ void ProgramModel::ResolveCollectionFolder() {
   // or a first run would write the downloads where this program never looks.
   if (stored != folder) settings_.Write("PFOLD", folder);
   scripts_.collectionFolder = folder;
+  // The current slot's script can be shown only now that its folder is known.
+  scripts_.LoadForDisplay(scripts_.currentSlot);
   if (hooks_.buildCollectionTree) hooks_.buildCollectionTree(folder);
 }
 
@@ -347,6 +349,12 @@ void ProgramModel::SaveAllSettings(bool closedByUser) {
   const std::vector<std::string> history = window_.AddressHistory();
   for (std::size_t i = 0; i < history.size(); ++i)
     settings_.Write("HCA(" + DecimalText(static_cast<long long>(i)) + ")", history[i]);
+  // Entries of a longer earlier history would come back at the next start: blank them (blank
+  // entries are skipped when the history is read).
+  for (std::size_t i = history.size(); i < static_cast<std::size_t>(kHistoryEntries); ++i) {
+    const std::string key = "HCA(" + DecimalText(static_cast<long long>(i)) + ")";
+    if (!settings_.Read(key, "").empty()) settings_.Write(key, "");
+  }
   settings_.WriteNumber("WI", window_.WindowWidth());
   settings_.Write("WHWND", "");
   settings_.WriteNumber("mehey", window_.WindowHeight());

@@ -298,7 +298,8 @@ void ScriptModel::WriteBack() {
   }
 
   // 5: replace the file (through a temporary file: the old script survives a failed write).
-  WriteScriptFile(FileOf(runSlot), out);
+  // Without a collection folder there is no script file to replace.
+  if (!collectionFolder.empty()) WriteScriptFile(FileOf(runSlot), out);
 
   // 6
   ClearRunLists();

@@ -224,6 +224,8 @@ TEST_F(ProgramTest, StoredValuesAreRestoredWithTheirBounds) {
   EXPECT_EQ(m->Values().userAgents[3], "Edited/1");
   EXPECT_EQ(m->Values().mprx, "proxy:8080");
   EXPECT_EQ(m->Values().nprx, 4);
+  EXPECT_EQ(m->Scripts().currentSlot, 0);
+  EXPECT_TRUE(m->Scripts().displayed.empty());  // no script file in slot 0 yet
   EXPECT_NE(std::find(window.calls.begin(), window.calls.end(), "hook:setConnectionMode:001"), window.calls.end());
 }
 
@@ -296,6 +298,12 @@ TEST_F(ProgramTest, SaveAllSettingsWritesInOrderAndCleansUp) {
   EXPECT_EQ(store.Get("HCA(1)"), "http://b.ru/");
   EXPECT_EQ(store.Get("WI"), "9000");
   EXPECT_EQ(store.Get("WHWND"), "");
+
+  // A shorter history does not bring back the older entries at the next start.
+  window.history = {"http://c.ru/"};
+  m->SaveAllSettings(true);
+  EXPECT_EQ(store.Get("HCA(0)"), "http://c.ru/");
+  EXPECT_EQ(store.Get("HCA(1)"), "");
 
   EXPECT_FALSE(std::filesystem::exists(coll + "orvef0"));
   EXPECT_TRUE(std::filesystem::exists(coll + "orvef1"));
@@ -399,7 +407,9 @@ TEST_F(ProgramTest, ChoosingSlotModeAndPage) {
 
   m->OptionsPageShown("collection");
   m.reset();
-  auto again = Started();
+  // The next start shows the chosen page, slot and mode, and the slot's script.
+  auto next = Started();
+  EXPECT_EQ(next->Scripts().displayed, (std::vector<std::string>{"a01", "http://a.ru/1"}));
   EXPECT_EQ(window.optionsPage, "collection");
   EXPECT_EQ(window.selectedSlot, 7);
   EXPECT_EQ(window.selectedMode, 1);
