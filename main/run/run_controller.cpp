@@ -523,7 +523,12 @@ void RunController::CollectResults() {
           const std::string lower = LowerCase(rest);
           const bool known = std::any_of(f_.redirects.begin(), f_.redirects.end(),
                                          [&](const std::string& r) { return LowerCase(r) == lower; });
-          if (!known) f_.redirects.push_back(rest);
+          if (!known) {
+            f_.redirects.push_back(rest);
+            // The target joins the run like a found link; otherwise a redirected address
+            // (a redirecting start page above all) would never be fetched.
+            scripts_.MergeFoundLinks({"1", rest}, f_.runList);
+          }
         }
       } else {
         SpeedLog(Ru("Начало сортировки"));
@@ -541,7 +546,7 @@ void RunController::SupervisionTick() {
   if (scripts_.WriteBackBusy() || ending_) return;
   connection_.RefreshOnline();
 
-  if (!dialInProgress_) {
+  if (!(dialer_ && dialer_->DiallerActive())) {
     if (popupCountdown_ >= 0) {
       ++popupCountdown_;
       if (popupCountdown_ < 51)
@@ -766,7 +771,10 @@ void RunController::CloseConnection(bool switchOffAutoDial) {
     options_.autoDial = false;
     scripts_.SwitchOffAutoDial();
   }
-  connection_.CloseConnection();
+  if (dialer_)
+    dialer_->CloseConnection(false);
+  else
+    connection_.CloseConnection();
 }
 
 void RunController::Fatal(int exitCode) {

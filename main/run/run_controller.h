@@ -13,6 +13,7 @@
 
 #include "common/exchange.h"
 #include "main/run/connection_modes.h"
+#include "main/run/dialer.h"
 #include "main/run/run_interfaces.h"
 #include "main/run/transfer_statistics.h"
 #include "main/ui/main_window_view.h"
@@ -110,6 +111,9 @@ class RunController {
   // Start requests that reached validation (batch mode: none started = failure).
   int StartRequests() const { return startRequests_; }
   void SetAllTimeBytes(int32_t v) { stats_.SetAllTimeBytes(v); }
+  // Hang-ups also end the dialled connection.
+  void SetDialer(Dialer* dialer) { dialer_ = dialer; }
+  int PopupCountdown() const { return popupCountdown_; }
 
  private:
   void StartRun(const std::string& address);
@@ -144,6 +148,7 @@ class RunController {
   RunAdmission& admission_;
   ConnectionControl& connection_;
   RunPaths paths_;
+  Dialer* dialer_ = nullptr;
   RunOptions options_;
   RunState s_;
   FeedState f_;
@@ -156,7 +161,6 @@ class RunController {
   int channelTicks_ = 0;
   int channelPasses_ = 0;
   int panelCountdown_ = -1;
-  bool dialInProgress_ = false;
   bool commandLineTaken_ = false;
   int runsStarted_ = 0;
   int startRequests_ = 0;

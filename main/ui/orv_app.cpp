@@ -66,6 +66,30 @@ class OrvApp::Platform final : public RunPlatform {
   OrvApp& app_;
 };
 
+// The dial window is not shown on this platform (remote access is missing, so automatic
+// dialling is switched off at start-up); the dialler still runs its logic through this host.
+class OrvApp::DialHost final : public DialerHost {
+ public:
+  explicit DialHost(OrvApp& app) : app_(app) {}
+  void Pump() override { QCoreApplication::processEvents(); }
+  void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+  std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
+  void SwitchOffAutoDial() override { app_.binding_->SwitchOffAutoDial(); }
+  void ShowPlainMessage(const std::string& text) override { app_.view_.ShowMessage(text, MessageIcon::None); }
+  int PopupCountdown() override { return app_.run_ ? app_.run_->PopupCountdown() : -1; }
+  void CloseDialWindow() override {}
+  void DropStartAndStop() override {
+    if (!app_.run_) return;
+    app_.run_->State().commandLineAddress.clear();
+    app_.run_->State().currentStartAddress.clear();
+    app_.run_->StopRun();
+  }
+  void EnableStatusTimer(bool) override {}
+
+ private:
+  OrvApp& app_;
+};
+
 OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
     : view_(view), windows_(windows), hooks_(std::move(hooks)) {
   WindowLink& link = WindowLink::Instance();
@@ -96,6 +120,11 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
                                         : modem ? ConnectionMode::Modem : ConnectionMode::Lan);
     program_->ExchangeRecords().WriteRecord(AssumeOnline, connection_.AssumeOnlineValue());
   };
+  h.initDialUp = [this] { dialer_->FillEntries(); };
+  h.fillDialUpEntries = [this] {
+    dialer_->SetEntryIndex(static_cast<int>(program_->Values().ritm));
+    dialer_->FillEntries();
+  };
   h.closeConsoleLink = [] {};
   h.stopEndOfRunTimer = [this] { tim4_.stop(); };
   h.collectSettings = [this](ProgramSettings& v) {
@@ -121,6 +150,9 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
   binding_ = std::make_unique<ModelRunBinding>(*program_, *exclusions_, *tracks_, *proxies_,
                                                userAgents_, connection_, view_);
   platform_ = std::make_unique<Platform>(*this);
+  remoteAccess_ = MakeRemoteAccess();
+  dialHost_ = std::make_unique<DialHost>(*this);
+  dialer_ = std::make_unique<Dialer>(*remoteAccess_, connection_, *dialHost_);
 
   tim1_.setInterval(250);
   tim2_.setInterval(1050);
@@ -156,6 +188,7 @@ int OrvApp::StartUp() {
   paths.speedLogPath = program_->ExchangeFolder() + "testspeed.txt";
   run_ = std::make_unique<RunController>(view_, *platform_, program_->Exchange(), *binding_, *binding_,
                                          connection_, paths);
+  run_->SetDialer(dialer_.get());
   run_->SetAllTimeBytes(static_cast<int32_t>(program_->Values().gvle));
   connection_.RefreshOnline();
 

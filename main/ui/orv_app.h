@@ -14,6 +14,7 @@
 #include "main/lists/proxy_list.h"
 #include "main/lists/user_agents.h"
 #include "main/run/connection_modes.h"
+#include "main/run/dialer.h"
 #include "main/run/run_bindings.h"
 #include "main/run/run_controller.h"
 #include "main/scripts/program_config.h"
@@ -61,6 +62,7 @@ class OrvApp {
 
  private:
   class Platform;
+  class DialHost;
   MainWindowView& view_;
   PublishedWindows& windows_;
   Hooks hooks_;
@@ -76,6 +78,9 @@ class OrvApp {
   std::unique_ptr<ModelRunBinding> binding_;
   std::unique_ptr<Platform> platform_;
   std::unique_ptr<RunController> run_;
+  std::unique_ptr<RemoteAccess> remoteAccess_;
+  std::unique_ptr<DialHost> dialHost_;
+  std::unique_ptr<Dialer> dialer_;
   QTimer tim1_, tim2_, tim3_, tim4_, timer3_, timer1_;
 };
 
