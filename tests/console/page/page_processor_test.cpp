@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/local_path.h"
+#include "common/search_engine.h"
 #include "console/page/page_links.h"
 
 namespace orv::page {
@@ -161,6 +162,16 @@ TEST(PageProcessor, DotsInProse) {
   EXPECT_EQ(o.links, (Links{"http://s.com/dir/logo.gif", "http://www.t.org/"}));
 }
 
+TEST(PageProcessor, ElementContentNeighboursAndTrailingPunctuation) {
+  // A link's visible text is no link; a value followed closely by another attribute's "="
+  // is skipped; a full stop after a file name in prose stays in the page.
+  Outcome o = Process(
+      "<a href=\"/x.html\">see.html</a> <img src=a.gif b=c> Read /a.html. Next",
+      PageAt(kPage));
+  EXPECT_EQ(o.text, "<a href=\"../x.html\">see.html</a> <img src=a.gif b=c> Read ../a.html. Next");
+  EXPECT_EQ(o.links, (Links{"http://s.com/x.html", "http://s.com/a.html"}));
+}
+
 TEST(PageProcessor, BaseElement) {
   // Only the element is taken: "database " in prose is left alone.
   Outcome o = Process(
@@ -250,28 +261,27 @@ TEST(PageProcessor, ShortAddressesAreNotReported) {
 }
 
 TEST(PageProcessor, SearchModeReportsOnlyResultAndCachedCopyLinks) {
-  PageJob job = PageAt("http://yandex.ru/yandpage?q=abc");
+  const std::string root(kSearchEngineRoot);  // "http://" + engine host + "/"
+  PageJob job = PageAt(root + "yandpage?q=abc");
   job.search_mode = true;
   job.preview = true;
-  const std::string page =
-      "junk <a href=\"http://s.com/a.html\">x</a>\n"
-      "<!-- Web Search Results --><a href=\"http://yandex.ru/yandpage?q=abc&p=1\">next</a> "
-      "<a href=\"http://other.com/page.html\">r</a> <a href=\"/yandbtm?url=x\">c</a>\n"
-      "<HR size=\"1\" noshade=\"noshade\"><hr size=\"1\" noshade=\"noshade\"> tail "
-      "<a href=\"http://yandex.ru/yandpage?q=zzz\">z</a>";
+  const std::string list =
+      "<!-- Web Search Results --><a href=\"" + root + "yandpage?q=abc&p=1\">next</a> "
+      "<a href=\"http://other.com/page.html\">r</a> <a href=\"/yandbtm?url=x\">c</a>\n";
+  const std::string page = "junk <a href=\"http://s.com/a.html\">x</a>\n" + list +
+                           "<HR size=\"1\" noshade=\"noshade\"><hr size=\"1\" noshade=\"noshade\"> tail "
+                           "<a href=\"" + root + "yandpage?q=zzz\">z</a>";
+  // Cut to the result list, links kept as found, the engine's base element in front.
   Outcome o = Process(page, job);
-  EXPECT_EQ(o.text,
-            "<base href=\"http://yandex.ru/\">\r\n"
-            "<!-- Web Search Results --><a href=\"http://yandex.ru/yandpage?q=abc&p=1\">next</a> "
-            "<a href=\"http://other.com/page.html\">r</a> <a href=\"/yandbtm?url=x\">c</a>\n");
-  EXPECT_EQ(o.links, (Links{"http://yandex.ru/yandpage?q=abc&p=1", "http://yandex.ru/yandbtm?url=x"}));
+  EXPECT_EQ(o.text, "<base href=\"" + root + "\">\r\n" + list);
+  EXPECT_EQ(o.links, (Links{root + "yandpage?q=abc&p=1", root + "yandbtm?url=x"}));
 
   // Without preview the cached copy is not wanted; a cached copy gets no base element.
   job.preview = false;
-  job.url = "http://yandex.ru/yandbtm?url=x";
+  job.url = root + "yandbtm?url=x";
   o = Process(page, job);
-  EXPECT_EQ(o.text.rfind("<!-- Web Search Results -->", 0), 0u);
-  EXPECT_EQ(o.links, (Links{"http://yandex.ru/yandpage?q=abc&p=1"}));
+  EXPECT_EQ(o.text, list);
+  EXPECT_EQ(o.links, (Links{root + "yandpage?q=abc&p=1"}));
 }
 
 // A page with most of what a real site has, checked byte for byte.
