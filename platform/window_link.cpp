@@ -63,7 +63,7 @@ bool ReadAll(int fd, void* data, std::size_t n, std::chrono::steady_clock::time_
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;
     ssize_t got = recv(fd, p, n, 0);
-    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     if (got <= 0) return false;
     p += got;
     n -= static_cast<std::size_t>(got);
@@ -71,15 +71,43 @@ bool ReadAll(int fd, void* data, std::size_t n, std::chrono::steady_clock::time_
   return true;
 }
 
-bool WriteAll(int fd, const std::string& data) {
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count());
+}
+
+// Writes all of data; a socket that stays full past the deadline fails.
+bool WriteAll(int fd, const std::string& data,
+              std::chrono::steady_clock::time_point deadline =
+                  std::chrono::steady_clock::time_point::max()) {
   std::size_t off = 0;
   while (off < data.size()) {
     ssize_t put = send(fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
     if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      int left = MillisecondsLeft(deadline);
+      if (left <= 0) return false;
+      pollfd pfd{fd, POLLOUT, 0};
+      if (poll(&pfd, 1, left) < 0 && errno != EINTR) return false;
+      continue;
+    }
     if (put <= 0) return false;
     off += static_cast<std::size_t>(put);
   }
   return true;
+}
+
+// Connects a non-blocking socket. A listener whose queue is full (its owner stopped or stuck)
+// refuses with EAGAIN instead of making the caller wait: retry until the deadline.
+bool ConnectBefore(int fd, const sockaddr_un& addr, socklen_t len,
+                   std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN || MillisecondsLeft(deadline) <= 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void AppendU32(std::string& out, std::uint32_t v) {
@@ -244,12 +272,14 @@ struct WindowLink::Impl {
     if (pid == getpid()) {
       return Handle(op, handle, text.substr(0, kMaxTransferText));
     }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kPeerTimeoutMs);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return none;
     socklen_t len = 0;
     sockaddr_un addr = AddressOf(pid, len);
     Reply reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0 && SameUser(fd)) {
+    if (ConnectBefore(fd, addr, len, deadline) && SameUser(fd)) {
       std::string body = text.substr(0, kMaxTransferText);
       std::string out;
       out.push_back(static_cast<char>(op));
@@ -258,10 +288,8 @@ struct WindowLink::Impl {
       out.append(h, 4);
       AppendU32(out, static_cast<std::uint32_t>(body.size()));
       out += body;
-      auto deadline =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(kPeerTimeoutMs);
       char header[5];
-      if (WriteAll(fd, out) && ReadAll(fd, header, sizeof header, deadline)) {
+      if (WriteAll(fd, out, deadline) && ReadAll(fd, header, sizeof header, deadline)) {
         std::uint32_t n = 0;
         std::memcpy(&n, header + 1, 4);
         if (n <= kMaxWindowText) {

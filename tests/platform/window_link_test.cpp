@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
+#include <cstring>
+#include <future>
 #include <sstream>
 #include <vector>
 
@@ -122,6 +128,50 @@ TEST(WindowLinkPeer, TerminateKillsOwnerThatIgnoresNotice) {
   EXPECT_GE(spent, 900ms);  // the notice was given its second
   EXPECT_LT(spent, 2500ms);
   EXPECT_EQ(w.peer.Wait(), -100 - SIGKILL);
+}
+
+// An owner that stops serving (stopped, or stuck) lets pending connections pile up; once its
+// queue is full a caller must still get its answer ("no window") in about a second, or the
+// main program's supervision tick would hang for good.
+TEST(WindowLinkPeer, StoppedOwnerWithAFullQueueAnswersInTime) {
+  WindowPeer w;
+  ASSERT_NE(w.plain, 0);
+  ASSERT_EQ(kill(w.peer.pid(), SIGSTOP), 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string name = "orvanta-window-link-" + std::to_string(w.peer.pid());
+  std::memcpy(addr.sun_path + 1, name.data(), name.size());
+  auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  std::vector<int> pending;
+  bool full = false;
+  for (int i = 0; i < 1000 && !full; ++i) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0) {
+      pending.push_back(fd);
+    } else {
+      full = errno == EAGAIN;
+      close(fd);
+      ASSERT_TRUE(full) << std::strerror(errno);
+    }
+  }
+  ASSERT_TRUE(full);
+  auto start = std::chrono::steady_clock::now();
+  auto& link = WindowLink::Instance();
+  auto exists = std::async(std::launch::async, [&] { return link.Exists(w.plain); });
+  bool answered = exists.wait_for(3s) == std::future_status::ready;
+  auto spent = std::chrono::steady_clock::now() - start;
+  // Let a hung call finish: the closed connections are dropped quickly once the owner runs.
+  for (int fd : pending) close(fd);
+  kill(w.peer.pid(), SIGCONT);
+  bool found = exists.get();
+  EXPECT_TRUE(answered);
+  if (answered) {
+    EXPECT_FALSE(found);
+    EXPECT_LT(spent, 2s);
+  }
+  // Running again, the owner is served as before.
+  EXPECT_TRUE(RunEventsUntil([&] { return link.ReadText(w.plain) == "orv"; }, 3s));
 }
 
 // The other direction: a window of this process operated by the peer, as the console sets
