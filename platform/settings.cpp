@@ -151,7 +151,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
 
 std::vector<std::string> SplitLines(const std::string& data) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
+  // A UTF-8 byte-order mark, as some editors save one, is not part of the first line.
+  std::size_t start = data.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   while (start < data.size()) {
     std::size_t end = data.find('\n', start);
     if (end == std::string::npos) end = data.size();
@@ -291,7 +292,16 @@ void Change(const std::vector<std::pair<std::string, std::optional<std::string>>
   for (const auto& [key, value] : cp1251) {
     std::string k = Cp1251ToUtf8(key);
     if (!UsableKey(k)) continue;
-    changes.emplace_back(std::move(k), value ? std::optional(Cp1251ToUtf8(*value)) : std::nullopt);
+    std::optional<std::string> v = value ? std::optional(Cp1251ToUtf8(*value)) : std::nullopt;
+    // A key named again in the same batch: the later value wins, as with two writes in a row.
+    bool merged = false;
+    for (auto& earlier : changes) {
+      if (!EqualsNoCaseAscii(earlier.first, k)) continue;
+      earlier.second = std::move(v);
+      merged = true;
+      break;
+    }
+    if (!merged) changes.emplace_back(std::move(k), std::move(v));
   }
   if (changes.empty()) return;
   std::string folder = ConfigFolder();

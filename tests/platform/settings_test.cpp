@@ -119,6 +119,25 @@ TEST_F(SettingsStore, BatchWriteStoresEveryValue) {
   EXPECT_EQ(ReadSetting("WI", ""), "5000");
   EXPECT_EQ(ReadSetting("mehey", ""), "300");
   EXPECT_EQ(ReadSetting("wespl", ""), "True");
+  // A key named twice in one batch ends as the later value, as two writes in a row would.
+  WriteSettings({{"NPRX", "1"}, {"GVLE", "7"}, {"nprx", "2"}, {"Fresh", "a"}, {"FRESH", "b"}});
+  EXPECT_EQ(ReadSetting("NPRX", ""), "2");
+  EXPECT_EQ(ReadSetting("Fresh", ""), "b");
+  EXPECT_EQ(ReadSetting("GVLE", ""), "7");
+  WriteSettings({{"NPRX", "3"}, {"NPRX", "4"}});
+  EXPECT_EQ(ReadSetting("NPRX", ""), "4");
+  EXPECT_EQ(ReadWholeFile(file_),
+            "[orvanta]\nWI=5000\nmehey=300\nwespl=True\nNPRX=4\nGVLE=7\nFresh=b\n");
+}
+
+// Editors that save UTF-8 with a byte-order mark put it before the section line.
+TEST_F(SettingsStore, ByteOrderMarkBeforeTheSectionIsSkipped) {
+  Seed("\xEF\xBB\xBF[orvanta]\nRQQM=45\n");
+  EXPECT_EQ(ReadSetting("RQQM", "120"), "45");
+  WriteSetting("intens", "2");
+  EXPECT_EQ(ReadSetting("RQQM", "120"), "45");
+  EXPECT_EQ(ReadSetting("intens", "0"), "2");
+  EXPECT_EQ(ReadWholeFile(file_), "[orvanta]\nRQQM=45\nintens=2\n");  // one section
 }
 
 // Permissions bind ordinary users only: as the superuser the writer is a peer that is not.
