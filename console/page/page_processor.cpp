@@ -178,30 +178,17 @@ std::size_t FindSavedFromComment(std::string_view t) {
   return it == t.end() ? std::string_view::npos : static_cast<std::size_t>(it - t.begin());
 }
 
-// Case-insensitive search for an ASCII needle given in lower case. The first character is
-// located with memchr (both cases) so long texts are crossed quickly.
+// Case-insensitive search for an ASCII needle given in lower case. One forward pass from
+// `from`, so repeated calls that resume after each hit stay linear together.
 std::size_t FindCi(std::string_view t, std::string_view lowNeedle, std::size_t from = 0) {
   const std::size_t m = lowNeedle.size();
   if (m == 0 || t.size() < m) return std::string_view::npos;
-  const char lo = lowNeedle[0];
-  const char up = (lo >= 'a' && lo <= 'z') ? static_cast<char>(lo - 32) : lo;
-  const std::size_t last = t.size() - m;  // last possible start
-  std::size_t nextLo = from, nextUp = from;
-  auto find = [&](char c, std::size_t at) -> std::size_t {
-    if (at > last) return std::string_view::npos;
-    const void* p = std::memchr(t.data() + at, c, last - at + 1);
-    return p == nullptr ? std::string_view::npos
-                        : static_cast<std::size_t>(static_cast<const char*>(p) - t.data());
-  };
-  nextLo = find(lo, from);
-  nextUp = lo == up ? std::string_view::npos : find(up, from);
-  while (nextLo != std::string_view::npos || nextUp != std::string_view::npos) {
-    std::size_t i = std::min(nextLo, nextUp);
+  const char first = lowNeedle[0];
+  for (std::size_t i = from; i + m <= t.size(); ++i) {
+    if (LowerAscii(t[i]) != first) continue;
     std::size_t k = 1;
     while (k < m && LowerAscii(t[i + k]) == lowNeedle[k]) ++k;
     if (k == m) return i;
-    if (i == nextLo) nextLo = find(lo, i + 1);
-    else nextUp = find(up, i + 1);
   }
   return std::string_view::npos;
 }
@@ -437,16 +424,24 @@ class Processor {
   void Value(std::size_t anchor, std::size_t v, bool codebase) {
     const std::string_view t(t_);
     const std::size_t n = t.size();
+    // The extent depends on the start alone. Dots after a "#" or "!" inside one token share a
+    // start whose value ends before them; remembering the last extent keeps such texts linear.
     std::size_t j = v;
-    while (j < n) {
-      char c = t[j];
-      if (c == ',' && IsNameEscapeAt(t, j)) {  // a link an earlier save wrote
-        j += 8;
-        continue;
+    if (v == extentFrom_) {
+      j = extentEnd_;
+    } else {
+      while (j < n) {
+        char c = t[j];
+        if (c == ',' && IsNameEscapeAt(t, j)) {  // a link an earlier save wrote
+          j += 8;
+          continue;
+        }
+        if (IsValueStop(c)) break;
+        if (c == ')' && j + 1 < n && t[j + 1] == ';' && n - j >= 3) break;
+        ++j;
       }
-      if (IsValueStop(c)) break;
-      if (c == ')' && j + 1 < n && t[j + 1] == ';' && n - j >= 3) break;
-      ++j;
+      extentFrom_ = v;
+      extentEnd_ = j;
     }
     if (j >= n) {  // runs off the end: the rest is copied unchanged
       stopped_ = true;
@@ -588,8 +583,8 @@ class Processor {
     std::size_t limit = v > kMaxElementReach ? v - kMaxElementReach : 0;
     while (lo > limit && t[lo - 1] != '<') --lo;
     if (lo == 0 || t[lo - 1] != '<') return {};
-    std::size_t hi = t.find('>', v);
-    if (hi == std::string_view::npos || hi - v > kMaxElementReach) return {};
+    std::size_t hi = t.substr(0, std::min(t.size(), v + kMaxElementReach)).find('>', v);
+    if (hi == std::string_view::npos) return {};
     std::string_view element = t.substr(lo - 1, hi - lo + 1);
     std::size_t k = FindNoCase(element, "codebase=");
     if (k == std::string_view::npos) return {};
@@ -667,6 +662,8 @@ class Processor {
   std::size_t lastEnd_ = 0;
   std::size_t delimScanned_ = 0;
   std::size_t lastDelim_ = std::string::npos;
+  std::size_t extentFrom_ = std::string::npos;
+  std::size_t extentEnd_ = 0;
   std::string base_;
   std::string pageFolder_;
   std::string link_;  // scratch for the candidate's link text
