@@ -1,0 +1,153 @@
+// Feeds arbitrary bytes to the shared parsers and decoders: list files, channel records,
+// the escape decoders and the address-to-local-name mapping. Besides crashes, hangs and
+// undefined behaviour it checks what must hold for every input.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/address_text.h"
+#include "common/exchange.h"
+#include "common/local_path.h"
+#include "common/numbers.h"
+#include "common/string_list.h"
+#include "common/text.h"
+#include "tests/common/reference_decoders.h"
+
+namespace {
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// The reference decoders restart from the first character after every replacement;
+// past this length they would dominate the run time.
+constexpr std::size_t kReferenceLimit = 2048;
+
+void CheckStringArray(std::string_view data) {
+  std::vector<std::string> list = orv::ParseStringArray(data);
+  if (data.empty()) {
+    Check(list.empty());
+    return;
+  }
+  Check(!list.empty());
+  Check(list.size() <= data.size() / 2 + 1);
+  std::size_t pos = 0;
+  std::string first;
+  orv::ReadCountedString(data, pos, first);
+  Check(list[0] == first);
+  long long count = orv::LeadingInt(list[0]);
+  long long cap = static_cast<long long>(data.size() / 2);
+  long long expected = count < 0 ? 0 : (count > cap ? cap : count);
+  Check(list.size() == static_cast<std::size_t>(expected) + 1);
+  // What was read can be written again and reads back the same.
+  std::string bytes;
+  Check(orv::EncodeStringArray(list, bytes));
+  if (count >= 0 && count <= cap) Check(orv::ParseStringArray(bytes) == list);
+}
+
+void CheckChannelRecord(std::string_view data) {
+  orv::ChannelRecord r = orv::ExchangeFiles::DecodeChannel(data);
+  std::string bytes;
+  if (orv::ExchangeFiles::EncodeChannel(r, bytes)) {
+    orv::ChannelRecord back = orv::ExchangeFiles::DecodeChannel(bytes);
+    r.reserved.clear();
+    Check(back == r);
+  }
+}
+
+void CheckDecoders(std::string_view data) {
+  std::string link = orv::LinkPercentDecode(data);
+  std::string name = orv::NameEscapeDecode(data);
+  std::string unescaped(data);
+  orv::NameUnescape(unescaped);
+  std::string main(data);
+  orv::PercentDecodeHighAndControl(main);
+  Check(link.size() <= data.size() && name.size() <= data.size());
+  Check(unescaped.size() <= data.size() && main.size() <= data.size());
+  if (data.size() <= kReferenceLimit) {
+    Check(link == orv::reference::LinkPercentDecode(data));
+    Check(name == orv::reference::NameEscapeDecode(data));
+    Check(unescaped == orv::reference::NameUnescape(std::string(data)));
+    Check(main == orv::reference::PercentDecodeHighAndControl(std::string(data)));
+  }
+  // Encoding, then decoding, gives the text back when the encoding is unambiguous:
+  // no "%" of its own, no code below 16 (written with one digit) and no 128 (kept).
+  bool plain = true;
+  for (char c : data) {
+    auto b = static_cast<unsigned char>(c);
+    if (c == '%' || b < 16 || b == 128) plain = false;
+  }
+  if (plain) {
+    std::string round = orv::PercentEncode(data);
+    orv::PercentDecodeHighAndControl(round);
+    Check(round == data);
+  }
+}
+
+// The local name of any address lies below the collection folder, with no "." or ".."
+// segment, no NUL, no character a file name cannot hold, and the levels it reports.
+void CheckLocalName(std::string_view address) {
+  static const std::string kCollection = "/c/";
+  orv::LocalName n = orv::LocalNameOf(address, kCollection);
+  Check(n.path.compare(0, kCollection.size(), kCollection) == 0);
+  Check(n.requestAddress == address || n.requestAddress == std::string(address) + "/");
+  std::string_view rest = std::string_view(n.path).substr(kCollection.size());
+  Check(rest.find_first_of(std::string_view(":|*<>!?\\\0", 10)) == std::string_view::npos);
+  int segments = 0;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find('/', start);
+    if (end == std::string_view::npos) end = rest.size();
+    std::string_view seg = rest.substr(start, end - start);
+    Check(seg != "." && seg != "..");
+    if (!seg.empty()) ++segments;
+    start = end + 1;
+  }
+  Check(!rest.empty() && rest.back() != '/');
+  Check(n.levels == segments - 1);
+  std::string up;
+  for (int i = 0; i < n.levels; ++i) up += "../";
+  Check(n.levelsUp == up);
+}
+
+void CheckAddressText(std::string_view data) {
+  std::string a(data);
+  std::string host = orv::HostOf(a, (data.size() & 1) != 0);
+  Check(a == orv::Trim(data));
+  Check(host.empty() || a.compare(7, host.size(), host) == 0);
+  std::string folder = orv::FolderOf(data);
+  Check(!folder.empty() && folder.back() == '/');
+  orv::TooDeep(data, 3);
+  orv::DomainWord(data);
+  if (auto h = orv::HostRule(data)) Check(data.substr(7, h->size()) == *h);
+  orv::LocalPathToAddress(data, "/c/");
+}
+
+void CheckText(std::string_view data) {
+  std::string utf8 = orv::Cp1251ToUtf8(data);
+  Check(orv::IsValidUtf8(utf8));
+  Check(orv::Utf8ToCp1251(utf8) == data);
+  orv::Utf8ToCp1251(data);
+  Check(orv::LowerCase(data).size() == data.size());
+  orv::LeadingInt(data);
+  orv::LeadingFloat(data);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  std::string_view data(reinterpret_cast<const char*>(bytes), size);
+  CheckStringArray(data);
+  CheckChannelRecord(data);
+  CheckDecoders(data);
+  CheckLocalName(data);
+  CheckLocalName("http://" + std::string(data));
+  // Links are decoded before they are mapped: a decoded "%2e%2e" must not climb either.
+  CheckLocalName("http://" + orv::NameEscapeDecode(orv::LinkPercentDecode(data)));
+  CheckAddressText(data);
+  CheckText(data);
+  return 0;
+}
