@@ -81,7 +81,12 @@ void SingleInstanceLock::Lock(const std::string& lockPath) {
   // O_CLOEXEC: a started console must not keep the main program's lock alive.
   int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  int r;
+  do {
+    r = flock(fd, LOCK_EX | LOCK_NB);
+  } while (r != 0 && errno == EINTR);
+  if (r != 0) {
+    heldByAnother_ = errno == EWOULDBLOCK;
     close(fd);
     return;
   }
@@ -89,12 +94,14 @@ void SingleInstanceLock::Lock(const std::string& lockPath) {
 }
 
 SingleInstanceLock::SingleInstanceLock(SingleInstanceLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      heldByAnother_(std::exchange(other.heldByAnother_, false)) {}
 
 SingleInstanceLock& SingleInstanceLock::operator=(SingleInstanceLock&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) close(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    heldByAnother_ = std::exchange(other.heldByAnother_, false);
   }
   return *this;
 }

@@ -42,11 +42,16 @@ class SingleInstanceLock {
 
   // False when another process holds the lock (or the file cannot be opened).
   bool Acquired() const { return fd_ >= 0; }
+  // True only when the lock is refused because another process holds it: "another instance
+  // is already running". A lock file that cannot be created (a read-only program folder) is
+  // not another instance; the start-up checks that follow report that folder.
+  bool HeldByAnother() const { return heldByAnother_; }
 
  private:
   SingleInstanceLock() = default;
   void Lock(const std::string& lockPath);
   int fd_ = -1;
+  bool heldByAnother_ = false;
 };
 
 }  // namespace orv

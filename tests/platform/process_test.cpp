@@ -79,12 +79,15 @@ class InstanceLock : public ::testing::Test {
 TEST_F(InstanceLock, RefusedWhileHeldAndFreedWhenTheHolderDies) {
   PeerProcess holder({"lock", path_});
   ASSERT_EQ(holder.ReadLine().value_or("<timeout>"), "LOCKED");
-  EXPECT_FALSE(SingleInstanceLock::AtPath(path_).Acquired());
+  auto busy = SingleInstanceLock::AtPath(path_);
+  EXPECT_FALSE(busy.Acquired());
+  EXPECT_TRUE(busy.HeldByAnother());
   PeerProcess second({"lock", path_});
   EXPECT_EQ(second.ReadLine().value_or("<timeout>"), "REFUSED");
   holder.Kill();
   auto mine = SingleInstanceLock::AtPath(path_);
   EXPECT_TRUE(mine.Acquired());
+  EXPECT_FALSE(mine.HeldByAnother());
   // Moving keeps it held; destroying the holder object releases it.
   SingleInstanceLock moved = std::move(mine);
   EXPECT_FALSE(mine.Acquired());
@@ -107,7 +110,11 @@ TEST_F(InstanceLock, StartedProgramsDoNotInheritTheLock) {
     PeerProcess next({"lock", path_});
     EXPECT_EQ(next.ReadLine().value_or("<timeout>"), "LOCKED");
   }
-  EXPECT_FALSE(SingleInstanceLock::AtPath(folder_.path() + "no/such/folder.lock").Acquired());
+  // A lock file that cannot be created is not another instance: start-up goes on to report
+  // the folder instead of ending silently.
+  auto unwritable = SingleInstanceLock::AtPath(folder_.path() + "no/such/folder.lock");
+  EXPECT_FALSE(unwritable.Acquired());
+  EXPECT_FALSE(unwritable.HeldByAnother());
 }
 
 TEST(Processes, ZombiesAndGoneProcessesAreNotAlive) {
