@@ -305,6 +305,12 @@ void RunController::FeedingPass() {
       return;
     }
     if (f_.nextIndex > f_.LastIndex() && s_.consoleBusy == 0 && !s_.firstAddressPhase) {
+      // A console that went idle between two supervision ticks may still have a report
+      // waiting: its links belong to this run, so the run is not over yet.
+      if (!x_.ReadExt(ReportReady).empty()) {
+        CollectResults();
+        continue;
+      }
       if (!s_.collectingActive) StopStep();
       return;
     }
@@ -384,6 +390,8 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
 
   if (Online()) {
     if (s_.consoleBusy == 0) s_.consoleBusy = 1;
+    // A fetch shorter than one supervision tick must not look like an idle console.
+    holdCounter_ = kHoldTicks;
     const std::string number = StrText(f_.handOutCounter - 1);
     SetPanelIfChanged(1, Ru(" Адреса:") + number);
     view_.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);

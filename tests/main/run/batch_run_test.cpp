@@ -9,6 +9,7 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "common/local_path.h"
 #include "common/text.h"
@@ -177,6 +178,232 @@ TEST_F(BatchRunTest, DownloadsAWholeSiteWithWorkingLocalLinks) {
   EXPECT_NE(r.output.find("panel 1: Готово"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("channel "), std::string::npos);
   EXPECT_TRUE(ConsoleGone());
+}
+
+// A site of pages in two folders, for the scope and depth cases.
+void ServeFolderSite(HttpTestServer& site, HttpTestServer& other) {
+  other.Serve("/far.html", Html("<html>far</html>"));
+  site.Serve("/docs/index.html",
+             Html("<html><a href=\"a.html\">a</a> <a href=\"sub/c.html\">c</a> <a href=\"/other/b.html\">b</a>"
+                  " <a href=\"" + other.Url("/far.html") + "\">far</a></html>"));
+  site.Serve("/docs/a.html", Html("<html>a</html>"));
+  site.Serve("/docs/sub/c.html", Html("<html>c</html>"));
+  site.Serve("/other/b.html", Html("<html>b</html>"));
+}
+
+void SetZoneForAll(const std::string& zone) {
+  for (int c = 1; c <= 8; ++c) orv::WriteSetting("k" + std::to_string(c) + "Zone", orv::Ru(zone));
+}
+
+TEST_F(BatchRunTest, FolderScopeAndDepthLimit) {
+  HttpTestServer site, other;
+  ServeFolderSite(site, other);
+  SetZoneForAll("Папка");
+  orv::WriteSetting("c3pc_urovn", "True");
+  orv::WriteSetting("t3pc_urovn", "2");
+  const BatchRun r = Run(site.Url("/docs/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/docs/a.html")));
+  EXPECT_EQ(site.Count("/docs/sub/c.html"), 0u) << "depth 3 is deeper than the limit 2";
+  EXPECT_EQ(site.Count("/other/b.html"), 0u) << "outside the start folder";
+  EXPECT_EQ(other.Requests().size(), 0u);
+  EXPECT_TRUE(ConsoleGone());
+}
+
+TEST_F(BatchRunTest, SiteScopeTakesOtherFoldersAndNetworkScopeOtherHosts) {
+  HttpTestServer site, other;
+  ServeFolderSite(site, other);
+  SetZoneForAll("Сеть");
+  const BatchRun r = Run(site.Url("/docs/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/docs/sub/c.html")));
+  EXPECT_TRUE(Saved(site.Url("/other/b.html")));
+  EXPECT_TRUE(Saved(other.Url("/far.html")));
+}
+
+// Forty pages of 4 KB behind one index page.
+void ServeManyPages(HttpTestServer& site, int pages) {
+  std::string index = "<html>";
+  for (int i = 1; i <= pages; ++i) {
+    index += "<a href=\"p" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a> ";
+    site.Serve("/p" + std::to_string(i) + ".html", Html("<html>" + std::string(4096, 'x') + "</html>"));
+  }
+  site.Serve("/index.html", Html(index + "</html>"));
+}
+
+int SavedPages(const BatchRunTest*, const std::function<bool(int)>& saved, int pages) {
+  int n = 0;
+  for (int i = 1; i <= pages; ++i) n += saved(i) ? 1 : 0;
+  return n;
+}
+
+TEST_F(BatchRunTest, AddressLimitStopsTheRun) {
+  HttpTestServer site;
+  ServeManyPages(site, 40);
+  orv::WriteSetting("c3pc_ssilk", "True");
+  orv::WriteSetting("t3pc_ssilk", "2");
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const int saved = SavedPages(this, [&](int i) { return Saved(site.Url("/p" + std::to_string(i) + ".html")); }, 40);
+  EXPECT_LT(saved, 12) << r.output;
+  EXPECT_NE(r.output.find("panel 1: Готово"), std::string::npos);
+  EXPECT_TRUE(ConsoleGone());
+}
+
+TEST_F(BatchRunTest, VolumeLimitStopsTheRun) {
+  HttpTestServer site;
+  ServeManyPages(site, 40);
+  orv::WriteSetting("c3pc_values", "True");
+  orv::WriteSetting("t3pc_values", "8");
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const int saved = SavedPages(this, [&](int i) { return Saved(site.Url("/p" + std::to_string(i) + ".html")); }, 40);
+  EXPECT_GE(saved, 1);
+  EXPECT_LT(saved, 25) << r.output;
+  EXPECT_TRUE(ConsoleGone());
+}
+
+void ServeMixedSite(HttpTestServer& site) {
+  site.Serve("/index.html", Html("<html><a href=\"p1.html\">1</a><a href=\"p2.html\">2</a><a href=\"p3.html\">3</a>"
+                                 "<img src=\"i1.gif\"><img src=\"i2.gif\"></html>"));
+  for (const char* p : {"/p1.html", "/p2.html", "/p3.html"}) site.Serve(p, Html("<html>page</html>"));
+  for (const char* p : {"/i1.gif", "/i2.gif"}) site.Serve(p, Answer{.body = "GIF89a"});
+}
+
+// Position of the first request whose target ends with the suffix, in arrival order.
+size_t FirstRequest(const HttpTestServer& site, const std::string& suffix) {
+  const auto all = site.Requests();
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i].target.size() >= suffix.size() &&
+        all[i].target.compare(all[i].target.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return i;
+  return all.size();
+}
+
+TEST_F(BatchRunTest, MediaFirstHandsOutImagesBeforeThePagesAboveThem) {
+  HttpTestServer site;
+  ServeMixedSite(site);
+  orv::WriteSetting("p_media", "True");
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_LT(FirstRequest(site, ".gif"), FirstRequest(site, "p1.html"));
+  // Handed out once only: the sequential pass skips what the media pass took.
+  EXPECT_EQ(site.Count("/i1.gif"), 1u);
+  EXPECT_EQ(site.Count("/i2.gif"), 1u);
+}
+
+TEST_F(BatchRunTest, WithoutMediaFirstThePagesComeInListOrder) {
+  HttpTestServer site;
+  ServeMixedSite(site);
+  orv::WriteSetting("p_media", "False");
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_LT(FirstRequest(site, "p3.html"), FirstRequest(site, ".gif"));
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& s) {
+  return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+class ModeRun : public BatchRunTest {
+ protected:
+  BatchRun RunInMode(int mode) {
+    ServeMixedSite(site);
+    site.Serve("/extra.html", Html("<html>extra</html>"));
+    orv::WriteSetting("scrmode", std::to_string(mode));
+    orv::WriteSetting("p_media", "False");
+    // The script already holds one address besides the pages the run will find.
+    ASSERT_TRUE_OR(orv::WriteScriptFile(orv::ScriptFileName(prog_.Collection(), 0),
+                                        {"", site.Url("/extra.html")}));
+    return Run(site.Url("/index.html"));
+  }
+  static bool ASSERT_TRUE_OR(bool ok) {
+    EXPECT_TRUE(ok);
+    return ok;
+  }
+  HttpTestServer site;
+};
+
+TEST_F(ModeRun, NormalModeMergesAndDropsDownloadedAddresses) {
+  const BatchRun r = RunInMode(0);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/p2.html")));
+  EXPECT_TRUE(Saved(site.Url("/extra.html")));
+  const auto script = Script();
+  EXPECT_FALSE(Contains(script, site.Url("/p2.html"))) << ::testing::PrintToString(script);
+}
+
+TEST_F(ModeRun, ExtendableModeKeepsDownloadedAddresses) {
+  const BatchRun r = RunInMode(1);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/p2.html")));
+  const auto script = Script();
+  EXPECT_TRUE(Contains(script, site.Url("/p2.html"))) << ::testing::PrintToString(script);
+  EXPECT_TRUE(Contains(script, site.Url("/extra.html")));
+}
+
+TEST_F(ModeRun, NotExtendableModeAddsNothing) {
+  const BatchRun r = RunInMode(2);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/extra.html")));
+  EXPECT_EQ(site.Count("/p1.html"), 0u) << "found links are not merged";
+  EXPECT_FALSE(Contains(Script(), site.Url("/p1.html")));
+}
+
+TEST_F(ModeRun, UnchangeableModeNeitherAddsNorDropsAddresses) {
+  const BatchRun r = RunInMode(3);
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(site.Count("/p1.html"), 0u) << "found links are not merged";
+  EXPECT_TRUE(Saved(site.Url("/extra.html")));
+  const auto script = Script();
+  EXPECT_TRUE(Contains(script, site.Url("/extra.html"))) << "downloaded addresses stay";
+  EXPECT_FALSE(Contains(script, site.Url("/p1.html")));
+}
+
+TEST_F(BatchRunTest, StoppedRunIsResumedWithARangeRequest) {
+  HttpTestServer site;
+  constexpr int64_t kSize = 2000000;
+  site.Serve("/index.html", Html("<html><a href=\"big.zip\">big</a></html>"));
+  site.Serve("/big.zip",
+             std::vector<Answer>{Answer{.generatedSize = kSize, .acceptRanges = true, .stallAfter = 600000},
+                                 Answer{.generatedSize = kSize, .ranges = true, .acceptRanges = true}});
+  const std::string big = Local(site.Url("/big.zip"));
+  const BatchRun first = Run(site.Url("/index.html"), [&](ChildProcess& child) {
+    ASSERT_TRUE(site.WaitForCount("/big.zip", 1, 30000));
+    for (int i = 0; i < 100 && (!fs::exists(big) || fs::file_size(big) < 600000); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(child.Pid(), SIGINT);
+  });
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_NE(first.output.find("stopping"), std::string::npos);
+  ASSERT_TRUE(fs::exists(big));
+  EXPECT_LT(fs::file_size(big), static_cast<uintmax_t>(kSize));
+  EXPECT_NE(orv::GetFileAttributes(big) & orv::kAttrSystem, 0) << "a partial download keeps its mark";
+  EXPECT_TRUE(ConsoleGone());
+
+  const BatchRun second = Run(site.Url("/index.html"));
+  ASSERT_EQ(second.status, 0) << second.output;
+  const auto requests = site.Requests("/big.zip");
+  ASSERT_EQ(requests.size(), 2u);
+  const std::string range = requests[1].Header("range").value_or("");
+  EXPECT_EQ(range.rfind("bytes=", 0), 0u) << range;
+  EXPECT_GT(std::stoll(range.substr(6)), 0);
+  EXPECT_EQ(orvtest::ReadWholeFile(big), orvtest::PatternBody(kSize));
+  EXPECT_EQ(orv::GetFileAttributes(big), 0);
+}
+
+TEST_F(BatchRunTest, ProxyCarriesEveryRequest) {
+  HttpTestServer site, proxy;
+  // The proxy answers the absolute addresses; the site itself is never asked.
+  proxy.Serve(site.Url("/index.html"), Html("<html><a href=\"page.html\">p</a></html>"));
+  proxy.Serve(site.Url("/page.html"), Html("<html>page</html>"));
+  orv::WriteSetting("p_Proxy", "True");
+  orv::WriteSetting("MPRX", proxy.HostPort());
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/page.html")));
+  EXPECT_EQ(site.Requests().size(), 0u);
+  EXPECT_EQ(proxy.Count(site.Url("/page.html")), 1u);
 }
 
 }  // namespace
