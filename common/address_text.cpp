@@ -97,6 +97,7 @@ std::string LocalPathToAddress(std::string_view path, std::string_view collectio
   std::replace(p.begin(), p.end(), '\\', '/');
   std::replace(c.begin(), c.end(), '\\', '/');
   if (c.empty()) return p;
+  if (c.back() != '/') c.push_back('/');
   std::size_t a = FindNoCase(p, c);
   if (a == std::string::npos) return p;
   // The collection folder ends in "/": keeping that one gives "http://" + host.

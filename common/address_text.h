@@ -41,7 +41,7 @@ std::string PercentEncode(std::string_view text);
 // ".name." for "www.name.ru", "name." for "http://name.ru/", ".name." for "name.ru".
 std::string DomainWord(std::string_view address);
 
-// Local path -> address: with the collection folder found in the path (case-
+// Local path -> address: with the collection folder (closing "/" optional) found in the path (case-
 // insensitive), "http://" + the rest, NameEscape sequences undone; otherwise the
 // path itself. "\" are read as "/".
 std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder);

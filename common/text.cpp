@@ -208,8 +208,8 @@ std::string Trim(std::string_view text) {
 }
 
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-  if (needle.size() > text.size()) return std::string_view::npos;
-  if (needle.empty()) return from <= text.size() ? from : std::string_view::npos;
+  if (from > text.size() || needle.size() > text.size() - from) return std::string_view::npos;
+  if (needle.empty()) return from;
   for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
     std::size_t k = 0;
     while (k < needle.size() &&

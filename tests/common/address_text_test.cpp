@@ -110,6 +110,8 @@ TEST(LocalPathToAddress, InsideAndOutsideTheCollection) {
   EXPECT_EQ(LocalPathToAddress("/tmp/x\\y.htm", coll), "/tmp/x/y.htm");
   EXPECT_EQ(LocalPathToAddress(coll + "S/,8,,x22E,8,,x22E/f.htm", coll), "http://S/../f.htm");
   EXPECT_EQ(LocalPathToAddress("/a/b", ""), "/a/b");
+  // A collection folder given without its closing "/" is the same folder.
+  EXPECT_EQ(LocalPathToAddress("/home/u/orvcollections/S/x.htm", "/home/u/orvcollections"), "http://S/x.htm");
 }
 
 TEST(NameUnescape, EveryEscapeIsUndone) {

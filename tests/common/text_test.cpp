@@ -88,6 +88,10 @@ TEST(TextSearch, CaseInsensitiveFindUsesTheCodePage) {
   EXPECT_EQ(FindNoCase(Ru("Путь ПАПКА"), Ru("папка")), 5u);
   EXPECT_EQ(FindNoCase("abcABC", "abc", 1), 3u);
   EXPECT_EQ(FindNoCase("abc", "abcd"), std::string::npos);
+  // A start past the end (say npos from an earlier failed search) finds nothing.
+  EXPECT_EQ(FindNoCase("abcABC", "bc", 5), std::string::npos);
+  EXPECT_EQ(FindNoCase("abcABC", "bc", std::string::npos), std::string::npos);
+  EXPECT_EQ(FindNoCase("abc", "", 3), 3u);
   EXPECT_TRUE(ContainsNoCase("http://WWW.Site.ru", "www.site"));
   EXPECT_TRUE(StartsWithNoCase("HTTP://x", "http://"));
   EXPECT_FALSE(StartsWithNoCase("HTT", "http://"));
