@@ -14,6 +14,11 @@ namespace {
 
 constexpr unsigned kRouteUp = 0x0001;  // RTF_UP
 
+// A modem connection is a PPP link (ppp*), the kind the dial-up daemon brings up. Other
+// point-to-point interfaces are tunnels (VPNs) over the local network: counting those as a
+// modem would leave the program offline in the default LAN mode behind any VPN.
+bool IsDialUpLink(const std::string& iface) { return iface.rfind("ppp", 0) == 0; }
+
 int SystemInterfaceFlags(const std::string& iface) {
   int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
@@ -45,8 +50,7 @@ bool ConnectedStateFromRoutes(std::string_view routeTable,
     sawInterface = true;
     unsigned long rf = std::strtoul(routeFlags.c_str(), nullptr, 16);
     if (destination != "00000000" || (rf & kRouteUp) == 0 || (ifFlags & IFF_UP) == 0) continue;
-    bool pointToPoint = (ifFlags & IFF_POINTOPOINT) != 0 || iface.rfind("ppp", 0) == 0;
-    flags = (pointToPoint ? kConnModem : kConnLan) | kConnConfigured;
+    flags = (IsDialUpLink(iface) ? kConnModem : kConnLan) | kConnConfigured;
     name = iface;
     return true;
   }
@@ -75,8 +79,7 @@ bool ConnectedStateFromIpv6Routes(std::string_view routeTable,
     if (destPrefix != "00" || dest.find_first_not_of('0') != std::string::npos ||
         (rf & kRouteUp) == 0 || (rf & kReject) != 0)
       continue;
-    bool pointToPoint = (ifFlags & IFF_POINTOPOINT) != 0 || iface.rfind("ppp", 0) == 0;
-    flags = (pointToPoint ? kConnModem : kConnLan) | kConnConfigured;
+    flags = (IsDialUpLink(iface) ? kConnModem : kConnLan) | kConnConfigured;
     name = iface;
     return true;
   }

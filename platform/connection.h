@@ -2,9 +2,8 @@
 // The internet connected-state query and hang-up.
 //
 // Connected when a default route (IPv4, else IPv6) goes through an interface that is up and not
-// loopback. The
-// modem flag is set for point-to-point (ppp*) interfaces, the LAN flag otherwise; the name is
-// the interface's name.
+// loopback. The modem flag is set for PPP links (ppp*), the LAN flag otherwise (tunnels of a
+// VPN included); the name is the interface's name.
 
 #include <functional>
 #include <string>
@@ -26,7 +25,7 @@ bool GetConnectedState(int& flags, std::string& name);
 void HangUp();
 
 // The rule of GetConnectedState over a routing table in the text form of /proc/net/route and
-// a lookup of interface flags (IFF_UP, IFF_LOOPBACK, IFF_POINTOPOINT; -1 when unknown).
+// a lookup of interface flags (IFF_UP, IFF_LOOPBACK; -1 when unknown).
 bool ConnectedStateFromRoutes(std::string_view routeTable,
                               const std::function<int(const std::string& iface)>& interfaceFlags,
                               int& flags, std::string& name);

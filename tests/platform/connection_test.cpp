@@ -49,9 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kLanNet + kLanDefault, {{"eth0", kUp}}, true, kConnLan | kConnConfigured, "eth0"},
         Case{kPppDefault, {{"ppp0", kUp | IFF_POINTOPOINT}}, true, kConnModem | kConnConfigured,
              "ppp0"},
-        // A point-to-point tunnel with another name is a modem-like link too.
-        Case{"tun0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n",
-             {{"tun0", kUp | IFF_POINTOPOINT}}, true, kConnModem | kConnConfigured, "tun0"},
+        // A VPN tunnel is point-to-point too, but no modem: LAN mode stays online behind it.
+        Case{"wg0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n",
+             {{"wg0", kUp | IFF_POINTOPOINT | IFF_NOARP}}, true, kConnLan | kConnConfigured,
+             "wg0"},
         // Interface down: configured but not connected.
         Case{kLanDefault, {{"eth0", IFF_RUNNING}}, false, kConnConfigured, ""},
         // Route not up.
@@ -94,6 +95,15 @@ TEST(ConnectedStateIpv6, DefaultRouteThroughAnUpInterface) {
   EXPECT_FALSE(ConnectedStateFromIpv6Routes(local + unreachable, lookup(kUp), flags, name));
   EXPECT_FALSE(ConnectedStateFromIpv6Routes(viaEth, lookup(IFF_RUNNING), flags, name));
   EXPECT_EQ(name, "");
+  // A PPP link carrying the default route is a modem connection, a tunnel is not.
+  for (const std::string iface : {"ppp0", "tun0"}) {
+    std::string route = viaEth;
+    route.replace(route.rfind("eth0"), 4, iface);
+    EXPECT_TRUE(ConnectedStateFromIpv6Routes(
+        route, [](const std::string&) { return kUp | IFF_POINTOPOINT; }, flags, name));
+    EXPECT_EQ(flags, (iface == "ppp0" ? kConnModem : kConnLan) | kConnConfigured) << iface;
+    EXPECT_EQ(name, iface);
+  }
 }
 
 TEST(ConnectedStateSystem, AnswerIsConsistent) {
