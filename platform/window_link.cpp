@@ -1,5 +1,6 @@
 #include "platform/window_link.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -131,6 +132,9 @@ struct WindowLink::Impl {
   pid_t ownPid = 0;
   int listenFd = -1;
   int wakeFd = -1;
+  // Kept open to be given up when the process runs out of descriptors, so that a pending
+  // caller can still be accepted and answered instead of being polled for in a busy loop.
+  int spareFd = -1;
   std::thread thread;
 
   ~Impl() {
@@ -141,6 +145,7 @@ struct WindowLink::Impl {
     }
     if (listenFd >= 0) close(listenFd);
     if (wakeFd >= 0) close(wakeFd);
+    if (spareFd >= 0) close(spareFd);
   }
 
   // Called with the mutex held.
@@ -161,6 +166,7 @@ struct WindowLink::Impl {
     }
     listenFd = fd;
     wakeFd = wake;
+    spareFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     ownPid = getpid();
     thread = std::thread([this] { Serve(); });
     return true;
@@ -177,9 +183,20 @@ struct WindowLink::Impl {
       if ((fds[1].revents & POLLIN) != 0) return;
       if ((fds[0].revents & POLLIN) == 0) continue;
       int peer = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (peer < 0) continue;
+      if (peer < 0 && (errno == EMFILE || errno == ENFILE)) {
+        if (spareFd >= 0) {
+          close(spareFd);
+          peer = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        if (peer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      if (peer < 0) {
+        if (spareFd < 0) spareFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        continue;
+      }
       if (SameUser(peer)) ServePeer(peer);
       close(peer);
+      if (spareFd < 0) spareFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     }
   }
 

@@ -174,6 +174,18 @@ TEST(WindowLinkPeer, StoppedOwnerWithAFullQueueAnswersInTime) {
   EXPECT_TRUE(RunEventsUntil([&] { return link.ReadText(w.plain) == "orv"; }, 3s));
 }
 
+// An owner out of file descriptors can accept no connection; pending callers must neither be
+// left unanswered nor make its link thread spin.
+TEST(WindowLinkPeer, OwnerOutOfFileDescriptorsStillAnswers) {
+  WindowPeer w("no-files");
+  ASSERT_NE(w.plain, 0);
+  auto& link = WindowLink::Instance();
+  EXPECT_EQ(link.ReadText(w.plain), "orv");
+  EXPECT_TRUE(link.PressLeft(w.plain));
+  EXPECT_EQ(w.peer.ReadLine().value_or("<timeout>"), "L1");
+  EXPECT_EQ(link.ReadText(w.busy), "busy");
+}
+
 // The other direction: a window of this process operated by the peer, as the console sets
 // the caption of the main program's counter button.
 TEST(WindowLinkPeer, PeerSetsTextOfOurWindowAndPressesIt) {

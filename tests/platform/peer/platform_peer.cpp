@@ -1,5 +1,6 @@
 // Helper process for the cross-process platform tests. The first argument names what to do;
 // results go to stdout one line at a time, flushed at once, so the test can follow along.
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -58,6 +59,11 @@ int Windows(int argc, char** argv) {
   orv::WindowHandle a = link.Publish("orv", handlers(1));
   orv::WindowHandle b = link.Publish("busy", handlers(2));
   orv::WindowHandle c = link.Publish("closer", handlers(3));
+  if (argc > 2 && std::string(argv[2]) == "no-files") {
+    // Use up every file descriptor, as a process leaking them would.
+    while (open("/dev/null", O_RDONLY) >= 0) {
+    }
+  }
   Say("HANDLES " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c));
   int rc = app.exec();
   Say("EXIT");
