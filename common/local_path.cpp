@@ -84,6 +84,18 @@ std::string ConfineSegments(std::string_view r) {
   return out;
 }
 
+bool HasDotSegment(std::string_view rest) {
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = rest.find('/', start);
+    if (end == std::string_view::npos) end = rest.size();
+    std::string_view seg = rest.substr(start, end - start);
+    if (seg == "." || seg == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 // Folder levels of a name below the collection: separators that end a segment
 // (a run of "/" counts once, as the file system reads it).
 int LevelsBelow(std::string_view rest) {
@@ -212,7 +224,10 @@ int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolde
   std::string collection = CollectionWithSlash(collectionFolder);
   std::error_code ec;
   std::filesystem::create_directories(collection, ec);
-  bool below = localPath.substr(0, collection.size()) == collection;
+  // Only a name that stays below the collection may have files deleted out of its way:
+  // a "." or ".." segment could lead anywhere.
+  bool below = localPath.substr(0, collection.size()) == collection &&
+               !HasDotSegment(localPath.substr(collection.size()));
   std::size_t from = below ? collection.size() : 0;
   for (std::size_t k = localPath.find('/', from); k != std::string_view::npos;
        k = localPath.find('/', k + 1)) {

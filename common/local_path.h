@@ -57,7 +57,8 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
 LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder);
 
 // Creates the folders of a local name (each prefix up to a "/"), deleting a file in
-// the way when it lies below collectionFolder. Returns the levels below it.
+// the way when it lies below collectionFolder (a name with a "." or ".." segment is not
+// taken as below it). Returns the levels below it.
 int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder);
 
 // Search mode: prefix = collection + engine host + "/previews/preview_" for the

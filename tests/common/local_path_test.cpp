@@ -155,6 +155,11 @@ TEST(LocalName, PreparingNeverTouchesAnythingAboveTheCollection) {
     ++entries;
   }
   EXPECT_EQ(entries, 2u);  // coll and etc
+
+  // A name built by other means that climbs out with ".." has nothing deleted in its way.
+  CreateFoldersOf(coll + "S/../../etc/x.htm", coll);
+  CreateFoldersOf(coll + "./../etc/x.htm", coll);
+  EXPECT_EQ(testing::FileBytes(dir / "etc"), "outside");
 }
 
 TEST(SearchModeName, ResultsAndCachedCopies) {
