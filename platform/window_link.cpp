@@ -186,6 +186,7 @@ struct WindowLink::Impl {
       if (peer < 0 && (errno == EMFILE || errno == ENFILE)) {
         if (spareFd >= 0) {
           close(spareFd);
+          spareFd = -1;
           peer = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         }
         if (peer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
