@@ -234,6 +234,7 @@ void Channel::TakeTick() {
   complete_ = false;
   forceText_ = false;
   noRetry_ = false;
+  requeued_ = false;
   errorCode_ = 0;
   responseHeaders_.clear();
   acceptsRanges_ = rangeAccepted_ = false;
@@ -336,10 +337,10 @@ void Channel::ApplyMarking() {
 void Channel::Retry() {
   if (errorCode_ == kWsaAborted) return;
   int limit = static_cast<int>(console_.Exchange().ReadExtNumber(RetryLimit));
-  if (console_.Retries().ShouldRequeue(taken_, limit, noRetry_, state_)) {
-    console_.RememberedProxy() = proxySpec_;
-    console_.RetrySlot(index_) = taken_;
-  }
+  // A failed fetch can be judged twice, at its end and by the watch. The address is put back
+  // once, when the channel is recycled after both judgments: put back at the first one, another
+  // channel could fetch it and fail before the second judgment counted, one fetch too many.
+  if (console_.Retries().ShouldRequeue(taken_, limit, noRetry_, state_)) requeued_ = true;
 }
 
 void Channel::WatchTick() {
@@ -442,6 +443,11 @@ void Channel::Recycle() {
   takeTimer_.stop();
   connTimer_.stop();
   net_.reset();
+  if (requeued_) {
+    requeued_ = false;
+    console_.RememberedProxy() = proxySpec_;
+    console_.RetrySlot(index_) = taken_;
+  }
   ChannelRecord& rec = console_.Record(index_);
   rec.url.clear();
   rec.statusText.clear();

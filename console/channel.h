@@ -75,6 +75,7 @@ class Channel final : public NetListener {
   EventTime lastActivity_{};
   int errorCode_ = 0;
   bool noRetry_ = false;
+  bool requeued_ = false;  // the address goes back to the retry slot when the channel recycles
   std::string responseHeaders_;
   bool acceptsRanges_ = false;
   bool rangeAccepted_ = false;

@@ -316,6 +316,9 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       ::close(fd);
       fd = -1;
     }
+    // Progress still pending goes first: a later "++" text would clear the error number that
+    // the end of the transfer is judged by.
+    Post([this] { FlushProgress(); });
 
     if (abort.load()) {
       std::string text;
@@ -372,7 +375,6 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
 
   void Finish(int code, bool complete, std::string target) {
     NetListener* l = listener;
-    Post([this] { FlushProgress(); });
     Post([l, code, complete, target] { l->TransferDone(code, complete, target); });
   }
 };
