@@ -539,6 +539,8 @@ class Processor {
         // Both decoders give their input back when it holds no escape at all.
         if (Has(address, '%')) address = LinkPercentDecode(address);
         if (Has(address, ",8,,x")) address = NameEscapeDecode(address);
+        // As in the link text itself, "\\" becomes "/" (a stored name writes both alike).
+        std::replace(address.begin(), address.end(), '\\', '/');
         if (!rewrittenBefore && address.find_first_of("?=&;") == std::string::npos &&
             address.back() != '/') {
           address += '/';
