@@ -198,15 +198,18 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
   r = ConfineSegments(r);
 
   // Slashes inside the query are no folders (they were escaped above), so the last
-  // segment is the one after the last "/" before the first "?", query included.
+  // segment is the one after the last "/" before the first "?", query included. A
+  // site name alone is an address with no "/" after "http://" at all; a query with
+  // slashes on a bare site name is left as it is, never given a "/" of its own.
   std::string_view beforeQuery = address.substr(0, address.find('?'));
   if (!r.empty() && r.back() == '/') {
     r += "index.html";
-  } else if (beforeQuery.size() <= 7 || beforeQuery.find('/', 7) == std::string_view::npos) {
+  } else if (address.size() <= 7 || address.find('/', 7) == std::string_view::npos) {
     r += "/index.html";
     result.requestAddress += '/';
   } else {
-    std::string_view last = address.substr(beforeQuery.rfind('/'));
+    std::size_t k = beforeQuery.rfind('/');
+    std::string_view last = k == std::string_view::npos ? address : address.substr(k);
     if (last.find('.') == std::string_view::npos && last.find('?') == std::string_view::npos &&
         last.back() != '/') {
       r += "/index.html";

@@ -58,6 +58,13 @@ TEST(LocalName, QueryPartIsEscapedAndItsSlashesAreNotFolders) {
   // A last segment without a dot is a folder even when a query follows elsewhere.
   EXPECT_EQ(Rel("http://S/a.b/c"), "S/a.b/c/index.html");
   EXPECT_EQ(Rel("http://S/dir?x=1/2.htm"), "S/dir,8,,x23Fx=1,8,,x25C2.htm");
+  // A query straight after the site name: its slashes do not make it a folder and the
+  // request keeps the query as it was.
+  n = LocalNameOf("http://S?a=/b.htm", kColl);
+  EXPECT_EQ(n.path, kColl + "S,8,,x23Fa=,8,,x25Cb.htm");
+  EXPECT_EQ(n.requestAddress, "http://S?a=/b.htm");
+  EXPECT_EQ(LocalNameOf("http://S?a=/b", kColl).requestAddress, "http://S?a=/b");
+  EXPECT_EQ(Rel("abcdefgh?x/y"), "h,8,,x23Fx,8,,x25Cy");
 }
 
 TEST(LocalName, CharactersThatFileNamesCannotHold) {
