@@ -183,6 +183,26 @@ TEST(PageProcessor, BaseElement) {
   EXPECT_EQ(o.links, (Links{"http://b.org/sub/", "http://b.org/sub/x.html"}));
 }
 
+TEST(PageProcessor, RelativeBaseElementIsRelativeToThePage) {
+  Outcome o = Process("<base href=\"/sub/\"><a href=\"x.html\">x</a>", PageAt(kPage));
+  EXPECT_EQ(o.text, "<b! e href=\"../sub/index.html\"><a href=\"../sub/x.html\">x</a>");
+  EXPECT_EQ(o.links, (Links{"http://s.com/sub/", "http://s.com/sub/x.html"}));
+}
+
+TEST(PageProcessor, LinksAnEarlierSaveWroteThroughTheCollection) {
+  // "../" + site + "/" inside a link: back to the site's own address, whatever the depth.
+  Outcome o = Process("<a href=\"../../s.com/other/p.html\">o</a>", PageAt(kPage));
+  EXPECT_EQ(o.links, (Links{"http://s.com/other/p.html"}));
+  EXPECT_EQ(o.text, "<a href=\"../other/p.html\">o</a>");
+  o = Process("<a href=\"../s.com/x.html\">o</a>", PageAt("http://s.com/page.html"));
+  EXPECT_EQ(o.links, (Links{"http://s.com/x.html"}));
+  EXPECT_EQ(o.text, "<a href=\"x.html\">o</a>");
+  // Another site's copy: LevelsUp leads to the collection folder, then the site folder.
+  o = Process("<img src=\"../../t.org,8,,x23A81/a.gif\">", PageAt(kPage));
+  EXPECT_EQ(o.links, (Links{"http://t.org:81/a.gif"}));
+  EXPECT_EQ(o.text, "<img src=\"../../t.org,8,,x23A81/a.gif\">");
+}
+
 TEST(PageProcessor, SavedFromComment) {
   const std::string page = "<!-- saved from url=(0022)http://s.com/dir/x.htm -->\n<p>hi</p>";
   Outcome o = Process(page, PageAt(kPage));
