@@ -309,6 +309,9 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       char* loc = nullptr;
       if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &loc) == CURLE_OK && loc) target = loc;
     }
+    long osErrno = 0;
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+    int lostCode = osErrno == ECONNABORTED ? kWsaAborted : kWsaReset;
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
@@ -344,7 +347,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_GOT_NOTHING:
-          PostStatus("Err:" + std::to_string(kWsaReset));
+          PostStatus("Err:" + std::to_string(lostCode));
           Finish(kDoneLost, false, {});
           return;
         default: break;
@@ -361,7 +364,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
         Finish(kDoneLost, false, {});
       } else {
         // Closed or reset before the announced end: the copy stays marked for resumption.
-        PostStatus("Err:" + std::to_string(kWsaReset));
+        PostStatus("Err:" + std::to_string(lostCode));
         Finish(kDoneLost, false, {});
       }
       return;

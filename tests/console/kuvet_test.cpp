@@ -336,6 +336,19 @@ TEST_F(KuvetTest, SearchModeTakesAnAddressOnlyOnce) {
   EXPECT_EQ(server.Count("/q.html"), 1u);
 }
 
+TEST_F(KuvetTest, TakeIntervalSpacesTheTakes) {
+  server.Serve("/one.bin", Answer{.body = "1"});
+  server.Serve("/two.bin", Answer{.body = "2"});
+  orv::WriteSetting("intens", "1");
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/one.bin")));
+  ASSERT_TRUE(server.WaitForCount("/one.bin", 1, 3000));
+  auto first = std::chrono::steady_clock::now();
+  ASSERT_TRUE(h.Feed(server.Url("/two.bin")));
+  ASSERT_TRUE(server.WaitForCount("/two.bin", 1, 3000));
+  EXPECT_GE(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(850));
+}
+
 TEST_F(KuvetTest, TwentyTransfersAtOnce) {
   for (int i = 0; i < 20; ++i)
     server.Serve("/t" + std::to_string(i) + ".bin",
