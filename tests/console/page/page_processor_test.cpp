@@ -446,6 +446,20 @@ TEST(PageProcessor, WritesTheLocalFileAndRemovesItWhenUnwritable) {
   ss << in.rdbuf();
   EXPECT_EQ(ss.str(), "<a href=\"../a.html\">a</a>");
 
+  // A large page goes out in many pieces; the file holds exactly what the pieces say.
+  std::string big;
+  for (int i = 0; i < 300; ++i) big += kRealistic;  // well past the file buffer
+  StringSink expected;
+  int morePages = 2;
+  ProcessPage(big, job, expected, morePages, nullptr);
+  r = ProcessPageFile(big, job, pages, nullptr);
+  EXPECT_TRUE(r.written);
+  std::ifstream again(job.local_path, std::ios::binary);
+  std::stringstream all;
+  all << again.rdbuf();
+  EXPECT_TRUE(all.str() == expected.text);
+  EXPECT_GT(all.str().size(), big.size() / 2);
+
   job.local_path = (dir / "missing" / "page.html").string();
   r = ProcessPageFile("<a href=\"/a.html\">a</a>", job, pages, nullptr);
   EXPECT_FALSE(r.written);
