@@ -124,6 +124,14 @@ TEST(PageProcessor, MailtoAndOtherSchemesAreLeftAlone) {
   EXPECT_TRUE(o.links.empty());
 }
 
+TEST(PageProcessor, SecureAddressesAreReportedButKeptAsTheyAre) {
+  // No local copy can exist for them: the saved page keeps the working address.
+  const std::string page = "<a href=\"https://secure.org/x.html\">s</a>";
+  Outcome o = Process(page, PageAt(kPage));
+  EXPECT_EQ(o.text, page);
+  EXPECT_EQ(o.links, (Links{"https://secure.org/x.html"}));
+}
+
 TEST(PageProcessor, OtherSiteFromOneLevelBelowTheSiteFolder) {
   Outcome o = Process("<a href=\"http://t.org/x/y.html\">t</a>", PageAt(kPage));
   EXPECT_EQ(o.text, "<a href=\"../../t.org/x/y.html\">t</a>");
