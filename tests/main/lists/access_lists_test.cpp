@@ -169,6 +169,20 @@ TEST_F(ProxyListTest, DragAndDropMovesTheEntryWithItsTagAndRewritesTheFile) {
   EXPECT_EQ(list.Entries()[0].text, "a.ru:1");
 }
 
+TEST_F(ProxyListTest, DeletingARowAboveTheCheckedOneKeepsTheRotationOnIt) {
+  AddProxy(list, "a.ru:1");
+  AddProxy(list, "b.ru:2");
+  AddProxy(list, "c.ru:3");
+  list.SetChecked(1, true);
+  list.Select(0);
+  list.DeleteSelected();
+  EXPECT_EQ(list.CurrentIndex(), 1);
+  ASSERT_TRUE(list.Alternate());
+  EXPECT_EQ(list.CurrentProxy(), "c.ru:3");
+  EXPECT_FALSE(list.Entries()[0].checked);
+  EXPECT_TRUE(list.Entries()[1].checked);
+}
+
 TEST_F(ProxyListTest, DeletingTheLastEntryRemovesTheFileAndTheNextStartIsEmpty) {
   AddProxy(list, "only.ru:1", "name", "word");
   ASSERT_TRUE(folder.Exists("orvproxy"));
@@ -282,6 +296,14 @@ TEST_F(AuthListTest, ChangeModeReplacesTheSelectedEntry) {
   EXPECT_TRUE(list.Panel().changeMode);
   list.Panel().password = "newpass";
   ASSERT_TRUE(list.PanelAccept());
+  EXPECT_EQ(list.Entries()[1].key, "two.ru\\\\user2**newpass");
+
+  // Changing it into the other entry's key is refused: both entries stay as they were.
+  list.PanelLoadSelected();
+  list.Panel() = {"ONE.ru", "user1", "pass1", true, true};
+  list.PanelAccept();
+  ASSERT_EQ(list.Size(), 2u);
+  EXPECT_EQ(list.Entries()[1].text, "two.ru");
   EXPECT_EQ(list.Entries()[1].key, "two.ru\\\\user2**newpass");
 
   list.Select(0);

@@ -286,7 +286,11 @@ TEST(ScopeTableTest, ResetRebuildAndRebase) {
   // rebuild keeps it.
   scope.RebaseOnRedirect("www.moved.ru", "http://www.moved.ru/new/");
   EXPECT_EQ(scope.Record(0).siteBase, "http://www.moved.ru/");
+  scope.AddRecord("http://stale.org/a/", false);
+  scope.SetIndex(1);
   scope.RebuildFromStart("http://www.site.ru/docs/index.html", false);
+  ASSERT_EQ(scope.Size(), 1u);  // the run starts with record 0 alone
+  EXPECT_EQ(scope.Index(), 0);
   EXPECT_EQ(scope.Record(0).siteBase, "http://www.moved.ru/");
   EXPECT_EQ(scope.Record(0).folderBase, "http://www.site.ru/docs/");
   EXPECT_EQ(scope.Record(0).alternateBase, "site.");
