@@ -1,5 +1,6 @@
 #include "main/lists/fragment_lists.h"
 
+#include <unordered_set>
 
 #include "common/numbers.h"
 #include "common/string_list.h"
@@ -8,14 +9,34 @@
 
 namespace orv {
 
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerByte(static_cast<unsigned char>(a[i])) != LowerByte(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// The keys of a list in the duplicate rule's form (letter case ignored), for filling and for
+// the numbered keys of "Добавить", which would otherwise scan the whole list once per key.
+std::unordered_set<std::string> LoweredKeys(const std::vector<ListEntry>& entries) {
+  std::unordered_set<std::string> keys;
+  keys.reserve(entries.size());
+  for (const ListEntry& e : entries) keys.insert(LowerCase(e.key));
+  return keys;
+}
+
+}  // namespace
+
 void FragmentList::Select(int index) {
   selected_ = (index >= 0 && static_cast<std::size_t>(index) < entries_.size()) ? index : -1;
 }
 
 int FragmentList::Find(std::string_view key) const {
-  const std::string wanted = LowerCase(key);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (LowerCase(entries_[i].key) == wanted) return static_cast<int>(i);
+    if (EqualsNoCase(entries_[i].key, key)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -24,11 +45,13 @@ void FragmentList::Fill(const std::vector<std::string>& records) {
   entries_.clear();
   selected_ = -1;
   editing_ = -1;
+  std::unordered_set<std::string> taken;
+  taken.reserve(records.size());
   for (const std::string& record : records) {
     std::string key = Trim(record);
     // An empty fragment would be contained in every address (an empty active exclusion
     // would reject the whole run), and a repeated key cannot stand in the list.
-    if (key.empty() || Find(key) >= 0) continue;
+    if (key.empty() || !taken.insert(LowerCase(key)).second) continue;
     ListEntry entry;
     entry.checked = key.size() != record.size();
     entry.text = key;
@@ -126,9 +149,10 @@ void FragmentList::RebuildActive() {
 
 int ExclusionList::AddEmpty() {
   const std::string prefix = Ru("Фрагмент_");
+  const std::unordered_set<std::string> taken = LoweredKeys(entries_);
   for (int n = 1; n <= 20000; ++n) {
     std::string key = prefix + DecimalText(n);
-    if (Find(key) < 0) return AppendNew(std::move(key));
+    if (!taken.contains(LowerCase(key))) return AppendNew(std::move(key));
   }
   return -1;
 }
@@ -151,9 +175,10 @@ bool ExclusionList::Excludes(std::string_view address) const {
 }
 
 int TrackList::AddEmpty() {
+  const std::unordered_set<std::string> taken = LoweredKeys(entries_);
   for (long long n = 0;; ++n) {
     std::string key = "http://sample_" + DecimalText(n) + "/";
-    if (Find(key) < 0) {
+    if (!taken.contains(LowerCase(key))) {
       const int index = AppendNew(std::move(key));
       BeginEdit(index);
       return index;

@@ -91,6 +91,16 @@ TEST_F(ExclusionListTest, EmptyEntriesAreNumberedAndFreedNumbersReused) {
   EXPECT_EQ(list.Entries()[1].key, Ru("Фрагмент_1"));
 }
 
+TEST_F(ExclusionListTest, EmptyEntriesStopAtNumberTwentyThousand) {
+  std::vector<std::string> records;
+  for (int n = 1; n < 20000; ++n) records.push_back(Ru("Фрагмент_") + std::to_string(n));
+  list.Fill(records);
+  EXPECT_EQ(list.AddEmpty(), 19999);
+  EXPECT_EQ(list.Entries().back().key, Ru("Фрагмент_20000"));
+  EXPECT_EQ(list.AddEmpty(), -1);
+  EXPECT_EQ(list.Size(), 20000u);
+}
+
 TEST_F(ExclusionListTest, CheckedEntriesRefuseRenaming) {
   list.Add("old");
   list.SetChecked(0, true);
@@ -214,6 +224,11 @@ TEST(TrackMatch, ASiteTrackAdmitsExactlyItsFolder) {
   EXPECT_FALSE(PassesTracks("http://www.site.ru/doc/x.htm", tracks, bases));
   EXPECT_FALSE(PassesTracks("http://www.site.ru/", tracks, bases));
   EXPECT_FALSE(PassesTracks("http://www.other.ru/img/x.gif", tracks, bases));
+  // The track path starts after the first "/" past the scheme: it is the folder alone, so the
+  // same folder on a sibling host follows the track too.
+  EXPECT_TRUE(PassesTracks("http://img.site.ru/docs/a.gif", tracks, bases));
+  // Without a "/" past the scheme a site track has no path and filters nothing.
+  EXPECT_TRUE(PassesTracks("http://img.site.ru/a.gif", {"http://www.site.ru"}, bases));
 }
 
 TEST(TrackMatch, ASiteTrackOfAnotherSiteDoesNotApply) {
