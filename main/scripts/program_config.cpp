@@ -294,6 +294,17 @@ void ProgramModel::OptionsPageShown(const std::string& key) {
   settings_.Write("tbbtn", key);
 }
 
+void ProgramModel::SetPreview(bool on) {
+  values_.preview = on;
+  settings_.WriteBool("preview", on);
+}
+
+void ProgramModel::SetActiveCursor(bool on) {
+  values_.mdtxa = on;
+  settings_.WriteBool("mdtxa", on);
+  window_.SetActiveCursorMenu(on);
+}
+
 bool ProgramModel::RequestClose() {
   if (readyToClose_) return true;
   window_.SetStatusPanel(1, Ru(" Завершение"));

@@ -148,6 +148,10 @@ class ProgramModel {
   void ChooseScriptMode(int mode);
   // An options page was shown: it is the one shown at the next start.
   void OptionsPageShown(const std::string& key);
+  // Menu options "Включая предпросмотр" (read by the console in search mode, so stored at
+  // once) and "Активный Курсор".
+  void SetPreview(bool on);
+  void SetActiveCursor(bool on);
 
   bool Closing() const { return closing_; }
   bool ReadyToClose() const { return readyToClose_; }
