@@ -1,0 +1,441 @@
+// Run control driven on one thread against a simulated console: the fake platform's
+// event pump plays the console's side of the exchange records, and sleeping advances a
+// fake clock, so the 30-second timeouts and the tick rules run in no time.
+#include "main/run/run_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "common/local_path.h"
+#include "common/text.h"
+#include "platform/file_attributes.h"
+#include "tests/main/fake_main_window.h"
+#include "tests/support/temp_folder.h"
+
+namespace orv {
+namespace {
+
+constexpr int32_t kConsoleWindow = 7701;
+constexpr int32_t kStopAll = 7702;
+
+class SimPlatform : public RunPlatform {
+ public:
+  explicit SimPlatform(ExchangeFiles& x) : x_(x) {}
+
+  // --- the simulated console ---
+  bool consoleStarts = true;   // writes the start record when launched
+  bool launched = false;
+  bool alive = false;
+  std::vector<std::string> taken;  // addresses taken from the mailbox, in order
+  // Found links reported for a taken address (by address).
+  std::map<std::string, std::vector<std::string>> links;
+  // A redirect reported for the first address: host, folder, target.
+  std::string redirectHost, redirectFolder, redirectTarget;
+  std::vector<std::vector<std::string>> pendingReports;
+  std::function<void()> onStart;
+
+  void Console() {
+    if (!alive) return;
+    if (!consoleStarts) return;
+    if (x_.ReadExt(ConsoleStarted).empty()) x_.WriteExt(ConsoleStarted, "a");
+    if (!pendingReports.empty() && x_.ReadExt(ReportReady).empty()) {
+      x_.WriteUrlList(pendingReports.front());
+      x_.WriteExt(ReportReady, "A");
+      pendingReports.erase(pendingReports.begin());
+    }
+    const std::string next = x_.ReadExt(NextUrl);
+    if (next.empty()) return;
+    x_.WriteExt(NextUrl, "");
+    taken.push_back(next);
+    if (taken.size() == 1 && !redirectHost.empty() && !x_.ReadExt(StartPending).empty()) {
+      x_.WriteExt(RedirectHost, redirectHost);
+      x_.WriteExt(RedirectFolder, redirectFolder);
+      x_.WriteExt(RedirectTarget, redirectTarget);
+    }
+    auto it = links.find(next);
+    if (it != links.end()) pendingReports.push_back(LinkListElements(it->second));
+    x_.WriteExt(StartPending, "");
+  }
+
+  // --- RunPlatform ---
+  double seconds = 3600;
+  std::chrono::system_clock::time_point calendar = std::chrono::system_clock::now();
+  std::map<RunTimer, bool> timers;
+  std::vector<int32_t> pressed;
+  std::string counterCaption;
+  std::map<std::string, std::string> settings;
+  std::vector<std::string> sounds;
+  int endedWith = -1;
+  int prepareToClose = 0;
+  long pumps = 0;
+
+  // The main window's timers fire from the pump when their time has come, never re-entered
+  // (as the event loop does it).
+  RunController* run = nullptr;
+  struct Tick {
+    double interval;
+    double due = 0;
+    bool inside = false;
+  };
+  std::map<RunTimer, Tick> ticks{{RunTimer::Tim1, {0.25}}, {RunTimer::Tim3, {0.35}},
+                                 {RunTimer::Tim4, {1.55}}, {RunTimer::Timer3, {0.055}}};
+
+  void Pump() override {
+    ++pumps;
+    Console();
+    if (!run) return;
+    for (auto& [timer, tick] : ticks) {
+      auto on = timers.find(timer);
+      if ((on != timers.end() && !on->second) || tick.inside || seconds < tick.due) continue;
+      tick.due = seconds + tick.interval;
+      tick.inside = true;
+      switch (timer) {
+        case RunTimer::Tim1: run->Tim1Tick(); break;
+        case RunTimer::Tim3: run->Tim3Tick(); break;
+        case RunTimer::Tim4: run->Tim4Tick(); break;
+        case RunTimer::Timer3: run->Timer3Tick(); break;
+        default: break;
+      }
+      tick.inside = false;
+    }
+  }
+  void SleepMs(int ms) override {
+    seconds += ms / 1000.0;
+    calendar += std::chrono::milliseconds(ms);
+  }
+  double SecondsSinceMidnight() override { return seconds; }
+  std::chrono::system_clock::time_point Now() override { return calendar; }
+  void EnableTimer(RunTimer t, bool on) override { timers[t] = on; }
+  bool StartConsole() override {
+    launched = true;
+    alive = true;
+    settings["MHWND"] = std::to_string(kConsoleWindow);
+    settings["LRES"] = "7703";
+    settings["UBOL"] = "7704";
+    x_.WriteExt(StopAllButton, std::to_string(kStopAll));
+    if (onStart) onStart();
+    return true;
+  }
+  std::string ReadWindowText(int32_t h) override {
+    return alive && h == kConsoleWindow ? " Orvanta  Console " : "";
+  }
+  void PressLeft(int32_t h) override { pressed.push_back(h); }
+  void TerminateWindowOwner(int32_t h) override {
+    if (h == kConsoleWindow) alive = false;
+  }
+  int32_t CounterHandle() override { return 4321; }
+  std::string CounterCaption() override { return counterCaption; }
+  void SetCounterCaption(const std::string& t) override { counterCaption = t; }
+  std::string ReadSetting(const std::string& k, const std::string& d) override {
+    auto it = settings.find(k);
+    return it == settings.end() ? d : it->second;
+  }
+  void WriteSetting(const std::string& k, const std::string& v) override { settings[k] = v; }
+  void PlaySound(const std::string& f) override { sounds.push_back(f); }
+  void ClosePopups(bool) override {}
+  void PrepareToClose() override { ++prepareToClose; }
+  void EndProgram(int code) override { endedWith = code; }
+
+ private:
+  ExchangeFiles& x_;
+};
+
+class SimScripts : public RunScripts, public RunAdmission {
+ public:
+  RunOptions options;
+  std::vector<std::string> saved;  // the script's addresses
+  std::vector<std::vector<std::string>> merged;
+  int writeBacks = 0;
+  RunResults lastResults;
+  std::vector<std::string> lastRunList;
+  std::vector<int32_t> lastHandedOut;
+  std::vector<std::string> lastNotFound;
+  bool busy = false;
+  int autoDialOff = 0;
+  std::vector<std::pair<std::string, std::string>> rebased;
+  MainWindowView* view = nullptr;
+
+  bool SelectAndLoad(const std::string&, RunOptions& o) override {
+    o = options;
+    return true;
+  }
+  void AppendSavedAddresses(std::vector<std::string>& runList) override {
+    runList.insert(runList.end(), saved.begin(), saved.end());
+  }
+  void MergeFoundLinks(const std::vector<std::string>& batch, std::vector<std::string>& runList) override {
+    merged.push_back(batch);
+    for (std::size_t i = 1; i < batch.size(); ++i)
+      if (std::find(runList.begin(), runList.end(), batch[i]) == runList.end()) runList.push_back(batch[i]);
+  }
+  void WriteBack(const RunResults& r) override {
+    ++writeBacks;
+    lastRunList = *r.runList;
+    lastHandedOut = *r.handedOut;
+    lastNotFound = *r.notFound;
+    lastResults.startAddress = r.startAddress;
+  }
+  bool WriteBackBusy() const override { return busy; }
+  void SwitchOffAutoDial() override { ++autoDialOff; }
+  void ClearRun() override {}
+
+  bool ValidateStartAddress(std::string& box, std::string& pending) override {
+    if (box.rfind("http://", 0) != 0) {
+      view->ShowMessage(Ru("Введен ошибочный адрес"), MessageIcon::Information);
+      return false;
+    }
+    pending = box;
+    return true;
+  }
+  void ResetScope() override {}
+  void ResetCounters() override {}
+  void RebuildScope(const std::string&) override {}
+  void RebaseOnRedirect(const std::string& site, const std::string& folder) override {
+    rebased.emplace_back(site, folder);
+  }
+  bool Admit(const std::string&, int& category) override {
+    category = 1;
+    return true;
+  }
+  bool InScope(const std::string& a, int) override { return a.find("outside") == std::string::npos; }
+  bool TooDeep(const std::string&, int32_t) override { return false; }
+  int CategoryOf(const std::string& a) override { return a.size() > 4 && a.substr(a.size() - 4) == ".gif" ? 2 : 1; }
+  int IconCategoryOf(const std::string& a) override { return CategoryOf(a); }
+  std::string CurrentProxy() override { return ""; }
+  void AlternateProxy() override {}
+};
+
+class RunControllerTest : public ::testing::Test {
+ protected:
+  RunControllerTest() {
+    std::filesystem::create_directories(tmp_.Dir() + "temp");
+    std::filesystem::create_directories(tmp_.Dir() + "coll");
+    x_.Open(tmp_.Dir() + "temp/", true);
+    connection_.SetModeDirect(ConnectionMode::Localhost);
+    scripts_.view = &view_;
+    RunPaths paths;
+    paths.collectionFolder = tmp_.Dir() + "coll/";
+    run_ = std::make_unique<RunController>(view_, platform_, x_, scripts_, scripts_, connection_, paths);
+    platform_.run = run_.get();
+  }
+
+  // The start-request poll with a typed address; returns when the run is over.
+  void Start(const std::string& address) {
+    run_->SetCommandLineAddress(address);
+    run_->Tim2Tick();
+  }
+  bool MessageShown(const std::string& utf8) const {
+    for (const auto& m : view_.messages)
+      if (m.text == Ru(utf8)) return true;
+    return false;
+  }
+
+  orvtest::TempFolder tmp_{"orvrun"};
+  ExchangeFiles x_;
+  SimPlatform platform_{x_};
+  SimScripts scripts_;
+  FixedConnectionState state_;
+  ConnectionControl connection_{state_};
+  testing::FakeMainWindow view_;
+  std::unique_ptr<RunController> run_;
+};
+
+TEST_F(RunControllerTest, RunHandsOutEveryAddressAndWritesBack) {
+  scripts_.saved = {"http://site.test/a.html", "http://site.test/outside.html"};
+  platform_.links["http://site.test/"] = {"http://site.test/b.html", "http://site.test/a.html"};
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/a.html",
+                                                       "http://site.test/b.html"}));
+  EXPECT_EQ(scripts_.writeBacks, 1);
+  EXPECT_EQ(scripts_.lastHandedOut, (std::vector<int32_t>{1, 2, 4}));
+  EXPECT_FALSE(run_->State().running);
+  EXPECT_EQ(view_.StatusPanel(1), Ru(" Готово"));
+  EXPECT_FALSE(platform_.alive) << "the console is terminated at the end of the run";
+  EXPECT_EQ(platform_.settings["MHWND"], "0");
+  EXPECT_EQ(x_.ReadExt(StopAllButton), "0");
+  EXPECT_EQ(platform_.settings["GVLE"], "0");
+  EXPECT_TRUE(run_->RunOver());
+  // The counter button's handle went to the console before the launch.
+  EXPECT_EQ(x_.ReadExt(CounterWindow), "4321");
+}
+
+TEST_F(RunControllerTest, OfflineStartStartsNothingAndShowsNoMessage) {
+  connection_.SetModeDirect(ConnectionMode::Lan);  // and no connection at all
+  Start("http://site.test/");
+  EXPECT_FALSE(platform_.launched);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_FALSE(run_->RunStarted());
+  EXPECT_EQ(run_->StartRequests(), 1);
+}
+
+TEST_F(RunControllerTest, InvalidAddressShowsTheMessage) {
+  Start("site.test");
+  EXPECT_FALSE(platform_.launched);
+  EXPECT_TRUE(MessageShown("Введен ошибочный адрес"));
+}
+
+TEST_F(RunControllerTest, HistoryKeepsDistinctAddressesAndAtMost21) {
+  for (int i = 0; i < 22; ++i) Start("http://site" + std::to_string(i) + ".test/");
+  Start("http://site21.test/");  // already there: not added again
+  ASSERT_EQ(view_.history.size(), 21u);
+  EXPECT_EQ(view_.history.front(), "http://site1.test/");
+  EXPECT_EQ(view_.history.back(), "http://site21.test/");
+}
+
+TEST_F(RunControllerTest, ConsoleThatNeverStartsEndsTheProgramWithTheOnlineMessage) {
+  platform_.consoleStarts = false;
+  const double before = platform_.seconds;
+  Start("http://site.test/");
+  EXPECT_TRUE(MessageShown("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."));
+  EXPECT_EQ(view_.messages.back().icon, MessageIcon::None);
+  EXPECT_EQ(platform_.endedWith, 3);
+  EXPECT_TRUE(run_->Ending());
+  EXPECT_EQ(state_.hangUps, 1);
+  EXPECT_GE(platform_.seconds - before, 30.0);
+  EXPECT_LT(platform_.seconds - before, 32.0);
+}
+
+TEST_F(RunControllerTest, ConsoleThatNeverStartsWhileOfflineShowsTheErrorMessage) {
+  platform_.consoleStarts = false;
+  // The connection goes away while the console is being launched.
+  platform_.onStart = [this] {
+    connection_.SetModeDirect(ConnectionMode::Lan);
+    connection_.RefreshOnline();
+  };
+  Start("http://site.test/");
+  EXPECT_TRUE(MessageShown("Ошибка приемного блока. Программа будет закрыта."));
+  EXPECT_EQ(view_.messages.back().icon, MessageIcon::Error);
+  EXPECT_EQ(state_.hangUps, 0);
+}
+
+TEST_F(RunControllerTest, LivenessFailsAfterMoreThanFortyMissedChecks) {
+  run_->State().consoleRunning = true;
+  run_->State().consoleWindow = 999;  // no such window
+  for (int i = 0; i < 40; ++i) run_->SupervisionTick();
+  EXPECT_TRUE(view_.messages.empty());
+  run_->SupervisionTick();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::Error);
+  EXPECT_NE(view_.messages[0].text.find(Ru("Произошла ошибка консоли")), std::string::npos);
+  EXPECT_EQ(platform_.endedWith, 4);
+  EXPECT_EQ(platform_.prepareToClose, 1);
+  // While a launch is in progress nothing is counted.
+  RunController other(view_, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  other.State().consoleRunning = true;
+  other.State().consoleStarting = true;
+  for (int i = 0; i < 50; ++i) other.SupervisionTick();
+  EXPECT_EQ(other.State().livenessFailures, 0);
+}
+
+TEST_F(RunControllerTest, BusySamplingHoldsFiveTicksAndDropsAtOnceOffline) {
+  x_.WriteExt(BusyChannels, "2");
+  run_->SupervisionTick();
+  EXPECT_EQ(run_->State().consoleBusy, 2);
+  x_.WriteExt(BusyChannels, "0");
+  for (int i = 0; i < 5; ++i) {
+    run_->SupervisionTick();
+    EXPECT_EQ(run_->State().consoleBusy, 1) << "tick " << i;
+  }
+  run_->SupervisionTick();
+  EXPECT_EQ(run_->State().consoleBusy, 0);
+
+  x_.WriteExt(BusyChannels, "3");
+  run_->SupervisionTick();
+  connection_.SetModeDirect(ConnectionMode::Lan);  // off line now
+  x_.WriteExt(BusyChannels, "0");
+  run_->SupervisionTick();
+  EXPECT_EQ(run_->State().consoleBusy, 1);
+  run_->SupervisionTick();
+  EXPECT_EQ(run_->State().consoleBusy, 0);
+  EXPECT_EQ(x_.ReadExt(OnlineFlag), "");
+}
+
+TEST_F(RunControllerTest, CollectResultsMarkerRules) {
+  scripts_.options.mode = 0;
+  Start("http://site.test/");  // a run sets the options
+  auto report = [&](std::vector<std::string> elements) {
+    x_.WriteUrlList(elements);
+    x_.WriteExt(ReportReady, "A");
+    run_->CollectResults();
+    EXPECT_EQ(x_.ReadExt(ReportReady), "");
+  };
+  const std::size_t mergedBefore = scripts_.merged.size();
+  report(MarkerMessageElements(kNotFoundMarker, "123456789"));  // 9 characters: ignored
+  report(MarkerMessageElements(kNotFoundMarker, "http://site.test/gone.html"));
+  EXPECT_EQ(run_->Feed().notFound, (std::vector<std::string>{"http://site.test/gone.html"}));
+  report(MarkerMessageElements(kRedirMarker, "http://other.test/"));
+  report(MarkerMessageElements(kRedirMarker, "HTTP://OTHER.TEST/index.html"));  // same, other case
+  EXPECT_EQ(run_->Feed().redirects, (std::vector<std::string>{"http://other.test/index.html"}));
+  report(LinkListElements({"http://site.test/x.html"}));
+  EXPECT_EQ(scripts_.merged.size(), mergedBefore + 2);  // the redirect target and the list
+  report({"0"});  // an empty list still completes the handshake
+  EXPECT_EQ(scripts_.merged.size(), mergedBefore + 2);
+  // In a mode that does not extend the script nothing is merged or collected.
+  run_->Options().mode = 2;
+  report(LinkListElements({"http://site.test/y.html"}));
+  report(MarkerMessageElements(kRedirMarker, "http://third.test/"));
+  EXPECT_EQ(scripts_.merged.size(), mergedBefore + 2);
+  EXPECT_EQ(run_->Feed().redirects.size(), 1u);
+  // A report that cannot be read is left pending.
+  std::filesystem::remove(tmp_.Dir() + "temp/orvurl");
+  x_.Close();
+  x_.Open(tmp_.Dir() + "temp/", true);
+  x_.WriteExt(ReportReady, "A");
+  run_->CollectResults();
+  EXPECT_EQ(x_.ReadExt(ReportReady), "A");
+}
+
+TEST_F(RunControllerTest, FirstAddressRedirectRebasesTheScopeAndReplacesTheStart) {
+  platform_.redirectHost = "www.other.test";
+  platform_.redirectFolder = "http://www.other.test/new/";
+  platform_.redirectTarget = "http://www.other.test/new/index.html";
+  Start("http://site.test/");
+  ASSERT_EQ(scripts_.rebased.size(), 1u);
+  EXPECT_EQ(scripts_.rebased[0].first, "http://www.other.test/");
+  EXPECT_EQ(scripts_.rebased[0].second, "http://www.other.test/new/");
+  EXPECT_EQ(scripts_.lastResults.startAddress, "http://www.other.test/new/index.html");
+  // The index moved back: the start address was examined (and handed out) again.
+  EXPECT_EQ(platform_.taken.size(), 2u);
+}
+
+TEST_F(RunControllerTest, FreshLocalCopiesAreNotFetchedAgain) {
+  using namespace std::chrono;
+  scripts_.saved = {"http://site.test/old.html", "http://site.test/older.html"};
+  auto place = [&](const std::string& address, hours age) {
+    const std::string path = LocalNameOf(address, tmp_.Dir() + "coll/").path;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    orvtest::WriteWholeFile(path, "x");
+    SetModifiedTime(path, platform_.calendar - age);
+  };
+  place("http://site.test/", hours(1));
+  place("http://site.test/old.html", hours(23));
+  place("http://site.test/older.html", hours(26));
+  Start("http://site.test/");
+  // Without refresh only missing files are fetched; the run still ends.
+  EXPECT_TRUE(platform_.taken.empty());
+  EXPECT_TRUE(run_->RunOver());
+
+  platform_.taken.clear();
+  scripts_.options.refresh = true;
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/older.html"}));
+}
+
+TEST_F(RunControllerTest, StopRunPressesStopAllUnlessSlideStop) {
+  x_.WriteExt(StopAllButton, std::to_string(kStopAll));
+  run_->StopRun();
+  EXPECT_EQ(platform_.pressed, (std::vector<int32_t>{kStopAll}));
+  run_->Options().slideStop = true;
+  run_->StopRun();
+  EXPECT_EQ(platform_.pressed.size(), 1u);
+  // Closing the last channel row stops the run.
+  run_->State().running = true;
+  run_->CloseChannel(1);
+  EXPECT_TRUE(run_->State().stopRequested);
+  EXPECT_EQ(view_.StatusPanel(1), Ru(" Завершение"));
+  EXPECT_EQ(scripts_.autoDialOff, 1);
+}
+
+}  // namespace
+}  // namespace orv
