@@ -75,7 +75,7 @@ struct PageJob {
   bool search_mode = false;      // orvext record 28
   bool preview = false;          // search mode: also report cached copies
   bool embedded_mode = false;    // orvext records 6 and 13 both non-empty at the start
-  std::string collection;        // collection folder, ending with "/" (informational)
+  std::string collection;        // collection folder, ending with "/" (links come out relative)
   std::string local_path;        // where ProcessPageFile writes the new file
 };
 
