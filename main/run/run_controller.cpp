@@ -60,7 +60,12 @@ void RunController::AddressEnter(const std::string& boxText) {
   s_.currentStartAddress = text;
 }
 
-void RunController::RunButton() { AddressEnter(view_.AddressText()); }
+void RunController::RunButton() {
+  // A pending redial fires at once.
+  if (dialer_) dialer_->SetLastAttempt(platform_.Now() - std::chrono::minutes(1));
+  if (options_.sounds) platform_.PlaySound("click.wav");
+  AddressEnter(view_.AddressText());
+}
 
 void RunController::StopStep() {
   SetPanel(1, Ru(" Завершение"));
@@ -72,6 +77,7 @@ void RunController::StopStep() {
 }
 
 void RunController::StopRun() {
+  if (options_.sounds) platform_.PlaySound("click.wav");
   if (!options_.slideStop) {
     const auto stopAll = static_cast<int32_t>(x_.ReadExtNumber(StopAllButton));
     if (stopAll != 0) platform_.PressLeft(stopAll);
