@@ -52,12 +52,17 @@ Console::~Console() {
 }
 
 double Console::SecondsSinceMidnight() {
-  std::time_t t = std::time(nullptr);
+  // Whole seconds and fraction from one reading, so the value never steps back at a second.
+  auto now = std::chrono::system_clock::now();
+  std::time_t t = std::chrono::system_clock::to_time_t(now);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  if (std::chrono::system_clock::from_time_t(t) > now) {
+    --t;  // to_time_t may round up
+    ms = (ms + 1000) % 1000;
+  }
   std::tm tm{};
   localtime_r(&t, &tm);
-  auto now = std::chrono::system_clock::now().time_since_epoch();
-  double frac = static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000) / 1000.0;
-  return tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + frac;
+  return tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + static_cast<double>(ms) / 1000.0;
 }
 
 void Console::Yield() {
