@@ -53,6 +53,11 @@ int RunBatch(int argc, char** argv, int addressFrom) {
     exitCode = code;
     QCoreApplication::exit(code);
   };
+  hooks.confirmScriptDeletion = [](int slot) {
+    // Nobody is there to cancel the countdown.
+    std::printf("%s\n", orv::Cp1251ToUtf8(orv::Ru("Автоудаление сценария: сценарий № ") + std::to_string(slot)).c_str());
+    return true;
+  };
   orv::OrvApp orvApp(view, windows, hooks);
   view.mainHandle = static_cast<std::uint32_t>(windows.mainWindow);
   view.exchangeHandle = static_cast<std::uint32_t>(windows.exchangeButton);

@@ -4,6 +4,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -290,6 +293,31 @@ int RunWindow(int argc, char** argv) {
     QApplication::exit(code);
   };
   hooks.closeWindow = [&] { return window.CloseForGood(); };
+  hooks.confirmScriptDeletion = [&](int slot) {
+    // ScrDel: twenty seconds to cancel, then the script goes.
+    QDialog dialog(&window);
+    dialog.setWindowTitle(Q(Ru("Автоудаление сценария")));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QLabel(&dialog);
+    auto* cancel = new QPushButton(Q(Ru("Отмена")), &dialog);
+    layout->addWidget(text);
+    layout->addWidget(cancel);
+    int left = 20;
+    auto show = [&] {
+      text->setText(Q(Ru("Сценарий № ") + std::to_string(slot) + Ru(" будет удален через") + "\n\n" +
+                      std::to_string(left) + Ru(" секунд.")));
+    };
+    show();
+    QTimer tick;
+    tick.setInterval(1000);
+    QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
+      if (--left <= 0) dialog.accept();
+      show();
+    });
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    tick.start();
+    return dialog.exec() == QDialog::Accepted;
+  };
 #ifdef ORV_HAVE_MULTIMEDIA
   QSoundEffect sound;
   hooks.playSound = [&](const std::string& path) {

@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <cstdio>
+
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/run/run_clock.h"
+#include "main/scripts/script_model.h"
 #include "platform/process.h"
 #include "platform/settings.h"
 
@@ -142,6 +145,10 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
     tracks_->Save();
   };
   h.startProgram = [](const std::string& path) { return StartDetached(path); };
+  h.showScriptDeletion = [this](int slot) {
+    if (hooks_.confirmScriptDeletion && !hooks_.confirmScriptDeletion(slot)) return;
+    std::remove(ScriptFileName(program_->CollectionFolder(), slot).c_str());
+  };
   connection_.onApplyMode = [this](const std::string& v) {
     program_->ExchangeRecords().WriteRecord(AssumeOnline, v);
   };

@@ -41,6 +41,9 @@ class OrvApp {
     std::function<void(int code)> endProgram;
     // The close sequence closes the main window; false when it could not.
     std::function<bool()> closeWindow;
+    // The deletion countdown of the script (end option "Удалить сценарий"); true when the
+    // script is to be deleted (nobody cancelled).
+    std::function<bool(int slot)> confirmScriptDeletion;
   };
 
   // Publishes the window-link windows first so start-up can hand their handles out.
