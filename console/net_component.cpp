@@ -274,7 +274,9 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       headers = curl_slist_append(headers, "Proxy-Connection:");
     }
 
-    curl_easy_setopt(easy, CURLOPT_URL, args.address.c_str());
+    // libcurl refuses blanks and raw 8-bit bytes, which decoded links of pages do carry.
+    std::string url = RequestTarget(args.address);
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // "" also ignores *_proxy variables

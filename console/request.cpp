@@ -180,6 +180,25 @@ bool DroppedByType(const std::string& address, const std::vector<std::string>& t
   return false;
 }
 
+std::string RequestTarget(const std::string& address) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(address.size());
+  for (char c : address) {
+    unsigned char u = static_cast<unsigned char>(c);
+    bool literal = u > 0x20 && u < 0x7F && u != '"' && u != '<' && u != '>' && u != '\\' && u != '^' &&
+                   u != '`' && u != '{' && u != '|' && u != '}';
+    if (literal) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
 std::string SitePart(const std::string& url) {
   std::string rest = url.size() > 7 ? url.substr(7) : std::string();
   size_t slash = rest.find('/');

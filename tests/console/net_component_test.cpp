@@ -102,6 +102,17 @@ TEST_F(NetComponentTest, SendsHeaderBlockAfterRequestLineAndHost) {
   EXPECT_EQ(reqs[0].rawHead, "GET /a HTTP/1.1\r\nHost: " + server.HostPort() + "\r\n" + a.headerBlock + "\r\n");
 }
 
+TEST_F(NetComponentTest, BlanksAndEightBitBytesAreEncodedOnTheRequestLine) {
+  server.Serve("/a%20b%E4.html", Answer{.body = "ok"});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/unused");
+  a.address = server.Url("/a b\xE4.html");
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(File(), "ok");
+}
+
 TEST_F(NetComponentTest, FullBodyIsWrittenMarkedAndReportedInOrder) {
   std::string body = orvtest::PatternBody(300000);
   server.Serve("/f", Answer{.reason = "Fine", .body = body, .chunkSize = 40000});

@@ -124,6 +124,12 @@ TEST(DropRules, ExclusionsAndTypes) {
   EXPECT_FALSE(DroppedByType("http://s/abcdefgh", types));    // no "." in the last 7
 }
 
+TEST(RequestTargetTest, EncodesWhatAUrlCannotHold) {
+  EXPECT_EQ(RequestTarget("http://s/a b.html?x=1&y=%41"), "http://s/a%20b.html?x=1&y=%41");
+  EXPECT_EQ(RequestTarget("http://s/" + orv::Ru("д") + "|{x}"), "http://s/%E4%7C%7Bx%7D");
+  EXPECT_EQ(RequestTarget("http://s:81/~u/p.php;v?q#f"), "http://s:81/~u/p.php;v?q#f");
+}
+
 TEST(TakeIntervalTest, Substitutions) {
   EXPECT_DOUBLE_EQ(TakeInterval(0), 0.1);
   EXPECT_DOUBLE_EQ(TakeInterval(2), 4);
