@@ -437,5 +437,86 @@ TEST_F(RunControllerTest, StopRunPressesStopAllUnlessSlideStop) {
   EXPECT_EQ(scripts_.autoDialOff, 1);
 }
 
+// The main window with a channel list.
+class ChannelListWindow : public testing::FakeMainWindow {
+ public:
+  std::map<int, ChannelRow> rows;
+  int sets = 0;
+  bool FindChannelRow(int channel, ChannelRow& row) const override {
+    auto it = rows.find(channel);
+    if (it == rows.end()) return false;
+    row = it->second;
+    return true;
+  }
+  void SetChannelRow(const ChannelRow& row) override {
+    ++sets;
+    rows[row.channel] = row;
+  }
+  void RemoveChannelRow(int channel) override { rows.erase(channel); }
+  void ClearChannelList() override { rows.clear(); }
+  int ChannelRowCount() const override { return static_cast<int>(rows.size()); }
+};
+
+TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
+  ChannelListWindow window;
+  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  run.State().consoleReady = true;
+  run.State().consoleRunning = true;
+  auto refresh = [&] {
+    for (int i = 0; i < 3; ++i) run.Timer3Tick();  // the list is refreshed on every third tick
+  };
+  ChannelRecord rec;
+  rec.url = "http://site.test/a.html";
+  rec.statusText = " Start...";
+  rec.sizeText = " 1200";
+  rec.stopButton = 5123;
+  rec.resumable = "1";
+  x_.WriteChannel(3, rec);
+  run.Timer3Tick();
+  run.Timer3Tick();
+  EXPECT_TRUE(window.rows.empty()) << "nothing before the third tick";
+  run.Timer3Tick();
+  ASSERT_EQ(window.rows.size(), 1u);
+  const auto& row = window.rows.at(3);
+  EXPECT_EQ(row.address, rec.url);
+  EXPECT_EQ(row.status, " Start...");
+  EXPECT_EQ(row.size, " 1200");
+  EXPECT_EQ(row.tag, "5123");
+  EXPECT_TRUE(row.resumable);
+  EXPECT_EQ(row.iconCategory, 1);
+
+  // Unchanged record: the row is not rewritten.
+  const int sets = window.sets;
+  refresh();
+  EXPECT_EQ(window.sets, sets);
+
+  // A new address on the same channel keeps the row and takes the new icon.
+  rec.url = "http://site.test/b.gif";
+  rec.resumable = "0";
+  x_.WriteChannel(3, rec);
+  refresh();
+  ASSERT_EQ(window.rows.size(), 1u);
+  EXPECT_EQ(window.rows.at(3).address, rec.url);
+  EXPECT_EQ(window.rows.at(3).iconCategory, 2);
+  EXPECT_FALSE(window.rows.at(3).resumable);
+
+  // An empty record removes the row; closing a channel presses its stop button.
+  x_.WriteChannel(4, rec);
+  refresh();
+  EXPECT_EQ(window.rows.size(), 2u);
+  run.CloseChannel(4);
+  EXPECT_EQ(platform_.pressed.back(), 5123);
+  EXPECT_FALSE(run.State().stopRequested) << "two rows are left";
+  x_.WriteChannel(3, ChannelRecord{});
+  refresh();
+  EXPECT_EQ(window.rows.count(3), 0u);
+  EXPECT_EQ(window.rows.count(4), 1u);
+  // Without a ready console the list is left alone.
+  run.State().consoleReady = false;
+  x_.WriteChannel(4, ChannelRecord{});
+  refresh();
+  EXPECT_EQ(window.rows.count(4), 1u);
+}
+
 }  // namespace
 }  // namespace orv
