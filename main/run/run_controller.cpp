@@ -100,6 +100,9 @@ void RunController::CloseChannel(int channel) {
 }
 
 void RunController::ClickStatusPanel(int panel) {
+  if (panel < 1 || panel > 5) return;
+  view_.SetStatusPanelEnabled(panel, false);
+  panelCountdown_ = 6;
   if (panel != 4) return;
   overallSpeedMode_ = !overallSpeedMode_;
   view_.SetSpeedPanelToolTip(overallSpeedMode_ ? Ru("Общая скорость") : Ru("Средняя скорость"));
@@ -829,7 +832,10 @@ void RunController::Timer3Tick() {
   }
   if (++channelPasses_ >= 4) {
     channelPasses_ = 0;
-    if (panelCountdown_ >= 0 && --panelCountdown_ == 0) panelCountdown_ = -1;
+    if (panelCountdown_ >= 0 && --panelCountdown_ <= 0) {
+      panelCountdown_ = -1;
+      for (int panel = 1; panel <= 4; ++panel) view_.SetStatusPanelEnabled(panel, true);
+    }
   }
 }
 

@@ -115,9 +115,13 @@ OrvMainWindow::OrvMainWindow() {
 OrvMainWindow::~OrvMainWindow() = default;
 
 bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress && watched == panels_[4] && app_) {
-    app_->Run().ClickStatusPanel(4);
-  } else if (watched == InputUrl->lineEdit() && app_) {
+  for (int panel = 1; panel <= 5; ++panel) {
+    if (event->type() == QEvent::MouseButtonPress && watched == panels_[panel] && app_) {
+      app_->Run().ClickStatusPanel(panel);
+      return true;
+    }
+  }
+  if (watched == InputUrl->lineEdit() && app_) {
     if (event->type() == QEvent::MouseButtonDblClick) {
       InputUrl->lineEdit()->clear();
       return true;
@@ -240,6 +244,10 @@ void OrvMainWindow::SetConnectionIndicator(bool online) {
 }
 
 void OrvMainWindow::SetSpeedPanelToolTip(const std::string& text) { panels_[4]->setToolTip(Q(text)); }
+
+void OrvMainWindow::SetStatusPanelEnabled(int panel, bool enabled) {
+  if (panel >= 1 && panel <= 5) panels_[panel]->setEnabled(enabled);
+}
 
 QTreeWidgetItem* OrvMainWindow::RowItem(int channel) const {
   for (int i = 0; i < ListCons->topLevelItemCount(); ++i) {

@@ -73,6 +73,7 @@ class OrvMainWindow final : public QMainWindow, public MainWindowView {
                         const std::string& toolTip) override;
   void SetConnectionIndicator(bool online) override;
   void SetSpeedPanelToolTip(const std::string& text) override;
+  void SetStatusPanelEnabled(int panel, bool enabled) override;
 
   bool FindChannelRow(int channel, ChannelRow& row) const override;
   void SetChannelRow(const ChannelRow& row) override;

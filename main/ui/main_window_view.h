@@ -112,6 +112,8 @@ class MainWindowView {
   virtual void HideScriptPanels() {}
   // Status panel 4's tool tip ("Общая скорость" / "Средняя скорость").
   virtual void SetSpeedPanelToolTip(const std::string& text) { (void)text; }
+  // A clicked status panel is disabled for a while.
+  virtual void SetStatusPanelEnabled(int panel, bool enabled) { (void)panel, (void)enabled; }
 
   // The channel list ListCons: one row per busy console channel.
   struct ChannelRow {

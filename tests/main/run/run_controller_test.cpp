@@ -455,7 +455,22 @@ class ChannelListWindow : public testing::FakeMainWindow {
   void RemoveChannelRow(int channel) override { rows.erase(channel); }
   void ClearChannelList() override { rows.clear(); }
   int ChannelRowCount() const override { return static_cast<int>(rows.size()); }
+  std::map<int, bool> panelEnabled;
+  void SetStatusPanelEnabled(int panel, bool enabled) override { panelEnabled[panel] = enabled; }
 };
+
+TEST_F(RunControllerTest, ClickedPanelIsDisabledForSixCountdownSteps) {
+  ChannelListWindow window;
+  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  run.ClickStatusPanel(4);
+  EXPECT_FALSE(window.panelEnabled[4]);
+  // One countdown step every twelfth tick of the channel-list timer.
+  for (int i = 0; i < 6 * 12 - 1; ++i) run.Timer3Tick();
+  EXPECT_FALSE(window.panelEnabled[4]);
+  run.Timer3Tick();
+  EXPECT_TRUE(window.panelEnabled[4]);
+  EXPECT_TRUE(window.panelEnabled[1]);
+}
 
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   ChannelListWindow window;
