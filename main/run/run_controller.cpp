@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "common/address_text.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/text.h"
@@ -25,6 +26,15 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 }
 
 }  // namespace
+
+std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder) {
+  std::string t(text);
+  const std::size_t link = FindNoCase(t, "=http://");
+  if (link != std::string::npos) t = t.substr(link + 1);
+  t = LocalPathToAddress(t, collectionFolder);
+  if (EndsWith(t, "/index.html")) t.resize(t.size() - 10);
+  return StartsWithNoCase(t, "http://") ? t : std::string();
+}
 
 RunController::RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
                              RunScripts& scripts, RunAdmission& admission,

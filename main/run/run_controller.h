@@ -68,6 +68,11 @@ struct RunPaths {
   std::string speedLogPath;      // testspeed.txt in the exchange folder
 };
 
+// Text dropped onto the address box: a link taken out of a query ("...=http://..."), a file
+// of the collection turned back into its address, "index.html" dropped from the end. Empty
+// when the result is not an http address (the box then keeps its text).
+std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder);
+
 class RunController {
  public:
   RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,

@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -122,6 +125,16 @@ bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (watched == InputUrl->lineEdit() && app_) {
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QMimeData* data = drop->mimeData();
+      QString text = data->text();
+      if (data->hasUrls() && data->urls().front().isLocalFile()) text = data->urls().front().toLocalFile();
+      const std::string address = AddressFromDrop(B(text), app_->Program().CollectionFolder());
+      if (!address.empty()) SetAddressText(address);
+      drop->acceptProposedAction();
+      return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
       InputUrl->lineEdit()->clear();
       return true;

@@ -459,6 +459,17 @@ class ChannelListWindow : public testing::FakeMainWindow {
   void SetStatusPanelEnabled(int panel, bool enabled) override { panelEnabled[panel] = enabled; }
 };
 
+TEST(AddressFromDropTest, LinksFilesOfTheCollectionAndOtherText) {
+  const std::string coll = "/home/u/orvcollections/";
+  EXPECT_EQ(AddressFromDrop("http://a.test/x.html", coll), "http://a.test/x.html");
+  EXPECT_EQ(AddressFromDrop("http://go.test/r?u=http://b.test/y.html", coll), "http://b.test/y.html");
+  EXPECT_EQ(AddressFromDrop("http://go.test/r?u=HTTP://b.test/y.html", coll), "HTTP://b.test/y.html");
+  // A saved file is its address again, its escapes undone; index.html stands for the folder.
+  EXPECT_EQ(AddressFromDrop(coll + "a.test,8,,x23A8080/doc/index.html", coll), "http://a.test:8080/doc/");
+  EXPECT_EQ(AddressFromDrop("/etc/passwd", coll), "");
+  EXPECT_EQ(AddressFromDrop("ftp://a.test/", coll), "");
+}
+
 TEST_F(RunControllerTest, ClickedPanelIsDisabledForSixCountdownSteps) {
   ChannelListWindow window;
   RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
