@@ -133,7 +133,9 @@ StartResult ProgramModel::StartUpFirstPhase() {
     std::error_code ec;
     fs::create_directories(ExchangeFolder(), ec);
     lock_ = std::make_unique<SingleInstanceLock>(SingleInstanceLock::AtPath(ExchangeFolder() + "orv.lock"));
-    if (!lock_->Acquired()) return StartResult::EndSilently;
+    // Only a lock held by a running instance ends here. A lock file that cannot be created
+    // (read-only program folder) goes on to the exchange files, whose step reports the folder.
+    if (lock_->HeldByAnother()) return StartResult::EndSilently;
   }
   // 2.
   {

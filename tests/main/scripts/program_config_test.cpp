@@ -117,6 +117,19 @@ TEST_F(ProgramTest, UnwritableExchangeFolderEndsWithItsMessage) {
                                          Ru(" и вновь установите в другую папку.") + "\n");
 }
 
+// A lock file that cannot be created is no second instance: start-up goes on to the exchange
+// folder, which fails the same way and says so.
+TEST_F(ProgramTest, LockThatCannotBeCreatedReachesTheExchangeFolderMessage) {
+  ASSERT_TRUE(paths.singleInstance);
+  WriteBytes(prog + "temp", "a file where the folder should be");
+  auto m = Make();
+  EXPECT_EQ(m->StartUpFirstPhase(), StartResult::EndAfterMessage);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(window.messages[0].text, ExchangeFolderMessage(prog));
+  EXPECT_EQ(store.Get("DCHI"), "0");  // the steps before the exchange folder ran
+}
+
 TEST_F(ProgramTest, SecondInstanceEndsSilently) {
   std::filesystem::create_directories(prog + "temp");
   SingleInstanceLock other = SingleInstanceLock::AtPath(prog + "temp/orv.lock");
