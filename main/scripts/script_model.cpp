@@ -165,7 +165,9 @@ void HashedAddressList::ReplaceAll(std::vector<std::string> texts) {
 bool IsCompleteDownload(const std::string& address, const std::string& collectionFolder) {
   std::string path = LocalNameOf(address, collectionFolder).path;
   if (!path.empty() && path.back() == '/') path += "index.html";
-  return GetFileAttributes(path) == 0;
+  // The hidden bit only says the name begins with '.': a finished ".htaccess" is finished.
+  const int attrs = GetFileAttributes(path);
+  return attrs >= 0 && (attrs & ~kAttrHidden) == 0;
 }
 
 // ---------------------------------------------------------------- ScriptModel

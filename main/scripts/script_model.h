@@ -75,7 +75,7 @@ class HashedAddressList {
 };
 
 // Whether an address's file in the collection is a finished download: it exists with no
-// attributes at all. Replaceable in tests.
+// attributes at all (the hidden bit of a name beginning with '.' aside). Replaceable in tests.
 using CompleteDownloadProbe = std::function<bool(const std::string& address, const std::string& collectionFolder)>;
 bool IsCompleteDownload(const std::string& address, const std::string& collectionFolder);
 

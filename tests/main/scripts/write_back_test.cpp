@@ -160,19 +160,23 @@ TEST_F(WriteBackTest, CleaningHappensBeforeTheDuplicateTest) {
 // has no attributes, an unfinished one carries the system mark.
 TEST_F(WriteBackTest, LocalFileStateComesFromTheCollection) {
   model.completeDownload = IsCompleteDownload;
+  // A name beginning with '.' reads as hidden here; finished, it is still finished.
   const Addresses script = {"http://a.ru/done.gif", "http://a.ru/partial.gif", "http://a.ru/dir/",
-                            "http://a.ru/none.gif", "http://a.ru/q.php?x=1/2"};
-  for (const std::string& a : {script[0], script[1], script[2], script[4]}) {
+                            "http://a.ru/none.gif", "http://a.ru/q.php?x=1/2", "http://a.ru/.htaccess",
+                            "http://a.ru/.part.gif"};
+  for (const std::string& a : {script[0], script[1], script[2], script[4], script[5], script[6]}) {
     std::string path = LocalNameOf(a, dir.Dir()).path;
     if (path.back() == '/') path += "index.html";
     WriteBytes(path, "data");
   }
   ASSERT_TRUE(SetSystemMark(LocalNameOf(script[1], dir.Dir()).path));
+  ASSERT_TRUE(SetSystemMark(LocalNameOf(script[6], dir.Dir()).path));
+  ASSERT_EQ(GetFileAttributes(LocalNameOf(script[5], dir.Dir()).path), kAttrHidden);
   StartRun(script);
-  HandOut({1, 2, 3, 4, 5});
+  HandOut({1, 2, 3, 4, 5, 6, 7});
   model.scriptMode = kModeNormal;
   model.WriteBack();
-  EXPECT_EQ(Saved(), (Addresses{"http://a.ru/partial.gif", "http://a.ru/none.gif"}));
+  EXPECT_EQ(Saved(), (Addresses{"http://a.ru/partial.gif", "http://a.ru/none.gif", "http://a.ru/.part.gif"}));
 }
 
 TEST_F(WriteBackTest, BusyWhileWritingAndYieldsEvery101Checks) {
