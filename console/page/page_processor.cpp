@@ -162,6 +162,36 @@ bool IsNameEscapeAt(std::string_view t, std::size_t j) {
 
 bool StartsWithHttp(std::string_view s) { return StartsWithNoCaseAscii(s, "http"); }
 
+// A browser reads a rewritten link as an address: it decodes "%" escapes and HTML character
+// references, ends the path at "#" and the attribute at a quote. Stored names keep such bytes
+// as they are ("My%20File.pdf", "a.php,8,,x23Fa=1&amp;b=2", "q,8,,x23Fa=\"b"), so the link
+// writes them percent-encoded and the browser opens exactly the stored name. Bytes from 128
+// on are encoded too: the browser turns the page's characters into UTF-8, the name has the
+// page's own bytes.
+inline bool NeedsUrlEscape(unsigned char c) {
+  return c <= 32 || c >= 127 || c == '"' || c == '#' || c == '%' || c == '&' || c == '\'';
+}
+
+void EscapeForBrowser(std::string& link) {
+  std::size_t i = 0;
+  while (i < link.size() && !NeedsUrlEscape(U(link[i]))) ++i;
+  if (i == link.size()) return;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out(link, 0, i);
+  out.reserve(link.size() + 16);
+  for (; i < link.size(); ++i) {
+    const unsigned char c = U(link[i]);
+    if (NeedsUrlEscape(c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  link = std::move(out);
+}
+
 // Where the console stores an address, relative to the collection folder ("S/a/x.html").
 std::string SiteLocalName(std::string_view address) {
   std::string path = std::move(LocalNameOf(address, "/").path);
@@ -638,16 +668,13 @@ class Processor {
     if (!StartsWithNoCaseAscii(address, "http://") || address.size() <= 7) return false;
     if (codebase && EndsWithNoCase(address, ".class")) {
       out = NameEscape(AddressFilePart(address));
-      return true;
+    } else {
+      std::string local = SiteLocalName(address);
+      std::optional<std::string> rel;
+      if (relativeAllowed && !pageFolder_.empty()) rel = RelativeLocalPath(pageFolder_, local);
+      out = rel ? std::move(*rel) : job_.levels_up + local;
     }
-    std::string local = SiteLocalName(address);
-    if (relativeAllowed && !pageFolder_.empty()) {
-      if (std::optional<std::string> rel = RelativeLocalPath(pageFolder_, local)) {
-        out = std::move(*rel);
-        return true;
-      }
-    }
-    out = job_.levels_up + local;
+    EscapeForBrowser(out);
     return true;
   }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -232,7 +234,60 @@ TEST(PageProcessor, QuerySlashNamesTheStoredFile) {
 TEST(PageProcessor, PercentAndNameEscapesAreDecodedForFolderLinks) {
   Outcome o = Process("<a href=\"http://t.org/%41b%20c\">p</a>", PageAt("http://s.com/page.html"));
   EXPECT_EQ(o.links, (Links{"http://t.org/Ab%20c/"}));
-  EXPECT_EQ(o.text, "<a href=\"../t.org/Ab%20c/index.html\">p</a>");
+  // The stored folder is named "Ab%20c": the link says so to a browser, which decodes "%".
+  EXPECT_EQ(o.text, "<a href=\"../t.org/Ab%2520c/index.html\">p</a>");
+}
+
+// What a browser opening the saved page makes of a link: character references decoded,
+// then every "%" escape.
+std::string AsBrowserReadsIt(std::string link) {
+  for (std::size_t k; (k = link.find("&amp;")) != std::string::npos;) link.replace(k, 5, "&");
+  std::string out;
+  for (std::size_t i = 0; i < link.size(); ++i) {
+    if (link[i] == '%' && i + 2 < link.size() && std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
+      out += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += link[i];
+    }
+  }
+  return out;
+}
+
+TEST(PageProcessor, BrowserOpensTheStoredNamesOfRewrittenLinks) {
+  // Stored names keep "%", "&", quotes and the page's own bytes; the links encode them so a
+  // browser neither decodes an escape, nor a character reference, nor ends the attribute.
+  Outcome o = Process(
+      "<a href=\"My%20File.pdf\">1</a><a href=\"list.php?a=1&amp;b=2\">2</a>"
+      "<a href=\"/q?a=%22b\">3</a><img src=\"\xCF\xF0.gif\"><a href=\"/a%23b\">5</a>",
+      PageAt(kPage));
+  EXPECT_EQ(o.text,
+            "<a href=\"My%2520File.pdf\">1</a><a href=\"list.php,8,,x23Fa=1%26amp;b=2\">2</a>"
+            "<a href=\"../q,8,,x23Fa=%22b\">3</a><img src=\"%CF%F0.gif\">"
+            "<a href=\"../a%2523b/index.html\">5</a>");
+  ASSERT_EQ(o.links, (Links{"http://s.com/dir/My%20File.pdf", "http://s.com/dir/list.php?a=1&amp;b=2",
+                            "http://s.com/q?a=\"b", "http://s.com/dir/\xCF\xF0.gif",
+                            "http://s.com/a%23b"}));
+  // Each link, as the browser reads it from the page's folder, is the file the console stores.
+  std::size_t at = 0;
+  for (const std::string& address : o.links) {
+    at = o.text.find('"', at) + 1;
+    std::size_t end = o.text.find('"', at);
+    std::string link = AsBrowserReadsIt(o.text.substr(at, end - at));
+    at = end + 1;
+    std::string stored = LocalNameOf(address, "/c/").path;
+    std::string opened = "/c/s.com/dir/" + link;
+    if (link.starts_with("../")) opened = "/c/s.com/" + link.substr(3);
+    EXPECT_EQ(opened, stored) << address;
+  }
+
+  // Another site's copy read a second time gives the same address and the same link.
+  o = Process("<a href=\"http://t.org/A%20b.pdf\">t</a>", PageAt(kPage));
+  EXPECT_EQ(o.text, "<a href=\"../../t.org/A%2520b.pdf\">t</a>");
+  Outcome again = Process(o.text, PageAt(kPage));
+  EXPECT_EQ(again.text, o.text);
+  EXPECT_EQ(again.links, o.links);
 }
 
 TEST(PageProcessor, PortIsEscapedInTheRewrittenLink) {
