@@ -17,12 +17,10 @@ bool StartsWithHttpSlashes(std::string_view s) {
   return true;
 }
 
-// Base + "/" (unless one side already supplies it) + rest.
-std::string Join(std::string_view base, std::string_view rest) {
-  std::string r(base);
+// Base + "/" (unless one side already supplies it) + rest, into r (which may hold base).
+void JoinTo(std::string& r, std::string_view rest) {
   if (!r.empty() && r.back() != '/' && (rest.empty() || rest.front() != '/')) r += '/';
   r.append(rest);
-  return r;
 }
 
 // One folder up, never above the site part ("http://S/").
@@ -87,14 +85,23 @@ bool ExtensionTestPasses(std::string_view fromDot) {
 }
 
 std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root) {
-  if (!link.empty() && link.front() == '/') {
-    std::string r(root);
-    r.append(link.substr(1));
-    return r;
-  }
-  if (link.empty() || link.front() != '.') return Join(base, link);
+  std::string r;
+  ResolveRelativeTo(link, base, root, r);
+  return r;
+}
 
-  std::string b(base);
+void ResolveRelativeTo(std::string_view link, std::string_view base, std::string_view root,
+                       std::string& out) {
+  if (!link.empty() && link.front() == '/') {
+    out.assign(root);
+    out.append(link.substr(1));
+    return;
+  }
+  out.assign(base);
+  if (link.empty() || link.front() != '.') {
+    JoinTo(out, link);
+    return;
+  }
   bool wentUp = false;
   for (;;) {
     if (link.size() >= 2 && link[0] == '.' && link[1] == '/') {
@@ -103,16 +110,25 @@ std::string ResolveRelative(std::string_view link, std::string_view base, std::s
     }
     std::size_t seg = DotsSegment(link);
     if (seg == 0) break;
-    GoUp(b);
+    GoUp(out);
     wentUp = true;
     link.remove_prefix(seg);
   }
   // "./.x" or ".x": a leading dot that is no folder step.
-  if (!wentUp && !link.empty() && link.front() == '.') return {};
-  return Join(b, link);
+  if (!wentUp && !link.empty() && link.front() == '.') {
+    out.clear();
+    return;
+  }
+  JoinTo(out, link);
 }
 
 std::optional<std::string> RelativeLocalPath(std::string_view fromFolder, std::string_view toFile) {
+  std::string r;
+  if (!RelativeLocalPathTo(fromFolder, toFile, r)) return std::nullopt;
+  return r;
+}
+
+bool RelativeLocalPathTo(std::string_view fromFolder, std::string_view toFile, std::string& out) {
   // Count whole leading folder segments the two share.
   std::size_t common = 0;  // bytes of the shared prefix, ending after a "/"
   std::size_t shared = 0;  // number of shared segments
@@ -124,13 +140,13 @@ std::optional<std::string> RelativeLocalPath(std::string_view fromFolder, std::s
     common = a + 1;
     ++shared;
   }
-  if (shared == 0) return std::nullopt;
-  std::string r;
+  if (shared == 0) return false;
+  out.clear();
   for (std::size_t i = common; i < fromFolder.size(); ++i) {
-    if (fromFolder[i] == '/') r += "../";
+    if (fromFolder[i] == '/') out += "../";
   }
-  r.append(toFile.substr(common));
-  return r;
+  out.append(toFile.substr(common));
+  return true;
 }
 
 }  // namespace orv::page

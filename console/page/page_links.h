@@ -17,9 +17,14 @@ bool ExtensionTestPasses(std::string_view fromDot);
 // the page; `root` is "http://" + site + "/". Empty when there is no result (a leading "."
 // that is neither "./" nor a run of dots followed by "/").
 std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root);
+// The same into `out` (its storage is reused; `out` must not alias the inputs).
+void ResolveRelativeTo(std::string_view link, std::string_view base, std::string_view root,
+                       std::string& out);
 
 // Relative path from the folder `fromFolder` ("S/a/", local, "/"-separated) to the file
 // `toFile` ("S/b/x.html"). nullopt when even the first segment (the site) differs.
 std::optional<std::string> RelativeLocalPath(std::string_view fromFolder, std::string_view toFile);
+// The same into `out` (storage reused); false, `out` untouched, when there is none.
+bool RelativeLocalPathTo(std::string_view fromFolder, std::string_view toFile, std::string& out);
 
 }  // namespace orv::page

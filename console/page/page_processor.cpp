@@ -199,6 +199,61 @@ std::string SiteLocalName(std::string_view address) {
   return path;
 }
 
+// The same into `out`, without the mapping's allocations for the usual address: plain
+// characters only (nothing NameEscape or the folder confinement would touch but a query's
+// "?" and "/"). Anything else takes the mapping itself.
+const std::string& StoredName(std::string_view address, std::string& out) {
+  const std::size_t query = address.find('?');
+  bool plain = address.size() > 7;
+  for (std::size_t i = 7; plain && i < address.size(); ++i) {
+    switch (address[i]) {
+      case ':': case '|': case '*': case '<': case '>': case '!': case '\\': case '\0':
+        plain = false;
+        break;
+      case '.':  // a segment made only of dots is confined
+        if (address[i - 1] == '/') {
+          std::size_t k = i;
+          while (k < address.size() && address[k] == '.') ++k;
+          if (k == address.size() || address[k] == '/') plain = false;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  if (!plain) {
+    out = SiteLocalName(address);
+    return out;
+  }
+  if (query == std::string_view::npos) {
+    out.assign(address, 7);
+    const std::size_t slash = address.rfind('/');
+    if (out.back() == '/') {
+      out += "index.html";
+    } else if (slash < 7) {
+      out += "/index.html";  // a site name alone
+    } else if (address.find('.', slash) == std::string_view::npos) {
+      out += "/index.html";  // a last segment without a dot names a folder
+    }
+    return out;
+  }
+  // Inside the query "?" and "/" are no folders: they are escaped, as "\\" after the
+  // mapping turned "/" into it.
+  out.assign(address, 7, query - 7);
+  for (std::size_t i = query; i < address.size(); ++i) {
+    const char c = address[i];
+    if (c == '?') {
+      out += ",8,,x23F";
+    } else if (c == '/') {
+      out += ",8,,x25C";
+    } else {
+      out += c;
+    }
+  }
+  if (address.find('/', 7) == std::string_view::npos) out += "/index.html";
+  return out;
+}
+
 // The "saved from" comment a browser puts in front of a page it saved. Searched with a
 // skipping searcher: pages are full of "<", which would stop a plain find at every tag.
 std::size_t FindSavedFromComment(std::string_view t) {
@@ -519,7 +574,8 @@ class Processor {
     if (link.size() >= 9 && link.compare(0, 4, "www.") == 0) link.insert(0, "http://");
     if (v >= 17 && Window<16>(t, v - 17, 16).Has("codebase")) codebase = true;
 
-    std::string address;
+    std::string& address = address_;
+    address.clear();
     bool rewrittenBefore = false;
     if (!StartsWithHttp(link)) {
       if (link.empty() || Has(link, "mailto:") || Has(link, '(') || link.back() == '=' ||
@@ -530,13 +586,14 @@ class Processor {
       std::size_t k = job_.site_root_prefix.empty() ? std::string::npos
                                                     : link.find(job_.site_root_prefix);
       if (k != std::string::npos) {
-        address = "http://" + link.substr(k + 3);
+        address.assign("http://");
+        address.append(link, k + 3);
         rewrittenBefore = true;
       } else if (OtherSiteCopy(link, address)) {
         rewrittenBefore = true;
       } else {
         if (Has(link, ".class")) address = ResolveAgainstCodebase(link, v);
-        if (address.empty()) address = ResolveRelative(link, base_, job_.site_root);
+        if (address.empty()) ResolveRelativeTo(link, base_, job_.site_root, address);
         if (address.empty() || HasNoCase(address, "/http:/") || address.back() == '.' ||
             address.back() == ')') {
           return;
@@ -581,7 +638,7 @@ class Processor {
     Report(address);
     if (job_.search_mode) return;  // result pages keep their links as found
 
-    std::string replacement;
+    std::string& replacement = replacement_;
     if (!Replacement(address, relativeAllowed, codebase, replacement)) return;
     Emit(lastEnd_, v);
     Write(replacement.data(), replacement.size());
@@ -664,15 +721,16 @@ class Processor {
   // relative to this page's folder when both lie in the same site, else through LevelsUp
   // from the collection folder. False: leave the link as it is (not an http:// address).
   bool Replacement(const std::string& address, bool relativeAllowed, bool codebase,
-                   std::string& out) const {
+                   std::string& out) {
     if (!StartsWithNoCaseAscii(address, "http://") || address.size() <= 7) return false;
     if (codebase && EndsWithNoCase(address, ".class")) {
       out = NameEscape(AddressFilePart(address));
     } else {
-      std::string local = SiteLocalName(address);
-      std::optional<std::string> rel;
-      if (relativeAllowed && !pageFolder_.empty()) rel = RelativeLocalPath(pageFolder_, local);
-      out = rel ? std::move(*rel) : job_.levels_up + local;
+      const std::string& local = StoredName(address, stored_);
+      if (!relativeAllowed || pageFolder_.empty() || !RelativeLocalPathTo(pageFolder_, local, out)) {
+        out.assign(job_.levels_up);
+        out.append(local);
+      }
     }
     EscapeForBrowser(out);
     return true;
@@ -695,7 +753,11 @@ class Processor {
   std::size_t extentEnd_ = 0;
   std::string base_;
   std::string pageFolder_;
-  std::string link_;  // scratch for the candidate's link text
+  // Scratch for each candidate: reused, so a page dense with links allocates little per link.
+  std::string link_;
+  std::string address_;
+  std::string stored_;
+  std::string replacement_;
   bool scriptCtx_ = false;
   bool frameCtx_ = false;
   bool metaCtx_ = false;
