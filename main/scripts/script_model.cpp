@@ -258,15 +258,18 @@ void ScriptModel::WriteBack() {
   Status(Ru(" Анализ"));
   Status(Ru(" Сортировка "));
 
-  // 1-2: clean the run addresses and hash them again (FillCK2).
+  // 1-2: clean the run addresses and hash them again (FillCK2). The write-back works on its own
+  // list: the window's events run at every yield below, and a command there may empty the run
+  // lists.
   std::vector<std::string> cleaned = run.Texts();
   for (std::size_t k = 1; k < cleaned.size(); ++k) cleaned[k] = CleanRunAddress(std::move(cleaned[k]));
-  run.ReplaceAll(std::move(cleaned));
+  HashedAddressList work;
+  work.ReplaceAll(std::move(cleaned));
 
   // 3: merge the new addresses, only when there are at least two of them.
-  const int m = run.Count();
+  const int m = work.Count();
   if (fresh.Count() >= 2) {
-    for (int k = 1; k <= fresh.Count(); ++k) run.AppendIfNew(fresh.At(k), fresh.HashAt(k));
+    for (int k = 1; k <= fresh.Count(); ++k) work.AppendIfNew(fresh.At(k), fresh.HashAt(k));
   }
 
   // 4: keep what was never reached; check what was handed out, lies beyond, or was merged.
@@ -279,11 +282,11 @@ void ScriptModel::WriteBack() {
   const bool dropDownloaded = scriptMode == kModeNormal || scriptMode == kModeNoExtend;
 
   std::vector<std::string> out{std::string()};
-  out.reserve(static_cast<std::size_t>(run.Count()) + 1);
+  out.reserve(static_cast<std::size_t>(work.Count()) + 1);
   int checked = 0;
-  const int total = run.Count();
+  const int total = work.Count();
   for (int d = 1; d <= total; ++d) {
-    const std::string& a = run.At(d);
+    const std::string& a = work.At(d);
     if (d <= m) {
       if (handed < 2 || d < firstHanded || (d <= lastHanded && !handedSet.count(d))) {
         out.push_back(a);
