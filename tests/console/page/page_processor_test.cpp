@@ -255,6 +255,36 @@ std::string AsBrowserReadsIt(std::string link) {
   return out;
 }
 
+// The file a browser opens for `link` on a page in the local folder `folder` ("/c/s.com/dir/").
+std::string OpenedBy(const std::string& folder, const std::string& link) {
+  std::string path = folder;
+  std::string rest = link.substr(0, link.find('?'));  // a query is no part of a file's name
+  rest = AsBrowserReadsIt(rest);
+  while (rest.starts_with("../")) {
+    path.erase(path.rfind('/', path.size() - 2) + 1);
+    rest.erase(0, 3);
+  }
+  return path + rest;
+}
+
+TEST(PageProcessor, LinksOfEveryShapeOpenTheirStoredFiles) {
+  // Queries with slashes (also on a bare site name), dot-only segments, ports, escapes,
+  // folders without a closing "/", same site and other sites.
+  const std::vector<std::string> addresses = {
+      "http://t.org/a.php?x=1/2",  "http://t.org?q=a/b",          "http://t.org/a/../b.html",
+      "http://s.com/dir/sub",      "http://s.com/x.html?a=/b/c",  "http://t.org:81/p.gif",
+      "http://s.com/dir/a%20b.gif", "http://t.org/",              "http://s.com/dir/q?",
+      "http://s.com/y/z.html",     "http://t.org/a.b/c",          "http://s.com/dir/i.gif?v=2"};
+  for (const std::string& a : addresses) {
+    Outcome o = Process("<a href=\"" + a + "\">x</a>", PageAt(kPage));
+    ASSERT_EQ(o.links.size(), 1u) << a;
+    ASSERT_TRUE(o.text.starts_with("<a href=\"") && o.text.ends_with("\">x</a>")) << o.text;
+    std::string link = o.text.substr(9, o.text.size() - 9 - 7);
+    EXPECT_EQ(OpenedBy("/c/s.com/dir/", link), LocalNameOf(o.links[0], "/c/").path)
+        << a << " -> " << link;
+  }
+}
+
 TEST(PageProcessor, BrowserOpensTheStoredNamesOfRewrittenLinks) {
   // Stored names keep "%", "&", quotes and the page's own bytes; the links encode them so a
   // browser neither decodes an escape, nor a character reference, nor ends the attribute.
