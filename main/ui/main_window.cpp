@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QDropEvent>
 #include <QUrl>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -103,6 +104,7 @@ OrvMainWindow::OrvMainWindow() {
   setCentralWidget(central);
 
   connection_ = new QLabel(this);
+  connection_->installEventFilter(this);
   statusBar()->addWidget(connection_);
   const int widths[] = {0, 140, 90, 200, 190, 90};
   for (int i = 1; i <= 5; ++i) {
@@ -123,6 +125,10 @@ bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
       app_->Run().ClickStatusPanel(panel);
       return true;
     }
+  }
+  if (watched == connection_ && event->type() == QEvent::MouseButtonPress && app_) {
+    ShowConnectionMenu();
+    return true;
   }
   if (watched == InputUrl->lineEdit() && app_) {
     if (event->type() == QEvent::Drop) {
@@ -146,6 +152,28 @@ bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void OrvMainWindow::ShowConnectionMenu() {
+  // "Модем", "Локалка", "localhost": disabled while a run is active.
+  QMenu menu(this);
+  ConnectionControl& c = app_->Connection();
+  const bool running = app_->Run().State().running;
+  const std::pair<const char*, ConnectionMode> entries[] = {
+      {"Модем", ConnectionMode::Modem}, {"Локалка", ConnectionMode::Lan}, {"localhost", ConnectionMode::Localhost}};
+  for (const auto& [caption, mode] : entries) {
+    QAction* a = menu.addAction(Q(Ru(caption)));
+    a->setCheckable(true);
+    a->setChecked(c.Mode() == mode);
+    a->setEnabled(!running);
+    const ConnectionMode m = mode;
+    connect(a, &QAction::triggered, this, [this, m] {
+      app_->Connection().SelectMode(m, app_->Run().State().running);
+      app_->Connection().RefreshOnline();
+      SetConnectionIndicator(app_->Connection().Online());
+    });
+  }
+  menu.exec(QCursor::pos());
 }
 
 void OrvMainWindow::OnRunStop() {

@@ -93,6 +93,7 @@ class OrvMainWindow final : public QMainWindow, public MainWindowView {
  private:
   QTreeWidgetItem* RowItem(int channel) const;
   void OnRunStop();
+  void ShowConnectionMenu();
 
   OrvApp* app_ = nullptr;
   QToolBar* toolbar_ = nullptr;
