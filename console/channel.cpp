@@ -32,6 +32,13 @@ bool ReadHead(const std::string& path, size_t n, std::string& out) {
   return !in.bad();
 }
 
+// Attribute bits that say how a download stands. A name beginning with "." reports the hidden
+// bit, which tells nothing about the download, so a finished ".htaccess" reads 0 like any other.
+int DownloadAttributes(const std::string& path) {
+  int attrs = GetFileAttributes(path);
+  return attrs < 0 ? attrs : attrs & ~kAttrHidden;
+}
+
 void DeleteFile(const std::string& path) {
   SetNormalAttributes(path);
   std::error_code ec;
@@ -176,7 +183,7 @@ void Channel::TakeTick() {
   existsFlag_ = false;
   bool partial = false;
   bool completeCopy = false;
-  int attrs = GetFileAttributes(localPath_);
+  int attrs = DownloadAttributes(localPath_);
   if (attrs > 0) {
     if (attrs & kAttrSystem) {
       partial = true;
@@ -235,6 +242,7 @@ void Channel::TakeTick() {
   forceText_ = false;
   noRetry_ = false;
   requeued_ = false;
+  judgments_ = 0;
   errorCode_ = 0;
   responseHeaders_.clear();
   acceptsRanges_ = rangeAccepted_ = false;
@@ -327,7 +335,7 @@ void Channel::SendMarker(const std::string& marker, const std::string& address) 
 
 void Channel::ApplyMarking() {
   int64_t size = SizeOf(localPath_);
-  int attrs = GetFileAttributes(localPath_);
+  int attrs = DownloadAttributes(localPath_);
   MarkingDecision d = MarkingAfterTransfer(contentLength_, size, rangeAccepted_, acceptsRanges_, attrs == kAttrSystem);
   if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
   if (d.marking == Marking::System) SetSystemMark(localPath_);
@@ -341,6 +349,14 @@ void Channel::Retry() {
   // once, when the channel is recycled after both judgments: put back at the first one, another
   // channel could fetch it and fail before the second judgment counted, one fetch too many.
   if (console_.Retries().ShouldRequeue(taken_, limit, noRetry_, state_)) requeued_ = true;
+  ++judgments_;
+}
+
+void Channel::CompleteRetryJudgment() {
+  // A fetch that fails by a short body is judged twice, at its end and by the watch, and the
+  // retry counter moves twice. A failure seen only once (a reset before any body, a stall the
+  // watch times out) must move it as far, or it would get one fetch more than the limit allows.
+  if (judgments_ == 1) Retry();
 }
 
 void Channel::WatchTick() {
@@ -370,6 +386,7 @@ void Channel::Finish() {
   if (size > 0 && state_ == kStateOk && complete_) ProcessAsPage(size);
   if (size < 1) DeleteFile(localPath_);
   if (console_.Connected() && state_ == kStateShort) Retry();
+  CompleteRetryJudgment();
   Recycle();
 }
 
@@ -420,9 +437,10 @@ void Channel::ProcessAsPage(int64_t receivedSize) {
     SendLinkReport();
     foundLinks_.assign(1, std::string());
   }
-  // Marked by the body as received: a page that rewriting made shorter is still complete.
-  MarkingDecision d = MarkingAfterTransfer(contentLength_, receivedSize, rangeAccepted_, acceptsRanges_,
-                                           GetFileAttributes(localPath_) == kAttrSystem);
+  // Marked by the body as received: a page that rewriting made shorter is still complete. The
+  // transfer ended complete, so a system mark on the file is the one the component set while
+  // writing, not an unfinished copy kept from before: a body without a length is cleared too.
+  MarkingDecision d = MarkingAfterTransfer(contentLength_, receivedSize, rangeAccepted_, acceptsRanges_, false);
   if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
   if (d.marking == Marking::System) SetSystemMark(localPath_);
   if (d.shortFile) state_ = kStateShort;

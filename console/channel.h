@@ -44,6 +44,7 @@ class Channel final : public NetListener {
   void Recycle();
   void SetIdle();
   void Retry();
+  void CompleteRetryJudgment();
   void ApplyMarking();
   void SendMarker(const std::string& marker, const std::string& address);
   void SendLinkReport();
@@ -76,6 +77,7 @@ class Channel final : public NetListener {
   int errorCode_ = 0;
   bool noRetry_ = false;
   bool requeued_ = false;  // the address goes back to the retry slot when the channel recycles
+  int judgments_ = 0;      // retry judgments of this fetch (its end, the watch)
   std::string responseHeaders_;
   bool acceptsRanges_ = false;
   bool rangeAccepted_ = false;

@@ -135,6 +135,62 @@ TEST_F(KuvetTest, RetryLimitZeroFetchesTwice) {
   EXPECT_EQ(orv::GetFileAttributes(local) & orv::kAttrSystem, orv::kAttrSystem);
 }
 
+// A failure that only the end of the transfer judges (nothing written) or only the watch judges
+// (a stall it times out) counts as far as a short body does: limit 0 still means two fetches.
+TEST_F(KuvetTest, RetryLimitZeroHoldsForAResetBeforeAnyAnswer) {
+  server.Serve("/reset.bin", Answer{.resetBeforeAnswer = true});
+  Start(0);
+  ASSERT_TRUE(h.Feed(server.Url("/reset.bin")));
+  ASSERT_TRUE(server.WaitForCount("/reset.bin", 2, 5000));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  (void)h.WaitUntil([] { return false; }, 700);
+  EXPECT_EQ(server.Count("/reset.bin"), 2u);
+  EXPECT_FALSE(std::filesystem::exists(h.LocalFile(server.Url("/reset.bin"))));
+}
+
+TEST_F(KuvetTest, RetryLimitZeroHoldsForAStallTheWatchTimesOut) {
+  server.Serve("/stuck.bin", Answer{.body = std::string(1000, 'k'), .acceptRanges = true, .stallAfter = 500});
+  orv::WriteSetting("RQQM", "2");
+  Start(0);
+  ASSERT_TRUE(h.Feed(server.Url("/stuck.bin")));
+  ASSERT_TRUE(server.WaitForCount("/stuck.bin", 2, 8000));
+  ASSERT_TRUE(h.WaitIdle(8000));
+  (void)h.WaitUntil([] { return false; }, 700);
+  EXPECT_EQ(server.Count("/stuck.bin"), 2u);
+}
+
+TEST_F(KuvetTest, BodyWithoutLengthEndsUnmarkedAndAnEmptyOneIsDeleted) {
+  std::string body(3000, '\x01');
+  server.Serve("/nolen.bin", Answer{.body = body, .omitLength = true});
+  server.Serve("/empty.bin", Answer{.body = "", .omitLength = true});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/nolen.bin")));
+  ASSERT_TRUE(h.Feed(server.Url("/empty.bin")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  ASSERT_EQ(server.Count("/empty.bin"), 1u);
+  std::string local = h.LocalFile(server.Url("/nolen.bin"));
+  EXPECT_EQ(orvtest::ReadWholeFile(local), body);
+  // Complete: a later run must not take it for an unfinished download and ask for a range.
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+  EXPECT_FALSE(std::filesystem::exists(h.LocalFile(server.Url("/empty.bin"))));
+}
+
+TEST_F(KuvetTest, FinishedDotFileIsTreatedLikeAnyFinishedFile) {
+  server.Serve("/.hidden.txt", std::vector<Answer>{{.body = "old"}, {.body = "new"}});
+  server.Serve("/plain.txt", std::vector<Answer>{{.body = "old"}, {.body = "new"}});
+  Start();
+  for (const char* path : {"/.hidden.txt", "/plain.txt"}) {
+    ASSERT_TRUE(h.Feed(server.Url(path)));
+    ASSERT_TRUE(h.WaitIdle(5000));
+    ASSERT_TRUE(h.Feed(server.Url(path)));
+    ASSERT_TRUE(h.WaitIdle(5000));
+    EXPECT_EQ(server.Count(path), 2u) << path;
+    std::string local = h.LocalFile(server.Url(path));
+    EXPECT_EQ(orvtest::ReadWholeFile(local), "new") << path;
+    EXPECT_EQ(orv::GetFileAttributes(local) & orv::kAttrSystem, 0) << path;
+  }
+}
+
 TEST_F(KuvetTest, RedirectAtRunStartFillsRecordsAndSendsMarkers) {
   server.Serve("/start.html", Answer{.status = 301, .headers = {"Location: /moved/index.html"}});
   Start();
@@ -173,9 +229,11 @@ TEST_F(KuvetTest, MissingPageIsReported) {
 
 TEST_F(KuvetTest, PageLinksArriveWithTheHandshake) {
   std::string page = "<html><head><title>t</title></head><body>\n"
-                     "<a href=\"second.html\">next</a> <img src=\"pic/one.gif\">\n</body></html>\n";
+                     "<a href=\"second.html\">next</a> <img src=\"pic/one.gif\">\n"
+                     "<script src=\"code.js\"></script>\n<iframe src=\"inner.html\"></iframe>\n</body></html>\n";
   server.Serve("/site/index.html", Answer{.headers = {"Content-Type: text/html"}, .body = page});
   Start();
+  h.Ex().WriteExt(orv::FrameMark, "1");
   ASSERT_TRUE(h.Feed(server.Url("/site/index.html")));
   ASSERT_TRUE(h.WaitIdle(5000));
   ASSERT_EQ(h.Reports().size(), 1u);
@@ -188,6 +246,9 @@ TEST_F(KuvetTest, PageLinksArriveWithTheHandshake) {
   }
   EXPECT_TRUE(second);
   EXPECT_TRUE(pic);
+  // A script carries the folder its page lies in; a frame its marker.
+  EXPECT_TRUE(h.HasReportElement(server.Url("/site/code.js") + "(((((" + server.Url("/site/")));
+  EXPECT_TRUE(h.HasReportElement(server.Url("/site/inner.html") + ")ifra("));
   std::string local = h.LocalFile(server.Url("/site/index.html"));
   EXPECT_TRUE(std::filesystem::exists(local));
   EXPECT_EQ(orv::GetFileAttributes(local), 0);

@@ -236,6 +236,18 @@ void HttpTestServer::Handle(int fd) {
     }
     Answer a = Pick(req.target);
     if (a.headerDelayMs > 0) SleepUnlessStopping(a.headerDelayMs, stopping_);
+    if (a.resetBeforeAnswer) {
+      // A zero linger time makes close() send RST instead of an orderly end.
+      linger hard{1, 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+      {
+        std::lock_guard<std::mutex> lock(mu_);
+        openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+      }
+      ::close(fd);
+      --active_;
+      return;
+    }
 
     int64_t total = a.generatedSize >= 0 ? a.generatedSize : static_cast<int64_t>(a.body.size());
     int64_t from = 0;

@@ -43,6 +43,7 @@ struct Answer {
   int chunkDelayMs = 0;                  // pause between chunks (slow body)
   size_t chunkSize = 64 * 1024;
   int headerDelayMs = 0;                 // pause before the status line
+  bool resetBeforeAnswer = false;        // read the request, then reset the connection (RST)
 };
 
 struct Request {
