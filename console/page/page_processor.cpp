@@ -354,7 +354,17 @@ class Processor {
       pos_ = 0;
     }
 
-    base_ = job_.page_folder_url;
+    // A "/" inside the query separates no folders: a page "a.php?x=1/2" lies in the folder of
+    // "a.php", as a browser resolves its links, not in a folder "a.php?x=1/".
+    pageFolderUrl_ = job_.page_folder_url;
+    if (pageFolderUrl_.find('?') != std::string::npos) {
+      const std::string_view url(job_.url);
+      const std::size_t slash = url.rfind('/', url.find('?'));
+      pageFolderUrl_ = slash == std::string_view::npos || slash < 7
+                           ? job_.site_root
+                           : std::string(url.substr(0, slash + 1));
+    }
+    base_ = pageFolderUrl_;
     if (!job_.referrer_folder.empty()) base_ = job_.referrer_folder;
     if (!baseHref.empty()) {
       // A relative base is relative to the page, not an address of its own.
@@ -688,7 +698,7 @@ class Processor {
     std::string cb(element.substr(s, e - s));
     if (cb.empty()) return {};
     if (cb.find("://") == std::string::npos) {
-      cb = StartsWithHttp(cb) ? cb : ResolveRelative(cb, job_.page_folder_url, job_.site_root);
+      cb = StartsWithHttp(cb) ? cb : ResolveRelative(cb, pageFolderUrl_, job_.site_root);
       if (cb.empty()) return {};
     }
     if (cb.back() != '/') cb += '/';
@@ -752,6 +762,7 @@ class Processor {
   std::size_t extentFrom_ = std::string::npos;
   std::size_t extentEnd_ = 0;
   std::string base_;
+  std::string pageFolderUrl_;  // folder of the page's address, its query aside
   std::string pageFolder_;
   // Scratch for each candidate: reused, so a page dense with links allocates little per link.
   std::string link_;

@@ -231,6 +231,20 @@ TEST(PageProcessor, QuerySlashNamesTheStoredFile) {
   EXPECT_EQ(o.text, "<a href=\"" + stored.substr(stored.find('/') + 1) + "\">q</a>");
 }
 
+TEST(PageProcessor, PageWithASlashInItsQueryResolvesAgainstItsPath) {
+  // The channel's folder of "a.php?x=1/2" ends inside the query; links resolve as a browser
+  // resolves them, against the folder of "a.php".
+  PageJob job = PageAt("http://s.com/dir/a.php?x=1/2");
+  ASSERT_EQ(job.page_folder_url, "http://s.com/dir/a.php?x=1/");
+  Outcome o = Process("<a href=\"b.html\">b</a><script src=\"js/x.js\"></script>"
+                      "<a href=\"../up.html\">u</a>",
+                      job);
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/b.html", "http://s.com/dir/js/x.js(((((http://s.com/dir/",
+                            "http://s.com/up.html"}));
+  EXPECT_EQ(o.text, "<a href=\"b.html\">b</a><script src=\"js/x.js\"></script>"
+                    "<a href=\"../up.html\">u</a>");
+}
+
 TEST(PageProcessor, PercentAndNameEscapesAreDecodedForFolderLinks) {
   Outcome o = Process("<a href=\"http://t.org/%41b%20c\">p</a>", PageAt("http://s.com/page.html"));
   EXPECT_EQ(o.links, (Links{"http://t.org/Ab%20c/"}));
