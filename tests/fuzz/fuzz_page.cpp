@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the page processor. The first byte picks the channel flags, the
 // rest is the page text. Besides crashes, hangs and undefined behaviour it checks what must
 // hold for every input.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -52,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(redirect.calls <= 1);
   Check(redirect.calls == 0 || pages == 3);
   Check(r.written);
+  // Outside search mode no rewritten link adds or removes a quote or an angle bracket: a
+  // decoded link must not end its attribute or open an element in the saved page.
+  if (!job.search_mode) {
+    for (char c : {'"', '\'', '<', '>'}) {
+      Check(std::count(sink.text.begin(), sink.text.end(), c) == std::count(text.begin(), text.end(), c));
+    }
+  }
   // Outside search mode nothing is cut: a text without anchors comes out as it went in.
   std::string lower = text;
   for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
