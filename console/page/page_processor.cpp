@@ -237,8 +237,8 @@ const std::string& StoredName(std::string_view address, std::string& out) {
     }
     return out;
   }
-  // Inside the query "?" and "/" are no folders: they are escaped, as "\\" after the
-  // mapping turned "/" into it.
+  // Inside the query "?" and "/" are no folders: the mapping escapes both, a "/" as the
+  // "\\" it first becomes.
   out.assign(address, 7, query - 7);
   for (std::size_t i = query; i < address.size(); ++i) {
     const char c = address[i];
