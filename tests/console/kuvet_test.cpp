@@ -307,8 +307,10 @@ TEST_F(KuvetTest, CounterWindowAndReset) {
   EXPECT_TRUE(h.WaitUntil([&] { return h.CounterText() == "300"; }, 5000)) << h.CounterText();
 }
 
-TEST_F(KuvetTest, QuitButtonEndsTheConsole) {
+TEST_F(KuvetTest, ClosingIsRefusedAndTheQuitButtonEndsTheConsole) {
   Start();
+  ASSERT_TRUE(orv::WindowLink::Instance().Close(h.Handle("MHWND")));
+  EXPECT_EQ(h.Process().WaitExit(700), -1);
   ASSERT_TRUE(h.PressQuit());
   EXPECT_EQ(h.Process().WaitExit(3000), 0);
 }
