@@ -387,6 +387,24 @@ TEST_F(KuvetTest, RetriedAddressIsDroppedByTheExclusionList) {
   EXPECT_EQ(server.Count("/drop/me.bin"), 1u);
 }
 
+TEST_F(KuvetTest, RetriedAddressIsDroppedByItsTypeEnding) {
+  server.Serve("/arch/pack.zip", Answer{.body = std::string(1000, 'z'), .acceptRanges = true, .truncateAfter = 500});
+  server.Serve("/arch/pack.rar", Answer{.body = std::string(1000, 'r'), .acceptRanges = true, .truncateAfter = 500});
+  Start(5);
+  // Nine counted strings from the start of the file; the second entry names the zip ending.
+  std::string entries;
+  for (const char* e : {"", ".arj .zip", "", "", "", "", "", "", ""}) orv::AppendCountedString(entries, e);
+  orvtest::WriteWholeFile(h.Folder().Exchange() + "torvany", entries);
+  orvtest::PumpFor(1200);  // reloaded every second
+  ASSERT_TRUE(h.Feed(server.Url("/arch/pack.zip")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  (void)h.WaitUntil([] { return false; }, 500);
+  EXPECT_EQ(server.Count("/arch/pack.zip"), 1u);
+  // An ending no entry names is retried as usual.
+  ASSERT_TRUE(h.Feed(server.Url("/arch/pack.rar")));
+  EXPECT_TRUE(server.WaitForCount("/arch/pack.rar", 2, 5000));
+}
+
 TEST_F(KuvetTest, SearchModeTakesAnAddressOnlyOnce) {
   server.Serve("/q.html", Answer{.body = std::string(100, 'r')});
   h.PrepareRun(0);
