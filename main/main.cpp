@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "common/text.h"
@@ -28,20 +29,17 @@ void OnInterrupt(int) {
   [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
-std::string JoinArgs(int argc, char** argv, int from) {
-  std::string text;
-  for (int i = from; i < argc; ++i) {
-    if (!text.empty()) text += ' ';
-    text += argv[i];
-  }
-  return text;
-}
-
 int RunBatch(int argc, char** argv, int addressFrom) {
   QCoreApplication app(argc, argv);
-  const std::string address = orv::Utf8ToCp1251(JoinArgs(argc, argv, addressFrom));
-  if (orv::Trim(address).empty()) {
-    std::fprintf(stderr, "usage: orv --batch ADDRESS\n");
+  // Every argument is one run; the runs follow one another in this one process, as
+  // addresses typed into the box one after another would.
+  std::vector<std::string> addresses;
+  for (int i = addressFrom; i < argc; ++i) {
+    const std::string a = orv::Trim(orv::Utf8ToCp1251(argv[i]));
+    if (!a.empty()) addresses.push_back(a);
+  }
+  if (addresses.empty()) {
+    std::fprintf(stderr, "usage: orv --batch ADDRESS [ADDRESS...]\n");
     return 2;
   }
 
@@ -88,17 +86,23 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   });
 
   orv::RunController& run = orvApp.Run();
-  run.SetCommandLineAddress(address);
+  run.SetCommandLineAddress(addresses.front());
+  std::size_t next = 1;
+  bool interrupted = false;
+  QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { interrupted = true; });
   // The start-request poll runs the whole run inside its tick; when it comes back after a
-  // request, the batch is over.
+  // request, that run is over: the next address is entered, or the batch ends.
   QObject::connect(&orvApp.Timer(orv::RunTimer::Tim2), &QTimer::timeout, [&] {
     if (run.Ending()) return;
     run.Tim2Tick();
     if (run.Ending()) return;
-    if (run.StartRequests() > 0 && !run.State().running) {
-      exitCode = run.RunStarted() ? 0 : 1;
-      QCoreApplication::exit(exitCode);
+    if (run.StartRequests() < static_cast<int>(next) || run.State().running) return;
+    if (next < addresses.size() && !interrupted && run.RunsStarted() == run.StartRequests()) {
+      run.AddressEnter(addresses[next++]);
+      return;
     }
+    exitCode = run.RunsStarted() == run.StartRequests() ? 0 : 1;
+    QCoreApplication::exit(exitCode);
   });
   orvApp.StartTimers();
   const int loopCode = app.exec();

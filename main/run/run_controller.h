@@ -110,6 +110,7 @@ class RunController {
   TransferStatistics& Statistics() { return stats_; }
   // Whether a run was started since the program began (batch mode exits on it).
   bool RunStarted() const { return runsStarted_ > 0; }
+  int RunsStarted() const { return runsStarted_; }
   bool RunOver() const { return runsStarted_ > 0 && !s_.running && runLoopDone_; }
   bool Ending() const { return ending_; }
   int ExitCode() const { return exitCode_; }

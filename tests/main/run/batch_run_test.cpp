@@ -53,9 +53,16 @@ class BatchRunTest : public ::testing::Test {
 
   // Starts orv --batch; `during` runs while it works (it may interrupt it).
   BatchRun Run(const std::string& address, const std::function<void(ChildProcess&)>& during = {}) {
+    return RunAll({address}, during);
+  }
+  // Several runs, one after another, from one orv process.
+  BatchRun RunAll(const std::vector<std::string>& addresses,
+                  const std::function<void(ChildProcess&)>& during = {}) {
     const std::string out = prog_.Root() + "out.txt";
     ChildProcess child;
-    const std::string cmd = "exec '" + prog_.Prog() + "orv' --batch '" + address + "' > '" + out + "' 2>&1";
+    std::string cmd = "exec '" + prog_.Prog() + "orv' --batch";
+    for (const auto& a : addresses) cmd += " '" + a + "'";
+    cmd += " > '" + out + "' 2>&1";
     EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
                             {{"HOME", prog_.Root()},
                              {"XDG_CONFIG_HOME", prog_.Config()},
@@ -390,6 +397,37 @@ TEST_F(BatchRunTest, StoppedRunIsResumedWithARangeRequest) {
   EXPECT_GT(std::stoll(range.substr(6)), 0);
   EXPECT_EQ(orvtest::ReadWholeFile(big), orvtest::PatternBody(kSize));
   EXPECT_EQ(orv::GetFileAttributes(big), 0);
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A second run in the same program session starts from a clean state: its start page may
+// redirect again, its links are fed, and it ends with the console gone like the first.
+TEST_F(BatchRunTest, TwoRunsInARowFromOneProgramBothDownload) {
+  HttpTestServer first, second;
+  first.Serve("/index.html", Html("<html><a href=\"a.html\">a</a><img src=\"a.gif\"></html>"));
+  first.Serve("/a.html", Html("<html>a</html>"));
+  first.Serve("/a.gif", Answer{.body = "GIF89a"});
+  second.Serve("/", Answer{.status = 302,
+                           .headers = {"Location: " + second.Url("/in/index.html"), "Content-Type: text/html"},
+                           .body = "<html>moved</html>"});
+  second.Serve("/in/index.html", Html("<html><a href=\"b.html\">b</a><a href=\"c/d.html\">d</a></html>"));
+  second.Serve("/in/b.html", Html("<html>b</html>"));
+  second.Serve("/in/c/d.html", Html("<html>d</html>"));
+
+  const BatchRun r = RunAll({first.Url("/index.html"), second.Url("/")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  for (const char* p : {"/index.html", "/a.html", "/a.gif"}) EXPECT_TRUE(Saved(first.Url(p))) << p << r.output;
+  for (const char* p : {"/in/index.html", "/in/b.html", "/in/c/d.html"})
+    EXPECT_TRUE(Saved(second.Url(p))) << p << r.output;
+  EXPECT_EQ(first.Count("/a.html"), 1u);
+  EXPECT_EQ(second.Count("/in/b.html"), 1u);
+  EXPECT_EQ(Occurrences(r.output, "panel 1: Готово"), 2u) << r.output;
+  EXPECT_TRUE(ConsoleGone());
 }
 
 TEST_F(BatchRunTest, ProxyCarriesEveryRequest) {
