@@ -79,7 +79,7 @@ void Dialer::Dial() {
 
 void Dialer::StatusTick() {
   if (connection_.Online()) {
-    host_.CloseDialWindow();
+    WindowClosed();
     return;
   }
   const RasStatus st = ras_.GetConnectStatus(handle_);
@@ -111,7 +111,7 @@ void Dialer::StatusTick() {
 void Dialer::RedialTick() {
   Refresh();
   if (connection_.Online()) {
-    host_.CloseDialWindow();
+    WindowClosed();
     return;
   }
   if (!immediateDial) {
@@ -144,13 +144,37 @@ void Dialer::CloseConnection(bool switchOffAutoDial) {
 }
 
 void Dialer::StopByUser() {
+  stoppedByUser_ = true;
   host_.DropStartAndStop();
   immediateDial = false;
   CloseConnection(true);
+  WindowClosed();
+}
+
+void Dialer::WindowClosed() {
   host_.CloseDialWindow();
+  shown_ = false;
   diallerActive_ = false;
   dialling_ = false;
   firstStatus_ = false;
+}
+
+bool Dialer::ShowWindow() {
+  if (shown_) return true;
+  shown_ = true;
+  stoppedByUser_ = false;
+  host_.OpenDialWindow();
+  auto nextRedial = host_.Now();
+  while (shown_) {
+    if (host_.Now() >= nextRedial) {
+      nextRedial = host_.Now() + std::chrono::milliseconds(500);
+      RedialTick();
+      continue;
+    }
+    host_.SleepMs(25);
+    host_.Pump();
+  }
+  return !stoppedByUser_;
 }
 
 }  // namespace orv

@@ -30,6 +30,8 @@ class DialerHost {
   virtual void DropStartAndStop() = 0;
   // The status timer is switched on or off (it calls StatusTick every 250 ms).
   virtual void EnableStatusTimer(bool on) = 0;
+  // The dial window appears (its texts are StatusText, TargetLabel and Label4).
+  virtual void OpenDialWindow() {}
 };
 
 struct DialOptions {
@@ -66,6 +68,11 @@ class Dialer {
   void CloseConnection(bool switchOffAutoDial);
   // The dial window's stop button or close box.
   void StopByUser();
+  // Shows the dial window modally: the redial tick runs every 500 ms (the first at once),
+  // the status timer while an attempt runs, until on line or stopped by the user. Returns
+  // false when the user stopped it.
+  bool ShowWindow();
+  bool WindowShown() const { return shown_; }
 
   const std::string& StatusText() const { return text1_; }  // Text1, newest line first
   const std::string& TargetLabel() const { return label2_; }
@@ -77,6 +84,8 @@ class Dialer {
 
  private:
   void Prepend(const std::string& text);
+  // Hides the window; whatever closed it, no attempt is left running or pending.
+  void WindowClosed();
   void Refresh() { connection_.RefreshOnline(); }
 
   RemoteAccess& ras_;
@@ -88,6 +97,8 @@ class Dialer {
   bool diallerActive_ = false;
   bool dialling_ = false;
   bool firstStatus_ = false;
+  bool shown_ = false;
+  bool stoppedByUser_ = false;
   int lastState_ = -1;
   RasConnection handle_ = 0;
   std::chrono::system_clock::time_point attemptStart_{};

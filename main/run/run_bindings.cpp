@@ -53,6 +53,9 @@ bool ModelRunBinding::SelectAndLoad(const std::string& startAddress, RunOptions&
   o.media = p.Switch("p_media");
   o.autoDial = p.Switch("p_dial");
   o.slideStop = p.Switch("p_SlideStop");
+  o.dialRetrySeconds = p.Value(kConnection, "pc_time");
+  o.dialWaitSeconds = p.Value(kConnection, "pc_wait");
+  o.dialRotate = p.Row(kConnection, "pc_repeater").value == OnOffText(true);
   o.channels = p.Value(kTransfer, "pc_count");
   o.depthOn = p.Switch("pc_urovn");
   o.depthLimit = p.Value(kLimits, "pc_urovn");

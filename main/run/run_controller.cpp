@@ -162,6 +162,7 @@ void RunController::StartRun(const std::string& address) {
   RunOptions opts;
   if (scripts_.SelectAndLoad(address, opts)) {
     options_ = opts;
+    DialBeforeStart();
     StartSequence();
   }
   if (ending_) return;
@@ -237,6 +238,18 @@ void RunController::StartSequence() {
   // The main window is re-initialised: no start request is left over from this run.
   s_.currentStartAddress.clear();
   runLoopDone_ = true;
+}
+
+void RunController::DialBeforeStart() {
+  if (options_.autoDial && !Online() && connection_.Mode() == ConnectionMode::Modem)
+    connection_.SetDialLatch(true);
+  if (!dialer_ || Online() || s_.running || !connection_.DialLatch()) return;
+  dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
+  dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
+  dialer_->options.rotate = options_.dialRotate;
+  // Stopped by the user: the start request is dropped.
+  if (!dialer_->ShowWindow()) s_.pendingStartAddress.clear();
+  connection_.RefreshOnline();
 }
 
 bool RunController::LaunchConsole() {

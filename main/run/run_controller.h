@@ -124,6 +124,8 @@ class RunController {
  private:
   void StartRun(const std::string& address);
   void StartSequence();
+  // Offline with automatic dialling: the dial window dials before the run starts.
+  void DialBeforeStart();
   bool LaunchConsole();
   void RunLoop();
   void FeedingPass();

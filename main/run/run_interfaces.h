@@ -35,6 +35,9 @@ struct RunOptions {
   bool media = false;        // p_media
   bool autoDial = false;     // p_dial
   bool slideStop = false;    // p_SlideStop
+  int dialRetrySeconds = 30;    // pc_time
+  int dialWaitSeconds = 300;    // pc_wait
+  bool dialRotate = false;      // pc_repeater "Вкл."
   int channels = 20;
   bool depthOn = false;
   int32_t depthLimit = 15;

@@ -69,11 +69,15 @@ class OrvApp::Platform final : public RunPlatform {
   OrvApp& app_;
 };
 
-// The dial window is not shown on this platform (remote access is missing, so automatic
-// dialling is switched off at start-up); the dialler still runs its logic through this host.
+// The dial window has no widget of its own on this platform (remote access is missing, so
+// automatic dialling is switched off at start-up); the dialler still runs its logic, with
+// its status timer, through this host.
 class OrvApp::DialHost final : public DialerHost {
  public:
-  explicit DialHost(OrvApp& app) : app_(app) {}
+  explicit DialHost(OrvApp& app) : app_(app) {
+    status_.setInterval(250);
+    QObject::connect(&status_, &QTimer::timeout, [this] { app_.dialer_->StatusTick(); });
+  }
   void Pump() override { QCoreApplication::processEvents(); }
   void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
@@ -87,10 +91,16 @@ class OrvApp::DialHost final : public DialerHost {
     app_.run_->State().currentStartAddress.clear();
     app_.run_->StopRun();
   }
-  void EnableStatusTimer(bool) override {}
+  void EnableStatusTimer(bool on) override {
+    if (on)
+      status_.start();
+    else
+      status_.stop();
+  }
 
  private:
   OrvApp& app_;
+  QTimer status_;
 };
 
 OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)

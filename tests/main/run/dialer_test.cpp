@@ -16,8 +16,10 @@ class FakeHost : public DialerHost {
   std::vector<std::string> messages;
   int popupCountdown = -1;
 
+  std::function<void()> onPump;
   void Pump() override {
     if (statusTimer && dialer) dialer->StatusTick();
+    if (onPump) onPump();
   }
   void SleepMs(int ms) override { now += std::chrono::milliseconds(ms); }
   std::chrono::system_clock::time_point Now() override { return now; }
@@ -169,6 +171,44 @@ TEST_F(DialFixture, StopByUserDropsTheStartAndSwitchesAutoDialOff) {
   EXPECT_EQ(host.windowClosed, 1);
   EXPECT_FALSE(connection.DialLatch());
   EXPECT_FALSE(connection.LossLatch());
+}
+
+TEST_F(DialFixture, DialWindowRedialsAfterThePauseUntilOnLine) {
+  ras.entries = {"isp"};
+  dialer.FillEntries();
+  dialer.options.retryPauseSeconds = 5;
+  ras.AddAttempt({Status(kRasStateConnectDevice, 0, "m"), Status(kRasStateDisconnected)});
+  ras.AddAttempt({Status(kRasStateConnected)});
+  const auto before = host.now;
+  EXPECT_TRUE(dialer.ShowWindow());
+  EXPECT_TRUE(connection.Online());
+  EXPECT_EQ(ras.dialled.size(), 2u);
+  EXPECT_GE(host.now - before, std::chrono::seconds(5)) << "the second attempt waits for pc_time";
+  EXPECT_LT(host.now - before, std::chrono::seconds(7));
+  // Closed because on line: nothing is left dialling, so the supervision tick's popup
+  // closer, which waits for the dialler, runs again.
+  EXPECT_FALSE(dialer.WindowShown());
+  EXPECT_FALSE(dialer.DiallerActive());
+  EXPECT_FALSE(dialer.Dialling());
+  EXPECT_GE(host.windowClosed, 1);
+  EXPECT_EQ(host.dropped, 0);
+}
+
+TEST_F(DialFixture, DialWindowStoppedDuringTheCountdownDropsTheStart) {
+  ras.entries = {"isp"};
+  dialer.FillEntries();
+  dialer.options.retryPauseSeconds = 30;
+  ras.AddAttempt({Status(kRasStateDisconnected)});
+  const auto start = host.now;
+  host.onPump = [&] {
+    if (host.now - start > std::chrono::seconds(10) && dialer.WindowShown()) dialer.StopByUser();
+  };
+  EXPECT_FALSE(dialer.ShowWindow());
+  EXPECT_EQ(ras.dialled.size(), 1u) << "stopped before the redial pause ran out";
+  EXPECT_NE(dialer.StatusText().find(Ru("Повторный набор через ")), std::string::npos);
+  EXPECT_EQ(host.dropped, 1);
+  EXPECT_EQ(host.autoDialOff, 1);
+  EXPECT_FALSE(dialer.DiallerActive());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "common/local_path.h"
 #include "common/text.h"
 #include "platform/file_attributes.h"
+#include "platform/remote_access.h"
 #include "tests/main/fake_main_window.h"
 #include "tests/support/temp_folder.h"
 
@@ -267,6 +268,95 @@ TEST_F(RunControllerTest, OfflineStartStartsNothingAndShowsNoMessage) {
   EXPECT_TRUE(view_.messages.empty());
   EXPECT_FALSE(run_->RunStarted());
   EXPECT_EQ(run_->StartRequests(), 1);
+}
+
+// The dial window's host: its clock runs with the fake sleeps, its pump is the run's.
+class DialWindowHost : public DialerHost {
+ public:
+  explicit DialWindowHost(SimPlatform& platform) : platform_(platform) {}
+  Dialer* dialer = nullptr;
+  bool statusTimer = false;
+  bool stopAfterFirstAttempt = false;
+  int opened = 0, dropped = 0;
+  std::chrono::system_clock::time_point now{std::chrono::hours(400000)};
+  void Pump() override {
+    platform_.Pump();
+    if (statusTimer) dialer->StatusTick();
+    if (stopAfterFirstAttempt && !dialer->Dialling() && dialer->WindowShown()) {
+      dialer->StopByUser();
+      if (onStopped) onStopped();
+    }
+  }
+  std::function<void()> onStopped;
+  void SleepMs(int ms) override { now += std::chrono::milliseconds(ms); }
+  std::chrono::system_clock::time_point Now() override { return now; }
+  void SwitchOffAutoDial() override {}
+  void ShowPlainMessage(const std::string&) override {}
+  int PopupCountdown() override { return -1; }
+  void CloseDialWindow() override {}
+  void DropStartAndStop() override { ++dropped; }
+  void EnableStatusTimer(bool on) override { statusTimer = on; }
+  void OpenDialWindow() override { ++opened; }
+
+ private:
+  SimPlatform& platform_;
+};
+
+class DialBeforeStartTest : public RunControllerTest {
+ protected:
+  DialBeforeStartTest() {
+    connection_.SetModeDirect(ConnectionMode::Modem);  // and off line
+    scripts_.options.autoDial = true;
+    ras_.entries = {"isp"};
+    ras_.onConnected = [this](const std::string&) {
+      state_.connected = true;
+      state_.flags = kConnModem;
+    };
+    host_.dialer = &dialer_;
+    dialer_.FillEntries();
+    run_->SetDialer(&dialer_);
+  }
+  static RasStatus Status(int state, int error = 0) {
+    RasStatus st;
+    st.state = state;
+    st.error = error;
+    return st;
+  }
+  ScriptedRemoteAccess ras_;
+  DialWindowHost host_{platform_};
+  Dialer dialer_{ras_, connection_, host_};
+};
+
+TEST_F(DialBeforeStartTest, OfflineStartDialsFirstThenRuns) {
+  ras_.AddAttempt({Status(kRasStateConnectDevice), Status(kRasStateConnected)});
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 1);
+  EXPECT_EQ(ras_.dialled, (std::vector<std::string>{"isp"}));
+  EXPECT_TRUE(platform_.launched);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/"}));
+  EXPECT_FALSE(dialer_.DiallerActive());
+}
+
+TEST_F(DialBeforeStartTest, StoppedDialWindowDropsTheStart) {
+  ras_.AddAttempt({Status(kRasStateDisconnected)});
+  host_.stopAfterFirstAttempt = true;
+  // Should the line come up right after the stop, the dropped request must still not start.
+  host_.onStopped = [this] {
+    state_.connected = true;
+    state_.flags = kConnModem;
+  };
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 1);
+  EXPECT_EQ(host_.dropped, 1);
+  EXPECT_FALSE(platform_.launched);
+  EXPECT_FALSE(run_->RunStarted());
+}
+
+TEST_F(DialBeforeStartTest, WithoutAutoDialNoWindowOpens) {
+  scripts_.options.autoDial = false;
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 0);
+  EXPECT_FALSE(platform_.launched);
 }
 
 TEST_F(RunControllerTest, InvalidAddressShowsTheMessage) {
