@@ -116,7 +116,7 @@ class RunController {
   int ExitCode() const { return exitCode_; }
   // Start requests that reached validation (batch mode: none started = failure).
   int StartRequests() const { return startRequests_; }
-  void SetAllTimeBytes(int32_t v) { stats_.SetAllTimeBytes(v); }
+  void SetAllTimeBytes(int64_t v) { stats_.SetAllTimeBytes(v); }
   // Hang-ups also end the dialled connection.
   void SetDialer(Dialer* dialer) { dialer_ = dialer; }
   int PopupCountdown() const { return popupCountdown_; }

@@ -63,7 +63,7 @@ bool StatisticsPanelActive(std::string_view panel1) {
          lower.find(Ru("завершение")) != std::string::npos;
 }
 
-std::string KilobytesPanelText(int32_t kb) { return WithLeadingBlank(kb) + " kb"; }
+std::string KilobytesPanelText(int64_t kb) { return WithLeadingBlank(kb) + " kb"; }
 
 std::string OverallSpeedPanelText(double speed) {
   return WithLeadingBlank(static_cast<long long>(std::floor(speed))) + Ru(" B/sec [общая]");
@@ -73,7 +73,7 @@ std::string CurrentSpeedPanelText(double speed) {
   return " " + CurrentSpeedText(speed) + Ru(" B/sec [средн]");
 }
 
-std::string VolumeRowText(int32_t kb) { return Ru("Объем, kB :") + WithLeadingBlank(kb); }
+std::string VolumeRowText(int64_t kb) { return Ru("Объем, kB :") + WithLeadingBlank(kb); }
 std::string AddressRowText(int32_t count) { return Ru("Адреса: ") + WithLeadingBlank(count); }
 std::string OnlineRowText(double onlineSeconds) {
   return Ru("В сети, мин : ") + DecimalText(static_cast<long long>(onlineSeconds / 60.0));
@@ -85,13 +85,8 @@ std::string IdleOnlineRow() { return Ru("В сети, мин :"); }
 TransferStatistics::TransferStatistics(MonotonicClock::Source secondsSinceMidnight, Calendar calendar)
     : clock_(std::move(secondsSinceMidnight)), calendar_(std::move(calendar)) {}
 
-int32_t TransferStatistics::Add32(int32_t a, int64_t b) {
-  // The stored totals are 32-bit and wrap like the counters they come from.
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
 void TransferStatistics::ResetCounter() {
-  allTimeBytes_ = Add32(allTimeBytes_, runKb_);
+  allTimeBytes_ += runKb_;
   runKb_ = 0;
 }
 
@@ -110,8 +105,8 @@ TransferStatistics::StepTexts TransferStatistics::Step(std::string_view counterC
                                                        std::string_view panel2, bool overallMode) {
   StepTexts out;
   const long long raw = LeadingInt(Trim(counterCaption));
-  runBytes_ = static_cast<int32_t>(raw);
-  runKb_ = static_cast<int32_t>(std::floor(runBytes_ / 1024.0));
+  runBytes_ = raw;
+  runKb_ = runBytes_ / 1024;
 
   const double now = clock_.Now();
   double seconds = now - startMono_;
@@ -132,9 +127,9 @@ TransferStatistics::StepTexts TransferStatistics::Step(std::string_view counterC
   if (samplePhase_ == 1) {
     double dt = now - sampleTime_;
     sampleTime_ = now;
-    int64_t db = static_cast<int64_t>(runBytes_) - sampleBytes_;
+    int64_t db = runBytes_ - sampleBytes_;
     sampleBytes_ = runBytes_;
-    allTimeBytes_ = Add32(allTimeBytes_, db);
+    allTimeBytes_ += db;
     if (db < 0) db = 0;
     if (dt <= 0) dt = 0.01;
     currentSpeed_ = static_cast<double>(db) / dt;

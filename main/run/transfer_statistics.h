@@ -30,10 +30,10 @@ std::string LongTimeText(std::chrono::seconds elapsed);
 bool StatisticsPanelActive(std::string_view panel1);
 
 // Panel and row texts (Windows-1251).
-std::string KilobytesPanelText(int32_t kb);          // " 12 kb"
+std::string KilobytesPanelText(int64_t kb);          // " 12 kb"
 std::string OverallSpeedPanelText(double speed);      // " 345 B/sec [общая]"
 std::string CurrentSpeedPanelText(double speed);      // " 3.5 B/sec [средн]"
-std::string VolumeRowText(int32_t kb);                // "Объем, kB : 12"
+std::string VolumeRowText(int64_t kb);                // "Объем, kB : 12"
 std::string AddressRowText(int32_t count);            // "Адреса:  12"
 std::string OnlineRowText(double onlineSeconds);      // "В сети, мин : 3"
 std::string IdleAddressRow();                         // "Адреса :"
@@ -80,28 +80,28 @@ class TransferStatistics {
     return on && onlineSeconds_ >= limitMinutes * 60.0;
   }
 
-  int32_t RunBytes() const { return runBytes_; }
-  int32_t RunKilobytes() const { return runKb_; }
-  int32_t AllTimeBytes() const { return allTimeBytes_; }
-  void SetAllTimeBytes(int32_t v) { allTimeBytes_ = v; }
+  // 64-bit: the console's total passes 2 GiB on a large run, and a 32-bit counter would turn
+  // negative there (volume limit never reached, negative panel texts).
+  int64_t RunBytes() const { return runBytes_; }
+  int64_t RunKilobytes() const { return runKb_; }
+  int64_t AllTimeBytes() const { return allTimeBytes_; }
+  void SetAllTimeBytes(int64_t v) { allTimeBytes_ = v; }
   double OverallSpeed() const { return overallSpeed_; }
   double CurrentSpeed() const { return currentSpeed_; }
   double ElapsedSeconds();
 
  private:
-  static int32_t Add32(int32_t a, int64_t b);
-
   MonotonicClock clock_;
   Calendar calendar_;
-  int32_t runBytes_ = 0;
-  int32_t runKb_ = 0;
-  int32_t allTimeBytes_ = 0;
+  int64_t runBytes_ = 0;
+  int64_t runKb_ = 0;
+  int64_t allTimeBytes_ = 0;
   double startMono_ = 0;
   std::chrono::system_clock::time_point startCalendar_{};
   double overallSpeed_ = 0;
   double currentSpeed_ = 0;
   double sampleTime_ = 0;
-  int32_t sampleBytes_ = 0;
+  int64_t sampleBytes_ = 0;
   int samplePhase_ = 0;
   double onlineSeconds_ = 0;
   double onlinePrevious_ = -1;

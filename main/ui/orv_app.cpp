@@ -206,7 +206,7 @@ int OrvApp::StartUp() {
   run_ = std::make_unique<RunController>(view_, *platform_, program_->Exchange(), *binding_, *binding_,
                                          connection_, paths);
   run_->SetDialer(dialer_.get());
-  run_->SetAllTimeBytes(static_cast<int32_t>(program_->Values().gvle));
+  run_->SetAllTimeBytes(program_->Values().gvle);
   connection_.RefreshOnline();
 
   QObject::connect(&tim1_, &QTimer::timeout, [this] { run_->Tim1Tick(); });

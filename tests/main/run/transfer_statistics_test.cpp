@@ -77,6 +77,20 @@ TEST(TransferStatisticsTest, StepComputesKilobytesSpeedAndElapsed) {
   EXPECT_FALSE(out.panel2.has_value());
 }
 
+TEST(TransferStatisticsTest, RunPastTwoGibibytesKeepsCountingAndReachesTheVolumeLimit) {
+  FakeTime t;
+  auto st = MakeStats(t);
+  st.MarkRunStart();
+  t.seconds += 10;
+  auto out = st.Step("5368709120", "", true);  // 5 GiB from the console's caption
+  EXPECT_EQ(st.RunBytes(), 5368709120LL);
+  EXPECT_EQ(st.RunKilobytes(), 5242880);
+  EXPECT_EQ(*out.panel2, " 5242880 kb");
+  EXPECT_TRUE(st.VolumeLimitReached(true, 4000000));
+  st.ResetCounter();
+  EXPECT_EQ(st.AllTimeBytes(), 5368709120LL + 5242880);
+}
+
 TEST(TransferStatisticsTest, SamplesEveryThirdTickAndClampsNegativeDifferences) {
   FakeTime t;
   auto st = MakeStats(t);
