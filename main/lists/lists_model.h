@@ -23,12 +23,17 @@ class ListsModel {
   // active sets and writes `torvcess`). No proxy entry is checked afterwards.
   void LoadListFiles() {
     proxies.Load();
-    auth.Load();
-    exclusions.Load();
-    tracks.Load();
+    LoadListFilesAfterProxies();
   }
   // Start-up: the current proxy and its index from the configuration.
   void ReadProxyState() { proxies.ReadCurrentFromSettings(); }
+  // Start-up as the program runs it: `orvproxy`, the current proxy and its index, then the
+  // other three files as LoadListFiles reads them.
+  void LoadListFilesAndProxyState() {
+    proxies.Load();
+    ReadProxyState();
+    LoadListFilesAfterProxies();
+  }
 
   // Shutdown: the current proxy and its index into the configuration.
   void WriteProxyState() const { proxies.WriteCurrentToSettings(); }
@@ -45,6 +50,13 @@ class ListsModel {
   ProxyList proxies;
   AuthList auth;
   UserAgentPresets userAgents;
+
+ private:
+  void LoadListFilesAfterProxies() {
+    auth.Load();
+    exclusions.Load();
+    tracks.Load();
+  }
 };
 
 }  // namespace orv

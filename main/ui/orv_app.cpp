@@ -104,29 +104,21 @@ class OrvApp::DialHost final : public DialerHost {
 };
 
 OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
-    : view_(view), windows_(windows), hooks_(std::move(hooks)) {
+    : view_(view),
+      windows_(windows),
+      hooks_(std::move(hooks)),
+      lists_(ProgramFolder(), ProgramFolder() + "temp/") {
   WindowLink& link = WindowLink::Instance();
   if (windows_.exchangeButton == 0) windows_.exchangeButton = link.Publish("orv", {});
   if (windows_.counterButton == 0) windows_.counterButton = link.Publish("", {});
   if (windows_.mainWindow == 0) windows_.mainWindow = link.Publish("Orvanta", {});
 
   const std::string prog = ProgramFolder();
-  exclusions_ = std::make_unique<ExclusionList>(prog + "temp/");
-  tracks_ = std::make_unique<TrackList>(prog + "temp/");
-  proxies_ = std::make_unique<ProxyList>(prog);
-  auth_ = std::make_unique<AuthList>(prog);
-
   ProgramPaths paths;
   paths.programFolder = prog;
   paths.defaultCollectionFolder = HomeCollectionFolder();
   ProgramHooks h;
-  h.loadLists = [this] {
-    proxies_->Load();
-    proxies_->ReadCurrentFromSettings();
-    auth_->Load();
-    exclusions_->Load();
-    tracks_->Load();
-  };
+  h.loadLists = [this] { lists_.LoadListFilesAndProxyState(); };
   h.setConnectionMode = [this](bool lan, bool modem, bool localhost) {
     (void)lan;
     connection_.SetModeDirect(localhost ? ConnectionMode::Localhost
@@ -141,19 +133,16 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
   h.closeConsoleLink = [] {};
   h.stopEndOfRunTimer = [this] { tim4_.stop(); };
   h.collectSettings = [this](ProgramSettings& v) {
-    v.mprx = proxies_->CurrentProxy();
-    v.nprx = proxies_->CurrentIndex();
+    v.mprx = lists_.proxies.CurrentProxy();
+    v.nprx = lists_.proxies.CurrentIndex();
     v.lanConnect = connection_.Mode() == ConnectionMode::Lan;
     v.modConnect = connection_.Mode() == ConnectionMode::Modem;
     v.mocConnect = connection_.Mode() == ConnectionMode::Localhost;
-    v.userAgents = userAgents_.Slots();
-    v.userAgentIndex = userAgents_.Chosen();
+    v.userAgents = lists_.userAgents.Slots();
+    v.userAgentIndex = lists_.userAgents.Chosen();
     v.gvle = run_ ? run_->Statistics().AllTimeBytes() : v.gvle;
   };
-  h.saveLists = [this] {
-    exclusions_->Save();
-    tracks_->Save();
-  };
+  h.saveLists = [this] { lists_.SaveListFiles(); };
   h.startProgram = [](const std::string& path) { return StartDetached(path); };
   h.showScriptDeletion = [this](int slot) {
     if (hooks_.confirmScriptDeletion && !hooks_.confirmScriptDeletion(slot)) return;
@@ -164,8 +153,8 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
   };
   program_ = std::make_unique<ProgramModel>(settings_, view_, paths, h);
 
-  binding_ = std::make_unique<ModelRunBinding>(*program_, *exclusions_, *tracks_, *proxies_,
-                                               userAgents_, connection_, view_);
+  binding_ = std::make_unique<ModelRunBinding>(*program_, lists_.exclusions, lists_.tracks, lists_.proxies,
+                                               lists_.userAgents, connection_, view_);
   platform_ = std::make_unique<Platform>(*this);
   remoteAccess_ = MakeRemoteAccess();
   dialHost_ = std::make_unique<DialHost>(*this);
@@ -197,8 +186,8 @@ int OrvApp::StartUp() {
   const StartResult first = program_->StartUpFirstPhase();
   if (first != StartResult::Continue) return 1;
   program_->StartUpSecondPhase();
-  userAgents_.SetSlots(program_->Values().userAgents);
-  userAgents_.Choose(program_->Values().userAgentIndex);
+  lists_.userAgents.SetSlots(program_->Values().userAgents);
+  lists_.userAgents.Choose(program_->Values().userAgentIndex);
 
   RunPaths paths;
   paths.collectionFolder = program_->CollectionFolder();

@@ -9,10 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "main/lists/auth_list.h"
-#include "main/lists/fragment_lists.h"
-#include "main/lists/proxy_list.h"
-#include "main/lists/user_agents.h"
+#include "main/lists/lists_model.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
 #include "main/run/run_bindings.h"
@@ -73,11 +70,7 @@ class OrvApp {
   SystemConnectionState connectionState_;
   ConnectionControl connection_{connectionState_};
   std::unique_ptr<ProgramModel> program_;
-  std::unique_ptr<ExclusionList> exclusions_;
-  std::unique_ptr<TrackList> tracks_;
-  std::unique_ptr<ProxyList> proxies_;
-  std::unique_ptr<AuthList> auth_;
-  UserAgentPresets userAgents_;
+  ListsModel lists_;
   std::unique_ptr<ModelRunBinding> binding_;
   std::unique_ptr<Platform> platform_;
   std::unique_ptr<RunController> run_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/main/lists/lists_folder.h"
@@ -14,6 +15,10 @@ using lists_testing::ListsFolder;
 
 TEST(ListsModelTest, ShutdownFilesAreWhatTheNextStartUpReads) {
   ListsFolder program;
+  ListsFolder config;
+  const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedConfig = oldConfig ? oldConfig : "";
+  setenv("XDG_CONFIG_HOME", config.Dir().c_str(), 1);
   const std::string exchange = program.Dir() + "temp/";
   std::filesystem::create_directory(exchange);
   {
@@ -32,12 +37,22 @@ TEST(ListsModelTest, ShutdownFilesAreWhatTheNextStartUpReads) {
     lists.auth.PanelAdd();
     lists.auth.Panel() = {"site.ru", "user", "word", true, false};
     lists.auth.PanelAccept();
+    lists.proxies.SetCurrent("proxy.lan:3128", 1);
+    lists.WriteProxyState();
     ASSERT_TRUE(lists.SaveListFiles());
   }
   std::filesystem::remove(exchange + "torvcess");
 
   ListsModel next(program.Dir(), exchange);
-  next.LoadListFiles();
+  next.LoadListFilesAndProxyState();
+  if (oldConfig) {
+    setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+  } else {
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  // The proxy in use comes back with the list it was taken from.
+  EXPECT_EQ(next.proxies.CurrentProxy(), "proxy.lan:3128");
+  EXPECT_EQ(next.proxies.CurrentIndex(), 1);
   ASSERT_EQ(next.exclusions.Size(), 2u);
   EXPECT_EQ(next.exclusions.Active(), std::vector<std::string>{"banner"});
   EXPECT_EQ(next.tracks.Active(), std::vector<std::string>{"forum"});
