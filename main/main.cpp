@@ -57,8 +57,8 @@ int RunBatch(int argc, char** argv, int addressFrom) {
     return true;
   };
   orv::OrvApp orvApp(view, windows, hooks);
-  view.mainHandle = static_cast<std::uint32_t>(windows.mainWindow);
-  view.exchangeHandle = static_cast<std::uint32_t>(windows.exchangeButton);
+  view.SetHandles(static_cast<std::uint32_t>(windows.mainWindow),
+                  static_cast<std::uint32_t>(windows.exchangeButton));
 
   const int started = orvApp.StartUp();
   if (started >= 0) return started;
