@@ -104,12 +104,19 @@ OrvMainWindow::OrvMainWindow() {
   setCentralWidget(central);
 
   connection_ = new QLabel(this);
+  connection_->setFixedWidth(18);  // the indicator picture comes later; the panels must not move
   connection_->installEventFilter(this);
   statusBar()->addWidget(connection_);
-  const int widths[] = {0, 140, 90, 200, 190, 90};
+  // Each panel is as wide as its usual text during a run, measured in the panel's own font;
+  // panel 3 stretches for its longer texts. The window is never narrower than the five
+  // together, so their texts cannot run into one another.
+  const char* const widest[] = {"", " Адреса: 00000", " 0000000 kb", " выполнено 99.8% сценария",
+                                " 0000000 B/sec [общая]", "00:00:00"};
   for (int i = 1; i <= 5; ++i) {
     panels_[i] = new QLabel(this);
-    panels_[i]->setMinimumWidth(widths[i]);
+    panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panels_[i]->setMinimumWidth(panels_[i]->fontMetrics().horizontalAdvance(Q(Ru(widest[i]))) +
+                                2 * panels_[i]->frameWidth() + 6);
     panels_[i]->installEventFilter(this);
     statusBar()->addWidget(panels_[i], i == 3 ? 1 : 0);
   }
@@ -118,6 +125,12 @@ OrvMainWindow::OrvMainWindow() {
 }
 
 OrvMainWindow::~OrvMainWindow() = default;
+
+void OrvMainWindow::showEvent(QShowEvent* event) {
+  // The status bar knows its full width (size grip included) only once it is shown.
+  setMinimumWidth(statusBar()->minimumSizeHint().width());
+  QMainWindow::showEvent(event);
+}
 
 bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
   for (int panel = 1; panel <= 5; ++panel) {

@@ -60,6 +60,7 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
