@@ -128,6 +128,17 @@ struct WindowLink::Impl {
 
   mutable std::mutex mutex;
   std::map<int, Window> windows;  // by window number
+  // The event loop that handlers are posted to: set while a QCoreApplication lives. Cleared at
+  // the start of its destruction, because this link (a static) outlives it and its thread may
+  // still be answering a press or a text change from a peer at that moment.
+  QCoreApplication* application = nullptr;
+  static void AttachApplication();
+  static void DetachApplication();
+  void AttachApplicationLocked() {
+    if (application) return;
+    application = QCoreApplication::instance();
+    if (application) qAddPostRoutine(&DetachApplication);  // runs once per application
+  }
   std::uint64_t nextGeneration = 1;
   pid_t ownPid = 0;
   int listenFd = -1;
@@ -278,8 +289,7 @@ struct WindowLink::Impl {
           break;
       }
     };
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, std::move(deliver), Qt::QueuedConnection);
+    if (application) QMetaObject::invokeMethod(application, std::move(deliver), Qt::QueuedConnection);
   }
 
   // Sends one operation to the process owning handle.
@@ -327,6 +337,24 @@ struct WindowLink::Impl {
 WindowLink::WindowLink() : impl_(std::make_unique<Impl>()) {}
 WindowLink::~WindowLink() = default;
 
+void WindowLink::Impl::AttachApplication() {
+  Impl& impl = *Instance().impl_;
+  std::lock_guard lock(impl.mutex);
+  impl.AttachApplicationLocked();
+}
+
+void WindowLink::Impl::DetachApplication() {
+  Impl& impl = *Instance().impl_;
+  std::lock_guard lock(impl.mutex);
+  impl.application = nullptr;
+}
+
+namespace {
+// Runs from every QCoreApplication constructor (at once if one already exists).
+void AttachWindowLinkToApplication() { WindowLink::Impl::AttachApplication(); }
+}  // namespace
+Q_COREAPP_STARTUP_FUNCTION(AttachWindowLinkToApplication)
+
 WindowLink& WindowLink::Instance() {
   static WindowLink link;
   return link;
@@ -334,6 +362,9 @@ WindowLink& WindowLink::Instance() {
 
 WindowHandle WindowLink::Publish(std::string caption, WindowHandlers handlers) {
   std::lock_guard lock(impl_->mutex);
+  // Also here: an application made before this file's start-up hook was registered (during
+  // static initialisation) is attached by its first window.
+  impl_->AttachApplicationLocked();
   if (!impl_->StartListening()) return 0;
   for (int number = 1; number <= 255; ++number) {
     if (impl_->windows.count(number) != 0) continue;
