@@ -1,6 +1,7 @@
 // A small site downloaded by the real console, every link fed back as the main program would:
 // each link of each saved page, read the way a browser reads it, must open a file that the
 // console stored. This is what makes the copy browse offline.
+#include "tests/console/page/browser_link.h"
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,20 +19,8 @@ using orvtest::Answer;
 
 // What a browser makes of a link in a saved page: the fragment and query are no part of the
 // file's name, character references and "%" escapes are decoded.
-std::string FileNameOfLink(std::string link) {
-  link = link.substr(0, link.find_first_of("#?"));
-  for (std::size_t k; (k = link.find("&amp;")) != std::string::npos;) link.replace(k, 5, "&");
-  std::string out;
-  for (std::size_t i = 0; i < link.size(); ++i) {
-    if (link[i] == '%' && i + 2 < link.size() && std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
-      out += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += link[i];
-    }
-  }
-  return out;
+std::string FileNameOfLink(const std::string& link) {
+  return orvtest::AsBrowserReadsIt(link.substr(0, link.find_first_of("#?")));
 }
 
 // The values of href="..", src=".." and url(..) in a page.

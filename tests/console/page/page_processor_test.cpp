@@ -1,3 +1,4 @@
+#include "tests/console/page/browser_link.h"
 #include "console/page/page_processor.h"
 
 #include <gtest/gtest.h>
@@ -252,22 +253,7 @@ TEST(PageProcessor, PercentAndNameEscapesAreDecodedForFolderLinks) {
   EXPECT_EQ(o.text, "<a href=\"../t.org/Ab%2520c/index.html\">p</a>");
 }
 
-// What a browser opening the saved page makes of a link: character references decoded,
-// then every "%" escape.
-std::string AsBrowserReadsIt(std::string link) {
-  for (std::size_t k; (k = link.find("&amp;")) != std::string::npos;) link.replace(k, 5, "&");
-  std::string out;
-  for (std::size_t i = 0; i < link.size(); ++i) {
-    if (link[i] == '%' && i + 2 < link.size() && std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
-      out += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += link[i];
-    }
-  }
-  return out;
-}
+using orvtest::AsBrowserReadsIt;
 
 // The file a browser opens for `link` on a page in the local folder `folder` ("/c/s.com/dir/").
 std::string OpenedBy(const std::string& folder, const std::string& link) {
