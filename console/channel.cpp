@@ -207,7 +207,7 @@ void Channel::TakeTick() {
   }
 
   state_ = kStateOk;
-  pageFolderUrl_ = FolderOf(url_);
+  pageFolderUrl_ = AddressFolder(url_);
   HeaderLines lines;
   localSize_ = 0;
   if (partial) {
@@ -400,7 +400,7 @@ void Channel::ProcessAsPage(int64_t receivedSize) {
     text.clear();
     if (!orv::ReadWholeFile(localPath_, text)) text.clear();
   }
-  pageFolderUrl_ = FolderOf(url_);
+  pageFolderUrl_ = AddressFolder(url_);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
   if (isText) {

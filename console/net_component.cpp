@@ -1,5 +1,7 @@
 #include "console/net_component.h"
 
+#include "common/text.h"
+
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,7 +54,7 @@ int64_t ContentRangeStart(const std::string& lowerHeaders) {
 
 // Offset requested by the "Range: bytes=N-" line of the header block, or -1.
 int64_t RequestedRange(const std::string& block) {
-  size_t p = Lower(block).find("range: bytes=");
+  size_t p = LowerCase(block).find("range: bytes=");
   if (p == std::string::npos) return -1;
   return std::strtoll(block.c_str() + p + 13, nullptr, 10);
 }
@@ -218,7 +220,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     if (line == "\r\n" || line == "\n") {
       if (s->status >= 100 && s->status < 200) return len;
       s->headerText += "\r\n";
-      s->lowerHeaders = Lower(s->headerText);
+      s->lowerHeaders = LowerCase(s->headerText);
       s->HeadersComplete();
       return s->abort.load() ? 0 : len;
     }

@@ -7,10 +7,6 @@
 
 namespace orv::console {
 
-std::string Lower(std::string s) { return orv::LowerCase(s); }
-
-std::string Trim(const std::string& s) { return orv::Trim(s); }
-
 bool Contains(const std::string& hay, const std::string& needle) {
   return hay.find(needle) != std::string::npos;
 }
@@ -24,20 +20,20 @@ double TakeInterval(double intens) {
 ProxyParts ParseProxySpec(const std::string& rawSpec) {
   ProxyParts out;
   std::string spec = StripLineBreaks(rawSpec);
-  if (Contains(Lower(spec), "nothing") || spec.size() < 10) return out;
+  if (Contains(LowerCase(spec), "nothing") || spec.size() < 10) return out;
   std::string proxy;
   size_t at = spec.find("@@@@@");
   std::string credentials;
   if (at != std::string::npos) {
     credentials = spec.substr(0, at);
-    proxy = Trim(spec.substr(at + 5));
+    proxy = orv::Trim(spec.substr(at + 5));
   } else {
-    proxy = Trim(spec);
+    proxy = orv::Trim(spec);
   }
   size_t colon = proxy.size() > 8 ? proxy.find(':', 8) : std::string::npos;
   if (colon == std::string::npos) return out;
   std::string host = proxy.substr(0, colon);
-  if (Lower(host.substr(0, 7)) == "http://") host = host.substr(7);
+  if (LowerCase(host.substr(0, 7)) == "http://") host = host.substr(7);
   if (!host.empty() && host.back() == '/') host.pop_back();
   long port = std::strtol(proxy.c_str() + colon + 1, nullptr, 10);
   if (host.empty() || port <= 0 || port > 65535) return out;
@@ -111,7 +107,7 @@ std::vector<Credential> ParseCredentials(const std::vector<std::string>& entries
 }
 
 std::string AuthorizationLine(const std::string& address, const std::vector<Credential>& creds) {
-  std::string lower = Lower(address);
+  std::string lower = LowerCase(address);
   for (const auto& c : creds) {
     if (Contains(lower, c.site))
       return "Authorization: Basic " + Base64(StripLineBreaks(c.user + ":" + c.password)) + "\r\n";
@@ -130,7 +126,7 @@ std::string RangeLine(int64_t localSize) { return "Range: bytes=" + std::to_stri
 std::string ConditionLine(std::time_t modified) { return "If-Modified-Since: " + HttpDate(modified) + "\r\n"; }
 
 std::string UserAgentLine(const std::string& agent) {
-  std::string a = Trim(StripLineBreaks(agent));
+  std::string a = orv::Trim(StripLineBreaks(agent));
   if (a.empty()) a = "-";
   return "User-Agent: " + a + "\r\n";
 }
@@ -152,7 +148,7 @@ MarkedAddress SplitMarkers(const std::string& taken) {
     m.frame = true;
     a.resize(a.size() >= 6 ? a.size() - 6 : 0);
   }
-  a = Trim(a);
+  a = orv::Trim(a);
   size_t ref = a.find("(((((");
   if (ref != std::string::npos) {
     m.referrerFolder = a.substr(ref + 5);
@@ -163,9 +159,9 @@ MarkedAddress SplitMarkers(const std::string& taken) {
 }
 
 bool DroppedByExclusions(const std::string& address, const std::vector<std::string>& exclusions) {
-  std::string lower = Lower(address);
+  std::string lower = LowerCase(address);
   for (const auto& e : exclusions)
-    if (!e.empty() && Contains(lower, Lower(e))) return true;
+    if (!e.empty() && Contains(lower, LowerCase(e))) return true;
   return false;
 }
 
@@ -203,11 +199,6 @@ std::string SitePart(const std::string& url) {
   std::string rest = url.size() > 7 ? url.substr(7) : std::string();
   size_t slash = rest.find('/');
   return slash == std::string::npos ? rest : rest.substr(0, slash);
-}
-
-std::string FolderOf(const std::string& url) {
-  size_t slash = url.rfind('/');
-  return slash == std::string::npos ? url : url.substr(0, slash + 1);
 }
 
 }  // namespace orv::console

@@ -66,16 +66,12 @@ bool DroppedByType(const std::string& address, const std::vector<std::string>& t
 
 // Site part of an address: after "http://" up to the first "/".
 std::string SitePart(const std::string& url);
-// The address up to and including its last "/" (whole address if it has none).
-std::string FolderOf(const std::string& url);
 
 // The address as it goes on the request line: blanks, control bytes, bytes above 0x7E and the
 // characters a URL cannot hold literally are percent-encoded; everything else (an existing
 // "%XX" included) is kept.
 std::string RequestTarget(const std::string& address);
 
-std::string Lower(std::string s);
-std::string Trim(const std::string& s);
 bool Contains(const std::string& hay, const std::string& needle);
 
 }  // namespace orv::console

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/text.h"
 #include "console/request.h"
 
 namespace orv::console {
@@ -91,7 +92,7 @@ bool LooksLikeText(const std::string& urlLower, const std::string& headersLower,
     return true;
   if (forceText) return true;
   if (body.size() >= 51) {
-    std::string head = Lower(body.substr(0, 50));
+    std::string head = LowerCase(body.substr(0, 50));
     if (Contains(head, "<html>") || Contains(head, " html ") || Contains(head, "<body>") || Contains(head, "<head>"))
       return true;
   }
