@@ -61,7 +61,7 @@ void Dialer::Dial() {
   if (options.rotate && !entries_.empty())
     entryIndex_ = (entryIndex_ + 1) % static_cast<int>(entries_.size());
 
-  while (!connection_.Online() && dialling_) {
+  while (!connection_.Online() && dialling_ && !host_.Cancelled()) {
     host_.SleepMs(25);
     host_.Pump();
     Refresh();
@@ -166,6 +166,10 @@ bool Dialer::ShowWindow() {
   host_.OpenDialWindow();
   auto nextRedial = host_.Now();
   while (shown_) {
+    if (host_.Cancelled()) {
+      StopByUser();
+      break;
+    }
     if (host_.Now() >= nextRedial) {
       nextRedial = host_.Now() + std::chrono::milliseconds(500);
       RedialTick();

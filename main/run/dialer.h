@@ -32,6 +32,8 @@ class DialerHost {
   virtual void EnableStatusTimer(bool on) = 0;
   // The dial window appears (its texts are StatusText, TargetLabel and Label4).
   virtual void OpenDialWindow() {}
+  // The program is ending or the user cancelled: the dial window closes as if stopped.
+  virtual bool Cancelled() { return false; }
 };
 
 struct DialOptions {

@@ -66,6 +66,10 @@ void RunController::AddressEnter(const std::string& boxText) {
   const std::size_t hash = text.find('#');
   if (hash != std::string::npos && hash >= 10) text = Trim(text.substr(0, hash));
   if (text.empty()) return;
+  // The box offers "http://" and the user pastes a whole address after it.
+  while (StartsWithNoCase(text, "http://") &&
+         (StartsWithNoCase(text.substr(7), "http://") || StartsWithNoCase(text.substr(7), "https://")))
+    text.erase(0, 7);
   connection_.RefreshOnline();
   s_.currentStartAddress = text;
 }
@@ -78,6 +82,7 @@ void RunController::RunButton() {
 }
 
 void RunController::StopStep() {
+  if (s_.running && outcome_ == RunOutcome::None) outcome_ = RunOutcome::Stopped;
   SetPanel(1, Ru(" Завершение"));
   s_.firstAddressPhase = false;
   s_.runEnded = true;
@@ -93,6 +98,11 @@ void RunController::StopRun() {
     if (stopAll != 0) platform_.PressLeft(stopAll);
   }
   if (s_.running) StopStep();
+}
+
+void RunController::Cancel() {
+  cancelRequested_ = true;
+  if (s_.running) StopRun();
 }
 
 void RunController::StopAndExit() {
@@ -155,6 +165,7 @@ void RunController::Tim2Tick() {
 }
 
 void RunController::StartRun(const std::string& address) {
+  cancelRequested_ = false;
   admission_.ResetScope();
   f_ = FeedState{};
   scripts_.ClearRun();
@@ -184,6 +195,7 @@ void RunController::StartSequence() {
   s_.running = true;
   ++runsStarted_;
   runLoopDone_ = false;
+  outcome_ = RunOutcome::None;
   const std::string start = s_.pendingStartAddress;
   s_.pendingStartAddress.clear();
   s_.currentStartAddress = start;
@@ -240,10 +252,16 @@ void RunController::StartSequence() {
   runLoopDone_ = true;
 }
 
+bool RunController::CanDial() const {
+  return options_.autoDial && dialer_ && !dialer_->RemoteAccessMissing() &&
+         !Trim(dialer_->EntryText()).empty() && connection_.Mode() == ConnectionMode::Modem;
+}
+
 void RunController::DialBeforeStart() {
-  if (options_.autoDial && !Online() && connection_.Mode() == ConnectionMode::Modem)
-    connection_.SetDialLatch(true);
-  if (!dialer_ || Online() || s_.running || !connection_.DialLatch()) return;
+  // A latch left set by an earlier run that lost its line does not dial: only a script that
+  // asks for automatic dialling, with an entry to dial, does.
+  if (Online() || s_.running || !CanDial()) return;
+  connection_.SetDialLatch(true);
   dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
   dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
   dialer_->options.rotate = options_.dialRotate;
@@ -310,7 +328,7 @@ void RunController::RunLoop() {
     Pump();
     if (s_.stopRequested) {
       EndOfRunCheck();
-      if (!s_.feedingActive && s_.consoleBusy == 0 && !s_.collectingActive) break;
+      if (!s_.feedingActive && !ConsoleActive() && !s_.collectingActive) break;
     }
     Pump();
   }
@@ -325,15 +343,9 @@ void RunController::FeedingPass() {
   f_.outOfOrder.clear();
   bool afterSkip = false;
   while (!ending_) {
-    // Connection lost during the run: wait for the console to go idle, then stop.
-    if (connection_.LossLatch() && !Online()) {
-      while (s_.consoleBusy != 0 && !ending_) {
-        Pump();
-        Sleep(50);
-      }
-      s_.runEnded = true;
-      s_.stopRequested = true;
-      connection_.SetDialLatch(true);
+    // A run only starts on line: off line now means the line went down during the run.
+    if (!Online() && !s_.stopRequested) {
+      if (ConnectionLost()) continue;
       return;
     }
     if (f_.nextIndex > f_.LastIndex() && s_.consoleBusy == 0 && !s_.firstAddressPhase) {
@@ -343,7 +355,10 @@ void RunController::FeedingPass() {
         CollectResults();
         continue;
       }
-      if (!s_.collectingActive) StopStep();
+      if (!s_.collectingActive) {
+        if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::Completed;
+        StopStep();
+      }
       return;
     }
     if (s_.stopRequested) {
@@ -370,9 +385,11 @@ void RunController::FeedingPass() {
         }
       }
       if (found != 0) {
-        f_.outOfOrder.push_back(found);
+        f_.outOfOrder.insert(found);
         f_.mediaScanIndex = found + 1;
-        afterSkip = !HandOut(found, afterSkip);
+        // Taken ahead of its turn, but admitted as every other address is.
+        f_.inScope = admission_.Admit(f_.runList[found], f_.currentCategory);
+        afterSkip = HandOut(found, afterSkip, true) == HandOutResult::Skipped;
         continue;
       }
       // Nothing further down: later scans start from the entries added since.
@@ -381,36 +398,44 @@ void RunController::FeedingPass() {
 
     if (f_.nextIndex <= f_.LastIndex()) {
       const int32_t i = f_.nextIndex;
-      if (std::find(f_.outOfOrder.begin(), f_.outOfOrder.end(), i) != f_.outOfOrder.end()) {
+      if (f_.outOfOrder.count(i) != 0) {
         ++f_.nextIndex;
         continue;
       }
       f_.inScope = admission_.Admit(f_.runList[i], f_.currentCategory);
       ++f_.nextIndex;
-      afterSkip = !HandOut(i, afterSkip);
+      afterSkip = HandOut(i, afterSkip, false) == HandOutResult::Skipped;
       continue;
     }
   }
 }
 
-bool RunController::HandOut(int32_t index, bool afterSkip) {
+RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSkip, bool fromMediaPass) {
+  const auto putBack = [&] {
+    if (fromMediaPass) {
+      f_.outOfOrder.erase(index);
+      f_.mediaScanIndex = std::min(f_.mediaScanIndex, index);
+    } else {
+      f_.nextIndex = std::min(f_.nextIndex, index);
+    }
+    return HandOutResult::PutBack;
+  };
   if (!afterSkip) Pump();
   std::string address = f_.runList[index];
-  if (address.size() > 255) {
-    const std::size_t slash = address.rfind('/');
-    if (slash != std::string::npos && address.size() - slash - 1 > 256)
-      address.resize(slash + 1 + 255);
+  // A cut address is another address: one the mailbox cannot hold is not fetched at all.
+  if (address.size() > static_cast<std::size_t>(ExchangeFiles::kMaxExtValue)) {
+    ++f_.skippedTooLong;
+    return HandOutResult::Skipped;
   }
   if (!s_.firstAddressPhase) {
-    if (!f_.inScope || !admission_.InScope(address, f_.currentCategory)) return false;
-    if (options_.depthOn && admission_.TooDeep(address, options_.depthLimit)) return false;
+    if (!f_.inScope || !admission_.InScope(address, f_.currentCategory)) return HandOutResult::Skipped;
+    if (options_.depthOn && admission_.TooDeep(address, options_.depthLimit)) return HandOutResult::Skipped;
   }
   // Wait for a free channel.
-  do {
-    Pump();
-    Sleep(15);
-  } while (!ending_ && x_.ReadExtNumber(BusyChannels) > options_.channels);
-  if (ending_) return true;
+  if (!WaitForConsole([&] { return x_.ReadExtNumber(BusyChannels) <= options_.channels; }, 15))
+    return HandOutResult::Skipped;
+  // The line went down meanwhile: the address waits for the line (or the next run).
+  if (!connection_.RefreshOnline()) return putBack();
 
   if (options_.chosenWithoutMatch && !f_.withoutMatchApplied) {
     f_.nextIndex = std::max<int32_t>(1, f_.LastIndex() - 1);
@@ -420,7 +445,7 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
   ++s_.handedOutCount;
   if (options_.sounds && s_.handedOutCount % 10 == 0) platform_.PlaySound("ten.wav");
 
-  if (Online()) {
+  {
     if (s_.consoleBusy == 0) s_.consoleBusy = 1;
     // A fetch shorter than one supervision tick must not look like an idle console.
     holdCounter_ = kHoldTicks;
@@ -428,9 +453,9 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
     SetPanelIfChanged(1, Ru(" Адреса:") + number);
     view_.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
     platform_.EnableTimer(RunTimer::Tim4, false);
-    while (!ending_ && !x_.ReadExt(NextUrl).empty()) {
-      Pump();
-      Sleep(15);
+    if (!WaitForConsole([&] { return x_.ReadExt(NextUrl).empty(); }, 15)) {
+      platform_.EnableTimer(RunTimer::Tim4, true);
+      return HandOutResult::Skipped;
     }
     x_.WriteExt(UserAgent, options_.userAgent);
     x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
@@ -444,7 +469,8 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
       // A fresh local copy of the first address ends the first-address phase too;
       // otherwise a run whose files are all present would never end.
       s_.firstAddressPhase = false;
-      return false;
+      ++f_.skippedComplete;
+      return HandOutResult::Skipped;
     }
     std::string minSize = "0", maxSize = "0";
     if (f_.currentCategory >= 1 && f_.currentCategory <= 8) {
@@ -462,15 +488,20 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
     }
     MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
     const double since = clock.Now();
-    while (!ending_ && !x_.ReadExt(NextUrl).empty()) {
-      Pump();
-      Sleep(20);
-      if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) {
-        s_.stopRequested = true;
-        s_.firstAddressPhase = false;
-        break;
-      }
-    }
+    // An idle console that does not take the address within the take timeout, or a busy one
+    // that makes no progress for the stall time, ends the run.
+    const bool taken = WaitForConsole(
+        [&] {
+          if (x_.ReadExt(NextUrl).empty()) return true;
+          if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) {
+            s_.stopRequested = true;
+            if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
+            return true;
+          }
+          return false;
+        },
+        20);
+    if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
     platform_.EnableTimer(RunTimer::Tim4, true);
   }
 
@@ -480,7 +511,60 @@ bool RunController::HandOut(int32_t index, bool afterSkip) {
   s_.firstAddressPhase = false;
   Pump();
   Sleep(10);
-  return true;
+  return HandOutResult::Handed;
+}
+
+bool RunController::WaitForConsole(const std::function<bool()>& done, int sleepMs) {
+  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+  double lastProgress = clock.Now();
+  std::string busy = x_.ReadExt(BusyChannels);
+  std::string counter = platform_.CounterCaption();
+  for (;;) {
+    if (ending_ || cancelRequested_ || s_.stopRequested) return false;
+    if (done()) return true;
+    Pump();
+    Sleep(sleepMs);
+    const std::string nowBusy = x_.ReadExt(BusyChannels);
+    const std::string nowCounter = platform_.CounterCaption();
+    if (nowBusy != busy || nowCounter != counter) {
+      busy = nowBusy;
+      counter = nowCounter;
+      lastProgress = clock.Now();
+    } else if (clock.Now() - lastProgress > stallSeconds_) {
+      SetPanel(3, Ru(" Консоль не отвечает"));
+      if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
+      s_.stopRequested = true;
+      s_.firstAddressPhase = false;
+      return false;
+    }
+  }
+}
+
+bool RunController::ConnectionLost() {
+  if (CanDial() && !cancelRequested_) {
+    dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
+    dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
+    dialer_->options.rotate = options_.dialRotate;
+    dialer_->ShowWindow();
+    connection_.RefreshOnline();
+    if (Online()) return true;
+  }
+  // What the console still fetches belongs to this run; an idle console is not waited for
+  // longer than the take timeout.
+  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
+  const double since = clock.Now();
+  while (s_.consoleBusy != 0 && !ending_ && !cancelRequested_ &&
+         clock.Now() - since < kTakeTimeoutSeconds) {
+    Pump();
+    Sleep(50);
+  }
+  SetPanel(3, Ru(" Соединение потеряно"));
+  if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConnectionLost;
+  s_.runEnded = true;
+  s_.stopRequested = true;
+  s_.firstAddressPhase = false;
+  connection_.SetDialLatch(true);
+  return false;
 }
 
 void RunController::RedirectPhase() {
@@ -560,10 +644,7 @@ void RunController::CollectResults() {
         std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         if (rest.size() >= 9 && options_.ModeCollects()) {
           if (rest.back() == '/') rest += "index.html";
-          const std::string lower = LowerCase(rest);
-          const bool known = std::any_of(f_.redirects.begin(), f_.redirects.end(),
-                                         [&](const std::string& r) { return LowerCase(r) == lower; });
-          if (!known) {
+          if (f_.redirectKeys.insert(LowerCase(rest)).second) {
             f_.redirects.push_back(rest);
             // The target joins the run like a found link; otherwise a redirected address
             // (a redirecting start page above all) would never be fetched.
@@ -617,8 +698,11 @@ void RunController::SupervisionTick() {
     if (s_.livenessFailures > kLivenessLimit) {
       s_.livenessFailures = 11;
       if (Online()) CloseConnection(true);
+      if (outcome_ == RunOutcome::None && s_.running) outcome_ = RunOutcome::ConsoleFailed;
       if (!s_.consoleFailureReported) {
         s_.consoleFailureReported = true;
+        // What was not fetched stays in the script, so the next run goes on from there.
+        if (s_.running) WriteBackRun();
         view_.ShowMessage(
             Ru("Произошла ошибка консоли или ее работа прервана пользователем. Соединение "
                "разорвано. Программа будет закрыта без сохранения изменений в текущем сценарии."),
@@ -696,7 +780,7 @@ void RunController::EndOfRunCheck() {
       s_.idleAfterRun = false;
       return;
     }
-    if (!s_.firstAddressPhase && !s_.collectingActive && !s_.feedingActive && s_.consoleBusy < 1) {
+    if (!s_.firstAddressPhase && !s_.collectingActive && !s_.feedingActive && !ConsoleActive()) {
       EndOfRunStep();
       return;
     }
@@ -718,19 +802,14 @@ void RunController::EndOfRunStep() {
   if (options_.disconnectAtEnd && Online()) CloseConnection(true);
 
   platform_.EnableTimer(RunTimer::Tim3, false);
-  RunResults results;
-  results.startAddress = s_.currentStartAddress;
-  results.runList = &f_.runList;
-  results.handedOut = &f_.handedOut;
-  results.notFound = &f_.notFound;
-  results.redirects = &f_.redirects;
-  scripts_.WriteBack(results);
+  WriteBackRun();
   if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
 
   SetPanel(1, Ru(" Завершение"));
   f_.runList.assign(1, std::string());
   f_.handedOut.clear();
   f_.redirects.clear();
+  f_.redirectKeys.clear();
   f_.notFound.clear();
   scripts_.ClearRun();
 
@@ -746,6 +825,9 @@ void RunController::EndOfRunStep() {
   SetPanel(1, Ru(" Готово"));
   SetPanel(5, "");
   if (!view_.StatusPanel(4).empty()) SetPanel(4, "");
+  // A run that ended early says why where the progress stood.
+  if (outcome_ == RunOutcome::ConnectionLost) SetPanel(3, Ru(" Соединение потеряно"));
+  if (outcome_ == RunOutcome::ConsoleStalled) SetPanel(3, Ru(" Консоль не отвечает"));
 
   x_.ClearChannels();
   std::error_code ec;
@@ -761,6 +843,16 @@ void RunController::EndOfRunStep() {
     if (options_.disconnectAtEnd && Online()) CloseConnection(true);
     PrepareToClose();
   }
+}
+
+void RunController::WriteBackRun() {
+  RunResults results;
+  results.startAddress = s_.currentStartAddress;
+  results.runList = &f_.runList;
+  results.handedOut = &f_.handedOut;
+  results.notFound = &f_.notFound;
+  results.redirects = &f_.redirects;
+  scripts_.WriteBack(results);
 }
 
 void RunController::ShutdownConsole() {

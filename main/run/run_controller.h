@@ -8,7 +8,9 @@
 // timer ticks below run re-entrantly in between; the flags of RunState are the only
 // guards, exactly as the tick procedures check them.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/exchange.h"
@@ -51,21 +53,34 @@ struct FeedState {
   std::vector<std::string> runList{""};  // addresses from index 1
   int32_t nextIndex = 1;
   int32_t mediaScanIndex = 1;
-  std::vector<int32_t> outOfOrder;
+  std::unordered_set<int32_t> outOfOrder;
   std::vector<int32_t> handedOut;
   std::vector<std::string> notFound;
   std::vector<std::string> redirects;
+  std::unordered_set<std::string> redirectKeys;  // lower-cased redirects, for the comparison
   int currentCategory = 8;
   bool inScope = false;
   int32_t handOutCounter = 0;
   uint16_t progressCounter = 0;
   bool withoutMatchApplied = false;
+  int32_t skippedComplete = 0;  // a complete local copy was there
+  int32_t skippedTooLong = 0;   // longer than the mailbox holds
   int32_t LastIndex() const { return static_cast<int32_t>(runList.size()) - 1; }
 };
 
 struct RunPaths {
   std::string collectionFolder;  // ends with "/"
   std::string speedLogPath;      // testspeed.txt in the exchange folder
+};
+
+// How a run ended, for the one-line outcome the batch front end prints.
+enum class RunOutcome {
+  None,            // no run yet, or the run is still going
+  Completed,       // every address was handed out and the console went idle
+  Stopped,         // stopped by the user or a limit
+  ConnectionLost,  // the line went down and was not redialled
+  ConsoleStalled,  // the console took no address and made no progress for too long
+  ConsoleFailed,   // the console's window went away during the run
 };
 
 // Text dropped onto the address box: a link taken out of a query ("...=http://..."), a file
@@ -120,6 +135,13 @@ class RunController {
   // Hang-ups also end the dialled connection.
   void SetDialer(Dialer* dialer) { dialer_ = dialer; }
   int PopupCountdown() const { return popupCountdown_; }
+  // Ends every wait that is not the run itself (the dial window, a wait for the console):
+  // Ctrl-C in the batch front end, a window closed while a dial window waits.
+  void Cancel();
+  bool CancelRequested() const { return cancelRequested_ || ending_; }
+  RunOutcome Outcome() const { return outcome_; }
+  // A stall of the console longer than this ends the run (tests shorten it).
+  void SetStallSeconds(double s) { stallSeconds_ = s; }
 
  private:
   void StartRun(const std::string& address);
@@ -129,8 +151,20 @@ class RunController {
   bool LaunchConsole();
   void RunLoop();
   void FeedingPass();
-  // Returns false when the address was skipped (the loop continues).
-  bool HandOut(int32_t index, bool afterSkip);
+  enum class HandOutResult { Handed, Skipped, PutBack };
+  // PutBack: nothing was handed out and the address stays next in line (line lost).
+  HandOutResult HandOut(int32_t index, bool afterSkip, bool fromMediaPass);
+  // The line went down during the run: redial where that is on and possible; otherwise wait
+  // (bounded) for the console to go idle and stop. True when the run goes on.
+  bool ConnectionLost();
+  bool CanDial() const;
+  // The console counts as busy unless it was given up on (a stalled console is ended).
+  bool ConsoleActive() const { return s_.consoleBusy > 0 && outcome_ != RunOutcome::ConsoleStalled; }
+  // Pumps until done() holds. False when the run was stopped or cancelled meanwhile, or when
+  // the console made no progress (busy count, byte counter) for the stall time; the run then
+  // stops with a visible reason.
+  bool WaitForConsole(const std::function<bool()>& done, int sleepMs);
+  void WriteBackRun();
   void RedirectPhase();
   void EndOfRunStep();
   void StopStep();
@@ -175,6 +209,9 @@ class RunController {
   bool runLoopDone_ = false;
   bool ending_ = false;
   int exitCode_ = 0;
+  bool cancelRequested_ = false;
+  RunOutcome outcome_ = RunOutcome::None;
+  double stallSeconds_ = 120;
 };
 
 }  // namespace orv

@@ -85,6 +85,7 @@ class OrvApp::DialHost final : public DialerHost {
   void ShowPlainMessage(const std::string& text) override { app_.view_.ShowMessage(text, MessageIcon::None); }
   int PopupCountdown() override { return app_.run_ ? app_.run_->PopupCountdown() : -1; }
   void CloseDialWindow() override {}
+  bool Cancelled() override { return app_.run_ && app_.run_->CancelRequested(); }
   void DropStartAndStop() override {
     if (!app_.run_) return;
     app_.run_->State().commandLineAddress.clear();

@@ -36,6 +36,9 @@ class SimPlatform : public RunPlatform {
   std::string redirectHost, redirectFolder, redirectTarget;
   std::vector<std::vector<std::string>> pendingReports;
   std::function<void()> onStart;
+  std::function<void(const std::string&)> onTake;
+  std::function<void()> onPump;
+  bool takes = true;  // a stuck console leaves the mailbox full
 
   void Console() {
     if (!alive) return;
@@ -47,9 +50,10 @@ class SimPlatform : public RunPlatform {
       pendingReports.erase(pendingReports.begin());
     }
     const std::string next = x_.ReadExt(NextUrl);
-    if (next.empty()) return;
+    if (next.empty() || !takes) return;
     x_.WriteExt(NextUrl, "");
     taken.push_back(next);
+    if (onTake) onTake(next);
     if (taken.size() == 1 && !redirectHost.empty() && !x_.ReadExt(StartPending).empty()) {
       x_.WriteExt(RedirectHost, redirectHost);
       x_.WriteExt(RedirectFolder, redirectFolder);
@@ -85,6 +89,7 @@ class SimPlatform : public RunPlatform {
 
   void Pump() override {
     ++pumps;
+    if (onPump) onPump();
     Console();
     if (!run) return;
     for (auto& [timer, tick] : ticks) {
@@ -195,9 +200,10 @@ class SimScripts : public RunScripts, public RunAdmission {
   void RebaseOnRedirect(const std::string& site, const std::string& folder) override {
     rebased.emplace_back(site, folder);
   }
-  bool Admit(const std::string&, int& category) override {
-    category = 1;
-    return true;
+  std::vector<std::string> rejected;  // by exclusions or a disabled category
+  bool Admit(const std::string& a, int& category) override {
+    category = CategoryOf(a);
+    return std::find(rejected.begin(), rejected.end(), a) == rejected.end();
   }
   bool InScope(const std::string& a, int) override { return a.find("outside") == std::string::npos; }
   bool TooDeep(const std::string&, int32_t) override { return false; }
@@ -297,6 +303,14 @@ class DialWindowHost : public DialerHost {
   void DropStartAndStop() override { ++dropped; }
   void EnableStatusTimer(bool on) override { statusTimer = on; }
   void OpenDialWindow() override { ++opened; }
+  bool Cancelled() override {
+    // A dial window that never ends is a failure, not a hung test.
+    if (now > std::chrono::system_clock::time_point{std::chrono::hours(400001)}) {
+      ADD_FAILURE() << "the dial window waited an hour";
+      return true;
+    }
+    return platform_.run && platform_.run->CancelRequested();
+  }
 
  private:
   SimPlatform& platform_;
@@ -356,6 +370,70 @@ TEST_F(DialBeforeStartTest, WithoutAutoDialNoWindowOpens) {
   scripts_.options.autoDial = false;
   Start("http://site.test/");
   EXPECT_EQ(host_.opened, 0);
+  EXPECT_FALSE(platform_.launched);
+}
+
+TEST_F(DialBeforeStartTest, LineLostDuringTheRunIsRedialledAndTheRunGoesOn) {
+  state_.connected = true;
+  state_.flags = kConnModem;
+  scripts_.saved = {"http://site.test/a.html", "http://site.test/b.html"};
+  platform_.onTake = [this](const std::string& a) {
+    if (a == "http://site.test/") state_.connected = false;  // the line drops after the first take
+  };
+  ras_.AddAttempt({Status(kRasStateConnectDevice), Status(kRasStateConnected)});
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 1);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/a.html",
+                                                       "http://site.test/b.html"}));
+  EXPECT_EQ(run_->Outcome(), RunOutcome::Completed);
+}
+
+TEST_F(DialBeforeStartTest, LostLineWithoutAutoDialStopsAndTheNextOfflineStartStartsNothing) {
+  scripts_.options.autoDial = false;
+  state_.connected = true;
+  state_.flags = kConnModem;
+  scripts_.saved = {"http://site.test/a.html", "http://site.test/b.html"};
+  platform_.onTake = [this](const std::string&) { state_.connected = false; };
+  const double before = platform_.seconds;
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/"}));
+  EXPECT_EQ(run_->Outcome(), RunOutcome::ConnectionLost);
+  EXPECT_EQ(view_.StatusPanel(3), Ru(" Соединение потеряно"));
+  EXPECT_LT(platform_.seconds - before, 60.0);
+  // Every address that was not handed out stays in the script.
+  EXPECT_EQ(scripts_.writeBacks, 1);
+  EXPECT_EQ(scripts_.lastHandedOut, (std::vector<int32_t>{1}));
+  EXPECT_EQ(scripts_.lastRunList.size(), 4u);
+  EXPECT_EQ(host_.opened, 0);
+
+  // The loss left the dial latch set; without automatic dialling an off-line start still
+  // starts nothing (and opens no dial window).
+  ASSERT_TRUE(connection_.DialLatch());
+  platform_.launched = false;
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 0);
+  EXPECT_FALSE(platform_.launched);
+
+  // Automatic dialling without an entry to dial is not possible either.
+  scripts_.options.autoDial = true;
+  ras_.entries.clear();
+  dialer_.FillEntries();
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 0);
+  EXPECT_FALSE(platform_.launched);
+}
+
+TEST_F(DialBeforeStartTest, CancelEndsADialWindowThatNeverConnects) {
+  ras_.AddAttempt({Status(kRasStateConnectDevice)});  // dials for ever
+  platform_.onPump = [this] {
+    if (host_.now > std::chrono::system_clock::time_point{std::chrono::hours(400000)} +
+                        std::chrono::minutes(2))
+      run_->Cancel();
+  };
+  Start("http://site.test/");
+  EXPECT_EQ(host_.opened, 1);
+  EXPECT_EQ(host_.dropped, 1);
+  EXPECT_FALSE(dialer_.WindowShown());
   EXPECT_FALSE(platform_.launched);
 }
 
@@ -510,6 +588,70 @@ TEST_F(RunControllerTest, FreshLocalCopiesAreNotFetchedAgain) {
   scripts_.options.refresh = true;
   Start("http://site.test/");
   EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/older.html"}));
+}
+
+TEST_F(RunControllerTest, MediaTakenAheadOfTurnPassTheSameAdmission) {
+  scripts_.options.media = true;
+  scripts_.saved = {"http://site.test/a.html", "http://site.test/excluded.gif", "http://site.test/b.gif",
+                    "http://site.test/c.html"};
+  scripts_.rejected = {"http://site.test/excluded.gif"};
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/b.gif",
+                                                       "http://site.test/a.html", "http://site.test/c.html"}));
+}
+
+TEST_F(RunControllerTest, AddressesAreHandedOutWholeOrNotAtAll) {
+  const std::string longQuery = "http://site.test/find?q=" + std::string(400, 'x');
+  const std::string tooLong = "http://site.test/" + std::string(1100, 'y') + ".html";
+  scripts_.saved = {longQuery, tooLong};
+  Start("http://http://site.test/");  // the box's "http://" before a pasted address
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", longQuery}));
+  EXPECT_EQ(run_->Feed().skippedTooLong, 1);
+}
+
+TEST_F(RunControllerTest, SlideStopHandsOutNothingWhileWaitingForAChannel) {
+  scripts_.options.slideStop = true;
+  scripts_.options.channels = 1;
+  scripts_.saved = {"http://site.test/a.html"};
+  int waited = 0;
+  platform_.onTake = [this](const std::string&) { x_.WriteExt(BusyChannels, "2"); };
+  platform_.onPump = [&] {
+    if (platform_.taken.size() == 1 && ++waited == 200) {
+      run_->StopRun();
+      x_.WriteExt(BusyChannels, "0");  // a channel comes free right after the stop
+    }
+  };
+  Start("http://site.test/");
+  EXPECT_GE(waited, 200);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/"}));
+  EXPECT_TRUE(run_->RunOver());
+  EXPECT_EQ(run_->Outcome(), RunOutcome::Stopped);
+}
+
+TEST_F(RunControllerTest, BusyConsoleThatNeverTakesEndsTheRunAfterTheStallTime) {
+  run_->SetStallSeconds(20);
+  scripts_.saved = {"http://site.test/a.html"};
+  platform_.onTake = [this](const std::string&) {
+    x_.WriteExt(BusyChannels, "1");
+    platform_.takes = false;
+  };
+  const double before = platform_.seconds;
+  Start("http://site.test/");
+  EXPECT_EQ(run_->Outcome(), RunOutcome::ConsoleStalled);
+  EXPECT_EQ(view_.StatusPanel(3), Ru(" Консоль не отвечает"));
+  EXPECT_TRUE(run_->RunOver());
+  EXPECT_FALSE(platform_.alive) << "the stalled console is ended with the run";
+  EXPECT_LT(platform_.seconds - before, 60.0);
+}
+
+TEST_F(RunControllerTest, ConsoleDeathWritesTheRunBackBeforeTheProgramEnds) {
+  scripts_.saved = {"http://site.test/a.html", "http://site.test/b.html"};
+  platform_.onTake = [this](const std::string&) { platform_.alive = false; };
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.endedWith, 4);
+  EXPECT_EQ(scripts_.writeBacks, 1);
+  EXPECT_EQ(scripts_.lastRunList.size(), 4u);
+  EXPECT_EQ(run_->Outcome(), RunOutcome::ConsoleFailed);
 }
 
 TEST_F(RunControllerTest, StopRunPressesStopAllUnlessSlideStop) {
