@@ -271,6 +271,18 @@ void ProgramModel::ResolveCollectionFolder() {
   if (hooks_.buildCollectionTree) hooks_.buildCollectionTree(folder);
 }
 
+void ProgramModel::ChangeCollectionFolder(const std::string& chosen) {
+  if (chosen.empty()) return;
+  const std::string folder = WithSlash(chosen);
+  const bool changed = folder != scripts_.collectionFolder;
+  settings_.Write("PFOLD", folder);
+  if (changed) {
+    scripts_.collectionFolder = folder;
+    if (hooks_.clearAddressTree) hooks_.clearAddressTree();
+  }
+  if (hooks_.buildCollectionTree) hooks_.buildCollectionTree(folder);
+}
+
 void ProgramModel::ChooseEncoding(int index) {
   if (index < 0 || index > 2) return;
   values_.chset = index;

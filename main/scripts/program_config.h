@@ -70,6 +70,7 @@ struct ProgramHooks {
   std::function<void()> fillDialUpEntries;      // steps 8 and 14
   std::function<void(bool lan, bool modem, bool localhost)> setConnectionMode;  // step 10
   std::function<void(const std::string& folder)> buildCollectionTree;          // step 12
+  std::function<void()> clearAddressTree;  // another collection folder was chosen
   std::function<void()> openUrlList;                                           // step 13
   std::function<void()> startDialUpTimer;                                      // step 14
   std::function<void()> showProxyList;                                         // step 14
@@ -148,6 +149,9 @@ class ProgramModel {
   void ChooseScriptMode(int mode);
   // An options page was shown: it is the one shown at the next start.
   void OptionsPageShown(const std::string& key);
+  // The user chose a collection folder (the same one again, too): PFOLD is written, the
+  // script's address tree is cleared when the folder changed, the collection tree is rebuilt.
+  void ChangeCollectionFolder(const std::string& folder);
   // Menu options "Включая предпросмотр" (read by the console in search mode, so stored at
   // once) and "Активный Курсор".
   void SetPreview(bool on);

@@ -2,6 +2,13 @@
 #include "main/ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -19,6 +26,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 #ifdef ORV_HAVE_MULTIMEDIA
 #include <QSoundEffect>
 #endif
@@ -58,19 +67,10 @@ QIcon CategoryIcon(int category) {
 
 OrvMainWindow::OrvMainWindow() {
   setWindowTitle("Orvanta");
+  setAccessibleName("Orvanta");
   for (int c = 1; c <= 8; ++c) categoryIcons_[c] = CategoryIcon(c);
-
-  toolbar_ = addToolBar(Q(Ru("Команды")));
-  toolbar_->setMovable(false);
-  toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  runStop_ = toolbar_->addAction(style()->standardIcon(QStyle::SP_MediaPlay), Q(Ru("Пуск ")));
-  runStop_->setToolTip(Q(Ru("Запустить закачку")));
-  actions_["run"] = runStop_;
-  connect(runStop_, &QAction::triggered, this, [this] { OnRunStop(); });
-  actions_["openfolder"] = toolbar_->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), Q(Ru("Папка")));
-  actions_["scripts"] = toolbar_->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                            Q(Ru("Сценарии")));
-  actions_["scripts"]->setCheckable(true);
+  BuildToolbar();
+  BuildMenu();
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -78,32 +78,130 @@ OrvMainWindow::OrvMainWindow() {
 
   InputUrl = new QComboBox(central);
   InputUrl->setObjectName("InputUrl");
+  InputUrl->setAccessibleName(Q(Ru("Адрес")));
   InputUrl->setEditable(true);
   InputUrl->setInsertPolicy(QComboBox::NoInsert);
   InputUrl->lineEdit()->installEventFilter(this);
+  InputUrl->lineEdit()->setAccessibleName(Q(Ru("Адрес")));
   connect(InputUrl->lineEdit(), &QLineEdit::returnPressed, this, [this] {
     if (app_) app_->Run().AddressEnter(AddressText());
   });
   layout->addWidget(InputUrl);
 
-  auto* split = new QSplitter(Qt::Vertical, central);
-  // The pages of the window (options, lists, scripts, collection) live in this stack.
-  pages_ = new QStackedWidget(split);
-  pages_->addWidget(new QWidget(pages_));
-  ListCons = new QTreeWidget(split);
+  // Collection column: the tab strip TabS1 over the frames GSpan (tree, search, bookmarks).
+  treeSplit_ = new QSplitter(Qt::Horizontal, central);
+  treeSplit_->setObjectName("TRSPV");
+  treeSplit_->setAccessibleName(Q(Ru("Разделитель коллекции")));
+  treeSplit_->setChildrenCollapsible(false);
+  auto* column = new QWidget(treeSplit_);
+  column->setMinimumWidth(200);
+  auto* columnLayout = new QVBoxLayout(column);
+  columnLayout->setContentsMargins(0, 0, 0, 0);
+  columnLayout->setSpacing(0);
+  TabS1 = new QTabBar(column);
+  TabS1->setObjectName("TabS1");
+  TabS1->setAccessibleName(Q(Ru("Вкладки коллекции")));
+  TabS1->setExpanding(false);
+  GSpan = new QStackedWidget(column);
+  GSpan->setObjectName("GSpan");
+  GSpan->setAccessibleName(Q(Ru("Коллекция")));
+  Frame(Pane::CollectionTree) = MakeFrame(GSpan, "Коллекция", "Дерево коллекции");
+  Frame(Pane::Search) = MakeFrame(GSpan, "Поиск", "Поиск в коллекции");
+  Frame(Pane::Bookmarks) = MakeFrame(GSpan, "Закладки", "Закладки");
+  for (Pane p : {Pane::CollectionTree, Pane::Search, Pane::Bookmarks}) {
+    GSpan->addWidget(Frame(p).frame);
+    TabS1->addTab(Frame(p).frame->accessibleName());
+  }
+  connect(TabS1, &QTabBar::currentChanged, GSpan, &QStackedWidget::setCurrentIndex);
+  columnLayout->addWidget(TabS1);
+  columnLayout->addWidget(GSpan, 1);
+
+  // The rest: the script list or the browser beside the option pages, and below them the
+  // channel list with the information frame.
+  lowerSplit_ = new QSplitter(Qt::Vertical, treeSplit_);
+  lowerSplit_->setObjectName("wespl");
+  lowerSplit_->setAccessibleName(Q(Ru("Разделитель списка каналов")));
+  lowerSplit_->setChildrenCollapsible(false);
+  browserSplit_ = new QSplitter(Qt::Horizontal, lowerSplit_);
+  browserSplit_->setObjectName("BRSPH");
+  browserSplit_->setAccessibleName(Q(Ru("Разделитель браузера")));
+  browserSplit_->setChildrenCollapsible(false);
+  auto* side = new QWidget(browserSplit_);
+  side->setObjectName("sidePanes");
+  side->setMinimumWidth(220);
+  auto* sideLayout = new QVBoxLayout(side);
+  sideLayout->setContentsMargins(0, 0, 0, 0);
+  Frame(Pane::ScriptList) = MakeFrame(side, "Сценарии", "Список сценариев");
+  Frame(Pane::ScriptSets) = MakeFrame(side, "Наборы сценариев", "Наборы сценариев");
+  Frame(Pane::Browser) = MakeFrame(side, "Браузер", "Браузер коллекции");
+  sideLayout->addWidget(Frame(Pane::ScriptList).frame, 2);
+  sideLayout->addWidget(Frame(Pane::ScriptSets).frame, 1);
+  sideLayout->addWidget(Frame(Pane::Browser).frame, 1);
+  optionPages_ = new QStackedWidget(browserSplit_);
+  optionPages_->setObjectName("optionPages");
+  optionPages_->setAccessibleName(Q(Ru("Страницы настроек")));
+  optionPages_->setMinimumWidth(320);
+  const char* const pageNames[] = {"Настройки", "Категории", "Сеть", "Списки"};
+  const char* const pageTexts[] = {"Параметры сценария", "Категории файлов", "Сеть", "Списки"};
+  for (int i = 0; i < 4; ++i) {
+    const Pane p = static_cast<Pane>(static_cast<int>(Pane::OptionsPage1) + i);
+    Frame(p) = MakeFrame(optionPages_, pageNames[i], pageTexts[i]);
+    optionPages_->addWidget(Frame(p).frame);
+  }
+  browserSplit_->addWidget(side);
+  browserSplit_->addWidget(optionPages_);
+  browserSplit_->setStretchFactor(0, 0);
+  browserSplit_->setStretchFactor(1, 1);
+
+  lowerArea_ = new QWidget(lowerSplit_);
+  auto* lowerLayout = new QHBoxLayout(lowerArea_);
+  lowerLayout->setContentsMargins(0, 0, 0, 0);
+  channelFrame_ = new QFrame(lowerArea_);
+  channelFrame_->setObjectName("channelFrame");
+  channelFrame_->setAccessibleName(Q(Ru("Каналы")));
+  auto* channelLayout = new QVBoxLayout(channelFrame_);
+  channelLayout->setContentsMargins(0, 0, 0, 0);
+  ListCons = new QTreeWidget(channelFrame_);
   ListCons->setObjectName("ListCons");
+  ListCons->setAccessibleName(Q(Ru("Каналы")));
   ListCons->setRootIsDecorated(false);
   ListCons->setColumnCount(3);
   ListCons->setHeaderLabels({Q(Ru("Адрес")), Q(Ru("Статус")), Q(Ru("Размер"))});
   ListCons->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  split->addWidget(pages_);
-  split->addWidget(ListCons);
-  split->setStretchFactor(0, 1);
-  split->setStretchFactor(1, 2);
-  layout->addWidget(split, 1);
+  channelLayout->addWidget(ListCons);
+  infoFrame_ = new QFrame(lowerArea_);
+  infoFrame_->setObjectName("infoFrame");
+  infoFrame_->setAccessibleName(Q(Ru("Информация")));
+  infoFrame_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  infoFrame_->setMinimumWidth(160);
+  infoFrame_->setMaximumWidth(260);
+  auto* infoLayout = new QVBoxLayout(infoFrame_);
+  auto* info = new QLabel(Q(Ru("Введите адрес сайта в поле вверху и нажмите Enter: "
+                               "начнётся закачка по текущему сценарию. Строки каналов "
+                               "показывают, что загружается сейчас.")),
+                          infoFrame_);
+  info->setObjectName("infoText");
+  info->setAccessibleName(Q(Ru("Информация")));
+  info->setWordWrap(true);
+  info->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  infoLayout->addWidget(info);
+  lowerLayout->addWidget(channelFrame_, 1);
+  lowerLayout->addWidget(infoFrame_);
+  lowerSplit_->addWidget(browserSplit_);
+  lowerSplit_->addWidget(lowerArea_);
+  lowerSplit_->setStretchFactor(0, 3);
+  lowerSplit_->setStretchFactor(1, 2);
+
+  treeSplit_->addWidget(column);
+  treeSplit_->addWidget(lowerSplit_);
+  treeSplit_->setStretchFactor(0, 0);
+  treeSplit_->setStretchFactor(1, 1);
+  layout->addWidget(treeSplit_, 1);
   setCentralWidget(central);
 
   connection_ = new QLabel(this);
+  connection_->setObjectName("connection");
+  connection_->setAccessibleName(Q(Ru("Соединение")));
   connection_->setFixedWidth(18);  // the indicator picture comes later; the panels must not move
   connection_->installEventFilter(this);
   statusBar()->addWidget(connection_);
@@ -114,6 +212,8 @@ OrvMainWindow::OrvMainWindow() {
                                 " 0000000 B/sec [общая]", "00:00:00"};
   for (int i = 1; i <= 5; ++i) {
     panels_[i] = new QLabel(this);
+    panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    panels_[i]->setAccessibleName(Q(Ru("Панель состояния ")) + QString::number(i));
     panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     panels_[i]->setMinimumWidth(panels_[i]->fontMetrics().horizontalAdvance(Q(Ru(widest[i]))) +
                                 2 * panels_[i]->frameWidth() + 6);
@@ -121,30 +221,143 @@ OrvMainWindow::OrvMainWindow() {
     statusBar()->addWidget(panels_[i], i == 3 ? 1 : 0);
   }
   panels_[4]->setToolTip(Q(Ru("Общая скорость")));
-  resize(900, 600);
+
+  // The window sees every key before its controls (keyboard commands).
+  qApp->installEventFilter(this);
+  ShowPage(1, "options");
+  Frame(Pane::ScriptList).frame->hide();
+  Frame(Pane::ScriptSets).frame->hide();
+  Frame(Pane::Browser).frame->hide();
+  ApplyPaneRules();
+  SetWindowSize(kDefaultWidthTwips, kDefaultHeightTwips);
 }
 
-OrvMainWindow::~OrvMainWindow() = default;
+OrvMainWindow::PaneFrame OrvMainWindow::MakeFrame(QWidget* parent, const char* name, const char* placeholder) {
+  PaneFrame f;
+  f.frame = new QFrame(parent);
+  f.frame->setObjectName(Q(Ru(name)));
+  f.frame->setAccessibleName(Q(Ru(name)));
+  auto* l = new QVBoxLayout(f.frame);
+  l->setContentsMargins(0, 0, 0, 0);
+  f.busy = new QLabel(Q(Ru("  работа...")) + "\n", f.frame);
+  f.busy->setObjectName("busy");
+  f.busy->setAccessibleName(Q(Ru("работа...")));
+  f.busy->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  f.busy->hide();
+  auto* label = new QLabel(Q(Ru(placeholder)), f.frame);
+  label->setObjectName("placeholder");
+  label->setAccessibleName(Q(Ru(placeholder)));
+  label->setAlignment(Qt::AlignCenter);
+  label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  label->setEnabled(false);
+  f.content = label;
+  l->addWidget(f.busy);
+  l->addWidget(f.content, 1);
+  return f;
+}
+
+void OrvMainWindow::BuildToolbar() {
+  toolbar_ = addToolBar(Q(Ru("Команды")));
+  toolbar_->setObjectName("Toolbar1");
+  toolbar_->setAccessibleName(Q(Ru("Команды")));
+  toolbar_->setMovable(false);
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  runStop_ = toolbar_->addAction(style()->standardIcon(QStyle::SP_MediaPlay), Q(Ru("Пуск ")));
+  runStop_->setToolTip(Q(Ru("Запустить закачку")));
+  actions_["run"] = runStop_;
+  connect(runStop_, &QAction::triggered, this, [this] { OnRunStop(); });
+  toolbar_->addSeparator();
+
+  struct Button {
+    const char* key;
+    const char* caption;
+    QStyle::StandardPixmap icon;
+    const char* tip;
+  };
+  static const Button kButtons[] = {
+      {"options", "Настройки", QStyle::SP_FileDialogContentsView, "Параметры сценария"},
+      {"kateg", "Категории", QStyle::SP_FileDialogListView, "Категории файлов"},
+      {"net", "Сеть", QStyle::SP_DriveNetIcon, "Сеть: прокси, User-Agent, авторизация"},
+      {"lists", "Списки", QStyle::SP_FileDialogDetailedView, "Списки исключений и колея"},
+      {"scripts", "Сценарии", QStyle::SP_DirHomeIcon, "Показать или скрыть список сценариев"},
+      {"brows", "Браузер", QStyle::SP_ComputerIcon, "Показать или скрыть браузер коллекции"},
+      {"openfolder", "Папка", QStyle::SP_DirOpenIcon, "Выбрать папку коллекции"},
+      {"help", "Справка", QStyle::SP_DialogHelpButton, "Справка"},
+  };
+  pageButtons_ = new QActionGroup(this);
+  pageButtons_->setExclusive(true);
+  for (const Button& b : kButtons) {
+    QAction* a = toolbar_->addAction(style()->standardIcon(b.icon), Q(Ru(b.caption)));
+    a->setObjectName(b.key);
+    a->setToolTip(Q(Ru(b.tip)));
+    const std::string key = b.key;
+    const bool page = key == "options" || key == "kateg" || key == "net" || key == "lists";
+    if (page) {
+      a->setCheckable(true);
+      pageButtons_->addAction(a);
+    }
+    if (key == "scripts" || key == "brows") a->setCheckable(true);
+    if (QWidget* w = toolbar_->widgetForAction(a)) {
+      w->setObjectName(b.key);
+      w->setAccessibleName(Q(Ru(b.caption)));
+    }
+    connect(a, &QAction::triggered, this, [this, key](bool checked) { OnToolbarButton(key, checked); });
+    actions_[key] = a;
+    if (key == "lists" || key == "brows") toolbar_->addSeparator();
+  }
+  if (QWidget* w = toolbar_->widgetForAction(runStop_)) {
+    w->setObjectName("run");
+    w->setAccessibleName(Q(Ru("Пуск")));
+  }
+}
+
+void OrvMainWindow::BuildMenu() {
+  QMenu* menu = menuBar()->addMenu(Q(Ru("Параметры")));
+  menu->setAccessibleName(Q(Ru("Параметры")));
+  activeCursor_ = menu->addAction(Q(Ru("Активный Курсор")));
+  activeCursor_->setObjectName("mdtxa");
+  activeCursor_->setCheckable(true);
+  activeCursor_->setChecked(true);
+  connect(activeCursor_, &QAction::triggered, this, [this](bool on) {
+    if (hooks_.activeCursorChanged) hooks_.activeCursorChanged(on);
+  });
+  preview_ = menu->addAction(Q(Ru("Включая предпросмотр")));
+  preview_->setObjectName("preview");
+  preview_->setCheckable(true);
+  preview_->setChecked(true);
+  connect(preview_, &QAction::triggered, this, [this](bool on) {
+    if (hooks_.previewChanged) hooks_.previewChanged(on);
+  });
+  QMenu* help = menuBar()->addMenu(Q(Ru("Справка")));
+  help->setAccessibleName(Q(Ru("Справка")));
+  QAction* contents = help->addAction(Q(Ru("Содержание")));
+  connect(contents, &QAction::triggered, this, [this] { OnToolbarButton("help", false); });
+}
+
+OrvMainWindow::~OrvMainWindow() { qApp->removeEventFilter(this); }
 
 void OrvMainWindow::showEvent(QShowEvent* event) {
   // The status bar knows its full width (size grip included) only once it is shown.
   setMinimumWidth(statusBar()->minimumSizeHint().width());
   QMainWindow::showEvent(event);
+  if (!splittersApplied_) QTimer::singleShot(0, this, [this] { ApplySplitters(); });
 }
 
 bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) return DispatchKey(watched, event);
   for (int panel = 1; panel <= 5; ++panel) {
-    if (event->type() == QEvent::MouseButtonPress && watched == panels_[panel] && app_) {
+    if (type == QEvent::MouseButtonPress && watched == panels_[panel] && app_) {
       app_->Run().ClickStatusPanel(panel);
       return true;
     }
   }
-  if (watched == connection_ && event->type() == QEvent::MouseButtonPress && app_) {
+  if (watched == connection_ && type == QEvent::MouseButtonPress && app_) {
     ShowConnectionMenu();
     return true;
   }
   if (watched == InputUrl->lineEdit() && app_) {
-    if (event->type() == QEvent::Drop) {
+    if (type == QEvent::Drop) {
       auto* drop = static_cast<QDropEvent*>(event);
       const QMimeData* data = drop->mimeData();
       QString text = data->text();
@@ -154,17 +367,263 @@ bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
       drop->acceptProposedAction();
       return true;
     }
-    if (event->type() == QEvent::MouseButtonDblClick) {
+    if (type == QEvent::MouseButtonDblClick) {
       InputUrl->lineEdit()->clear();
       return true;
     }
-    if (event->type() == QEvent::MouseButtonPress && InputUrl->lineEdit()->text().isEmpty()) {
+    if (type == QEvent::MouseButtonPress && InputUrl->lineEdit()->text().isEmpty()) {
       InputUrl->lineEdit()->setText("http://");
       InputUrl->lineEdit()->setCursorPosition(7);
       return true;
     }
   }
-  return QMainWindow::eventFilter(watched, event);
+  return false;
+}
+
+bool OrvMainWindow::DispatchKey(QObject* watched, QEvent* event) {
+  if (!watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  if (widget->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+  if (mods != Qt::ControlModifier || key->key() < Qt::Key_A || key->key() > Qt::Key_Z) return false;
+  const QChar letter(static_cast<char16_t>('A' + (key->key() - Qt::Key_A)));
+  if (!keys_.Handles(widget, letter)) return false;
+  if (event->type() == QEvent::ShortcutOverride) {
+    // The key goes to the control as a key press rather than to a menu shortcut.
+    event->accept();
+    return true;
+  }
+  keys_.Dispatch(widget, letter);
+  return true;
+}
+
+// --- Pages and panes ---
+
+void OrvMainWindow::InstallPane(Pane where, QWidget* pane) {
+  PaneFrame& f = Frame(where);
+  if (!pane || pane == f.content) return;
+  delete f.content;
+  f.content = pane;
+  pane->setParent(f.frame);
+  f.frame->layout()->addWidget(pane);
+  pane->setVisible(f.busy->isHidden());
+}
+
+QWidget* OrvMainWindow::InstalledPane(Pane where) const {
+  const PaneFrame& f = Frame(where);
+  return f.content && f.content->objectName() != "placeholder" ? f.content : nullptr;
+}
+
+bool OrvMainWindow::PaneVisible(Pane where) const {
+  const PaneFrame& f = Frame(where);
+  switch (where) {
+    case Pane::OptionsPage1:
+    case Pane::OptionsPage2:
+    case Pane::OptionsPage3:
+    case Pane::OptionsPage4: return optionPages_->currentWidget() == f.frame;
+    case Pane::CollectionTree:
+    case Pane::Search:
+    case Pane::Bookmarks: return GSpan->currentWidget() == f.frame;
+    default: return !f.frame->isHidden();
+  }
+}
+
+void OrvMainWindow::ShowScriptSets(bool visible) {
+  Frame(Pane::ScriptSets).frame->setVisible(visible && !PaneVisible(Pane::Browser));
+  ApplyPaneRules();
+}
+
+QLabel* OrvMainWindow::BusyLabelOf(BusyLabel which) const {
+  switch (which) {
+    case BusyLabel::CollectionTree: return Frame(Pane::CollectionTree).busy;
+    case BusyLabel::ScriptTree: return Frame(Pane::ScriptList).busy;
+    case BusyLabel::BlendPanel: return Frame(Pane::ScriptSets).busy;
+  }
+  return nullptr;
+}
+
+void OrvMainWindow::SetBusyLabel(BusyLabel which, bool visible) {
+  QLabel* label = BusyLabelOf(which);
+  label->setVisible(visible);
+  // The busy label stands in for the pane while long work fills it.
+  for (const PaneFrame& f : frames_)
+    if (f.busy == label && f.content) f.content->setVisible(!visible);
+}
+
+bool OrvMainWindow::BusyLabelVisible(BusyLabel which) const { return !BusyLabelOf(which)->isHidden(); }
+
+// --- Toolbar ---
+
+QAction* OrvMainWindow::ToolbarAction(const std::string& key) const {
+  auto it = actions_.find(key);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+bool OrvMainWindow::ToolbarButtonPressed(const std::string& key) const {
+  QAction* a = ToolbarAction(key);
+  return a && a->isCheckable() && a->isChecked();
+}
+
+void OrvMainWindow::PressToolbarButton(const std::string& key, bool pressed) {
+  QAction* a = ToolbarAction(key);
+  if (!a) return;
+  if (a->isCheckable()) a->setChecked(pressed);
+  OnToolbarButton(key, pressed);
+}
+
+namespace {
+int PageNumber(const std::string& key) {
+  if (key == "options") return 1;
+  if (key == "kateg") return 2;
+  if (key == "net") return 3;
+  if (key == "lists") return 4;
+  return 0;
+}
+}  // namespace
+
+void OrvMainWindow::OnToolbarButton(const std::string& key, bool pressed) {
+  QAction* scripts = actions_["scripts"];
+  QAction* brows = actions_["brows"];
+  QFrame* list = Frame(Pane::ScriptList).frame;
+  QFrame* sets = Frame(Pane::ScriptSets).frame;
+  QFrame* browser = Frame(Pane::Browser).frame;
+  if (const int page = PageNumber(key)) {
+    ShowPage(page, key);
+    if (hooks_.pageShown) hooks_.pageShown(key);
+  } else if (key == "openfolder") {
+    OpenFolder();
+  } else if (key == "help") {
+    if (hooks_.showHelp) hooks_.showHelp();
+  } else if (key == "scripts") {
+    if (!pressed) {
+      sets->hide();
+      list->hide();
+    } else if (toolBusy_) {
+      scripts->setChecked(false);
+    } else {
+      list->setVisible(browser->isHidden());
+      scripts->setChecked(true);
+    }
+  } else if (key == "brows") {
+    if (pressed) {
+      list->hide();
+      browser->show();
+    } else {
+      browser->hide();
+      if (scripts->isChecked()) {
+        if (toolBusy_) {
+          scripts->setChecked(false);
+          list->hide();
+        } else {
+          list->show();
+        }
+      }
+    }
+    brows->setChecked(pressed);
+  }
+  ApplyPaneRules();
+}
+
+void OrvMainWindow::ApplyPaneRules() {
+  const bool browser = !Frame(Pane::Browser).frame->isHidden();
+  if (browser) Frame(Pane::ScriptSets).frame->hide();
+  channelFrame_->setVisible(!browser);
+  infoFrame_->setVisible(!browser);
+  lowerArea_->setVisible(!browser);
+  QWidget* side = Frame(Pane::ScriptList).frame->parentWidget();
+  const bool anySide = !Frame(Pane::ScriptList).frame->isHidden() || !Frame(Pane::ScriptSets).frame->isHidden() || browser;
+  side->setVisible(anySide);
+  if (browser) {
+    // The browser wants most of the width when it opens beside the option pages.
+    const QList<int> sizes = browserSplit_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total > 0 && sizes.value(0) < total / 2) browserSplit_->setSizes({total * 2 / 3, total - total * 2 / 3});
+  }
+}
+
+void OrvMainWindow::ShowPage(int page, const std::string& key) {
+  const Pane p = static_cast<Pane>(static_cast<int>(Pane::OptionsPage1) + page - 1);
+  optionPages_->setCurrentWidget(Frame(p).frame);
+  if (QAction* a = ToolbarAction(key)) a->setChecked(true);
+}
+
+std::string OrvMainWindow::ShownPage() const {
+  static const char* const kKeys[] = {"options", "kateg", "net", "lists"};
+  const int i = optionPages_->currentIndex();
+  return i >= 0 && i < 4 ? kKeys[i] : "options";
+}
+
+void OrvMainWindow::ShowOptionsPage(const std::string& key) {
+  const int page = PageNumber(key);
+  ShowPage(page ? page : 1, page ? key : "options");
+}
+
+void OrvMainWindow::OpenFolder() {
+  QAction* button = actions_["openfolder"];
+  const bool busy = BusyLabelVisible(BusyLabel::CollectionTree) || BusyLabelVisible(BusyLabel::ScriptTree) ||
+                    BusyLabelVisible(BusyLabel::BlendPanel) || toolBusy_ || folderChoiceRunning_;
+  if (!busy) {
+    folderChoiceRunning_ = true;
+    const std::string current = hooks_.collectionFolder ? hooks_.collectionFolder() : std::string();
+    std::optional<std::string> chosen;
+    if (hooks_.chooseCollectionFolder) {
+      chosen = hooks_.chooseCollectionFolder(current);
+    } else {
+      const QString dir = QFileDialog::getExistingDirectory(this, Q(Ru("Папка коллекции")), Q(current));
+      if (!dir.isEmpty()) chosen = B(dir);
+    }
+    if (chosen && hooks_.collectionFolderChosen) hooks_.collectionFolderChosen(*chosen);
+    folderChoiceRunning_ = false;
+  }
+  if (button->isCheckable()) button->setChecked(false);
+}
+
+// --- Geometry ---
+
+void OrvMainWindow::SetLowerSplitter(int twips) { lowerTwips_ = twips; splittersApplied_ = false; }
+void OrvMainWindow::SetTreeSplitter(int twips) { treeTwips_ = twips; splittersApplied_ = false; }
+void OrvMainWindow::SetBrowserSplitter(int twips) { browserTwips_ = twips; splittersApplied_ = false; }
+
+int OrvMainWindow::LowerSplitter() const {
+  return splittersApplied_ && lowerArea_->isVisible() ? lowerSplit_->sizes().value(0) * kTwipsPerPixel : lowerTwips_;
+}
+int OrvMainWindow::TreeSplitter() const {
+  return splittersApplied_ ? treeSplit_->sizes().value(0) * kTwipsPerPixel : treeTwips_;
+}
+int OrvMainWindow::BrowserSplitter() const {
+  return splittersApplied_ && browserSplit_->widget(0)->isVisible() ? browserSplit_->sizes().value(0) * kTwipsPerPixel
+                                                                    : browserTwips_;
+}
+
+void OrvMainWindow::ArrangePanes() {
+  if (isVisible()) ApplySplitters();
+}
+
+void OrvMainWindow::ApplySplitters() {
+  if (!isVisible()) return;
+  const auto place = [](QSplitter* split, int twips) {
+    const QList<int> sizes = split->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    const int first = std::clamp(twips / kTwipsPerPixel, 0, std::max(0, total));
+    split->setSizes({first, total - first});
+  };
+  place(treeSplit_, treeTwips_);
+  place(lowerSplit_, lowerTwips_);
+  place(browserSplit_, browserTwips_);
+  splittersApplied_ = true;
+}
+
+void OrvMainWindow::SetActiveCursorMenu(bool checked) { activeCursor_->setChecked(checked); }
+bool OrvMainWindow::ActiveCursorMenu() const { return activeCursor_->isChecked(); }
+void OrvMainWindow::SetPreviewMenu(bool checked) { preview_->setChecked(checked); }
+bool OrvMainWindow::PreviewMenu() const { return preview_->isChecked(); }
+
+void OrvMainWindow::HideScriptPanels() {
+  Frame(Pane::ScriptList).frame->hide();
+  Frame(Pane::ScriptSets).frame->hide();
+  actions_["scripts"]->setChecked(false);
+  ApplyPaneRules();
 }
 
 void OrvMainWindow::ShowConnectionMenu() {
@@ -253,7 +712,15 @@ void OrvMainWindow::SetMaximized(bool m) {
 }
 
 void OrvMainWindow::SetWindowSize(int widthTwips, int heightTwips) {
-  resize(std::max(640, widthTwips / 15), std::max(400, heightTwips / 15));
+  if (widthTwips == kDefaultWidthTwips && heightTwips == kDefaultHeightTwips) {
+    // Nothing stored yet: a size that suits today's screens, within the one at hand.
+    QSize natural(1200, 780);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+      natural = natural.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(natural);
+    return;
+  }
+  resize(std::max(320, widthTwips / kTwipsPerPixel), std::max(240, heightTwips / kTwipsPerPixel));
 }
 
 void OrvMainWindow::SetAddressText(const std::string& text) { InputUrl->setEditText(Q(text)); }
@@ -391,8 +858,16 @@ int RunWindow(int argc, char** argv) {
   window.SetHandles(static_cast<std::uint32_t>(windows.mainWindow),
                     static_cast<std::uint32_t>(windows.exchangeButton));
   window.Attach(&orvApp);
+  OrvMainWindow::Hooks shell;
+  shell.pageShown = [&](const std::string& key) { orvApp.Program().OptionsPageShown(key); };
+  shell.previewChanged = [&](bool on) { orvApp.Program().SetPreview(on); };
+  shell.activeCursorChanged = [&](bool on) { orvApp.Program().SetActiveCursor(on); };
+  shell.collectionFolder = [&] { return orvApp.Program().CollectionFolder(); };
+  shell.collectionFolderChosen = [&](const std::string& folder) { orvApp.Program().ChangeCollectionFolder(folder); };
+  window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
   if (started >= 0) return started;
+  window.SetPreviewMenu(orvApp.Program().Values().preview);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);
   orvApp.Run().SetCommandLineAddress(Utf8ToCp1251(address));

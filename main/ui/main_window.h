@@ -1,19 +1,32 @@
 #pragma once
-// The main window (Qt Widgets): toolbar with the run/stop button, the address box
-// InputUrl with its history, the page area (option pages, lists, collection come in
-// their own places), the channel list ListCons and the five status panels.
+// The main window (Qt Widgets): the toolbar Toolbar1 with the run/stop button, the four page
+// buttons, the "Сценарии" and "Браузер" toggles, "Папка" and "Справка"; the address box
+// InputUrl with its history; the collection column (tab strip TabS1 over the frames GSpan:
+// collection tree, search, bookmarks); the script list panel or the browser pane beside the
+// four option pages; the channel list ListCons and the information frame below them; the
+// five status panels. Pages and panes are built elsewhere and installed into their frames.
 #include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QToolBar>
 #include <QTreeWidget>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "main/ui/key_dispatcher.h"
+#include "main/ui/panes.h"
 #include "main/ui/remembered_view_state.h"
+
+class QAction;
+class QActionGroup;
+class QFrame;
 
 namespace orv {
 
@@ -21,12 +34,52 @@ class OrvApp;
 
 class OrvMainWindow final : public QMainWindow, public RememberedViewState {
  public:
+  // What the window's own controls ask of the program. Unset members do nothing.
+  struct Hooks {
+    std::function<void(const std::string& key)> pageShown;       // tbbtn at once
+    std::function<void(bool on)> previewChanged;                 // "Включая предпросмотр"
+    std::function<void(bool on)> activeCursorChanged;            // "Активный Курсор"
+    // The collection root chooser: the chosen folder, or nothing when cancelled.
+    std::function<std::optional<std::string>(const std::string& current)> chooseCollectionFolder;
+    // The folder choice is carried out (PFOLD, address tree, collection tree).
+    std::function<void(const std::string& folder)> collectionFolderChosen;
+    std::function<std::string()> collectionFolder;
+    std::function<void()> showHelp;
+  };
+
   OrvMainWindow();
   ~OrvMainWindow() override;
 
   void Attach(OrvApp* app) { app_ = app; }
+  void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
   // The close sequence may close the window now.
   bool CloseForGood();
+
+  // --- Pages and panes ---
+  // Puts a pane into its frame (the frame's placeholder goes); the window owns it from now on.
+  void InstallPane(Pane where, QWidget* pane);
+  QWidget* InstalledPane(Pane where) const;
+  // Whether the pane's frame is shown now (the window's toolbar rules decide).
+  bool PaneVisible(Pane where) const;
+  // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
+  void ShowScriptSets(bool visible);
+
+  // --- Keyboard commands ---
+  KeyDispatcher& Keys() { return keys_; }
+
+  // --- Busy state ---
+  void SetBusyLabel(BusyLabel which, bool visible);
+  bool BusyLabelVisible(BusyLabel which) const;
+  void SetToolBusy(bool busy) { toolBusy_ = busy; }
+  bool ToolBusy() const { return toolBusy_; }
+
+  // --- Toolbar ---
+  // A click on the button `key`, or a call with its pressed state (toggles and page buttons).
+  void PressToolbarButton(const std::string& key, bool pressed = true);
+  bool ToolbarButtonPressed(const std::string& key) const;
+  QAction* ToolbarAction(const std::string& key) const;
+  // Key of the option page shown now ("options", "kateg", "net", "lists").
+  std::string ShownPage() const;
 
   // MainWindowView (what RememberedViewState does not keep)
   void ShowMessage(const std::string& text, MessageIcon icon) override;
@@ -37,8 +90,21 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void SetMaximized(bool m) override;
   bool IsMaximized() const override { return isMaximized(); }
   void SetWindowSize(int widthTwips, int heightTwips) override;
-  int WindowWidth() const override { return width() * 15; }
-  int WindowHeight() const override { return height() * 15; }
+  int WindowWidth() const override { return width() * kTwipsPerPixel; }
+  int WindowHeight() const override { return height() * kTwipsPerPixel; }
+  void SetLowerSplitter(int twips) override;
+  int LowerSplitter() const override;
+  void SetTreeSplitter(int twips) override;
+  int TreeSplitter() const override;
+  void SetBrowserSplitter(int twips) override;
+  int BrowserSplitter() const override;
+  void ArrangePanes() override;
+  void SetActiveCursorMenu(bool checked) override;
+  bool ActiveCursorMenu() const override;
+  void SetPreviewMenu(bool checked);
+  bool PreviewMenu() const;
+  void ShowOptionsPage(const std::string& key) override;
+  std::string CurrentOptionsPage() const override { return ShownPage(); }
   void SetAddressText(const std::string& text) override;
   std::string AddressText() const override;
   void SetAddressHistory(const std::vector<std::string>& entries) override;
@@ -49,6 +115,7 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void SetRunStopButton(const std::string& key, const std::string& caption, int image,
                         const std::string& toolTip) override;
   void SetConnectionIndicator(bool online) override;
+  void HideScriptPanels() override;
   void SetSpeedPanelToolTip(const std::string& text) override;
   void SetStatusPanelEnabled(int panel, bool enabled) override;
 
@@ -58,27 +125,68 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void ClearChannelList() override;
   int ChannelRowCount() const override { return ListCons->topLevelItemCount(); }
 
+  static constexpr int kTwipsPerPixel = 15;
+  // The stored size a first start reads (WI, mehey): the window then opens at a size that
+  // suits the screen instead.
+  static constexpr int kDefaultWidthTwips = 7500;
+  static constexpr int kDefaultHeightTwips = 6300;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  struct PaneFrame {
+    QFrame* frame = nullptr;
+    QWidget* content = nullptr;  // the placeholder, then the installed pane
+    QLabel* busy = nullptr;      // "работа..." over the content, when this frame has one
+  };
+  PaneFrame MakeFrame(QWidget* parent, const char* name, const char* placeholder);
+  PaneFrame& Frame(Pane where) { return frames_[static_cast<int>(where)]; }
+  const PaneFrame& Frame(Pane where) const { return frames_[static_cast<int>(where)]; }
+  QLabel* BusyLabelOf(BusyLabel which) const;
+  void BuildToolbar();
+  void BuildMenu();
+  void OnToolbarButton(const std::string& key, bool pressed);
+  void ShowPage(int page, const std::string& key);
+  void OpenFolder();
+  void ApplyPaneRules();
+  void ApplySplitters();
+  bool DispatchKey(QObject* watched, QEvent* event);
   QTreeWidgetItem* RowItem(int channel) const;
   void OnRunStop();
   void ShowConnectionMenu();
 
   OrvApp* app_ = nullptr;
+  Hooks hooks_;
+  KeyDispatcher keys_;
   QToolBar* toolbar_ = nullptr;
   std::map<std::string, QAction*> actions_;
+  QActionGroup* pageButtons_ = nullptr;
   QAction* runStop_ = nullptr;
   std::string runStopKey_ = "run";
+  QAction* activeCursor_ = nullptr;
+  QAction* preview_ = nullptr;
   QComboBox* InputUrl = nullptr;
-  QStackedWidget* pages_ = nullptr;
+  QSplitter* treeSplit_ = nullptr;     // TRSPV: collection column | the rest
+  QSplitter* lowerSplit_ = nullptr;    // wespl: pages above, channel list below
+  QSplitter* browserSplit_ = nullptr;  // BRSPH: script list or browser | option pages
+  QTabBar* TabS1 = nullptr;
+  QStackedWidget* GSpan = nullptr;
+  QStackedWidget* optionPages_ = nullptr;
+  QWidget* lowerArea_ = nullptr;
+  QFrame* channelFrame_ = nullptr;
+  QFrame* infoFrame_ = nullptr;
+  std::array<PaneFrame, 10> frames_{};
   QTreeWidget* ListCons = nullptr;
   QLabel* connection_ = nullptr;
   std::array<QLabel*, 6> panels_{};
   std::array<QIcon, 9> categoryIcons_;
+  int lowerTwips_ = 4500, treeTwips_ = 1200, browserTwips_ = 800;
+  bool splittersApplied_ = false;
+  bool toolBusy_ = false;
+  bool folderChoiceRunning_ = false;
   bool closeAllowed_ = false;
 };
 
