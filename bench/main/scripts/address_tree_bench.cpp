@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/local_path.h"
 #include "main/run/classification.h"
 #include "main/scripts/address_tree.h"
 #include "main/scripts/script_model.h"
