@@ -17,11 +17,19 @@ bool OpenUnbuffered(std::fstream& f, const std::string& path) {
   return f.is_open();
 }
 
-bool EnsureFile(const std::string& path) {
+// The records carry the proxy with its credentials: the files are the owner's alone, and
+// files left with wider rights by an earlier version are narrowed.
+bool EnsureOwnerOnlyFile(const std::string& path) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) return std::filesystem::is_regular_file(path, ec);
-  std::ofstream f(path, std::ios::binary | std::ios::app);
-  return static_cast<bool>(f);
+  if (std::filesystem::exists(path, ec)) {
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+  } else {
+    std::ofstream f(path, std::ios::binary | std::ios::app);
+    if (!f) return false;
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::replace, ec);
+  return true;
 }
 
 void AppendInt32(std::string& out, int32_t v) {
@@ -41,7 +49,7 @@ bool ExchangeFiles::Open(const std::string& exchangeFolder, bool create) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     for (const auto& n : names) {
-      if (!EnsureFile(folder + n)) return false;
+      if (!EnsureOwnerOnlyFile(folder + n)) return false;
     }
   }
   if (!OpenUnbuffered(ext_, folder + kOrvExt) || !OpenUnbuffered(int_, folder + kOrvInt) ||

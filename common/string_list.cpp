@@ -111,11 +111,22 @@ std::string TempNameFor(const std::string& path) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, FileAccess access) {
   std::string temp = TempNameFor(path);
   {
     std::ofstream f(temp, std::ios::binary | std::ios::trunc);
     if (!f) return false;
+    if (access == FileAccess::OwnerOnly) {
+      // Narrowed before a single byte is written, so the secret is never readable by others.
+      std::error_code ec;
+      std::filesystem::permissions(temp, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::replace, ec);
+      if (ec) {
+        f.close();
+        std::filesystem::remove(temp, ec);
+        return false;
+      }
+    }
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     f.flush();
     if (!f) {
@@ -136,10 +147,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 bool WriteStringArrayFile(const std::string& path, const std::vector<std::string>& elements,
-                          std::string* error) {
+                          std::string* error, FileAccess access) {
   std::string bytes;
   if (!EncodeStringArray(elements, bytes, error)) return false;
-  if (!WriteFileAtomically(path, bytes)) {
+  if (!WriteFileAtomically(path, bytes, access)) {
     if (error) *error = "cannot write " + path;
     return false;
   }

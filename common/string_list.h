@@ -39,14 +39,20 @@ std::vector<std::string> ReadStringArrayFile(const std::string& path);
 // folder and renames it over path: a reader never sees a half-written list and a
 // failed write leaves the previous file intact. False with a message on failure
 // (including an element over 65535 bytes, in which case nothing is written).
+// Who may read the written file. Files that hold credentials (proxy and server passwords)
+// are OwnerOnly: created readable and writable by the owner alone, and since the new file
+// replaces the old one, a file found with wider rights is tightened by the next write.
+enum class FileAccess { Shared, OwnerOnly };
+
 bool WriteStringArrayFile(const std::string& path, const std::vector<std::string>& elements,
-                          std::string* error = nullptr);
+                          std::string* error = nullptr, FileAccess access = FileAccess::Shared);
 
 // items -> {count text, items...}: element 0 = DecimalText(items.size()).
 std::vector<std::string> CountedList(const std::vector<std::string>& items);
 
 // Whole-file replacement through a temporary file in the same folder and rename.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         FileAccess access = FileAccess::Shared);
 
 // Whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& out);

@@ -19,38 +19,15 @@ std::optional<AuthCredentials> SplitAuthKey(std::string_view key) {
   return c;
 }
 
-void AuthList::Select(int index) {
-  selected_ = (index >= 0 && static_cast<std::size_t>(index) < entries_.size()) ? index : -1;
-}
-
-int AuthList::FindKey(std::string_view key) const {
-  const std::string wanted = LowerCase(key);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (LowerCase(entries_[i].key) == wanted) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 void AuthList::Load() {
-  entries_.clear();
-  selected_ = -1;
-  for (std::string& record : ReadListRecords(FilePath())) {
-    // The list is written back whole after every change: an entry the console cannot split
-    // would cut off every entry after it, so such a record is not taken in.
+  // The list is written back whole after every change: an entry the console cannot split
+  // would cut off every entry after it, so such a record is not taken in.
+  LoadFromFile([](const std::string& record, AuthEntry& entry) {
     const std::optional<AuthCredentials> parts = SplitAuthKey(record);
-    if (!parts || FindKey(record) >= 0) continue;
-    AuthEntry entry;
+    if (!parts) return false;
     entry.text = parts->site;
-    entry.key = std::move(record);
-    entries_.push_back(std::move(entry));
-  }
-}
-
-void AuthList::Rewrite() const {
-  std::vector<std::string> keys;
-  keys.reserve(entries_.size());
-  for (const AuthEntry& e : entries_) keys.push_back(e.key);
-  RewriteListFileOrRemove(FilePath(), keys);  // errors ignored: the list stays as edited
+    return true;
+  });
 }
 
 void AuthList::PanelAdd() {
@@ -123,9 +100,7 @@ void AuthList::PanelCancel() {
 }
 
 void AuthList::DeleteSelected() {
-  if (selected_ < 0) return;
-  entries_.erase(entries_.begin() + selected_);
-  if (static_cast<std::size_t>(selected_) >= entries_.size()) selected_ = static_cast<int>(entries_.size()) - 1;
+  if (!EraseSelected()) return;
   Rewrite();
 }
 

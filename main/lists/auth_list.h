@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "main/lists/credential_list.h"
+
 namespace orv {
 
 inline constexpr const char* kHttpautenFile = "httpauten";
@@ -42,15 +44,10 @@ struct AuthPanel {
   bool changeMode = false;  // false: add mode
 };
 
-class AuthList {
+class AuthList : public CredentialList<AuthEntry> {
  public:
   // programFolder ends with "/"; `httpauten` lives there.
-  explicit AuthList(std::string programFolder) : folder_(std::move(programFolder)) {}
-
-  const std::vector<AuthEntry>& Entries() const { return entries_; }
-  std::size_t Size() const { return entries_.size(); }
-  int Selected() const { return selected_; }  // 0-based, -1 none
-  void Select(int index);
+  explicit AuthList(const std::string& programFolder) : CredentialList(programFolder + kHttpautenFile) {}
 
   // Start-up: fills the list from `httpauten` (missing file: empty list).
   void Load();
@@ -69,15 +66,7 @@ class AuthList {
   // "УдалитьЭлемент": removes the selected entry and rewrites `httpauten`.
   void DeleteSelected();
 
-  std::string FilePath() const { return folder_ + kHttpautenFile; }
-
  private:
-  void Rewrite() const;
-  int FindKey(std::string_view key) const;
-
-  std::string folder_;
-  std::vector<AuthEntry> entries_;
-  int selected_ = -1;
   AuthPanel panel_;
 };
 

@@ -14,9 +14,10 @@ std::vector<std::string> ReadListRecords(const std::string& path) {
   return elements;
 }
 
-bool RewriteListFileOrRemove(const std::string& path, const std::vector<std::string>& records) {
+bool RewriteListFileOrRemove(const std::string& path, const std::vector<std::string>& records,
+                             FileAccess access) {
   if (records.empty()) return std::remove(path.c_str()) == 0 || errno == ENOENT;
-  return WriteStringArrayFile(path, CountedList(records));
+  return WriteStringArrayFile(path, CountedList(records), nullptr, access);
 }
 
 }  // namespace orv

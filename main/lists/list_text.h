@@ -3,6 +3,8 @@
 // is the entry count, written whole through the atomic writer of common/.
 
 #include <string>
+
+#include "common/string_list.h"
 #include <vector>
 
 namespace orv {
@@ -13,6 +15,7 @@ std::vector<std::string> ReadListRecords(const std::string& path);
 
 // Writes count + records. With no records the file is removed instead (a missing file is no
 // error). False when the file could not be written or removed.
-bool RewriteListFileOrRemove(const std::string& path, const std::vector<std::string>& records);
+bool RewriteListFileOrRemove(const std::string& path, const std::vector<std::string>& records,
+                             FileAccess access = FileAccess::Shared);
 
 }  // namespace orv

@@ -16,36 +16,13 @@ std::string ProxyTextOfKey(std::string_view key) {
   return std::string(key);
 }
 
-void ProxyList::Select(int index) {
-  selected_ = (index >= 0 && static_cast<std::size_t>(index) < entries_.size()) ? index : -1;
-}
-
-int ProxyList::FindKey(std::string_view key) const {
-  const std::string wanted = LowerCase(key);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (LowerCase(entries_[i].key) == wanted) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 void ProxyList::Load() {
-  entries_.clear();
-  selected_ = -1;
-  for (std::string& record : ReadListRecords(FilePath())) {
-    // A repeated key cannot stand in the list; an empty record is no proxy.
-    if (record.empty() || FindKey(record) >= 0) continue;
-    ProxyEntry entry;
+  // An empty record is no proxy.
+  LoadFromFile([](const std::string& record, ProxyEntry& entry) {
+    if (record.empty()) return false;
     entry.text = ProxyTextOfKey(record);
-    entry.key = std::move(record);
-    entries_.push_back(std::move(entry));
-  }
-}
-
-void ProxyList::Rewrite() const {
-  std::vector<std::string> keys;
-  keys.reserve(entries_.size());
-  for (const ProxyEntry& e : entries_) keys.push_back(e.key);
-  RewriteListFileOrRemove(FilePath(), keys);  // errors ignored: the list stays as edited
+    return true;
+  });
 }
 
 void ProxyList::PanelAdd() {
@@ -123,9 +100,7 @@ void ProxyList::ResyncIndexWithCheck() {
 }
 
 void ProxyList::DeleteSelected() {
-  if (selected_ < 0) return;
-  entries_.erase(entries_.begin() + selected_);
-  if (static_cast<std::size_t>(selected_) >= entries_.size()) selected_ = static_cast<int>(entries_.size()) - 1;
+  if (!EraseSelected()) return;
   // The index names the checked row; keep it on that row when rows above it go away.
   ResyncIndexWithCheck();
   Rewrite();

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "main/lists/credential_list.h"
+
 namespace orv {
 
 inline constexpr const char* kOrvproxyFile = "orvproxy";
@@ -33,15 +35,10 @@ struct ProxyPanel {
   bool changeMode = false;  // false: add mode
 };
 
-class ProxyList {
+class ProxyList : public CredentialList<ProxyEntry> {
  public:
   // programFolder ends with "/"; `orvproxy` lives there.
-  explicit ProxyList(std::string programFolder) : folder_(std::move(programFolder)) {}
-
-  const std::vector<ProxyEntry>& Entries() const { return entries_; }
-  std::size_t Size() const { return entries_.size(); }
-  int Selected() const { return selected_; }  // 0-based, -1 none
-  void Select(int index);
+  explicit ProxyList(const std::string& programFolder) : CredentialList(programFolder + kOrvproxyFile) {}
 
   // Start-up: fills the list from `orvproxy` (missing file: empty list); nothing is checked.
   void Load();
@@ -91,16 +88,9 @@ class ProxyList {
   void ReadCurrentFromSettings();
   void WriteCurrentToSettings() const;
 
-  std::string FilePath() const { return folder_ + kOrvproxyFile; }
-
  private:
-  void Rewrite() const;
-  int FindKey(std::string_view key) const;
   void ResyncIndexWithCheck();
 
-  std::string folder_;
-  std::vector<ProxyEntry> entries_;
-  int selected_ = -1;
   ProxyPanel panel_;
   std::string currentProxy_;
   int currentIndex_ = 0;

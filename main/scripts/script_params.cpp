@@ -111,7 +111,7 @@ std::string ScriptModeDescription(int mode) {
 
 std::string OnOffText(bool on) { return on ? Ru("Вкл.") : Ru("Выкл."); }
 
-std::string FilterNumericText(const std::string& text) {
+std::string FilterNumericText(const std::string& text, long long highest) {
   std::string t = text;
   if (!IsNumber(t) && !t.empty()) t.pop_back();
   if (!IsNumber(t)) return "0";
@@ -120,8 +120,8 @@ std::string FilterNumericText(const std::string& text) {
   long long v = 0;
   for (; i < t.size() && IsDigit(t[i]); ++i) {
     v = v * 10 + (t[i] - '0');
-    if (v > 32767) {
-      v = 32767;
+    if (v > highest) {
+      v = highest;
       break;
     }
   }
@@ -508,7 +508,7 @@ void ScriptParameters::EditOptionValue(int list, int row, const std::string& tex
       if (text == IntensityCaption(i)) ChooseIntensity(i);
     return;
   } else {
-    r.value = FilterNumericText(text);
+    r.value = FilterNumericText(text, kOptionFieldHighest);
   }
   ApplyList(list);
 }

@@ -76,8 +76,12 @@ std::string ScriptModeDescription(int mode);
 std::string OnOffText(bool on);
 
 // The numeric field filter: a text that is not a number loses its last character; what still
-// cannot be read becomes "0"; the value is a whole number without sign, at most 32767.
-std::string FilterNumericText(const std::string& text);
+// cannot be read becomes "0"; the value is a whole number without sign, at most `highest`.
+// Category fields keep the 32767 cap; an option-list field accepts its whole range (the
+// largest is "Объем, kB :" up to 9999999) and its list clamps it to the row's own bounds.
+inline constexpr long long kCategoryFieldHighest = 32767;
+inline constexpr long long kOptionFieldHighest = 9999999;
+std::string FilterNumericText(const std::string& text, long long highest = kCategoryFieldHighest);
 
 class ScriptParameters {
  public:

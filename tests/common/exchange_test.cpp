@@ -41,12 +41,18 @@ TEST_F(ExchangeTest, CreatesTheFolderAndTheThreeFilesOnlyWhenAsked) {
   EXPECT_FALSE(other.IsOpen());
 }
 
-TEST_F(ExchangeTest, CreatingKeepsExistingContents) {
+TEST_F(ExchangeTest, CreatingKeepsExistingContentsAndNarrowsTheRights) {
+  namespace fs = std::filesystem;
+  const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  // The records carry the proxy with its password.
+  for (const char* n : {kOrvExt, kOrvInt, kOrvUrl}) EXPECT_EQ(fs::status(File(n)).permissions() & fs::perms::all, ownerOnly) << n;
   ASSERT_TRUE(files.WriteExt(ReportReady, "A"));
   files.Close();
+  fs::permissions(File(kOrvExt), fs::perms::all, fs::perm_options::replace);
   ExchangeFiles again;
   ASSERT_TRUE(again.Open(exchange, true));
   EXPECT_EQ(again.ReadExt(ReportReady), "A");
+  EXPECT_EQ(fs::status(File(kOrvExt)).permissions() & fs::perms::all, ownerOnly);
 }
 
 TEST_F(ExchangeTest, ExtRecordBytesAndTheUntouchedRest) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "common/string_list.h"
 #include "console/request.h"
@@ -199,6 +200,40 @@ TEST_F(ProxyListTest, DeletingTheLastEntryRemovesTheFileAndTheNextStartIsEmpty) 
   ProxyList empty(folder.Dir());
   empty.Load();
   EXPECT_EQ(empty.Size(), 0u);
+}
+
+// Both lists hold passwords: their files are the owner's alone, and a file left readable by
+// others is narrowed by the next write.
+TEST_F(ProxyListTest, CredentialFilesAreReadableByTheirOwnerAlone) {
+  namespace fs = std::filesystem;
+  const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  AddProxy(list, "proxy.ru:8080", "name", "secret");
+  EXPECT_EQ(fs::status(list.FilePath()).permissions() & fs::perms::all, ownerOnly);
+
+  AuthList auth(folder.Dir());
+  auth.PanelAdd();
+  auth.Panel().site = "site.ru";
+  auth.Panel().user = "name";
+  auth.Panel().password = "secret";
+  ASSERT_TRUE(auth.PanelAccept());
+  EXPECT_EQ(fs::status(auth.FilePath()).permissions() & fs::perms::all, ownerOnly);
+
+  fs::permissions(list.FilePath(), fs::perms::all, fs::perm_options::replace);
+  AddProxy(list, "other.ru:3128");
+  EXPECT_EQ(fs::status(list.FilePath()).permissions() & fs::perms::all, ownerOnly);
+}
+
+// Thousands of proxies load at once, each key compared without letter case.
+TEST_F(ProxyListTest, ALargeListLoadsWithEveryRepeatDropped) {
+  std::vector<std::string> keys;
+  for (int i = 0; i < 5000; ++i) keys.push_back("host" + std::to_string(i) + ".ru:80");
+  keys.push_back("HOST17.RU:80");
+  keys.push_back("host4999.ru:80");
+  ASSERT_TRUE(WriteStringArrayFile(list.FilePath(), CountedList(keys)));
+  list.Load();
+  ASSERT_EQ(list.Size(), 5000u);
+  EXPECT_EQ(list.Entries()[17].key, "host17.ru:80");
+  EXPECT_EQ(list.Entries()[4999].key, "host4999.ru:80");
 }
 
 TEST(ProxyText, MarkAtTheStartIsNotASeparator) {

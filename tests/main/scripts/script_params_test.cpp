@@ -230,6 +230,15 @@ TEST_F(ParamsTest, NumericEditsGoThroughTheFilterAndClamp) {
   params.EditOptionValue(kTransfer, 4, "20000");
   EXPECT_EQ(params.Text(kTransfer, "pc_connecta"), "480");
   EXPECT_EQ(store.Get("RQQM"), "480");
+  // The option lists take their own ranges, beyond the category fields' 32767.
+  params.EditOptionValue(kLimits, 2, "99999");
+  EXPECT_EQ(params.Text(kLimits, "pc_ssilk"), "99999");
+  params.EditOptionValue(kLimits, 3, "9999999");
+  EXPECT_EQ(params.Text(kLimits, "pc_values"), "9999999");
+  params.EditOptionValue(kLimits, 3, "123456789");
+  EXPECT_EQ(params.Text(kLimits, "pc_values"), "9999999");
+  params.EditOptionValue(kLimits, 1, "40000");
+  EXPECT_EQ(params.Text(kLimits, "pc_urovn"), "99");
   params.EditOptionValue(kTransfer, 2, Ru("Средняя"));
   EXPECT_EQ(params.Intensity(), 1);
   EXPECT_EQ(store.Get("intens"), "1");
