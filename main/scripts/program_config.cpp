@@ -273,13 +273,15 @@ void ProgramModel::ResolveCollectionFolder() {
 
 void ProgramModel::ChangeCollectionFolder(const std::string& chosen) {
   if (chosen.empty()) return;
-  const std::string folder = WithSlash(chosen);
+  // A root whose volume is gone is replaced by the program folder.
+  const std::string folder = fs::is_directory(chosen) ? WithSlash(chosen) : paths_.programFolder;
   const bool changed = folder != scripts_.collectionFolder;
   settings_.Write("PFOLD", folder);
   if (changed) {
     scripts_.collectionFolder = folder;
     if (hooks_.clearAddressTree) hooks_.clearAddressTree();
   }
+  if (hooks_.openUrlList) hooks_.openUrlList();
   if (hooks_.buildCollectionTree) hooks_.buildCollectionTree(folder);
 }
 

@@ -149,8 +149,10 @@ class ProgramModel {
   void ChooseScriptMode(int mode);
   // An options page was shown: it is the one shown at the next start.
   void OptionsPageShown(const std::string& key);
-  // The user chose a collection folder (the same one again, too): PFOLD is written, the
-  // script's address tree is cleared when the folder changed, the collection tree is rebuilt.
+  // The user chose a collection folder (the same one again, too): PFOLD is written (the console
+  // reads it there), the script's address tree is cleared when the folder changed, the exchange
+  // list is reopened and the collection tree rebuilt. A folder that does not exist (its volume
+  // was removed) is replaced by the program folder.
   void ChangeCollectionFolder(const std::string& folder);
   // Menu options "Включая предпросмотр" (read by the console in search mode, so stored at
   // once) and "Активный Курсор".

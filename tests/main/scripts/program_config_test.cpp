@@ -272,6 +272,21 @@ TEST_F(ProgramTest, CollectionFolderRule) {
   }
 }
 
+TEST_F(ProgramTest, ChosenCollectionFolderIsSavedAndTheTreeRebuilt) {
+  auto m = Started();
+  const std::string other = root.Dir() + "other";
+  std::filesystem::create_directories(other);
+  window.calls.clear();
+  m->ChangeCollectionFolder(other);
+  EXPECT_EQ(m->CollectionFolder(), other + "/");
+  EXPECT_EQ(store.Get("PFOLD"), other + "/");
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"hook:openUrlList", "hook:buildCollectionTree:" + other + "/"}));
+  // A folder whose volume is gone: the program folder.
+  m->ChangeCollectionFolder(root.Dir() + "unmounted/");
+  EXPECT_EQ(m->CollectionFolder(), prog);
+  EXPECT_EQ(store.Get("PFOLD"), prog);
+}
+
 TEST_F(ProgramTest, SaveAllSettingsWritesInOrderAndCleansUp) {
   auto m = Started();
   const std::string coll = m->CollectionFolder();
