@@ -7,7 +7,9 @@
 namespace orv {
 
 void BookmarkModel::Load(const std::string& collectionRoot) {
+  if (unsaved_) Save();
   root_ = collectionRoot;
+  unsaved_ = false;
   categories_.clear();
   for (auto& r : LoadBookmarkFile(collectionRoot)) {
     if (r.key.empty() || Contains(r.key)) continue;  // keys are unique in the whole tree
@@ -23,8 +25,9 @@ void BookmarkModel::Load(const std::string& collectionRoot) {
   Changed();
 }
 
-bool BookmarkModel::Save() const {
+bool BookmarkModel::Save() {
   if (root_.empty()) return false;
+  unsaved_ = false;  // a failed write is not retried: errors while writing are ignored
   return SaveBookmarkFile(root_, Records());
 }
 
@@ -69,6 +72,7 @@ std::string BookmarkModel::AddCategory() {
     if (!Contains(key)) break;
   }
   categories_.push_back({BookmarkNode{key, key, {}, 0, 0}, {}});
+  unsaved_ = true;
   Changed();
   return key;
 }
@@ -95,6 +99,7 @@ bool BookmarkModel::Rename(std::string_view key, std::string_view text) {
   auto* node = const_cast<BookmarkNode*>(Find(key));
   if (!node) return false;
   node->text = std::string(text);
+  unsaved_ = true;
   Changed();
   return true;
 }
@@ -103,6 +108,7 @@ bool BookmarkModel::Remove(std::string_view key) {
   for (auto c = categories_.begin(); c != categories_.end(); ++c) {
     if (c->node.key == key) {
       categories_.erase(c);
+      unsaved_ = true;
       Changed();
       return true;
     }
@@ -110,6 +116,7 @@ bool BookmarkModel::Remove(std::string_view key) {
     auto b = std::find_if(list.begin(), list.end(), [&](const BookmarkNode& n) { return n.key == key; });
     if (b != list.end()) {
       list.erase(b);
+      unsaved_ = true;
       Changed();
       return true;
     }
@@ -128,6 +135,7 @@ bool BookmarkModel::Move(std::string_view bookmarkKey, std::string_view dropTarg
   BookmarkNode moved = std::move(*it);
   source.erase(it);
   CategoryByKey(to)->bookmarks.push_back(std::move(moved));
+  unsaved_ = true;
   Changed();
   return true;
 }

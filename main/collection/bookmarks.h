@@ -38,10 +38,12 @@ struct BookmarkTarget {
 class BookmarkModel {
  public:
   // Replaces the bookmarks by those of the collection root (ending with "/"); called
-  // whenever the site tree's first level is built.
+  // whenever the site tree's first level is built. Renames, removals and moves not yet
+  // written are written to the previous root's file first, so a rebuild or another root
+  // does not undo them.
   void Load(const std::string& collectionRoot);
   // Writes the bookmark file of the current root (none when there is no root yet).
-  bool Save() const;
+  bool Save();
 
   const std::string& Root() const { return root_; }
   const std::vector<BookmarkCategory>& Categories() const { return categories_; }
@@ -84,6 +86,7 @@ class BookmarkModel {
 
   std::string root_;
   std::vector<BookmarkCategory> categories_;
+  bool unsaved_ = false;
   std::function<void()> changed_;
 };
 

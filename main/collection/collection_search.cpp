@@ -15,10 +15,14 @@ bool CollectionSearch::Start(const SearchCriteria& criteria, bool withinFound) {
   loweredText_ = LowerCase(criteria_.text);
   withinFound_ = withinFound;
   previous_ = results_;
-  if (!withinFound_) results_.clear();
+  if (!withinFound_) {
+    results_.clear();
+    tree_.BeginPass();
+  }
   failed_.clear();
   next_ = looked_ = found_ = 0;
   stopRequested_ = false;
+  tree_.ClearInterrupt();
   running_ = true;
   return true;
 }
@@ -48,7 +52,7 @@ bool CollectionSearch::Matches(std::string_view key) const {
 
 bool CollectionSearch::Step(std::size_t candidates) {
   if (!running_) return false;
-  if (stopRequested_) {
+  if (stopRequested_ || tree_.Interrupted()) {
     Finish();
     return false;
   }
@@ -56,7 +60,7 @@ bool CollectionSearch::Step(std::size_t candidates) {
     if (withinFound_) {
       if (next_ >= results_.size()) break;
       const SearchEntry& e = results_[next_];
-      if (IsFileImage(e.image)) {
+      if (IsSearchedImage(e.image)) {
         ++looked_;
         if (Matches(e.key)) {
           ++found_;
@@ -70,7 +74,7 @@ bool CollectionSearch::Step(std::size_t candidates) {
       // The tree may grow (a site opened meanwhile) or shrink (a branch deleted).
       if (next_ >= tree_.NodeCount()) break;
       SearchNode node = tree_.NodeAt(next_);
-      if (IsFileImage(node.image)) {
+      if (IsSearchedImage(node.image)) {
         ++looked_;
         if (Matches(node.key)) {
           results_.push_back({std::string(node.key), std::string(node.text), node.image});

@@ -16,7 +16,7 @@ namespace orv {
 
 // Site tree images of the nodes a search considers: files (complete or not) lie
 // strictly between the folder images and the root's.
-inline bool IsFileImage(int image) { return image > 2 && image < 45; }
+inline bool IsSearchedImage(int image) { return image > 2 && image < 45; }
 
 struct SearchEntry {
   std::string key;   // the tree node's key: the full local path
@@ -37,15 +37,22 @@ struct SearchNode {
 class SearchableTree {
  public:
   virtual ~SearchableTree() = default;
+  // Called as a search starts over the whole tree.
+  virtual void BeginPass() {}
   virtual std::size_t NodeCount() const = 0;
   virtual SearchNode NodeAt(std::size_t index) const = 0;
+  // The interrupt flag (the browser's "Refresh"): ends a running search like a stop request.
+  // A search clears it as it starts, so a flag left over from an earlier refresh cannot end
+  // the new search before it has looked at anything.
+  virtual bool Interrupted() const { return false; }
+  virtual void ClearInterrupt() {}
 };
 
 class CollectionSearch {
  public:
   static constexpr std::size_t kCandidatesPerStep = 5;
 
-  explicit CollectionSearch(const SearchableTree& tree) : tree_(tree) {}
+  explicit CollectionSearch(SearchableTree& tree) : tree_(tree) {}
 
   // Starts a search: the results are copied to the previous results first. Within the
   // found results only current results are candidates and the ones that fail are removed;
@@ -81,7 +88,7 @@ class CollectionSearch {
   bool Matches(std::string_view key) const;
   void Finish();
 
-  const SearchableTree& tree_;
+  SearchableTree& tree_;
   SearchCriteria criteria_;
   std::string loweredText_;
   bool withinFound_ = false;

@@ -150,7 +150,8 @@ TEST(Bookmarks, RemovingLeavesNoStaleBookmarksBehind) {
     EXPECT_EQ(other.categoryKey, "category_1");
     EXPECT_TRUE(model.Remove("category_0"));  // with its two bookmarks
     EXPECT_FALSE(model.Contains(root + "site.ru/b.html"));
-    model.Save();
+    model.Load(root);  // a rebuild of the site tree does not bring the removed ones back
+    EXPECT_EQ(model.Categories().size(), 1u);
     BookmarkModel again;
     again.Load(root);
     ASSERT_EQ(again.Categories().size(), 1u);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 #include "common/exchange.h"
 #include "common/text.h"
 #include "main/collection/search_criteria.h"
+#include "main/collection/tree_search_source.h"
 #include "main/collection/web_search.h"
 #include "platform/file_attributes.h"
 #include "tests/support/temp_folder.h"
@@ -153,6 +155,37 @@ TEST_F(SearchFixture, SitesNeverOpenedAreNotSearchedAndStopKeepsWhatWasFound) {
   search.RequestStop();
   search.Step();
   EXPECT_EQ(search.Results().size(), 40u - 4u);  // p0, p2, p3, p4 looked at and failed
+}
+
+TEST(TreeSearch, OnlyOpenedSitesAreSearchedAndARefreshEndsTheSearch) {
+  orvtest::TempFolder folder;
+  const std::string root = folder.Dir();
+  for (std::string site : {"a.ru", "b.ru"}) {
+    orvtest::WriteWholeFile(root + site + "/index.html", "x");
+    orvtest::WriteWholeFile(root + site + "/d/page.html", "x");
+  }
+  collection::CollectionTree tree;
+  tree.BuildFirstLevel(root);
+  ASSERT_TRUE(tree.QueueSiteLoad(tree.Find(root + "a.ru/")));
+  while (tree.Step(100)) {
+  }
+  TreeSearchSource source(tree);
+  CollectionSearch search(source);
+  SearchCriteria c;
+  c.text = ".html";
+  tree.SetInterrupt(true);  // left over from an earlier refresh
+  ASSERT_TRUE(search.Start(c, false));
+  while (search.Step()) {
+  }
+  std::vector<std::string> keys;
+  for (const auto& e : search.Results()) keys.push_back(e.key);
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<std::string>{root + "a.ru/d/page.html", root + "a.ru/index.html"}));
+
+  ASSERT_TRUE(search.Start(c, false));
+  tree.SetInterrupt(true);  // the browser's refresh while searching
+  EXPECT_FALSE(search.Step());
+  EXPECT_TRUE(search.Results().empty());
 }
 
 TEST_F(SearchFixture, TextIsFoundAcrossPiecesWithoutLetterCase) {
