@@ -3,7 +3,9 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -35,6 +37,7 @@
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/ui/orv_app.h"
+#include "platform/process.h"
 
 namespace orv {
 
@@ -83,6 +86,7 @@ OrvMainWindow::OrvMainWindow() {
   InputUrl->setInsertPolicy(QComboBox::NoInsert);
   InputUrl->lineEdit()->installEventFilter(this);
   InputUrl->lineEdit()->setAccessibleName(Q(Ru("Адрес")));
+  InputUrl->view()->setAccessibleName(Q(Ru("История адресов")));
   connect(InputUrl->lineEdit(), &QLineEdit::returnPressed, this, [this] {
     if (app_) app_->Run().AddressEnter(AddressText());
   });
@@ -113,6 +117,8 @@ OrvMainWindow::OrvMainWindow() {
     TabS1->addTab(Frame(p).frame->accessibleName());
   }
   connect(TabS1, &QTabBar::currentChanged, GSpan, &QStackedWidget::setCurrentIndex);
+  TabS1->setUsesScrollButtons(false);
+  column->setMinimumWidth(std::max(200, TabS1->sizeHint().width()));
   columnLayout->addWidget(TabS1);
   columnLayout->addWidget(GSpan, 1);
 
@@ -533,13 +539,16 @@ void OrvMainWindow::ApplyPaneRules() {
   lowerArea_->setVisible(!browser);
   QWidget* side = Frame(Pane::ScriptList).frame->parentWidget();
   const bool anySide = !Frame(Pane::ScriptList).frame->isHidden() || !Frame(Pane::ScriptSets).frame->isHidden() || browser;
+  const bool wasShown = !side->isHidden();
+  if (wasShown && !anySide && splittersApplied_) browserTwips_ = browserSplit_->sizes().value(0) * kTwipsPerPixel;
   side->setVisible(anySide);
-  if (browser) {
-    // The browser wants most of the width when it opens beside the option pages.
-    const QList<int> sizes = browserSplit_->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    if (total > 0 && sizes.value(0) < total / 2) browserSplit_->setSizes({total * 2 / 3, total - total * 2 / 3});
-  }
+  if (!anySide || !splittersApplied_) return;
+  const QList<int> sizes = browserSplit_->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  int first = wasShown ? sizes.value(0) : browserTwips_ / kTwipsPerPixel;
+  // The browser wants most of the width when it opens beside the option pages.
+  if (browser && first < total / 2) first = total * 2 / 3;
+  if (total > 0) browserSplit_->setSizes({first, total - first});
 }
 
 void OrvMainWindow::ShowPage(int page, const std::string& key) {
@@ -586,13 +595,13 @@ void OrvMainWindow::SetTreeSplitter(int twips) { treeTwips_ = twips; splittersAp
 void OrvMainWindow::SetBrowserSplitter(int twips) { browserTwips_ = twips; splittersApplied_ = false; }
 
 int OrvMainWindow::LowerSplitter() const {
-  return splittersApplied_ && lowerArea_->isVisible() ? lowerSplit_->sizes().value(0) * kTwipsPerPixel : lowerTwips_;
+  return splittersApplied_ && !lowerArea_->isHidden() ? lowerSplit_->sizes().value(0) * kTwipsPerPixel : lowerTwips_;
 }
 int OrvMainWindow::TreeSplitter() const {
   return splittersApplied_ ? treeSplit_->sizes().value(0) * kTwipsPerPixel : treeTwips_;
 }
 int OrvMainWindow::BrowserSplitter() const {
-  return splittersApplied_ && browserSplit_->widget(0)->isVisible() ? browserSplit_->sizes().value(0) * kTwipsPerPixel
+  return splittersApplied_ && !browserSplit_->widget(0)->isHidden() ? browserSplit_->sizes().value(0) * kTwipsPerPixel
                                                                     : browserTwips_;
 }
 
@@ -610,7 +619,7 @@ void OrvMainWindow::ApplySplitters() {
   };
   place(treeSplit_, treeTwips_);
   place(lowerSplit_, lowerTwips_);
-  place(browserSplit_, browserTwips_);
+  if (!browserSplit_->widget(0)->isHidden()) place(browserSplit_, browserTwips_);
   splittersApplied_ = true;
 }
 
@@ -708,10 +717,26 @@ std::string OrvMainWindow::StatusPanel(int panel) const {
 void OrvMainWindow::ProcessPendingEvents() { QApplication::processEvents(); }
 
 void OrvMainWindow::SetMaximized(bool m) {
-  if (m) showMaximized();
+  // Shown maximised when the window appears; its normal size stays what WI and mehey say.
+  setWindowState(m ? windowState() | Qt::WindowMaximized : windowState() & ~Qt::WindowMaximized);
 }
 
+QSize OrvMainWindow::NormalSize() const {
+  const QRect normal = normalGeometry();
+  return isMaximized() && normal.isValid() ? normal.size() : size();
+}
+
+int OrvMainWindow::WindowWidth() const { return NormalSize().width() * kTwipsPerPixel; }
+int OrvMainWindow::WindowHeight() const { return NormalSize().height() * kTwipsPerPixel; }
+
 void OrvMainWindow::SetWindowSize(int widthTwips, int heightTwips) {
+  // Resizing ends the maximised state; a window to be shown maximised stays so.
+  const bool maximized = windowState() & Qt::WindowMaximized;
+  ResizeNormal(widthTwips, heightTwips);
+  if (maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void OrvMainWindow::ResizeNormal(int widthTwips, int heightTwips) {
   if (widthTwips == kDefaultWidthTwips && heightTwips == kDefaultHeightTwips) {
     // Nothing stored yet: a size that suits today's screens, within the one at hand.
     QSize natural(1200, 780);
@@ -864,6 +889,11 @@ int RunWindow(int argc, char** argv) {
   shell.activeCursorChanged = [&](bool on) { orvApp.Program().SetActiveCursor(on); };
   shell.collectionFolder = [&] { return orvApp.Program().CollectionFolder(); };
   shell.collectionFolderChosen = [&](const std::string& folder) { orvApp.Program().ChangeCollectionFolder(folder); };
+  shell.showHelp = [&] {
+    const QString page = QString::fromStdString(ProgramFolder() + "help/index.html");
+    if (!QFileInfo::exists(page) || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+      window.ShowMessage(Ru("Не удается открыть справку: ") + B(page), MessageIcon::Warning);
+  };
   window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
   if (started >= 0) return started;

@@ -90,8 +90,8 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void SetMaximized(bool m) override;
   bool IsMaximized() const override { return isMaximized(); }
   void SetWindowSize(int widthTwips, int heightTwips) override;
-  int WindowWidth() const override { return width() * kTwipsPerPixel; }
-  int WindowHeight() const override { return height() * kTwipsPerPixel; }
+  int WindowWidth() const override;
+  int WindowHeight() const override;
   void SetLowerSplitter(int twips) override;
   int LowerSplitter() const override;
   void SetTreeSplitter(int twips) override;
@@ -153,6 +153,8 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void OpenFolder();
   void ApplyPaneRules();
   void ApplySplitters();
+  void ResizeNormal(int widthTwips, int heightTwips);
+  QSize NormalSize() const;
   bool DispatchKey(QObject* watched, QEvent* event);
   QTreeWidgetItem* RowItem(int channel) const;
   void OnRunStop();

@@ -1,0 +1,277 @@
+// The main window as a user drives it: page buttons, toggles, the folder button, geometry
+// kept across a restart, accessible names.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAction>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+
+#include "main/scripts/program_config.h"
+#include "main/ui/main_window.h"
+#include "tests/main/scripts/scripts_test_support.h"
+
+namespace orv {
+namespace {
+
+using testing::MemorySettings;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+// One start of the program: a window and the start-up model over a configuration store that
+// outlives it, so a second start reads what the first one wrote.
+struct Start {
+  Start(MemorySettings& store, const ProgramPaths& paths, ProgramHooks hooks = {}) {
+    model = std::make_unique<ProgramModel>(store, window, paths, std::move(hooks));
+    OrvMainWindow::Hooks shell;
+    shell.pageShown = [this](const std::string& key) { model->OptionsPageShown(key); };
+    shell.collectionFolder = [this] { return model->CollectionFolder(); };
+    shell.collectionFolderChosen = [this](const std::string& f) { model->ChangeCollectionFolder(f); };
+    shell.chooseCollectionFolder = [this](const std::string&) -> std::optional<std::string> {
+      ++choosersShown;
+      return chosenFolder;
+    };
+    window.SetHooks(std::move(shell));
+    EXPECT_EQ(model->StartUpFirstPhase(), StartResult::Continue);
+    model->StartUpSecondPhase();
+  }
+  void Click(const std::string& key) {
+    QWidget* button = window.findChild<QToolBar*>("Toolbar1")->widgetForAction(window.ToolbarAction(key));
+    ASSERT_NE(button, nullptr) << key;
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  OrvMainWindow window;
+  std::unique_ptr<ProgramModel> model;
+  std::optional<std::string> chosenFolder;
+  int choosersShown = 0;
+};
+
+struct WindowTest : ::testing::Test {
+  WindowTest() {
+    WriteBytes(root.Dir() + "prog/kuvet", std::string(10000, 'k'));
+    paths.programFolder = root.Dir() + "prog/";
+    paths.defaultCollectionFolder = root.Dir() + "coll/";
+    paths.singleInstance = false;
+  }
+  ScratchFolder root;
+  ProgramPaths paths;
+  MemorySettings store;
+};
+
+TEST_F(WindowTest, ThePageButtonUsedLastIsTheOneShownAfterARestart) {
+  {
+    Start first(store, paths);
+    EXPECT_EQ(first.window.ShownPage(), "options");
+    EXPECT_TRUE(first.window.PaneVisible(Pane::OptionsPage1));
+    first.Click("net");
+    EXPECT_TRUE(first.window.PaneVisible(Pane::OptionsPage3));
+    EXPECT_FALSE(first.window.PaneVisible(Pane::OptionsPage1));
+    EXPECT_EQ(store.Get("tbbtn"), "net");  // written at once, not at shutdown
+    first.Click("kateg");
+    EXPECT_EQ(store.Get("tbbtn"), "kateg");
+    // One of four: the button of the page shown, no other.
+    EXPECT_TRUE(first.window.ToolbarButtonPressed("kateg"));
+    for (const char* other : {"options", "net", "lists"}) EXPECT_FALSE(first.window.ToolbarButtonPressed(other));
+  }
+  Start second(store, paths);
+  EXPECT_EQ(second.window.ShownPage(), "kateg");
+  EXPECT_TRUE(second.window.PaneVisible(Pane::OptionsPage2));
+  EXPECT_TRUE(second.window.ToolbarButtonPressed("kateg"));
+  EXPECT_FALSE(second.window.ToolbarButtonPressed("options"));
+
+  store.Set("tbbtn", "nonsense");
+  Start third(store, paths);
+  EXPECT_EQ(third.window.ShownPage(), "options");
+}
+
+TEST_F(WindowTest, ScriptAndBrowserTogglesFollowTheirRules) {
+  Start s(store, paths);
+  OrvMainWindow& w = s.window;
+  auto channelFrameShown = [&] { return !w.findChild<QWidget*>("channelFrame")->isHidden(); };
+  auto infoFrameShown = [&] { return !w.findChild<QWidget*>("infoFrame")->isHidden(); };
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+  EXPECT_FALSE(w.PaneVisible(Pane::Browser));
+  EXPECT_TRUE(channelFrameShown());
+
+  s.Click("scripts");
+  EXPECT_TRUE(w.ToolbarButtonPressed("scripts"));
+  EXPECT_TRUE(w.PaneVisible(Pane::ScriptList));
+  w.ShowScriptSets(true);
+  EXPECT_TRUE(w.PaneVisible(Pane::ScriptSets));
+
+  // Browser on: the script list and the sets give way, the channel list and information go.
+  s.Click("brows");
+  EXPECT_TRUE(w.PaneVisible(Pane::Browser));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptSets));
+  EXPECT_FALSE(channelFrameShown());
+  EXPECT_FALSE(infoFrameShown());
+  EXPECT_TRUE(w.ToolbarButtonPressed("scripts"));
+  // Sets cannot open beside the browser.
+  w.ShowScriptSets(true);
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptSets));
+
+  // Browser off with "scripts" still pressed: the script list comes back.
+  s.Click("brows");
+  EXPECT_FALSE(w.PaneVisible(Pane::Browser));
+  EXPECT_TRUE(w.PaneVisible(Pane::ScriptList));
+  EXPECT_TRUE(channelFrameShown());
+  EXPECT_TRUE(infoFrameShown());
+
+  // "scripts" released: the list and the sets go.
+  w.ShowScriptSets(true);
+  s.Click("scripts");
+  EXPECT_FALSE(w.ToolbarButtonPressed("scripts"));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptSets));
+
+  // Pressed while the browser is shown: the button stays pressed, the list stays hidden.
+  s.Click("brows");
+  s.Click("scripts");
+  EXPECT_TRUE(w.ToolbarButtonPressed("scripts"));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+
+  // A busy tool: browser off releases "scripts" and keeps the list hidden ...
+  w.SetToolBusy(true);
+  s.Click("brows");
+  EXPECT_FALSE(w.PaneVisible(Pane::Browser));
+  EXPECT_FALSE(w.ToolbarButtonPressed("scripts"));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+  // ... and "scripts" does not stay pressed.
+  s.Click("scripts");
+  EXPECT_FALSE(w.ToolbarButtonPressed("scripts"));
+  EXPECT_FALSE(w.PaneVisible(Pane::ScriptList));
+  w.SetToolBusy(false);
+  s.Click("scripts");
+  EXPECT_TRUE(w.PaneVisible(Pane::ScriptList));
+}
+
+TEST_F(WindowTest, TheFolderButtonWaitsForBusyWorkAndRebuildsTheTree) {
+  std::vector<std::string> events;
+  ProgramHooks hooks;
+  hooks.buildCollectionTree = [&](const std::string& f) { events.push_back("build:" + f); };
+  hooks.clearAddressTree = [&] { events.push_back("clear"); };
+  Start s(store, paths, hooks);
+  const std::string first = s.model->CollectionFolder();
+  ASSERT_EQ(events, std::vector<std::string>{"build:" + first});
+  events.clear();
+
+  // Busy: no chooser at all.
+  s.chosenFolder = root.Dir() + "other";
+  s.window.SetBusyLabel(BusyLabel::CollectionTree, true);
+  s.Click("openfolder");
+  s.window.SetBusyLabel(BusyLabel::CollectionTree, false);
+  s.window.SetBusyLabel(BusyLabel::BlendPanel, true);
+  s.Click("openfolder");
+  s.window.SetBusyLabel(BusyLabel::BlendPanel, false);
+  s.window.SetToolBusy(true);
+  s.Click("openfolder");
+  s.window.SetToolBusy(false);
+  EXPECT_EQ(s.choosersShown, 0);
+  EXPECT_TRUE(events.empty());
+
+  // The same folder again: the tree is rebuilt, the address tree kept.
+  s.chosenFolder = first;
+  s.Click("openfolder");
+  EXPECT_EQ(events, std::vector<std::string>{"build:" + first});
+  // Another folder: stored, the address tree cleared, then the tree built from it.
+  events.clear();
+  std::filesystem::create_directories(root.Dir() + "other");
+  s.chosenFolder = root.Dir() + "other";
+  s.Click("openfolder");
+  EXPECT_EQ(events, (std::vector<std::string>{"clear", "build:" + root.Dir() + "other/"}));
+  EXPECT_EQ(store.Get("PFOLD"), root.Dir() + "other/");
+  EXPECT_EQ(s.model->CollectionFolder(), root.Dir() + "other/");
+  // Cancelled: nothing changes.
+  events.clear();
+  s.chosenFolder.reset();
+  s.Click("openfolder");
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(s.choosersShown, 3);
+  EXPECT_FALSE(s.window.ToolbarButtonPressed("openfolder"));
+}
+
+TEST_F(WindowTest, WindowAndSplitterSizesSurviveARestart) {
+  store.Set("WI", "15000");   // 1000 px
+  store.Set("mehey", "10500");  // 700 px
+  store.Set("wespl", "4500");
+  store.Set("TRSPV", "4200");
+  store.Set("BRSPH", "4800");
+  store.Set("maxok", "0");
+  {
+    Start s(store, paths);
+    s.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+    QTest::qWait(20);
+    EXPECT_EQ(s.window.width(), 1000);
+    EXPECT_EQ(s.window.height(), 700);
+    s.Click("scripts");  // the script list occupies the browser splitter's first part
+    s.model->SaveAllSettings(true);
+  }
+  EXPECT_EQ(store.Get("WI"), "15000");
+  EXPECT_EQ(store.Get("mehey"), "10500");
+  EXPECT_EQ(store.Get("wespl"), "4500");
+  EXPECT_EQ(store.Get("TRSPV"), "4200");
+  EXPECT_EQ(store.Get("BRSPH"), "4800");
+  EXPECT_EQ(store.Get("maxok"), "0");
+
+  // Maximised: the flag is kept, and the sizes are those of the window when not maximised.
+  {
+    Start s(store, paths);
+    s.window.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+    QTest::qWait(20);
+    s.model->SaveAllSettings(true);
+  }
+  EXPECT_EQ(store.Get("maxok"), "1");
+  EXPECT_EQ(store.Get("WI"), "15000");
+  EXPECT_EQ(store.Get("mehey"), "10500");
+  {
+    Start s(store, paths);
+    EXPECT_TRUE(s.window.windowState() & Qt::WindowMaximized);
+  }
+}
+
+TEST_F(WindowTest, AFirstStartOpensAWindowThatFillsMostOfTheScreen) {
+  Start s(store, paths);
+  const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+  // Not the 500 x 420 pixels the stored defaults would give, and within the screen.
+  EXPECT_GE(s.window.width(), std::min(900, screen.width() * 8 / 10));
+  EXPECT_GE(s.window.height(), std::min(600, screen.height() * 8 / 10));
+  EXPECT_LE(s.window.width(), screen.width());
+  EXPECT_LE(s.window.height(), screen.height());
+}
+
+TEST_F(WindowTest, EveryControlHasAName) {
+  Start s(store, paths);
+  s.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+  int controls = 0;
+  for (QWidget* w : s.window.findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                         qobject_cast<QLineEdit*>(w) || qobject_cast<QTabBar*>(w) ||
+                         (qobject_cast<QAbstractItemView*>(w) && !w->inherits("QHeaderView"));
+    if (!control || w->objectName().startsWith("qt_")) continue;
+    ++controls;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << w->metaObject()->className() << " " << w->objectName().toStdString();
+  }
+  EXPECT_GE(controls, 11);  // nine toolbar buttons, the address box, the channel list at least
+  for (const char* key : {"options", "kateg", "net", "lists", "scripts", "brows", "openfolder", "help"})
+    EXPECT_EQ(s.window.findChild<QToolBar*>("Toolbar1")->widgetForAction(s.window.ToolbarAction(key))->accessibleName(),
+              s.window.ToolbarAction(key)->text());
+}
+
+}  // namespace
+}  // namespace orv
