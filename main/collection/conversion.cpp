@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "common/local_path.h"
 #include "common/text.h"
@@ -20,6 +21,7 @@ constexpr std::string_view kMarker = ",8,,x2";
 constexpr std::size_t kMarkerLength = 6;
 constexpr int kCutAfterMarker = 2;  // the two hexadecimal digits of the sequence
 constexpr std::size_t kTakeBackStep = 4096;
+constexpr std::size_t kDirectRun = 4096;
 
 class StringOutput final : public NameEscapeRemover::Output {
  public:
@@ -92,6 +94,12 @@ bool NameEscapeRemover::Feed(std::string_view piece) {
     // hold a whole marker, so the test is needed only after each "2".
     const void* two = std::memchr(data + i, '2', n - i);
     std::size_t end = two ? static_cast<std::size_t>(static_cast<const char*>(two) - data) + 1 : n;
+    if (end - i > kDirectRun) {
+      // A long run goes to the output straight from the piece; only its tail is held.
+      if (!Flush(0) || !out_.Append(std::string_view(data + i, end - i - (kMarkerLength - 1)))) failed_ = true;
+      handedOut_ += end - i - (kMarkerLength - 1);
+      i = end - (kMarkerLength - 1);
+    }
     held_.append(data + i, end - i);
     i = end;
     if (two && EndsWithMarker()) {
@@ -184,14 +192,18 @@ bool CopyWithoutNameEscapes(const std::string& source, const std::string& target
   }
   FileOutput out(outFd);
   NameEscapeRemover remover(out, pieceSize);
-  std::string buffer(std::max<std::size_t>(pieceSize, 1), '\0');
+  // Never larger than the file, and not cleared: most collection files are small.
+  struct stat st{};
+  std::size_t size = std::max<std::size_t>(pieceSize, 1);
+  if (::fstat(in, &st) == 0 && st.st_size >= 0) size = std::min<std::size_t>(size, static_cast<std::size_t>(st.st_size) + 1);
+  std::unique_ptr<char[]> buffer(new char[size]);
   bool ok = true;
   while (ok) {
-    ssize_t r = ::read(in, buffer.data(), buffer.size());
+    ssize_t r = ::read(in, buffer.get(), size);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) ok = false;
     if (r <= 0) break;
-    ok = remover.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(r)));
+    ok = remover.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(r)));
   }
   ok = ok && remover.Finish();
   ::close(in);
