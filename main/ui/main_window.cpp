@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,6 +35,7 @@
 
 #include "common/numbers.h"
 #include "common/text.h"
+#include "main/ui/folder_chooser.h"
 #include "main/ui/orv_app.h"
 #include "platform/process.h"
 
@@ -579,8 +579,7 @@ void OrvMainWindow::OpenFolder() {
     if (hooks_.chooseCollectionFolder) {
       chosen = hooks_.chooseCollectionFolder(current);
     } else {
-      const QString dir = QFileDialog::getExistingDirectory(this, Q(Ru("Папка коллекции")), Q(current));
-      if (!dir.isEmpty()) chosen = B(dir);
+      chosen = FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, current, this);
     }
     if (chosen && hooks_.collectionFolderChosen) hooks_.collectionFolderChosen(*chosen);
     folderChoiceRunning_ = false;
@@ -893,6 +892,10 @@ int RunWindow(int argc, char** argv) {
     const QString page = QString::fromStdString(ProgramFolder() + "help/index.html");
     if (!QFileInfo::exists(page) || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
       window.ShowMessage(Ru("Не удается открыть справку: ") + B(page), MessageIcon::Warning);
+  };
+  shell.chooseCollectionFolder = [&](const std::string& current) {
+    const std::string start = collection::AvailableRootOr(current, orvApp.Program().Paths().programFolder);
+    return FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, start, &window);
   };
   window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
