@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/address_scheme.h"
 #include "common/escapes.h"
 #include "common/text.h"
 
@@ -19,7 +20,9 @@ bool TooDeep(std::string_view address, int limit) {
 std::string FolderOf(std::string_view address) {
   if (address.ends_with("/")) return std::string(address);
   std::size_t k = address.rfind('/');
-  if (k == std::string_view::npos || k < 7) return std::string(address) + "/";
+  if (k == std::string_view::npos || k < std::max<std::size_t>(SchemeLength(address), 7)) {
+    return std::string(address) + "/";
+  }
   std::string_view after = address.substr(k + 1);
   if (after.find('.') != std::string_view::npos || after.find('?') != std::string_view::npos) {
     return std::string(address.substr(0, k + 1));
@@ -29,8 +32,9 @@ std::string FolderOf(std::string_view address) {
 
 std::string HostOf(std::string& address, bool lanOrLocalhostOnline) {
   address = Trim(address);
-  if (address.size() <= 9 || !StartsWithNoCase(address, "http://")) return {};
-  std::string_view rest = std::string_view(address).substr(7);
+  const std::size_t scheme = SchemeLength(address);
+  if (scheme == 0 || address.size() <= scheme + 2) return {};
+  std::string_view rest = std::string_view(address).substr(scheme);
   std::size_t sep = rest.find('\\');
   if (sep == std::string_view::npos) sep = rest.find('/');
   if (sep == 0) return {};
@@ -79,20 +83,23 @@ std::string PercentEncode(std::string_view text) {
 }
 
 std::string DomainWord(std::string_view address) {
-  bool scheme = address.starts_with("http://");
+  const std::size_t scheme = address.starts_with(kHttpScheme)    ? kHttpScheme.size()
+                            : address.starts_with(kHttpsScheme) ? kHttpsScheme.size()
+                                                                : 0;
   std::size_t a = address.find('.');
   if (a == std::string_view::npos) {
     // No dot: the word is empty ("." alone without the scheme).
-    return scheme ? std::string() : std::string(".");
+    return scheme != 0 ? std::string() : std::string(".");
   }
   std::size_t b = address.find('.', a + 1);
   if (b != std::string_view::npos) return std::string(address.substr(a, b - a + 1));
-  if (!scheme) return "." + std::string(address.substr(0, a + 1));
-  if (a < 7) return {};
-  return std::string(address.substr(7, a - 7 + 1));
+  if (scheme == 0) return "." + std::string(address.substr(0, a + 1));
+  if (a < scheme) return {};
+  return std::string(address.substr(scheme, a - scheme + 1));
 }
 
-std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder) {
+std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder,
+                               const SiteSchemeLookup& siteScheme) {
   std::string p(path), c(collectionFolder);
   std::replace(p.begin(), p.end(), '\\', '/');
   std::replace(c.begin(), c.end(), '\\', '/');
@@ -100,8 +107,15 @@ std::string LocalPathToAddress(std::string_view path, std::string_view collectio
   if (c.back() != '/') c.push_back('/');
   std::size_t a = FindNoCase(p, c);
   if (a == std::string::npos) return p;
-  // The collection folder ends in "/": keeping that one gives "http://" + host.
-  std::string address = "http:/" + p.substr(a + c.size() - 1);
+  // The scheme the site was fetched with, as remembered beside its folder; "http://" when
+  // nothing is remembered.
+  const std::string rest = p.substr(a + c.size());
+  std::string stored;
+  if (siteScheme) {
+    const std::string site = rest.substr(0, rest.find('/'));
+    if (!site.empty()) stored = siteScheme(c + site);
+  }
+  std::string address = std::string(SchemeForStored(stored)) + rest;
   if (address.find(",8,,x2") != std::string::npos) NameUnescape(address);
   return address;
 }

@@ -2,6 +2,7 @@
 // Address text utilities of the main program. Pure functions on Windows-1251 text.
 // NameEscape lives in local_path.h with the rest of the local-name mapping.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,14 +16,14 @@ namespace orv {
 bool TooDeep(std::string_view address, int limit);
 
 // Folder base of an address: an address ending in "/" is its own folder; otherwise
-// the part up to the last "/" after "http://" when the last segment has "." or "?",
+// the part up to the last "/" after the scheme when the last segment has "." or "?",
 // else the address + "/" (a last segment without a dot is a folder; so is a bare
 // site name).
 std::string FolderOf(std::string_view address);
 
-// Trims address in place (spaces). Host: for text longer than 9 characters starting
-// with "http://" (any case), the text after it up to the first "\" (or, with none,
-// the first "/"), case kept; empty when the separator comes first. A host without
+// Trims address in place (spaces). Host: for text starting with "http://" or "https://"
+// (any case) and at least three characters longer than that, the text after the scheme up
+// to the first "\" (or, with none, the first "/"), case kept; empty when the separator comes first. A host without
 // "." is returned only when lanOrLocalhostOnline (connection mode LAN or localhost
 // and the machine on line); otherwise the result is empty.
 std::string HostOf(std::string& address, bool lanOrLocalhostOnline);
@@ -38,13 +39,20 @@ void PercentDecodeHighAndControl(std::string& text);
 std::string PercentEncode(std::string_view text);
 
 // Distinguishing word of a host or address, used to choose a script automatically:
-// ".name." for "www.name.ru", "name." for "http://name.ru/", ".name." for "name.ru".
+// ".name." for "www.name.ru", "name." for "http://name.ru/" (or "https://name.ru/"),
+// ".name." for "name.ru".
 std::string DomainWord(std::string_view address);
 
+// What is remembered beside a site folder (its full path, no closing "/") about the scheme the
+// site was fetched with: "https", "http" or empty.
+using SiteSchemeLookup = std::function<std::string(const std::string& siteFolder)>;
+
 // Local path -> address: with the collection folder (closing "/" optional) found in the path (case-
-// insensitive), "http://" + the rest, NameEscape sequences undone; otherwise the
-// path itself. "\" are read as "/".
-std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder);
+// insensitive), the site's scheme + the rest, NameEscape sequences undone; otherwise the
+// path itself. "\" are read as "/". The scheme is "https://" when siteScheme tells so for
+// the site's folder, else "http://".
+std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder,
+                               const SiteSchemeLookup& siteScheme = {});
 
 // Undoes every NameEscape sequence in place (any code but 0; sequences without two
 // hex digits are left).

@@ -5,6 +5,7 @@
 #include <random>
 #include <system_error>
 
+#include "common/address_scheme.h"
 #include "common/escapes.h"
 #include "common/numbers.h"
 #include "common/search_engine.h"
@@ -162,8 +163,9 @@ std::string LinkPercentDecode(std::string_view text) {
 }
 
 std::optional<std::string> HostRule(std::string_view address) {
-  if (address.size() <= 7 || !StartsWithNoCase(address, "http://")) return std::nullopt;
-  std::string_view rest = address.substr(7);
+  const std::size_t scheme = SchemeLength(address);
+  if (scheme == 0 || address.size() <= scheme) return std::nullopt;
+  std::string_view rest = address.substr(scheme);
   std::size_t sep = rest.find('\\');
   if (sep == std::string_view::npos) sep = rest.find('/');
   if (sep == std::string_view::npos) return std::string(rest);
@@ -185,7 +187,11 @@ std::string AddressFilePart(std::string_view address) {
 LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder) {
   LocalName result;
   result.requestAddress = std::string(address);
-  std::string path(address.size() > 7 ? address.substr(7) : std::string_view());
+  // The scheme is no part of the name: both schemes of a site share its folder. Text without
+  // a scheme loses its first seven characters, as an "http://" would.
+  std::size_t scheme = SchemeLength(address);
+  if (scheme == 0) scheme = kHttpScheme.size();
+  std::string path(address.size() > scheme ? address.substr(scheme) : std::string_view());
   // "/" and "\" before the query both separate folders; inside the query the
   // escape turns every one of them into ",8,,x25C".
   for (char& c : path) {
@@ -199,12 +205,12 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
 
   // Slashes inside the query are no folders (they were escaped above), so the last
   // segment is the one after the last "/" before the first "?", query included. A
-  // site name alone is an address with no "/" after "http://" at all; a query with
+  // site name alone is an address with no "/" after the scheme at all; a query with
   // slashes on a bare site name is left as it is, never given a "/" of its own.
   std::string_view beforeQuery = address.substr(0, address.find('?'));
   if (!r.empty() && r.back() == '/') {
     r += "index.html";
-  } else if (address.size() <= 7 || address.find('/', 7) == std::string_view::npos) {
+  } else if (address.size() <= scheme || address.find('/', scheme) == std::string_view::npos) {
     r += "/index.html";
     result.requestAddress += '/';
   } else {
@@ -221,6 +227,14 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
   result.levelsUp = LevelsUpText(result.levels);
   result.path = collection + r;
   return result;
+}
+
+std::string SiteFolderOf(std::string_view localPath, std::string_view collectionFolder) {
+  const std::string collection = CollectionWithSlash(collectionFolder);
+  if (localPath.substr(0, collection.size()) != collection) return {};
+  const std::size_t slash = localPath.find('/', collection.size());
+  if (slash == std::string_view::npos || slash == collection.size()) return {};
+  return std::string(localPath.substr(0, slash));
 }
 
 int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder) {
@@ -258,7 +272,7 @@ LocalName PrepareLocalName(std::string_view address, std::string_view collection
 std::string SearchModePrefix(std::string_view address, std::string_view collectionFolder) {
   bool cached = false;
   if (auto host = HostRule(address)) {
-    cached = address.substr(7 + host->size()).substr(0, kCachedCopyPath.size()) == kCachedCopyPath;
+    cached = address.substr(SchemeLength(address) + host->size()).substr(0, kCachedCopyPath.size()) == kCachedCopyPath;
   }
   std::string prefix = CollectionWithSlash(collectionFolder);
   prefix.append(kSearchEngineHost);

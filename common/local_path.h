@@ -2,7 +2,8 @@
 // The one mapping from an address to its local file in the collection, used by
 // both programs. Local paths use "/"; the collection folder ends with "/".
 //
-// Layout: collection + address without "http://", where "/" and "\" before the
+// Layout: collection + address without its scheme ("http://" or "https://": both schemes of
+// a site share one folder), where "/" and "\" before the
 // first "?" are folder separators and the characters file names cannot hold are
 // written as NameEscape sequences (",8,,x2" + two upper-case hex digits).
 // "S/a.php?x=1/2" is stored as the file "a.php,8,,x23Fx=1,8,,x25C2" in folder "S".
@@ -38,9 +39,9 @@ std::string NameEscapeDecode(std::string_view text);
 // characters after it stays.
 std::string LinkPercentDecode(std::string_view text);
 
-// Host of an address: only for addresses starting "http://" (any case) and longer
-// than 7 characters; the text after it up to the first "\" (or, with none, the first
-// "/") or the end, case kept. Empty when a separator follows "http://" at once;
+// Host of an address: only for addresses starting "http://" or "https://" (any case) and
+// longer than their scheme; the text after it up to the first "\" (or, with none, the first
+// "/") or the end, case kept. Empty when a separator follows the scheme at once;
 // nullopt for anything else.
 std::optional<std::string> HostRule(std::string_view address);
 
@@ -48,6 +49,10 @@ std::optional<std::string> HostRule(std::string_view address);
 // the text after the last "/" (all of it when it has none).
 std::string AddressFolder(std::string_view address);
 std::string AddressFilePart(std::string_view address);
+
+// The site folder of a local name (collection + first folder, no closing "/"); empty when
+// the name does not lie in a site folder of the collection.
+std::string SiteFolderOf(std::string_view localPath, std::string_view collectionFolder);
 
 // Ordinary mapping, pure (no file-system effects).
 LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder);

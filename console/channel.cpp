@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/address_scheme.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
@@ -175,7 +176,17 @@ void Channel::TakeTick() {
   if (!name.requestAddress.empty()) url_ = name.requestAddress;
   std::string site = SitePart(url_);
   siteRootPrefix_ = "../" + site + "/";
-  siteRoot_ = "http://" + site + "/";
+  // The site root keeps the page's scheme: relative links of an https page stay https.
+  siteRoot_ = std::string(HasWebScheme(url_) ? SchemeOf(url_) : kHttpScheme) + site + "/";
+  // The site remembers its scheme for the main program's way back from a file to its address.
+  // An https fetch marks it https; plain http only marks a site that has no mark yet, so the
+  // odd "http://" link of a site that moved to https leaves the mark alone.
+  if (!console_.SearchMode()) {
+    const std::string siteFolder = SiteFolderOf(localPath_, folder_);
+    if (!siteFolder.empty() && (IsHttps(url_) || ReadSiteScheme(siteFolder).empty())) {
+      RememberSiteScheme(siteFolder, IsHttps(url_) ? "https" : "http");
+    }
+  }
 
   rec.statusText = orv::Ru("Анализ...");
   rec.url = url_;

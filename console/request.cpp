@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/address_scheme.h"
 #include "common/text.h"
 
 namespace orv::console {
@@ -196,7 +197,9 @@ std::string RequestTarget(const std::string& address) {
 }
 
 std::string SitePart(const std::string& url) {
-  std::string rest = url.size() > 7 ? url.substr(7) : std::string();
+  std::size_t scheme = SchemeLength(url);
+  if (scheme == 0) scheme = kHttpScheme.size();
+  std::string rest = url.size() > scheme ? url.substr(scheme) : std::string();
   size_t slash = rest.find('/');
   return slash == std::string::npos ? rest : rest.substr(0, slash);
 }

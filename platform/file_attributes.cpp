@@ -11,6 +11,7 @@ namespace orv {
 namespace {
 
 constexpr const char* kSystemAttr = "user.orvanta.system";
+constexpr const char* kSchemeAttr = "user.orvanta.scheme";
 
 bool IsHiddenName(const std::string& path) {
   std::string_view p(path);
@@ -148,6 +149,17 @@ bool SetModifiedTime(const std::string& path, std::chrono::system_clock::time_po
   times[1].tv_sec = static_cast<time_t>(sec);
   times[1].tv_nsec = static_cast<long>(rem);
   return !path.empty() && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::string ReadSiteScheme(const std::string& siteFolder) {
+  char value[16];
+  const ssize_t n = getxattr(siteFolder.c_str(), kSchemeAttr, value, sizeof value);
+  return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+}
+
+bool RememberSiteScheme(const std::string& siteFolder, const std::string& scheme) {
+  if (ReadSiteScheme(siteFolder) == scheme) return true;
+  return setxattr(siteFolder.c_str(), kSchemeAttr, scheme.data(), scheme.size(), 0) == 0;
 }
 
 }  // namespace orv

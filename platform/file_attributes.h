@@ -42,6 +42,15 @@ std::optional<FileTimes> GetFileTimes(const std::string& path);
 // Length in bytes, or -1 when the file does not exist.
 long long FileLength(const std::string& path);
 
+// The scheme a site folder of the collection was last fetched with, "http" or "https", kept in
+// the folder's extended attribute user.orvanta.scheme (beside the partial-download mark).
+// Empty when nothing is stored or the file system keeps no user attributes: callers then
+// take "http".
+std::string ReadSiteScheme(const std::string& siteFolder);
+// Stores scheme ("http" or "https") unless the folder holds it already. False when the folder
+// is missing or refuses the attribute.
+bool RememberSiteScheme(const std::string& siteFolder, const std::string& scheme);
+
 // Sets the last-modified time, leaving the access time alone. False on failure.
 bool SetModifiedTime(const std::string& path, std::chrono::system_clock::time_point when);
 

@@ -8,13 +8,14 @@ namespace {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool StartsWithHttpSlashes(std::string_view s) {
-  static constexpr std::string_view kHttp = "http://";
-  if (s.size() < kHttp.size()) return false;
-  for (std::size_t i = 0; i < kHttp.size(); ++i) {
-    if (LowerAscii(s[i]) != kHttp[i]) return false;
-  }
-  return true;
+// Length of a leading "http://" or "https://" (any case), else 0.
+std::size_t SchemeSize(std::string_view s) {
+  static constexpr std::string_view kHttp = "https://";
+  std::size_t i = 0;
+  while (i < 4 && i < s.size() && LowerAscii(s[i]) == kHttp[i]) ++i;
+  if (i < 4) return 0;
+  if (i < s.size() && LowerAscii(s[i]) == 's') ++i;
+  return s.substr(i, 3) == "://" ? i + 3 : 0;
 }
 
 // Base + "/" (unless one side already supplies it) + rest, into r (which may hold base).
@@ -23,9 +24,9 @@ void JoinTo(std::string& r, std::string_view rest) {
   r.append(rest);
 }
 
-// One folder up, never above the site part ("http://S/").
+// One folder up, never above the site part ("http://S/", "https://S/").
 void GoUp(std::string& b) {
-  std::size_t from = StartsWithHttpSlashes(b) ? 7 : 0;
+  std::size_t from = SchemeSize(b);
   std::size_t site = b.find('/', from);
   std::size_t keep = site == std::string::npos ? b.size() : site + 1;
   if (b.size() <= keep || b.size() <= 8) return;

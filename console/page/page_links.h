@@ -14,7 +14,7 @@ namespace orv::page {
 bool ExtensionTestPasses(std::string_view fromDot);
 
 // Resolves a relative link (not starting with "http") against `base`, the folder address of
-// the page; `root` is "http://" + site + "/". Empty when there is no result (a leading "."
+// the page; `root` is the page's scheme + site + "/". Empty when there is no result (a leading "."
 // that is neither "./" nor a run of dots followed by "/").
 std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root);
 // The same into `out` (its storage is reused; `out` must not alias the inputs).

@@ -7,6 +7,7 @@
 #include <functional>
 #include <utility>
 
+#include "common/address_scheme.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/search_engine.h"
@@ -204,8 +205,9 @@ std::string SiteLocalName(std::string_view address) {
 // "?" and "/"). Anything else takes the mapping itself.
 const std::string& StoredName(std::string_view address, std::string& out) {
   const std::size_t query = address.find('?');
-  bool plain = address.size() > 7;
-  for (std::size_t i = 7; plain && i < address.size(); ++i) {
+  const std::size_t s = SchemeLength(address);
+  bool plain = s != 0 && address.size() > s;
+  for (std::size_t i = s; plain && i < address.size(); ++i) {
     switch (address[i]) {
       case ':': case '|': case '*': case '<': case '>': case '!': case '\\': case '\0':
         plain = false;
@@ -226,11 +228,11 @@ const std::string& StoredName(std::string_view address, std::string& out) {
     return out;
   }
   if (query == std::string_view::npos) {
-    out.assign(address, 7);
+    out.assign(address, s);
     const std::size_t slash = address.rfind('/');
     if (out.back() == '/') {
       out += "index.html";
-    } else if (slash < 7) {
+    } else if (slash < s) {
       out += "/index.html";  // a site name alone
     } else if (address.find('.', slash) == std::string_view::npos) {
       out += "/index.html";  // a last segment without a dot names a folder
@@ -239,7 +241,7 @@ const std::string& StoredName(std::string_view address, std::string& out) {
   }
   // Inside the query "?" and "/" are no folders: the mapping escapes both, a "/" as the
   // "\\" it first becomes.
-  out.assign(address, 7, query - 7);
+  out.assign(address, s, query - s);
   for (std::size_t i = query; i < address.size(); ++i) {
     const char c = address[i];
     if (c == '?') {
@@ -250,7 +252,7 @@ const std::string& StoredName(std::string_view address, std::string& out) {
       out += c;
     }
   }
-  if (address.find('/', 7) == std::string_view::npos) out += "/index.html";
+  if (address.find('/', s) == std::string_view::npos) out += "/index.html";
   return out;
 }
 
@@ -360,7 +362,7 @@ class Processor {
     if (pageFolderUrl_.find('?') != std::string::npos) {
       const std::string_view url(job_.url);
       const std::size_t slash = url.rfind('/', url.find('?'));
-      pageFolderUrl_ = slash == std::string_view::npos || slash < 7
+      pageFolderUrl_ = slash == std::string_view::npos || slash < SchemeLength(url)
                            ? job_.site_root
                            : std::string(url.substr(0, slash + 1));
     }
@@ -474,7 +476,7 @@ class Processor {
     bool codebase = false;
     if (e >= 15) {
       std::string_view a(t.substr(e + 1, 10));
-      if (Has(a, "http://")) {
+      if (Has(a, "http://") || Has(a, "https://")) {
         accept = true;
         if (Has(t.substr(e - 15, 14), " codebase")) codebase = true;
       } else if (Has(a, "www.")) {
@@ -596,7 +598,9 @@ class Processor {
       std::size_t k = job_.site_root_prefix.empty() ? std::string::npos
                                                     : link.find(job_.site_root_prefix);
       if (k != std::string::npos) {
-        address.assign("http://");
+        // A copy of this very site: the page's own scheme.
+        address.assign(SchemeOf(job_.site_root));
+        if (address.empty()) address.assign(kHttpScheme);
         address.append(link, k + 3);
         rewrittenBefore = true;
       } else if (OtherSiteCopy(link, address)) {
@@ -604,7 +608,8 @@ class Processor {
       } else {
         if (Has(link, ".class")) address = ResolveAgainstCodebase(link, v);
         if (address.empty()) ResolveRelativeTo(link, base_, job_.site_root, address);
-        if (address.empty() || HasNoCase(address, "/http:/") || address.back() == '.' ||
+        if (address.empty() || HasNoCase(address, "/http:/") || HasNoCase(address, "/https:/") ||
+            address.back() == '.' ||
             address.back() == ')') {
           return;
         }
@@ -613,7 +618,10 @@ class Processor {
       address = link;
     }
 
-    if (address.size() < 8 || (address.find('/', 7) == std::string::npos && address[7] != ':')) {
+    // A site name alone gets its "/" (a scheme of either kind, or "http" + anything).
+    const std::size_t scheme = HasWebScheme(address) ? SchemeLength(address) : kHttpScheme.size();
+    if (address.size() <= scheme ||
+        (address.find('/', scheme) == std::string::npos && address[scheme] != ':')) {
       address += '/';
     }
     if (address.substr(address.size() >= 3 ? address.size() - 3 : 0).find("//") !=
@@ -729,10 +737,10 @@ class Processor {
 
   // The text that replaces the link in the saved page: the path of the target's local copy,
   // relative to this page's folder when both lie in the same site, else through LevelsUp
-  // from the collection folder. False: leave the link as it is (not an http:// address).
+  // from the collection folder. False: leave the link as it is (no http:// or https:// address).
   bool Replacement(const std::string& address, bool relativeAllowed, bool codebase,
                    std::string& out) {
-    if (!StartsWithNoCaseAscii(address, "http://") || address.size() <= 7) return false;
+    if (!HasWebScheme(address) || address.size() <= SchemeLength(address)) return false;
     if (codebase && EndsWithNoCase(address, ".class")) {
       out = NameEscape(AddressFilePart(address));
     } else {

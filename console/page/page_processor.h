@@ -67,7 +67,7 @@ struct PageJob {
   std::string url;               // clean address of the page (markers removed)
   std::string page_folder_url;   // url up to and including its last "/"
   std::string referrer_folder;   // text after "(((((" in the taken address, or empty
-  std::string site_root;         // "http://" + site part + "/"
+  std::string site_root;         // the page's scheme ("http://" or "https://") + site part + "/"
   std::string site_root_prefix;  // "../" + site part + "/"
   bool frame_flag = false;       // the page itself was taken with ")ifra("
   bool frame_mode = false;       // orvext record 14 is "1"

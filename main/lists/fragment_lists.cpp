@@ -203,11 +203,12 @@ bool PassesTracks(std::string_view address, const std::vector<std::string>& acti
                   const std::vector<std::string>& alternateBases) {
   bool siteTrackApplied = false;
   for (const std::string& track : activeTracks) {
-    if (track.find("http://") != std::string::npos) {
+    const bool secure = track.find("https://") != std::string::npos;
+    if (secure || track.find("http://") != std::string::npos) {
       for (const std::string& base : alternateBases) {
         if (track.find(base) == std::string::npos) continue;
         // The first "/" after the scheme ends the site part of the track.
-        const std::size_t slash = track.find('/', 7);
+        const std::size_t slash = track.find('/', secure && track.starts_with("https://") ? 8 : 7);
         if (slash == std::string::npos) continue;
         siteTrackApplied = true;
         const std::string_view path = std::string_view(track).substr(slash + 1);

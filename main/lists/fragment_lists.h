@@ -135,7 +135,7 @@ class TrackList : public FragmentList {
 bool MatchesExclusion(std::string_view address, const std::vector<std::string>& activeExclusions);
 
 // The track test of admission. alternateBases are the alternate bases of the run's scope
-// records in order. A track containing "http://" is a site track: it applies when it contains
+// records in order. A track containing "http://" (or "https://") is a site track: it applies when it contains
 // one of the alternate bases and has a "/" after the scheme; its path (after that "/")
 // admits at once an address containing it. Any other track is a plain fragment that the
 // address must contain. Letter case is ignored in the address tests. With no active tracks

@@ -1,5 +1,6 @@
 #include "main/run/classification.h"
 
+#include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/text.h"
 #include "main/lists/fragment_lists.h"
@@ -77,7 +78,8 @@ bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MainW
   std::string probe = boxText;
   const std::string host = HostOf(probe, lanOrLocalhostOnline);
   if (!host.empty()) {
-    if (boxText.size() <= 7 || boxText.find('/', 7) == std::string::npos) boxText += '/';
+    const std::size_t scheme = SchemeLength(boxText);
+    if (boxText.size() <= scheme || boxText.find('/', scheme) == std::string::npos) boxText += '/';
     if (!Contains(boxText, "%25") && !Contains(boxText, "?") && !EndsWith(boxText, "/") &&
         !EndsWith(boxText, "\\") && !Contains(LastSix(boxText), ".")) {
       boxText += '/';
@@ -155,7 +157,7 @@ bool InScope(std::string_view address, int currentCategory, const CategoryRules&
   const std::vector<ScopeRecord>& records = scope.Records();
   int found = static_cast<int>(records.size()) - 1;
   for (std::size_t i = 0; i < records.size(); ++i) {
-    if (StartsWithNoCase(text, records[i].siteBase)) {
+    if (StartsWithAnySchemeNoCase(text, records[i].siteBase)) {
       found = static_cast<int>(i);
       break;
     }
@@ -166,11 +168,12 @@ bool InScope(std::string_view address, int currentCategory, const CategoryRules&
   const int category = currentCategory >= 1 && currentCategory <= kCategoryCount ? currentCategory : kOther;
   const std::string& zone = rules.Of(category).zone;
   if (zone == ZoneNet()) return true;
+  // The two schemes of a site are one site: "https://S/x" lies in "http://S/" and back.
   if (zone == ZoneSite()) {
-    if (ContainsNoCase(text, record.siteBase)) return true;
+    if (ContainsAnySchemeNoCase(text, record.siteBase)) return true;
     return rules.analog && Contains(text, record.alternateBase);
   }
-  if (zone == ZoneFolder()) return ContainsNoCase(text, record.folderBase);
+  if (zone == ZoneFolder()) return ContainsAnySchemeNoCase(text, record.folderBase);
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
@@ -29,11 +30,12 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 
 std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder) {
   std::string t(text);
-  const std::size_t link = FindNoCase(t, "=http://");
+  std::size_t link = FindNoCase(t, "=http://");
+  if (link == std::string::npos) link = FindNoCase(t, "=https://");
   if (link != std::string::npos) t = t.substr(link + 1);
-  t = LocalPathToAddress(t, collectionFolder);
+  t = LocalPathToAddress(t, collectionFolder, ReadSiteScheme);
   if (EndsWith(t, "/index.html")) t.resize(t.size() - 10);
-  return StartsWithNoCase(t, "http://") ? t : std::string();
+  return HasWebScheme(t) ? t : std::string();
 }
 
 RunController::RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
@@ -204,7 +206,7 @@ void RunController::StartSequence() {
   std::vector<std::string> history = view_.AddressHistory();
   if (std::find(history.begin(), history.end(), start) == history.end()) {
     if (history.size() > 20) history.erase(history.begin());
-    if (StartsWithNoCase(start, "http://")) history.push_back(start);
+    if (HasWebScheme(start)) history.push_back(start);
     view_.SetAddressHistory(history);
   }
 
@@ -585,7 +587,7 @@ void RunController::RedirectPhase() {
     if (!lastHost.empty()) {
       std::string site = lastHost;
       const std::string folder = x_.ReadExt(RedirectFolder);
-      if (LowerCase(site.substr(0, 7)) != "http://") site = "http://" + site;
+      if (!HasWebScheme(site)) site = std::string(kHttpScheme) + site;
       if (site.back() != '/') site += '/';
       admission_.RebaseOnRedirect(site, folder);
       x_.WriteExt(RedirectHost, "");

@@ -1,5 +1,6 @@
 #include "main/run/scope_table.h"
 
+#include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/text.h"
 
@@ -61,7 +62,7 @@ void ScopeTable::RebaseOnRedirect(std::string_view redirectHost, std::string_vie
   if (records_.empty()) records_.emplace_back();
   ScopeRecord& r = records_[0];
   std::string site(redirectHost);
-  if (LowerCase(std::string_view(site).substr(0, 7)) != "http://") site = "http://" + site;
+  if (!HasWebScheme(site)) site = std::string(kHttpScheme) + site;
   if (site.back() != '/') site += '/';
   r.siteBase = std::move(site);
   r.folderBase = std::string(redirectFolder);

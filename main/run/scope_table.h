@@ -14,7 +14,7 @@
 namespace orv {
 
 struct ScopeRecord {
-  std::string siteBase;       // "http://" + host + "/"
+  std::string siteBase;       // "http://" + host + "/" (compared with the scheme folded)
   std::string alternateBase;  // the host's distinguishing name + "."
   std::string folderBase;     // the address's folder
   // Admitted addresses per category; index 1..8 are used (0 is spare).

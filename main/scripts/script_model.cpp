@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
@@ -131,18 +132,36 @@ void HashedAddressList::Clear() {
   index_.clear();
 }
 
+namespace {
+
+// Every address files under its "http://" form (the scheme's case and "s" aside).
+std::string SchemeKey(const std::string& address) {
+  if (!HasWebScheme(address)) return address;
+  return std::string(kHttpScheme) + std::string(WithoutScheme(address));
+}
+
+bool SameEntry(const std::string& a, const std::string& b) {
+  return a == b || (HasWebScheme(a) && HasWebScheme(b) && WithoutScheme(a) == WithoutScheme(b));
+}
+
+}  // namespace
+
+std::int32_t HashedAddressList::KeyHash(const std::string& address) {
+  return AddressHash(SchemeKey(address));
+}
+
 void HashedAddressList::Append(const std::string& address) {
-  const std::int32_t h = AddressHash(address);
+  const std::int32_t h = KeyHash(address);
   texts_.push_back(address);
   hashes_.push_back(h);
   index_.emplace(h, Count());
 }
 
 bool HashedAddressList::Contains(const std::string& address) const {
-  const std::int32_t h = AddressHash(address);
+  const std::int32_t h = KeyHash(address);
   auto [first, last] = index_.equal_range(h);
   for (auto it = first; it != last; ++it)
-    if (texts_[it->second] == address) return true;
+    if (SameEntry(texts_[it->second], address)) return true;
   return false;
 }
 
@@ -150,7 +169,7 @@ bool HashedAddressList::AppendIfNew(const std::string& address, std::int32_t has
   if (hash == 0) return false;
   auto [first, last] = index_.equal_range(hash);
   for (auto it = first; it != last; ++it)
-    if (texts_[it->second] == address) return false;
+    if (SameEntry(texts_[it->second], address)) return false;
   texts_.push_back(address);
   hashes_.push_back(hash);
   index_.emplace(hash, Count());
@@ -203,7 +222,7 @@ void ScriptModel::LoadForRun(int slot) {
 
 int ScriptModel::AutoSelect(const std::string& address) {
   std::string key = address;
-  if (address.find("http://") != std::string::npos) {
+  if (address.find("http://") != std::string::npos || address.find("https://") != std::string::npos) {
     std::string a = address;
     key = SiteKernel(LowerCase(HostOf(a, lanOrLocalhostOnline)));
   }

@@ -49,7 +49,9 @@ std::string CleanRunAddress(std::string address);
 // Site kernel of a host as AutoSelect compares it: ".b." for a.b.c and for b.c, "." without dots.
 std::string SiteKernel(const std::string& lowerHost);
 
-// A run address list with a hash index, so merges never compare texts pairwise.
+// A run address list with a hash index, so merges never compare texts pairwise. An address
+// and the same address under the other scheme ("http://" / "https://") are one entry: they
+// name one local file, which must be fetched once.
 class HashedAddressList {
  public:
   HashedAddressList() { Clear(); }
@@ -61,9 +63,12 @@ class HashedAddressList {
   const std::vector<std::string>& Texts() const { return texts_; }
   // Appends unconditionally.
   void Append(const std::string& address);
-  // Appends unless the hash is 0 or the identical text is already present; true when appended.
+  // Appends unless the hash is 0 or the identical text (either scheme) is already present;
+  // true when appended.
   bool AppendIfNew(const std::string& address, std::int32_t hash);
-  bool AppendIfNew(const std::string& address) { return AppendIfNew(address, AddressHash(address)); }
+  bool AppendIfNew(const std::string& address) { return AppendIfNew(address, KeyHash(address)); }
+  // The hash the list files an address under (its "http://" form).
+  static std::int32_t KeyHash(const std::string& address);
   bool Contains(const std::string& address) const;
   // Replaces every text by a new one (for the write-back cleaning) and rebuilds the hashes.
   void ReplaceAll(std::vector<std::string> texts);

@@ -151,3 +151,23 @@ TEST_F(FileAttributes, TimesAndLength) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(SiteScheme, RememberedPerFolderAndLeavesTheFolderAttributesAlone) {
+  test::TempFolder folder;
+  const std::string site = folder.path() + "s.ru";
+  std::filesystem::create_directory(site);
+  EXPECT_EQ(ReadSiteScheme(site), "");
+  EXPECT_TRUE(RememberSiteScheme(site, "https"));
+  EXPECT_EQ(ReadSiteScheme(site), "https");
+  EXPECT_EQ(GetFileAttributes(site), kAttrDirectory);  // not taken for a partial download
+  EXPECT_TRUE(RememberSiteScheme(site, "http"));
+  EXPECT_EQ(ReadSiteScheme(site), "http");
+  EXPECT_FALSE(RememberSiteScheme(folder.path() + "absent", "https"));
+  EXPECT_EQ(ReadSiteScheme(folder.path() + "absent"), "");
+}
+
+}  // namespace
+}  // namespace orv

@@ -25,9 +25,10 @@ PageJob PageAt(const std::string& url) {
   PageJob job;
   job.url = url;
   job.page_folder_url = url.substr(0, url.rfind('/') + 1);
-  std::size_t siteEnd = url.find('/', 7);
-  std::string site = url.substr(7, siteEnd == std::string::npos ? std::string::npos : siteEnd - 7);
-  job.site_root = "http://" + site + "/";
+  const std::size_t scheme = url.find("://") + 3;
+  std::size_t siteEnd = url.find('/', scheme);
+  std::string site = url.substr(scheme, siteEnd == std::string::npos ? std::string::npos : siteEnd - scheme);
+  job.site_root = url.substr(0, scheme) + site + "/";
   job.site_root_prefix = "../" + site + "/";
   job.levels_up = LocalNameOf(url, "/c/").levelsUp;
   job.collection = "/c/";
@@ -127,12 +128,31 @@ TEST(PageProcessor, MailtoAndOtherSchemesAreLeftAlone) {
   EXPECT_TRUE(o.links.empty());
 }
 
-TEST(PageProcessor, SecureAddressesAreReportedButKeptAsTheyAre) {
-  // No local copy can exist for them: the saved page keeps the working address.
-  const std::string page = "<a href=\"https://secure.org/x.html\">s</a>";
-  Outcome o = Process(page, PageAt(kPage));
-  EXPECT_EQ(o.text, page);
-  EXPECT_EQ(o.links, (Links{"https://secure.org/x.html"}));
+TEST(PageProcessor, SecureAddressesAreReportedAndRewrittenLikePlainOnes) {
+  // An "https://" copy is stored where the "http://" one is: the saved page points at it.
+  Outcome o = Process("<a href=\"https://secure.org/x.html\">s</a><img src=\"HTTPS://s.com/i.gif\">"
+                      "<a href=\"https://secure.org\">r</a>",
+                      PageAt(kPage));
+  EXPECT_EQ(o.text, "<a href=\"../../secure.org/x.html\">s</a><img src=\"../i.gif\">"
+                    "<a href=\"../../secure.org/index.html\">r</a>");
+  EXPECT_EQ(o.links, (Links{"https://secure.org/x.html", "HTTPS://s.com/i.gif", "https://secure.org/"}));
+}
+
+TEST(PageProcessor, OnASecurePageRelativeLinksAndMarkersKeepItsScheme) {
+  const std::string page = "https://s.com/dir/page.html";
+  EXPECT_EQ(PageAt(page).site_root, "https://s.com/");
+  Outcome o = Process(
+      "<a href=\"/top.html\">t</a><a href=\"../up/a.html\">u</a><img src=pic.gif>"
+      "<script src=\"js/m.js\"></script><a href=\"http://s.com/dir/b.html\">b</a>"
+      "<a href=\"../s.com/old.html\">o</a><a href=\"sub\">f</a>",
+      PageAt(page));
+  EXPECT_EQ(o.links, (Links{"https://s.com/top.html", "https://s.com/up/a.html",
+                            "https://s.com/dir/pic.gif", "https://s.com/dir/js/m.js(((((https://s.com/dir/",
+                            "http://s.com/dir/b.html", "https://s.com/old.html", "https://s.com/dir/sub/"}));
+  EXPECT_EQ(o.text,
+            "<a href=\"../top.html\">t</a><a href=\"../up/a.html\">u</a><img src=pic.gif>"
+            "<script src=\"js/m.js\"></script><a href=\"b.html\">b</a>"
+            "<a href=\"../old.html\">o</a><a href=\"sub/index.html\">f</a>");
 }
 
 TEST(PageProcessor, OtherSiteFromOneLevelBelowTheSiteFolder) {

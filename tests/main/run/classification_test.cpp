@@ -57,6 +57,20 @@ TEST(ValidateStartAddressTest, TextWithoutTheSchemeIsRefusedWithTheMessage) {
   EXPECT_EQ(v.pending, "");
 }
 
+TEST(ValidateStartAddressTest, HttpsAddressesAreAcceptedAsHttpOnes) {
+  Validation v = Validate(" https://www.site.ru ");
+  ASSERT_TRUE(v.ok);
+  EXPECT_EQ(v.pending, "https://www.site.ru/");
+  v = Validate("HTTPS://www.site.ru/docs/manual");
+  ASSERT_TRUE(v.ok);
+  EXPECT_EQ(v.pending, "HTTPS://www.site.ru/docs/manual/");
+  v = Validate("https://www.site.ru/page.html");
+  ASSERT_TRUE(v.ok);
+  EXPECT_EQ(v.pending, "https://www.site.ru/page.html");
+  EXPECT_FALSE(Validate("https:/www.site.ru/").ok);
+  EXPECT_FALSE(Validate("ftp://www.site.ru/").ok);
+}
+
 TEST(ValidateStartAddressTest, EmptyTextIsRefusedSilently) {
   const Validation v = Validate("   ");
   EXPECT_FALSE(v.ok);
@@ -215,9 +229,33 @@ TEST_F(AdmitTest, ExclusionsAndTracksComeFirst) {
   tracks = {"http://www.site.ru/docs/"};
   EXPECT_TRUE(Admits("http://www.site.ru/docs/a.htm"));
   EXPECT_FALSE(Admits("http://www.site.ru/blog/a.htm"));
+  tracks = {"https://www.site.ru/docs/"};
+  EXPECT_TRUE(Admits("https://www.site.ru/docs/b.htm"));
+  EXPECT_FALSE(Admits("https://www.site.ru/blog/b.htm"));
 }
 
 // --- scope -----------------------------------------------------------------------------------
+
+TEST(InScopeTest, BothSchemesOfTheStartSiteAreTheSite) {
+  CategoryRules rules = DefaultRules();
+  rules.Of(kImages).zone = ZoneFolder();
+  ScopeTable scope = ScopeFor("https://www.site.ru/docs/start.html");
+  EXPECT_EQ(scope.Record(0).siteBase, "http://www.site.ru/");
+  EXPECT_EQ(scope.Record(0).folderBase, "https://www.site.ru/docs/");
+  EXPECT_TRUE(InScope("https://www.site.ru/other.html", kHypertext, rules, scope));
+  EXPECT_TRUE(InScope("http://www.site.ru/other.html", kHypertext, rules, scope));
+  EXPECT_FALSE(InScope("https://www.other.ru/a.html", kHypertext, rules, scope));
+  EXPECT_FALSE(InScope("https://xwww.site.ru/a.html", kHypertext, rules, scope));
+  EXPECT_TRUE(InScope("http://www.site.ru/docs/a.gif", kImages, rules, scope));
+  EXPECT_FALSE(InScope("https://www.site.ru/a.gif", kImages, rules, scope));
+
+  // A start page that redirected from "http://" to "https://" keeps its site.
+  scope = ScopeFor("http://www.site.ru/");
+  scope.RebaseOnRedirect("www.site.ru", "https://www.site.ru/");
+  EXPECT_EQ(scope.Record(0).siteBase, "http://www.site.ru/");
+  EXPECT_TRUE(InScope("https://www.site.ru/a/b.html", kHypertext, rules, scope));
+  EXPECT_TRUE(InScope("https://www.site.ru/a.gif", kImages, rules, scope));
+}
 
 TEST(InScopeTest, SiteZoneWithSimilarAddressesAdmitsASiblingHost) {
   CategoryRules rules = DefaultRules();

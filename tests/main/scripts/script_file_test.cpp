@@ -156,5 +156,19 @@ TEST(HashedAddressList, DuplicatesNeedEqualHashAndIdenticalText) {
   EXPECT_FALSE(list.Contains("http://c.ru/"));
 }
 
+TEST(HashedAddressList, AnAddressUnderTheOtherSchemeIsTheSameEntry) {
+  HashedAddressList list;
+  EXPECT_TRUE(list.AppendIfNew("http://a.ru/x.gif"));
+  EXPECT_FALSE(list.AppendIfNew("https://a.ru/x.gif"));
+  EXPECT_FALSE(list.AppendIfNew("HTTPS://a.ru/x.gif"));
+  EXPECT_TRUE(list.AppendIfNew("https://a.ru/y.gif"));
+  EXPECT_FALSE(list.AppendIfNew("http://a.ru/y.gif"));
+  EXPECT_TRUE(list.AppendIfNew("https://a.ru/X.gif"));  // the rest stays case-sensitive
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.At(2), "https://a.ru/y.gif");  // the first one keeps its scheme
+  EXPECT_TRUE(list.Contains("https://a.ru/x.gif"));
+  EXPECT_FALSE(list.Contains("ftp://a.ru/x.gif"));
+}
+
 }  // namespace
 }  // namespace orv

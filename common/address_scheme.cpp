@@ -1,0 +1,44 @@
+#include "common/address_scheme.h"
+
+#include "common/text.h"
+
+namespace orv {
+
+std::size_t SchemeLength(std::string_view address) {
+  if (StartsWithNoCase(address, kHttpScheme)) return kHttpScheme.size();
+  if (StartsWithNoCase(address, kHttpsScheme)) return kHttpsScheme.size();
+  return 0;
+}
+
+std::string_view SchemeOf(std::string_view address) {
+  switch (SchemeLength(address)) {
+    case kHttpScheme.size(): return kHttpScheme;
+    case kHttpsScheme.size(): return kHttpsScheme;
+    default: return {};
+  }
+}
+
+std::string_view WithoutScheme(std::string_view address) { return address.substr(SchemeLength(address)); }
+
+std::string FoldScheme(std::string_view text) {
+  std::string out(text);
+  for (std::size_t k = FindNoCase(out, kHttpsScheme); k != std::string::npos;
+       k = FindNoCase(out, kHttpsScheme, k + kHttpScheme.size())) {
+    out.replace(k, kHttpsScheme.size(), kHttpScheme);
+  }
+  return out;
+}
+
+bool ContainsAnySchemeNoCase(std::string_view text, std::string_view needle) {
+  return ContainsNoCase(FoldScheme(text), FoldScheme(needle));
+}
+
+bool StartsWithAnySchemeNoCase(std::string_view text, std::string_view prefix) {
+  return StartsWithNoCase(FoldScheme(text), FoldScheme(prefix));
+}
+
+std::string_view SchemeForStored(std::string_view stored) {
+  return Trim(stored) == "https" ? kHttpsScheme : kHttpScheme;
+}
+
+}  // namespace orv
