@@ -36,6 +36,8 @@
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/ui/folder_chooser.h"
+#include "main/ui/lists_page.h"
+#include "main/ui/option_pages.h"
 #include "main/ui/orv_app.h"
 #include "platform/process.h"
 
@@ -900,6 +902,12 @@ int RunWindow(int argc, char** argv) {
   window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
   if (started >= 0) return started;
+  // The option pages show the settings and lists as start-up loaded them.
+  window.InstallPane(Pane::OptionsPage1, new SettingsPage(orvApp.Program()));
+  window.InstallPane(Pane::OptionsPage2, new CategoriesPage(orvApp.Program().Parameters()));
+  window.InstallPane(Pane::OptionsPage3, new NetworkPage(orvApp.Program(), orvApp.Connection(),
+                                                         [&] { return orvApp.Run().State().running; }));
+  window.InstallPane(Pane::OptionsPage4, new ListsPage(orvApp.Lists(), window.Keys()));
   window.SetPreviewMenu(orvApp.Program().Values().preview);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);

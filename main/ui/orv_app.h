@@ -58,6 +58,7 @@ class OrvApp {
   RunController& Run() { return *run_; }
   ProgramModel& Program() { return *program_; }
   ConnectionControl& Connection() { return connection_; }
+  ListsModel& Lists() { return lists_; }
   QTimer& Timer(RunTimer t);
 
  private:
