@@ -115,6 +115,14 @@ void FolderChooser::SetCurrentFolder(const QString& folder) {
   folders_->scrollTo(index);
   folders_->expand(index);
   path_->setText(clean);
+  // The place the folder lies in: the longest place that holds it.
+  int best = -1;
+  for (int i = 0; i < places_->count(); ++i) {
+    const QString place = places_->itemText(i);
+    const bool holds = clean == place || clean.startsWith(place.endsWith('/') ? place : place + '/');
+    if (holds && (best < 0 || place.size() > places_->itemText(best).size())) best = i;
+  }
+  if (best >= 0) places_->setCurrentIndex(best);
 }
 
 void FolderChooser::NameEdited(const QString& text) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -69,6 +70,10 @@ TEST(FolderChooser, CreatedFolderIsChosenWithATrailingSlash) {
   orvtest::TempFolder dir;
   FolderChooser chooser(FolderChoiceMode::CollectionRoot, dir.Dir());
   EXPECT_EQ(chooser.CurrentFolder(), QDir::cleanPath(QString::fromStdString(dir.Dir())));
+  // The places list shows the place holding the folder.
+  QComboBox* places = chooser.findChild<QComboBox*>();
+  ASSERT_NE(places, nullptr);
+  EXPECT_TRUE(chooser.CurrentFolder().startsWith(places->currentText()));
   QLineEdit* name = NameField(chooser, FolderChoiceMode::CollectionRoot);
   ASSERT_NE(name, nullptr);
   QTest::keyClicks(name, "Sites 2026");
