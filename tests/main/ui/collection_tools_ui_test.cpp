@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -85,6 +86,33 @@ TEST_F(ToolsMenuFixture, MarksChooseTheSitesOfTheProject) {
   Item(menu, "Инвертировать пометки")->trigger();
   EXPECT_FALSE(tree.Node(tree.Find(root.Dir() + "a.ru/")).bold);
   EXPECT_TRUE(tree.Node(tree.Find(root.Dir() + "b.ru/")).bold);
+}
+
+// The whole quick compile: the program folder's hhc run in the collection folder while the
+// tree is busy, then the compiled file handed to the desktop.
+TEST_F(ToolsMenuFixture, QuickCompileMakesAHelpFileHoldingTheSitePages) {
+  hooks.programFolder = std::string(ORV_BIN_DIR) + "/";
+  hooks.askChmPath = [this](const std::string&) { return out.Dir() + "site.chm"; };
+  std::vector<bool> busy;
+  hooks.setBusy = [&](bool on) { busy.push_back(on); };
+  CollectionToolsUi tools(tree, current, nullptr, hooks);
+  current.set = true;
+  current.id = tree.Find(root.Dir() + "b.ru/b.html");
+  QMenu menu;
+  tools.FillMenu(&menu);
+  QAction* compile = Item(menu, "Создание и быстрая компиляция .chm");
+  ASSERT_TRUE(compile->isEnabled());
+  compile->trigger();
+  EXPECT_EQ(opened, std::vector<std::string>{out.Dir() + "site.chm"});
+  EXPECT_EQ(busy, (std::vector<bool>{true, false, true, false}));  // writing, then compiling
+  std::string listing;
+  if (FILE* p = ::popen(("chmls list '" + out.Dir() + "site.chm' 2>&1").c_str(), "r")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) listing.append(buf, n);
+    ::pclose(p);
+  }
+  EXPECT_NE(listing.find("/b.ru/b.html"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("/a.ru/index.html"), std::string::npos) << listing;  // only the current site
 }
 
 TEST_F(ToolsMenuFixture, ConversionToTheRootIsRefused) {
