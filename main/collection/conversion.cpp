@@ -229,9 +229,14 @@ void CollectionConversion::ConvertOne(const std::string& source) {
     return;
   }
   std::string name = ConvertedRelativePath(std::string_view(source).substr(root_.size()));
-  if (written_.count(name)) {
+  // Taken: written by this run, or a folder of the converted tree stands there.
+  auto taken = [this](const std::string& n) {
+    struct stat t{};
+    return written_.count(n) > 0 || (::stat((target_ + n).c_str(), &t) == 0 && S_ISDIR(t.st_mode));
+  };
+  if (taken(name)) {
     int number = 2;
-    while (written_.count(NumberedName(name, number))) ++number;
+    while (taken(NumberedName(name, number))) ++number;
     name = NumberedName(name, number);
     renamed_.push_back(name);
   }

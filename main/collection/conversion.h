@@ -80,7 +80,7 @@ class CollectionConversion {
   std::size_t Skipped() const { return skipped_; }
   std::uint64_t BytesRead() const { return bytesRead_; }
   // Target paths (below the target folder) written under a numbered name because an
-  // earlier file of this run already took their converted name.
+  // earlier file of this run, or a folder, already took their converted name.
   const std::vector<std::string>& Renamed() const { return renamed_; }
   // The status line (UTF-8) after a run with renamed files; empty otherwise.
   std::string RenamedStatus() const;

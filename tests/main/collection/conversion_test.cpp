@@ -69,26 +69,30 @@ TEST(Conversion, CollectionIsCopiedWithPlainNamesAndLinks) {
   PutFileBytes(root / "si,8,,x23Ate/docs/a,8,,x23Fb.htm", "first");
   PutFileBytes(root / "si,8,,x23Ate/docs/ab.htm", "second");
   PutFileBytes(root / "si,8,,x23Ate/empty.gif", "");
+  // A file whose converted name is that of a folder.
+  PutFileBytes(root / "si,8,,x23Ate/doc,8,,x23Fs", "file, not folder");
   // An old file in the target is replaced.
   std::filesystem::create_directories(target / "site/docs");
   PutFileBytes(target / "site/index.html", "old old old old old old old old old");
 
   std::vector<std::string> files = {root / "si,8,,x23Ate/index.html", root / "si,8,,x23Ate/docs/q.php,8,,x23Fid=1",
                                     root / "si,8,,x23Ate/docs/a,8,,x23Fb.htm", root / "si,8,,x23Ate/docs/ab.htm",
-                                    root / "si,8,,x23Ate/empty.gif", root / "si,8,,x23Ate/missing.gif"};
+                                    root / "si,8,,x23Ate/empty.gif", root / "si,8,,x23Ate/missing.gif",
+                                    root / "si,8,,x23Ate/doc,8,,x23Fs"};
   CollectionConversion conversion(root.path(), target.path(), files);
   int steps = 0;
   while (conversion.Step()) ++steps;
-  EXPECT_EQ(steps, 5);
+  EXPECT_EQ(steps, 6);
 
   EXPECT_EQ(FileBytes(target / "site/index.html"), "<a href=\"docs/q.phpid=1\">x</a>");
   EXPECT_EQ(FileBytes(target / "site/docs/q.phpid=1"), "query page");
   EXPECT_EQ(FileBytes(target / "site/docs/ab.htm"), "first");
   EXPECT_EQ(FileBytes(target / "site/docs/ab(2).htm"), "second");
   EXPECT_FALSE(std::filesystem::exists(target / "site/empty.gif"));
-  EXPECT_EQ(conversion.Copied(), 4u);
+  EXPECT_EQ(FileBytes(target / "site/docs(2)"), "file, not folder");
+  EXPECT_EQ(conversion.Copied(), 5u);
   EXPECT_EQ(conversion.Skipped(), 2u);
-  ASSERT_EQ(conversion.Renamed(), std::vector<std::string>{"site/docs/ab(2).htm"});
+  ASSERT_EQ(conversion.Renamed(), (std::vector<std::string>{"site/docs/ab(2).htm", "site/docs(2)"}));
   EXPECT_NE(conversion.RenamedStatus().find("site/docs/ab(2).htm"), std::string::npos);
   // The source is left as it was.
   EXPECT_EQ(FileBytes(root / "si,8,,x23Ate/index.html"), page);
