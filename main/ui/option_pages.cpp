@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "main/run/connection_modes.h"
 #include "main/scripts/program_config.h"
 #include "main/scripts/script_params.h"
@@ -85,8 +87,6 @@ OptionListView::OptionListView(ScriptParameters& params, int list, const QString
     : QWidget(parent), params_(params), list_(list), view_(new QTreeWidget(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* label = new QLabel(title, this);
-  layout->addWidget(label);
   layout->addWidget(view_);
   view_->setAccessibleName(title);
   view_->setColumnCount(2);
@@ -152,6 +152,10 @@ void OptionListView::Refresh() {
     }
     item->setFlags(flags);
   }
+  // Every row in sight: the lists are short, a scroll bar would only hide options.
+  const int rowHeight = std::max(view_->sizeHintForRow(0), view_->fontMetrics().height() + 4);
+  view_->setMinimumHeight(view_->header()->sizeHint().height() + rowHeight * static_cast<int>(rows.size()) +
+                          2 * view_->frameWidth() + 2);
   refreshing_ = false;
 }
 
@@ -168,6 +172,7 @@ CategoriesPage::CategoriesPage(ScriptParameters& params, QWidget* parent)
   table_->setAccessibleName(Caption("Категории"));
   table_->setHorizontalHeaderLabels({Caption("Категория"), Caption("Расширения"), Caption("Зона"),
                                      Caption("Количество"), Caption("Мин. размер, kB"), Caption("Макс. размер, kB")});
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(kExtensions, QHeaderView::Stretch);
   table_->verticalHeader()->setVisible(false);
   table_->setEditTriggers(QAbstractItemView::AllEditTriggers);
@@ -290,6 +295,8 @@ SettingsPage::SettingsPage(ProgramModel& program, QWidget* parent)
   autoScript_->setObjectName(QStringLiteral("AutoScript"));
   autoScript_->setAccessibleName(autoScript_->text());
   right->addWidget(autoScript_);
+  left->addStretch(1);
+  right->addStretch(1);
   connect(autoScript_, &QCheckBox::clicked, this, [this](bool on) {
     if (program_.Parameters().AutoScript() != on) program_.Parameters().ToggleAutoScript();
     Refresh();
@@ -320,7 +327,7 @@ NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, s
       modes_(new QButtonGroup(this)) {
   auto* layout = new QHBoxLayout(this);
   // No dial-up phonebook here: the entry list is empty and "Соединение" stays as stored.
-  list_ = new OptionListView(program.Parameters(), kConnection, Caption("Соединение"), {}, this);
+  list_ = new OptionListView(program.Parameters(), kConnection, Caption("Связь"), {}, this);
   layout->addWidget(list_, 1);
   auto* side = new QVBoxLayout;
   layout->addLayout(side, 1);
