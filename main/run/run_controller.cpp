@@ -113,12 +113,11 @@ void RunController::StopAndExit() {
 }
 
 void RunController::CloseChannel(int channel) {
-  MainWindowView::ChannelRow row;
-  if (view_.FindChannelRow(channel, row)) {
-    const auto handle = static_cast<int32_t>(LeadingInt(row.tag));
+  if (const ChannelRow* row = channels_.Row(channel)) {
+    const auto handle = static_cast<int32_t>(LeadingInt(row->tag));
     if (handle != 0) platform_.PressLeft(handle);
   }
-  if (view_.ChannelRowCount() < 2) StopStep();
+  if (channels_.Count() < 2) StopStep();
 }
 
 void RunController::ClickStatusPanel(int panel) {
@@ -834,7 +833,7 @@ void RunController::EndOfRunStep() {
   x_.ClearChannels();
   std::error_code ec;
   std::remove((paths_.collectionFolder + "orvef16").c_str());
-  view_.ClearChannelList();
+  channels_.Clear(view_);
 
   if (options_.closeAtEnd && (!options_.autoDial || !connection_.DialLatch())) PrepareToClose();
 
@@ -923,36 +922,18 @@ void RunController::Timer3Tick() {
   if (++channelTicks_ < 3) return;
   channelTicks_ = 0;
   if (s_.consoleReady && s_.consoleRunning) {
-    for (int n = 1; n <= ExchangeFiles::kChannels; ++n) {
-      const ChannelRecord rec = x_.ReadChannel(n);
-      MainWindowView::ChannelRow row;
-      const bool exists = view_.FindChannelRow(n, row);
-      if (rec.url.empty()) {
-        if (exists) view_.RemoveChannelRow(n);
-        continue;
-      }
-      MainWindowView::ChannelRow next = row;
-      next.channel = n;
-      next.status = rec.statusText;
-      next.size = rec.sizeText;
-      next.tag = DecimalText(rec.stopButton);
-      next.resumable = rec.resumable == "1";
-      if (!exists || row.address != rec.url) {
-        next.address = rec.url;
-        next.iconCategory = admission_.IconCategoryOf(rec.url);
-      }
-      if (!exists || next.address != row.address || next.status != row.status ||
-          next.size != row.size || next.tag != row.tag || next.resumable != row.resumable ||
-          next.iconCategory != row.iconCategory)
-        view_.SetChannelRow(next);
-    }
+    const auto iconOf = [this](const std::string& address) { return admission_.IconCategoryOf(address); };
+    for (int n = 1; n <= ExchangeFiles::kChannels; ++n) channels_.Refresh(n, x_.ReadChannel(n), iconOf, view_);
   }
   if (++channelPasses_ >= 4) {
     channelPasses_ = 0;
     if (panelCountdown_ >= 0 && --panelCountdown_ <= 0) {
       panelCountdown_ = -1;
-      for (int panel = 1; panel <= 4; ++panel) view_.SetStatusPanelEnabled(panel, true);
+      // All five: a clicked panel 5 would otherwise stay disabled for good.
+      for (int panel = 1; panel <= 5; ++panel) view_.SetStatusPanelEnabled(panel, true);
     }
+    // The browser opens dialogs of its own that would stall an unattended run.
+    if (platform_.CollectionBrowserShown()) platform_.ClosePopups(true);
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/exchange.h"
+#include "main/run/channel_table.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
 #include "main/run/run_interfaces.h"
@@ -135,6 +136,8 @@ class RunController {
   // Hang-ups also end the dialled connection.
   void SetDialer(Dialer* dialer) { dialer_ = dialer; }
   int PopupCountdown() const { return popupCountdown_; }
+  // The busy console channels, as the channel list shows them.
+  const ChannelTable& Channels() const { return channels_; }
   // Ends every wait that is not the run itself (the dial window, a wait for the console):
   // Ctrl-C in the batch front end, a window closed while a dial window waits.
   void Cancel();
@@ -203,6 +206,7 @@ class RunController {
   int channelTicks_ = 0;
   int channelPasses_ = 0;
   int panelCountdown_ = -1;
+  ChannelTable channels_;
   bool commandLineTaken_ = false;
   int runsStarted_ = 0;
   int startRequests_ = 0;

@@ -85,6 +85,8 @@ class RunPlatform {
   virtual void PlaySound(const std::string& fileName) = 0;
   // Closes the program's own windows whose captions match (popup closer).
   virtual void ClosePopups(bool fullList) = 0;
+  // Whether the collection's browser pane is shown (the popup closer then runs more often).
+  virtual bool CollectionBrowserShown() { return false; }
   // Enables the close sequence of the program (its own timer and settings save).
   virtual void PrepareToClose() = 0;
   // Fatal: the program ends now (after the message was shown).

@@ -37,29 +37,16 @@ std::string BatchView::StatusPanel(int panel) const {
 
 void BatchView::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
-bool BatchView::FindChannelRow(int channel, ChannelRow& row) const {
-  auto it = rows_.find(channel);
-  if (it == rows_.end()) return false;
-  row = it->second;
-  return true;
-}
-
 void BatchView::SetChannelRow(const ChannelRow& row) {
-  auto it = rows_.find(row.channel);
-  const bool fresh = it == rows_.end() || it->second.address != row.address;
-  rows_[row.channel] = row;
-  if (fresh) Line("channel " + std::to_string(row.channel) + ": " + row.address);
+  std::string& shown = rowAddresses_[row.channel];
+  if (shown == row.address) return;
+  shown = row.address;
+  Line("channel " + std::to_string(row.channel) + ": " + row.address);
 }
 
-void BatchView::RemoveChannelRow(int channel) {
-  auto it = rows_.find(channel);
-  if (it == rows_.end()) return;
-  Line("channel " + std::to_string(channel) + " ended: " + it->second.address);
-  rows_.erase(it);
-}
-
-void BatchView::ClearChannelList() {
-  while (!rows_.empty()) RemoveChannelRow(rows_.begin()->first);
+void BatchView::RemoveChannelRow(const ChannelRow& row) {
+  rowAddresses_.erase(row.channel);
+  Line("channel " + std::to_string(row.channel) + " ended: " + row.address);
 }
 
 }  // namespace orv

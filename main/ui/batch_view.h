@@ -30,18 +30,15 @@ class BatchView final : public RememberedViewState {
   void SetAddressHistory(const std::vector<std::string>& e) override { history_ = e; }
   std::vector<std::string> AddressHistory() const override { return history_; }
 
-  bool FindChannelRow(int channel, ChannelRow& row) const override;
   void SetChannelRow(const ChannelRow& row) override;
-  void RemoveChannelRow(int channel) override;
-  void ClearChannelList() override;
-  int ChannelRowCount() const override { return static_cast<int>(rows_.size()); }
+  void RemoveChannelRow(const ChannelRow& row) override;
 
  private:
   void Line(const std::string& cp1251Text);
 
   std::FILE* out_;
   std::map<int, std::string> panels_;
-  std::map<int, ChannelRow> rows_;
+  std::map<int, std::string> rowAddresses_;  // the address each row last printed
   bool maximized_ = false;
   int width_ = 0, height_ = 0;
   std::string address_;

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QDesktopServices>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -34,11 +35,13 @@
 #endif
 
 #include "common/numbers.h"
+#include "common/search_engine.h"
 #include "common/text.h"
 #include "main/ui/folder_chooser.h"
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
 #include "main/ui/orv_app.h"
+#include "main/ui/popups.h"
 #include "platform/process.h"
 
 namespace orv {
@@ -177,6 +180,13 @@ OrvMainWindow::OrvMainWindow() {
   ListCons->setHeaderLabels({Q(Ru("Адрес")), Q(Ru("Статус")), Q(Ru("Размер"))});
   ListCons->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   channelLayout->addWidget(ListCons);
+  ListCons->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListCons, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QTreeWidgetItem* item = ListCons->itemAt(at);
+    if (!item) return;
+    std::unique_ptr<QMenu> menu(ChannelMenu(item->data(0, Qt::UserRole).toInt()));
+    if (menu) menu->exec(ListCons->viewport()->mapToGlobal(at));
+  });
   infoFrame_ = new QFrame(lowerArea_);
   infoFrame_->setObjectName("infoFrame");
   infoFrame_->setAccessibleName(Q(Ru("Информация")));
@@ -804,19 +814,6 @@ QTreeWidgetItem* OrvMainWindow::RowItem(int channel) const {
   return nullptr;
 }
 
-bool OrvMainWindow::FindChannelRow(int channel, ChannelRow& row) const {
-  QTreeWidgetItem* item = RowItem(channel);
-  if (!item) return false;
-  row.channel = channel;
-  row.address = B(item->text(0));
-  row.status = B(item->text(1));
-  row.size = B(item->text(2));
-  row.iconCategory = item->data(0, Qt::UserRole + 1).toInt();
-  row.tag = B(item->data(0, Qt::UserRole + 2).toString());
-  row.resumable = item->data(0, Qt::UserRole + 3).toBool();
-  return true;
-}
-
 void OrvMainWindow::SetChannelRow(const ChannelRow& row) {
   QTreeWidgetItem* item = RowItem(row.channel);
   if (!item) {
@@ -828,14 +825,42 @@ void OrvMainWindow::SetChannelRow(const ChannelRow& row) {
   item->setText(2, Q(row.size));
   const int icon = row.iconCategory >= 1 && row.iconCategory <= 8 ? row.iconCategory : 8;
   item->setIcon(0, categoryIcons_[icon]);
-  item->setData(0, Qt::UserRole + 1, icon);
-  item->setData(0, Qt::UserRole + 2, Q(row.tag));
-  item->setData(0, Qt::UserRole + 3, row.resumable);
   item->setForeground(2, row.resumable ? QColor(0, 128, 0) : QColor(Qt::black));
 }
 
-void OrvMainWindow::RemoveChannelRow(int channel) { delete RowItem(channel); }
-void OrvMainWindow::ClearChannelList() { ListCons->clear(); }
+void OrvMainWindow::RemoveChannelRow(const ChannelRow& row) { delete RowItem(row.channel); }
+
+QMenu* OrvMainWindow::ChannelMenu(int channel) {
+  const ChannelRow* row = hooks_.channelRow ? hooks_.channelRow(channel) : nullptr;
+  if (!row || row->address.empty()) return nullptr;
+  // The menu keeps the address the row had when it opened; the channel may move on meanwhile.
+  const std::string address = row->address;
+  auto* menu = new QMenu(this);
+  menu->setObjectName("channelMenu");
+  menu->setAccessibleName(Q(Ru("Меню канала")));
+  const auto add = [&](const char* caption, const char* name, std::function<void()> run) {
+    QAction* a = menu->addAction(Q(Ru(caption)));
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, std::move(run));
+    return a;
+  };
+  add("Закрыть Канал", "closeChannel", [this, channel] {
+    if (hooks_.closeChannel) hooks_.closeChannel(channel);
+  });
+  QAction* bookmark = add("Создать Закладку", "bookmark", [this, address] {
+    if (hooks_.bookmarkAddress) hooks_.bookmarkAddress(address);
+  });
+  // The search engine's pages are results of a web search, not pages to keep.
+  bookmark->setEnabled(hooks_.bookmarkAddress && !StartsWithNoCase(address, kSearchEngineRoot));
+  add("В Исключения", "exclude", [this, address] {
+    if (hooks_.excludeAddress) hooks_.excludeAddress(address);
+  });
+  add("В Колею", "track", [this, address] {
+    if (hooks_.trackAddress) hooks_.trackAddress(address);
+  });
+  add("Копировать", "copy", [address] { QGuiApplication::clipboard()->setText(Q(address)); });
+  return menu;
+}
 
 int RunWindow(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -848,6 +873,8 @@ int RunWindow(int argc, char** argv) {
     QApplication::exit(code);
   };
   hooks.closeWindow = [&] { return window.CloseForGood(); };
+  hooks.closePopups = [](bool fullList) { CloseStalledPopup(fullList); };
+  hooks.collectionBrowserShown = [&] { return window.PaneVisible(Pane::Browser); };
   hooks.confirmScriptDeletion = [&](int slot) {
     // ScrDel: twenty seconds to cancel, then the script goes.
     QDialog dialog(&window);
@@ -899,6 +926,15 @@ int RunWindow(int argc, char** argv) {
     const std::string start = collection::AvailableRootOr(current, orvApp.Program().Paths().programFolder);
     return FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, start, &window);
   };
+  shell.channelRow = [&](int channel) { return orvApp.Run().Channels().Row(channel); };
+  shell.closeChannel = [&](int channel) { orvApp.Run().CloseChannel(channel); };
+  ListsPage* listsPage = nullptr;  // shows what the channel menu adds to the lists
+  shell.excludeAddress = [&](const std::string& address) {
+    if (orvApp.Lists().exclusions.Add(address) && listsPage) listsPage->Refresh();
+  };
+  shell.trackAddress = [&](const std::string& address) {
+    if (orvApp.Lists().tracks.Add(address) && listsPage) listsPage->Refresh();
+  };
   window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
   if (started >= 0) return started;
@@ -907,7 +943,8 @@ int RunWindow(int argc, char** argv) {
   window.InstallPane(Pane::OptionsPage2, new CategoriesPage(orvApp.Program().Parameters()));
   window.InstallPane(Pane::OptionsPage3, new NetworkPage(orvApp.Program(), orvApp.Connection(),
                                                          [&] { return orvApp.Run().State().running; }));
-  window.InstallPane(Pane::OptionsPage4, new ListsPage(orvApp.Lists(), window.Keys()));
+  listsPage = new ListsPage(orvApp.Lists(), window.Keys());
+  window.InstallPane(Pane::OptionsPage4, listsPage);
   window.SetPreviewMenu(orvApp.Program().Values().preview);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);

@@ -27,6 +27,7 @@
 class QAction;
 class QActionGroup;
 class QFrame;
+class QMenu;
 
 namespace orv {
 
@@ -45,6 +46,13 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
     std::function<void(const std::string& folder)> collectionFolderChosen;
     std::function<std::string()> collectionFolder;
     std::function<void()> showHelp;
+    // The channel list's menu: the row run control keeps for a channel (null when idle), and
+    // what the menu does with it. An unset bookmark command leaves its item disabled.
+    std::function<const ChannelRow*(int channel)> channelRow;
+    std::function<void(int channel)> closeChannel;
+    std::function<void(const std::string& address)> bookmarkAddress;
+    std::function<void(const std::string& address)> excludeAddress;
+    std::function<void(const std::string& address)> trackAddress;
   };
 
   OrvMainWindow();
@@ -119,11 +127,11 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   void SetSpeedPanelToolTip(const std::string& text) override;
   void SetStatusPanelEnabled(int panel, bool enabled) override;
 
-  bool FindChannelRow(int channel, ChannelRow& row) const override;
   void SetChannelRow(const ChannelRow& row) override;
-  void RemoveChannelRow(int channel) override;
-  void ClearChannelList() override;
-  int ChannelRowCount() const override { return ListCons->topLevelItemCount(); }
+  void RemoveChannelRow(const ChannelRow& row) override;
+
+  // The context menu of channel `channel`'s row (nothing for an idle channel); the caller owns it.
+  QMenu* ChannelMenu(int channel);
 
   static constexpr int kTwipsPerPixel = 15;
   // The stored size a first start reads (WI, mehey): the window then opens at a size that

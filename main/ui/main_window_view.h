@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "main/run/channel_table.h"
+
 namespace orv {
 
 // Title of every message box of the main program: the product word and seven blanks.
@@ -17,7 +19,7 @@ inline constexpr const char* kMessageTitle = "Orvanta       ";
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
 
-class MainWindowView {
+class MainWindowView : public ChannelListView {
  public:
   virtual ~MainWindowView() = default;
 
@@ -115,21 +117,8 @@ class MainWindowView {
   // A clicked status panel is disabled for a while.
   virtual void SetStatusPanelEnabled(int panel, bool enabled) { (void)panel, (void)enabled; }
 
-  // The channel list ListCons: one row per busy console channel.
-  struct ChannelRow {
-    int channel = 0;        // 1..20, the row's large-icon index
-    std::string address;    // text and key
-    int iconCategory = 8;   // small icon: category 1..8
-    std::string status;     // sub-item 1
-    std::string size;       // sub-item 2
-    bool resumable = false; // sub-item 2 drawn green
-    std::string tag;        // the channel's stop-button handle, decimal
-  };
-  virtual bool FindChannelRow(int channel, ChannelRow& row) const { (void)channel, (void)row; return false; }
-  virtual void SetChannelRow(const ChannelRow& row) { (void)row; }
-  virtual void RemoveChannelRow(int channel) { (void)channel; }
-  virtual void ClearChannelList() {}
-  virtual int ChannelRowCount() const { return 0; }
+  // The channel list ListCons shows the rows of run control's channel table.
+  using ChannelRow = orv::ChannelRow;
 };
 
 

@@ -56,6 +56,9 @@ class OrvApp::Platform final : public RunPlatform {
   void ClosePopups(bool fullList) override {
     if (app_.hooks_.closePopups) app_.hooks_.closePopups(fullList);
   }
+  bool CollectionBrowserShown() override {
+    return app_.hooks_.collectionBrowserShown && app_.hooks_.collectionBrowserShown();
+  }
   void PrepareToClose() override {
     app_.program_->PrepareToClose();
     app_.timer1_.start();

@@ -34,6 +34,7 @@ class OrvApp {
   struct Hooks {
     std::function<void(const std::string& file)> playSound;
     std::function<void(bool fullList)> closePopups;
+    std::function<bool()> collectionBrowserShown;
     std::function<void()> prepareToClose;
     std::function<void(int code)> endProgram;
     // The close sequence closes the main window; false when it could not.

@@ -140,7 +140,10 @@ class SimPlatform : public RunPlatform {
   }
   void WriteSetting(const std::string& k, const std::string& v) override { settings[k] = v; }
   void PlaySound(const std::string& f) override { sounds.push_back(f); }
-  void ClosePopups(bool) override {}
+  void ClosePopups(bool fullList) override { popupLists.push_back(fullList); }
+  bool CollectionBrowserShown() override { return browserShown; }
+  std::vector<bool> popupLists;  // one entry per call of the popup closer: the full list or not
+  bool browserShown = false;
   void PrepareToClose() override { ++prepareToClose; }
   void EndProgram(int code) override { endedWith = code; }
 
@@ -674,19 +677,11 @@ class ChannelListWindow : public testing::FakeMainWindow {
  public:
   std::map<int, ChannelRow> rows;
   int sets = 0;
-  bool FindChannelRow(int channel, ChannelRow& row) const override {
-    auto it = rows.find(channel);
-    if (it == rows.end()) return false;
-    row = it->second;
-    return true;
-  }
   void SetChannelRow(const ChannelRow& row) override {
     ++sets;
     rows[row.channel] = row;
   }
-  void RemoveChannelRow(int channel) override { rows.erase(channel); }
-  void ClearChannelList() override { rows.clear(); }
-  int ChannelRowCount() const override { return static_cast<int>(rows.size()); }
+  void RemoveChannelRow(const ChannelRow& row) override { rows.erase(row.channel); }
   std::map<int, bool> panelEnabled;
   void SetStatusPanelEnabled(int panel, bool enabled) override { panelEnabled[panel] = enabled; }
 };
@@ -713,6 +708,19 @@ TEST_F(RunControllerTest, ClickedPanelIsDisabledForSixCountdownSteps) {
   run.Timer3Tick();
   EXPECT_TRUE(window.panelEnabled[4]);
   EXPECT_TRUE(window.panelEnabled[1]);
+}
+
+TEST_F(RunControllerTest, EveryClickedPanelComesBackAndTheBrowserCallsThePopupCloser) {
+  ChannelListWindow window;
+  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  run.ClickStatusPanel(5);
+  EXPECT_FALSE(window.panelEnabled[5]);
+  for (int i = 0; i < 6 * 12; ++i) run.Timer3Tick();
+  EXPECT_TRUE(window.panelEnabled[5]);
+  EXPECT_TRUE(platform_.popupLists.empty()) << "not while the browser is hidden";
+  platform_.browserShown = true;
+  for (int i = 0; i < 24; ++i) run.Timer3Tick();
+  EXPECT_EQ(platform_.popupLists, (std::vector<bool>{true, true}));
 }
 
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
