@@ -1,0 +1,291 @@
+#include "main/ui/script_panel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <array>
+
+#include "common/numbers.h"
+#include "common/text.h"
+#include "main/lists/lists_model.h"
+#include "main/scripts/script_model.h"
+#include "main/ui/main_window_view.h"
+#include "main/ui/script_images.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int kKeyRole = Qt::UserRole;        // the node's key, Windows-1251 bytes
+constexpr int kImageRole = Qt::UserRole + 1;  // the node's image number
+constexpr int kSlotColumns = 4;
+constexpr std::size_t kTrackKeyAbove = 8;     // "В колею" takes keys longer than this
+constexpr std::size_t kExclusionKeyFrom = 9;  // "В исключения" takes keys at least this long
+
+QString Q(const std::string& cp1251) { return QString::fromStdString(Cp1251ToUtf8(cp1251)); }
+
+std::string KeyOf(const QTreeWidgetItem* item) {
+  const QByteArray bytes = item->data(0, kKeyRole).toByteArray();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+const QIcon& TreeIcon(int image) {
+  static std::array<QIcon, kFolderImage + 1> icons;
+  static bool drawn = false;
+  if (!drawn) {
+    for (int i = 0; i <= kFolderImage; ++i) icons[static_cast<std::size_t>(i)] = AddressTreeImage(i);
+    drawn = true;
+  }
+  return icons[static_cast<std::size_t>(image >= 0 && image <= kFolderImage ? image : 0)];
+}
+
+}  // namespace
+
+ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBuilder::Categorize categorize,
+                         ScriptPanelPorts ports, QWidget* parent)
+    : QWidget(parent),
+      scripts_(scripts),
+      lists_(lists),
+      categorize_(std::move(categorize)),
+      ports_(std::move(ports)) {
+  setAccessibleName(QString::fromUtf8("Сценарии"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(2, 2, 2, 2);
+
+  auto* slotGrid = new QGridLayout;
+  slots_ = new QButtonGroup(this);
+  for (int slot = 0; slot < kUserSlots; ++slot) {
+    const QString caption = QString::fromUtf8("Сценарий № ") + QString::number(slot);
+    auto* button = new QRadioButton(caption, this);
+    button->setObjectName(QStringLiteral("SelScript%1").arg(slot));
+    button->setAccessibleName(caption);
+    slots_->addButton(button, slot);
+    slotGrid->addWidget(button, slot / kSlotColumns, slot % kSlotColumns);
+  }
+  layout->addLayout(slotGrid);
+  connect(slots_, &QButtonGroup::idClicked, this, [this](int slot) { ChooseSlot(slot); });
+
+  deleteScript_ = new QPushButton(QString::fromUtf8("Удалить сценарий"), this);
+  deleteScript_->setAccessibleName(deleteScript_->text());
+  connect(deleteScript_, &QPushButton::clicked, this, [this] { DeleteScript(); });
+  layout->addWidget(deleteScript_, 0, Qt::AlignLeft);
+
+  busy_ = new QLabel(this);
+  busy_->setObjectName(QStringLiteral("ScriptTreeBusy"));
+  busy_->setAccessibleName(QString::fromUtf8("Состояние списка адресов"));
+  busy_->setTextFormat(Qt::PlainText);
+  layout->addWidget(busy_);
+
+  tree_ = new QTreeWidget(this);
+  tree_->setObjectName(QStringLiteral("ShowScriptList"));
+  tree_->setAccessibleName(QString::fromUtf8("Адреса сценария"));
+  tree_->setHeaderHidden(true);
+  tree_->setUniformRowHeights(true);
+  tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  layout->addWidget(tree_, 1);
+  connect(tree_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { NodeClicked(item); });
+
+  menu_ = new QMenu(this);
+  auto add = [this](const char* caption, void (ScriptPanel::*command)()) {
+    QAction* a = menu_->addAction(QString::fromUtf8(caption));
+    connect(a, &QAction::triggered, this, command);
+    return a;
+  };
+  expand_ = add("Развернуть", &ScriptPanel::ExpandAll);
+  collapse_ = add("Свернуть", &ScriptPanel::CollapseAll);
+  copy_ = add("Копировать", &ScriptPanel::CopyKey);
+  choose_ = add("Выбрать", &ScriptPanel::ChooseAddress);
+  toTrack_ = add("В колею", &ScriptPanel::ToTrackList);
+  toExclusions_ = add("В исключения", &ScriptPanel::ToExclusionList);
+  showFiles_ = menu_->addAction(QString::fromUtf8("Показывать файлы"));
+  showFiles_->setCheckable(true);
+  delete_ = add("Удалить", &ScriptPanel::DeleteNode);
+  connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    if (QTreeWidgetItem* item = tree_->itemAt(pos)) {
+      tree_->setCurrentItem(item);
+      Remember(item);
+    }
+    PrepareMenu();
+    menu_->popup(tree_->viewport()->mapToGlobal(pos));
+  });
+
+  stepTimer_.setInterval(0);
+  connect(&stepTimer_, &QTimer::timeout, this, [this] { BuildStep(); });
+}
+
+ScriptPanel::~ScriptPanel() { stepTimer_.stop(); }
+
+QRadioButton* ScriptPanel::SlotButton(int slot) const { return qobject_cast<QRadioButton*>(slots_->button(slot)); }
+
+void ScriptPanel::SelectSlotButton(int slot) {
+  QAbstractButton* button = slots_->button(slot);
+  if (!button) return;
+  const QSignalBlocker block(slots_);
+  button->setChecked(true);
+}
+
+void ScriptPanel::ChooseSlot(int slot) {
+  if (slot < 0 || slot >= kUserSlots) return;
+  SelectSlotButton(slot);
+  scripts_.currentSlot = slot;
+  if (ports_.storeSlot) ports_.storeSlot(slot);
+  scripts_.LoadForDisplay(slot);
+  if (ports_.runActive && ports_.runActive()) return;
+  BuildAddressTree([this, slot] {
+    // An empty tree gets one more reload and build.
+    if (tree_->topLevelItemCount() == 0 && scripts_.currentSlot == slot) {
+      scripts_.LoadForDisplay(slot);
+      BuildAddressTree();
+    }
+  });
+}
+
+void ScriptPanel::BuildAddressTree(std::function<void()> onDone) {
+  stepTimer_.stop();
+  tree_->clear();
+  nodeKey_.clear();
+  tree_->hide();
+  const std::string folder = scripts_.collectionFolder;
+  builder_ = std::make_unique<AddressTreeBuilder>(
+      scripts_.displayed, categorize_,
+      [folder](const std::string& address) { return AddressFileState(address, folder); });
+  onBuilt_ = std::move(onDone);
+  busy_->setText(Q(builder_->BusyText()));
+  busy_->show();
+  if (ports_.setBusy) ports_.setBusy(true);
+  stepTimer_.start();
+}
+
+void ScriptPanel::BuildStep() {
+  if (!builder_) {
+    stepTimer_.stop();
+    return;
+  }
+  const bool more = builder_->Step();
+  busy_->setText(Q(builder_->BusyText()));
+  if (more) return;
+  stepTimer_.stop();
+  FillTreeFromBuilder();
+  builder_.reset();
+  tree_->show();
+  if (ports_.setBusy) ports_.setBusy(false);
+  if (auto done = std::move(onBuilt_)) {
+    onBuilt_ = nullptr;
+    done();
+  }
+}
+
+void ScriptPanel::FillTreeFromBuilder() {
+  const auto& nodes = builder_->Nodes();
+  std::vector<QTreeWidgetItem*> items(nodes.size());
+  QList<QTreeWidgetItem*> hosts;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const AddressTreeNode& n = nodes[i];
+    auto* item = n.parent < 0 ? new QTreeWidgetItem : new QTreeWidgetItem(items[static_cast<std::size_t>(n.parent)]);
+    item->setText(0, Q(n.text));
+    item->setData(0, kKeyRole, QByteArray(n.key.data(), static_cast<qsizetype>(n.key.size())));
+    item->setData(0, kImageRole, n.image);
+    item->setIcon(0, TreeIcon(n.image));
+    items[i] = item;
+    if (n.parent < 0) hosts.append(item);
+  }
+  tree_->addTopLevelItems(hosts);
+}
+
+void ScriptPanel::StopBuild() {
+  if (builder_) builder_->Stop();
+}
+
+void ScriptPanel::ClearTree() {
+  stepTimer_.stop();
+  if (builder_) {
+    builder_.reset();
+    onBuilt_ = nullptr;
+    if (ports_.setBusy) ports_.setBusy(false);
+  }
+  tree_->clear();
+  tree_->show();
+  busy_->clear();
+  nodeKey_.clear();
+}
+
+void ScriptPanel::Remember(QTreeWidgetItem* item) {
+  nodeKey_ = KeyOf(item);
+  nodeText_ = item->text(0).toStdString();
+  nodeImage_ = item->data(0, kImageRole).toInt();
+  nodeHasChildren_ = item->childCount() > 0;
+}
+
+void ScriptPanel::PrepareMenu() {
+  const bool idle = !Building();
+  const bool node = !nodeKey_.empty();
+  for (QAction* a : {expand_, collapse_}) a->setEnabled(idle);
+  for (QAction* a : {copy_, toTrack_, toExclusions_, delete_}) a->setEnabled(idle && node);
+  choose_->setEnabled(idle && node && tree_->topLevelItemCount() > 0);
+}
+
+void ScriptPanel::NodeClicked(QTreeWidgetItem* item) {
+  if (!item) return;
+  Remember(item);
+  if (ports_.setAddress) ports_.setAddress(nodeKey_);
+  if (showFiles_->isChecked() && ports_.showInCollection) ports_.showInCollection(nodeKey_);
+}
+
+bool ScriptPanel::Ask(const std::string& text) {
+  if (ports_.ask) return ports_.ask(text);
+  return QMessageBox::question(this, QString::fromLatin1(kMessageTitle), Q(text), QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+void ScriptPanel::DeleteNode() {
+  if (nodeKey_.empty() || Building()) return;
+  if (nodeHasChildren_ &&
+      !Ask(Ru("Удаление этого адреса приведет к удалению имеющихся ветвей.") + "\n" + Ru("Удалить?")))
+    return;
+  const int slot = scripts_.currentSlot;
+  scripts_.RewriteScript(slot, WithoutAddressesUnder(scripts_.displayed, nodeKey_));
+  BuildAddressTree();
+}
+
+void ScriptPanel::CopyKey() {
+  if (nodeKey_.empty()) return;
+  QApplication::clipboard()->setText(Q(nodeKey_));
+}
+
+void ScriptPanel::ToTrackList() {
+  if (nodeKey_.size() <= kTrackKeyAbove) return;
+  if (lists_.tracks.Add(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+}
+
+void ScriptPanel::ToExclusionList() {
+  if (nodeKey_.size() < kExclusionKeyFrom) return;
+  if (lists_.exclusions.Add(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+}
+
+void ScriptPanel::ExpandAll() { tree_->expandAll(); }
+
+void ScriptPanel::CollapseAll() { tree_->collapseAll(); }
+
+void ScriptPanel::ChooseAddress() {
+  if (!nodeKey_.empty() && ports_.setAddress) ports_.setAddress(nodeKey_);
+}
+
+void ScriptPanel::DeleteScript() {
+  if (!scripts_.DeleteScript()) return;
+  scripts_.LoadForDisplay(scripts_.currentSlot);
+  ClearTree();
+}
+
+}  // namespace orv

@@ -1,0 +1,125 @@
+#pragma once
+// The script list panel: the sixteen slot buttons "Сценарий № n" (SelScript), the delete-script
+// button and the address tree ShowScriptList of the displayed script with its context menu.
+// The tree is built step by step on a zero-interval timer, hidden under its busy text while it
+// fills, so the window stays responsive.
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "main/scripts/address_tree.h"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace orv {
+
+class ListsModel;
+class ScriptModel;
+
+// What the panel needs from the rest of the window. Every member may be left empty.
+struct ScriptPanelPorts {
+  // True while a run is active: choosing a slot then does not rebuild the tree.
+  std::function<bool()> runActive;
+  // The chosen slot is stored (configuration key n_script).
+  std::function<void(int slot)> storeSlot;
+  // The address field (InputUrl).
+  std::function<void(const std::string& address)> setAddress;
+  // Shows an address's file in the collection browser ("Показывать файлы").
+  std::function<void(const std::string& address)> showInCollection;
+  // Shows the lists page after an address went to a list.
+  std::function<void()> showListsPage;
+  // A Yes/No question (title "Orvanta       "); a message box when empty.
+  std::function<bool(const std::string& text)> ask;
+  // The busy label of the script tree and the tool-busy flag of the window.
+  std::function<void(bool busy)> setBusy;
+};
+
+class ScriptPanel : public QWidget {
+ public:
+  ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBuilder::Categorize categorize,
+              ScriptPanelPorts ports, QWidget* parent = nullptr);
+  ~ScriptPanel() override;
+
+  // Marks a slot's button chosen without the slot-change reaction (AutoSelect, start-up).
+  void SelectSlotButton(int slot);
+  // The user chooses a slot: stores it, loads the script for display and rebuilds the tree.
+  void ChooseSlot(int slot);
+  // BuildAddressTree: rebuilds the tree from the displayed script (reload command, after a
+  // rewrite). onDone runs when the build has finished.
+  void BuildAddressTree(std::function<void()> onDone = {});
+  // Stops a build in progress (the user stops, the window closes).
+  void StopBuild();
+  // Empties the tree (a set was saved or loaded, the script was deleted).
+  void ClearTree();
+  bool Building() const { return builder_ != nullptr; }
+
+  // The node commands, acting on the remembered node.
+  void DeleteNode();
+  void CopyKey();
+  void ToTrackList();
+  void ToExclusionList();
+  void ExpandAll();
+  void CollapseAll();
+  void ChooseAddress();
+  void DeleteScript();
+
+  // The remembered node: its key, text and image (set by a click with either button).
+  const std::string& NodeKey() const { return nodeKey_; }
+
+  QTreeWidget* Tree() const { return tree_; }
+  QLabel* BusyLabel() const { return busy_; }
+  QRadioButton* SlotButton(int slot) const;
+  QPushButton* DeleteScriptButton() const { return deleteScript_; }
+  QMenu* ContextMenu() const { return menu_; }
+  QAction* ShowFilesAction() const { return showFiles_; }
+  // Enables the menu entries for the remembered node, as a right click does before opening it.
+  void PrepareMenu();
+  // A left click on a node.
+  void NodeClicked(QTreeWidgetItem* item);
+
+ private:
+  void Remember(QTreeWidgetItem* item);
+  void BuildStep();
+  void FillTreeFromBuilder();
+  bool Ask(const std::string& text);
+
+  ScriptModel& scripts_;
+  ListsModel& lists_;
+  AddressTreeBuilder::Categorize categorize_;
+  ScriptPanelPorts ports_;
+
+  QButtonGroup* slots_ = nullptr;
+  QPushButton* deleteScript_ = nullptr;
+  QLabel* busy_ = nullptr;
+  QTreeWidget* tree_ = nullptr;
+  QMenu* menu_ = nullptr;
+  QAction* expand_ = nullptr;
+  QAction* collapse_ = nullptr;
+  QAction* copy_ = nullptr;
+  QAction* choose_ = nullptr;
+  QAction* toTrack_ = nullptr;
+  QAction* toExclusions_ = nullptr;
+  QAction* showFiles_ = nullptr;
+  QAction* delete_ = nullptr;
+
+  QTimer stepTimer_;
+  std::unique_ptr<AddressTreeBuilder> builder_;
+  std::function<void()> onBuilt_;
+  std::string nodeKey_, nodeText_;
+  int nodeImage_ = 0;
+  bool nodeHasChildren_ = false;
+};
+
+}  // namespace orv
