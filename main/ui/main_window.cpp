@@ -42,6 +42,7 @@
 #include "main/ui/option_pages.h"
 #include "main/ui/orv_app.h"
 #include "main/ui/popups.h"
+#include "main/ui/script_panes.h"
 #include "platform/process.h"
 
 namespace orv {
@@ -916,7 +917,13 @@ int RunWindow(int argc, char** argv) {
   shell.previewChanged = [&](bool on) { orvApp.Program().SetPreview(on); };
   shell.activeCursorChanged = [&](bool on) { orvApp.Program().SetActiveCursor(on); };
   shell.collectionFolder = [&] { return orvApp.Program().CollectionFolder(); };
-  shell.collectionFolderChosen = [&](const std::string& folder) { orvApp.Program().ChangeCollectionFolder(folder); };
+  ScriptPanes scriptPanes(window, orvApp);
+  shell.collectionFolderChosen = [&](const std::string& folder) {
+    const std::string before = orvApp.Program().CollectionFolder();
+    orvApp.Program().ChangeCollectionFolder(folder);
+    if (orvApp.Program().CollectionFolder() != before) scriptPanes.CollectionFolderChanged();
+  };
+  shell.selectScriptSlot = [&](int slot) { scriptPanes.SelectSlot(slot); };
   shell.showHelp = [&] {
     const QString page = QString::fromStdString(ProgramFolder() + "help/index.html");
     if (!QFileInfo::exists(page) || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
@@ -945,6 +952,7 @@ int RunWindow(int argc, char** argv) {
                                                          [&] { return orvApp.Run().State().running; }));
   listsPage = new ListsPage(orvApp.Lists(), window.Keys());
   window.InstallPane(Pane::OptionsPage4, listsPage);
+  scriptPanes.Sets().Refresh();
   window.SetPreviewMenu(orvApp.Program().Values().preview);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);

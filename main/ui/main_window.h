@@ -53,6 +53,8 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
     std::function<void(const std::string& address)> bookmarkAddress;
     std::function<void(const std::string& address)> excludeAddress;
     std::function<void(const std::string& address)> trackAddress;
+    // A script slot button is marked without the slot-change reaction (start-up, AutoSelect).
+    std::function<void(int slot)> selectScriptSlot;
   };
 
   OrvMainWindow();
@@ -124,6 +126,9 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
                         const std::string& toolTip) override;
   void SetConnectionIndicator(bool online) override;
   void HideScriptPanels() override;
+  void SelectScriptSlotButton(int slot) override {
+    if (hooks_.selectScriptSlot) hooks_.selectScriptSlot(slot);
+  }
   void SetSpeedPanelToolTip(const std::string& text) override;
   void SetStatusPanelEnabled(int panel, bool enabled) override;
 
