@@ -11,10 +11,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 #include "common/numbers.h"
@@ -64,7 +66,8 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
 
-  auto* slotGrid = new QGridLayout;
+  slotGrid_ = new QGridLayout;
+  slotGrid_->setSpacing(2);
   slots_ = new QButtonGroup(this);
   for (int slot = 0; slot < kUserSlots; ++slot) {
     const QString caption = QString::fromUtf8("Сценарий № ") + QString::number(slot);
@@ -72,9 +75,19 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
     button->setObjectName(QStringLiteral("SelScript%1").arg(slot));
     button->setAccessibleName(caption);
     slots_->addButton(button, slot);
-    slotGrid->addWidget(button, slot / kSlotColumns, slot % kSlotColumns);
   }
-  layout->addLayout(slotGrid);
+  ArrangeSlotButtons(kSlotColumns);
+  // In a narrow pane the buttons scroll, so the tree keeps most of the height.
+  slotArea_ = new QScrollArea(this);
+  auto* slotBox = new QWidget(slotArea_);
+  slotBox->setLayout(slotGrid_);
+  slotArea_->setWidget(slotBox);
+  slotArea_->setWidgetResizable(true);
+  slotArea_->setFrameShape(QFrame::NoFrame);
+  slotArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  slotArea_->setMaximumHeight(4 * (SlotButton(0)->sizeHint().height() + slotGrid_->verticalSpacing()) + 4);
+  slotArea_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+  layout->addWidget(slotArea_);
   connect(slots_, &QButtonGroup::idClicked, this, [this](int slot) { ChooseSlot(slot); });
 
   deleteScript_ = new QPushButton(QString::fromUtf8("Удалить сценарий"), this);
@@ -127,6 +140,20 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
 
 ScriptPanel::~ScriptPanel() { stepTimer_.stop(); }
 
+void ScriptPanel::ArrangeSlotButtons(int columns) {
+  if (columns == slotColumns_) return;
+  slotColumns_ = columns;
+  for (int slot = 0; slot < kUserSlots; ++slot) slotGrid_->removeWidget(slots_->button(slot));
+  for (int slot = 0; slot < kUserSlots; ++slot) slotGrid_->addWidget(slots_->button(slot), slot / columns, slot % columns);
+}
+
+void ScriptPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // As many columns of slot buttons as the width holds whole captions.
+  const int buttonWidth = slots_->button(kUserSlots - 1)->sizeHint().width() + slotGrid_->horizontalSpacing() + 2;
+  ArrangeSlotButtons(std::clamp((width() - 20) / std::max(1, buttonWidth), 1, kSlotColumns));
+}
+
 QRadioButton* ScriptPanel::SlotButton(int slot) const { return qobject_cast<QRadioButton*>(slots_->button(slot)); }
 
 void ScriptPanel::SelectSlotButton(int slot) {
@@ -134,6 +161,7 @@ void ScriptPanel::SelectSlotButton(int slot) {
   if (!button) return;
   const QSignalBlocker block(slots_);
   button->setChecked(true);
+  slotArea_->ensureWidgetVisible(button);
 }
 
 void ScriptPanel::ChooseSlot(int slot) {

@@ -16,10 +16,12 @@
 
 class QAction;
 class QButtonGroup;
+class QGridLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -89,7 +91,11 @@ class ScriptPanel : public QWidget {
   // A left click on a node.
   void NodeClicked(QTreeWidgetItem* item);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void ArrangeSlotButtons(int columns);
   void Remember(QTreeWidgetItem* item);
   void BuildStep();
   void FillTreeFromBuilder();
@@ -101,6 +107,9 @@ class ScriptPanel : public QWidget {
   ScriptPanelPorts ports_;
 
   QButtonGroup* slots_ = nullptr;
+  QGridLayout* slotGrid_ = nullptr;
+  QScrollArea* slotArea_ = nullptr;
+  int slotColumns_ = 0;
   QPushButton* deleteScript_ = nullptr;
   QLabel* busy_ = nullptr;
   QTreeWidget* tree_ = nullptr;

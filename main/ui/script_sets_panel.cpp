@@ -59,7 +59,7 @@ ScriptSetsPanel::ScriptSetsPanel(ScriptSets& sets, ScriptSetsPorts ports, QWidge
   name_->setAccessibleName(QString::fromUtf8("Название набора"));
   name_->setPlaceholderText(QString::fromUtf8("Название набора"));
   connect(name_, &QLineEdit::textChanged, this, [this](const QString& text) { sets_.nameField = Bytes(text); });
-  row->addWidget(name_, 1);
+  layout->addWidget(name_);
   save_ = new QPushButton(QString::fromUtf8("Сохранить блок"), this);
   save_->setAccessibleName(save_->text());
   connect(save_, &QPushButton::clicked, this, [this] { SaveBlock(); });
@@ -68,6 +68,7 @@ ScriptSetsPanel::ScriptSetsPanel(ScriptSets& sets, ScriptSetsPorts ports, QWidge
   load_->setAccessibleName(load_->text());
   connect(load_, &QPushButton::clicked, this, [this] { LoadSet(); });
   row->addWidget(load_);
+  row->addStretch(1);
   layout->addLayout(row);
 
   list_ = new QTreeWidget(this);
@@ -78,9 +79,8 @@ ScriptSetsPanel::ScriptSetsPanel(ScriptSets& sets, ScriptSetsPorts ports, QWidge
   list_->setHeaderLabels({QString::fromUtf8("Набор"), QString::fromUtf8("Дата"), QString::fromUtf8("Сценариев"),
                           QString::fromUtf8("Объем, байт")});
   list_->header()->setSectionsClickable(true);
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  for (int column = 1; column < 4; ++column) list_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  const int widths[] = {140, 130, 75, 90};
+  for (int column = 0; column < 4; ++column) list_->setColumnWidth(column, widths[column]);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setAcceptDrops(true);
