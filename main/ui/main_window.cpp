@@ -952,6 +952,7 @@ int RunWindow(int argc, char** argv) {
                                                          [&] { return orvApp.Run().State().running; }));
   listsPage = new ListsPage(orvApp.Lists(), window.Keys());
   window.InstallPane(Pane::OptionsPage4, listsPage);
+  scriptPanes.SetListsChanged([&] { listsPage->Refresh(); });
   scriptPanes.Sets().Refresh();
   window.SetPreviewMenu(orvApp.Program().Values().preview);
   std::string address;

@@ -21,7 +21,10 @@ ScriptPanes::ScriptPanes(OrvMainWindow& window, OrvApp& app)
     if (!path.empty() && path.back() == '/') path += "index.html";
     viewer_(path);
   };
-  ports.showListsPage = [&window] { window.ShowOptionsPage("lists"); };
+  ports.showListsPage = [this, &window] {
+    if (listsChanged_) listsChanged_();
+    window.ShowOptionsPage("lists");
+  };
   ports.setBusy = [&window](bool busy) { window.SetBusyLabel(BusyLabel::ScriptTree, busy); };
   list_ = new ScriptPanel(
       program.Scripts(), app.Lists(),
