@@ -94,6 +94,13 @@ FolderChooser::FolderChooser(collection::FolderChoiceMode mode, const std::strin
   connect(places_, &QComboBox::activated, this, [this](int index) { SetCurrentFolder(places_->itemText(index)); });
   connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) { path_->setText(model_->filePath(index)); });
+  // The model reads folders in the background: keep the chosen folder in sight as they arrive.
+  connect(model_, &QFileSystemModel::directoryLoaded, this,
+          [this] {
+            const QModelIndex current = folders_->currentIndex();
+            for (QModelIndex up = current.parent(); up.isValid(); up = up.parent()) folders_->expand(up);
+            folders_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+          });
   connect(newName_, &QLineEdit::textEdited, this, [this](const QString& text) { NameEdited(text); });
   connect(create_, &QPushButton::clicked, this, [this] { CreateFolder(); });
   connect(newName_, &QLineEdit::returnPressed, this, [this] { CreateFolder(); });
@@ -111,9 +118,9 @@ void FolderChooser::SetCurrentFolder(const QString& folder) {
   QString clean = QDir::cleanPath(folder);
   QModelIndex index = model_->index(clean);
   if (!index.isValid()) return;
+  for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) folders_->expand(up);
   folders_->setCurrentIndex(index);
-  folders_->scrollTo(index);
-  folders_->expand(index);
+  folders_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   path_->setText(clean);
   // The place the folder lies in: the longest place that holds it.
   int best = -1;
