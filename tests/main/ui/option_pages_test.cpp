@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +22,8 @@
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
 #include "main/ui/ui_text.h"
+#include "main/scripts/program_config.h"
+#include "tests/main/fake_main_window.h"
 #include "tests/main/lists/lists_folder.h"
 #include "tests/main/scripts/scripts_test_support.h"
 
@@ -165,6 +168,26 @@ TEST_F(CategoriesFixture, TurnOffNeverStaysChecked) {
   EXPECT_TRUE(params.Switch("pc_close"));
   EXPECT_FALSE(params.Switch("pc_off"));
   EXPECT_EQ(view->topLevelItem(2)->checkState(0), Qt::Unchecked);
+}
+
+TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
+  lists_testing::ListsFolder folder;
+  MemorySettings store;
+  testing::FakeMainWindow window;
+  ProgramPaths paths;
+  paths.programFolder = folder.Dir();
+  paths.singleInstance = false;
+  ProgramModel program(store, window, paths);
+  SettingsPage page(program);
+  page.show();
+  QTest::mouseClick(page.ScriptModes()->button(2), Qt::LeftButton);
+  EXPECT_EQ(program.Parameters().ScriptMode(), 2);
+  EXPECT_EQ(window.panels[3], ScriptModeDescription(2));
+  EXPECT_EQ(store.Get("scrmode"), "2");
+  EXPECT_EQ(page.AutoScriptBox()->toolTip(), ToQ(Ru("Включить автоподбор сценария")));
+  QTest::mouseClick(page.AutoScriptBox(), Qt::LeftButton);
+  EXPECT_TRUE(program.Parameters().AutoScript());
+  EXPECT_EQ(page.AutoScriptBox()->toolTip(), ToQ(Ru("Отключить автоподбор сценария")));
 }
 
 struct ListsFixture : ::testing::Test {
