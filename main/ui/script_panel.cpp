@@ -311,6 +311,8 @@ void ScriptPanel::ChooseAddress() {
 }
 
 void ScriptPanel::DeleteScript() {
+  // A run writes its script back at its end: deleting it meanwhile would not last.
+  if (ports_.runActive && ports_.runActive()) return;
   if (!scripts_.DeleteScript()) return;
   scripts_.LoadForDisplay(scripts_.currentSlot);
   ClearTree();

@@ -155,11 +155,17 @@ TEST_F(PanelFixture, ChoosingASlotShowsWhatItsScriptStillHasToFetchAndPrunesIt) 
   EXPECT_EQ(ReadScriptFile(col + "orvef2"), (std::vector<std::string>{"a01", "http://done.org/page.html"}));
   EXPECT_EQ(tree->topLevelItemCount(), 0);
 
-  // During a run choosing a slot does not rebuild the tree.
+  // During a run choosing a slot does not rebuild the tree, and the script stays.
   running = true;
   QTest::mouseClick(panel->SlotButton(3), Qt::LeftButton);
   EXPECT_FALSE(panel->Building());
   EXPECT_EQ(stored, (std::vector<int>{2, 3}));
+  WriteBytes(col + "orvef3", ScriptBytes("a01", {"http://h.com/"}));
+  QTest::mouseClick(panel->DeleteScriptButton(), Qt::LeftButton);
+  EXPECT_TRUE(fs::exists(col + "orvef3"));
+  running = false;
+  QTest::mouseClick(panel->DeleteScriptButton(), Qt::LeftButton);
+  EXPECT_FALSE(fs::exists(col + "orvef3"));
 }
 
 TEST_F(PanelFixture, MenuEntriesWaitForTheBuild) {
