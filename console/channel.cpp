@@ -1,10 +1,12 @@
 #include "console/channel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "common/address_scheme.h"
+#include "common/fetch_outcome.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
@@ -248,6 +250,8 @@ void Channel::TakeTick() {
   }
 
   connTimer_.start();
+  takenMs_ = MonotonicMs();
+  firstByteMs_ = 0;
   done_ = false;
   complete_ = false;
   forceText_ = false;
@@ -305,6 +309,7 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
 }
 
 void Channel::DataReceived(int64_t bytes, EventTime time) {
+  if (firstByteMs_ == 0) firstByteMs_ = MonotonicMs();
   console_.AddBytes(bytes);
   lastActivity_ = time;
 }
@@ -398,7 +403,19 @@ void Channel::Finish() {
   if (size < 1) DeleteFile(localPath_);
   if (console_.Connected() && state_ == kStateShort) Retry();
   CompleteRetryJudgment();
+  if (!requeued_) LogOutcome(size);
   Recycle();
+}
+
+void Channel::LogOutcome(int64_t size) {
+  OutcomeRecord r;
+  r.outcome = OutcomeOfTransfer(state_, errorCode_, size);
+  r.bytes = std::max<int64_t>(0, size);
+  r.takenMs = takenMs_;
+  r.firstByteMs = firstByteMs_;
+  r.doneMs = MonotonicMs();
+  r.address = url_;
+  AppendOutcome(console_.ExchangeFolderPath(), r);
 }
 
 void Channel::ProcessAsPage(int64_t receivedSize) {

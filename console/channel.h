@@ -48,6 +48,8 @@ class Channel final : public NetListener {
   void ApplyMarking();
   void SendMarker(const std::string& marker, const std::string& address);
   void SendLinkReport();
+  // One line of the outcome log for an address whose fetch is over.
+  void LogOutcome(int64_t size);
   void ProcessAsPage(int64_t receivedSize);
 
   Console& console_;
@@ -59,6 +61,7 @@ class Channel final : public NetListener {
 
   // Transfer fields.
   std::string taken_;  // the address as taken, markers included (retry key)
+  int64_t takenMs_ = 0, firstByteMs_ = 0;  // for the outcome log
   std::string url_;
   std::string referrerFolder_;
   bool frameFlag_ = false;

@@ -1,5 +1,6 @@
 #include "console/net_component.h"
 
+#include "common/fetch_outcome.h"
 #include "common/text.h"
 
 #include <curl/curl.h>
@@ -374,6 +375,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       return;
     }
     if (sizeRefused) {
+      PostStatus("Err:" + std::to_string(kErrSizeRefused));
       Finish(kDoneStopped, false, {});
       return;
     }

@@ -1,18 +1,22 @@
 // orv: the main program. With a display it opens the main window; `orv --batch ADDRESS`
 // runs the same start-up, run control and end of run without any window and prints what
-// the status panels and the channel list would show.
+// the status panels and the channel list would show, a summary of every run, and ends with
+// an exit status that says how the runs went (see BatchExit).
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 #include <unistd.h>
 
 #include "common/text.h"
+#include "platform/settings.h"
 #include "main/ui/batch_view.h"
 #include "main/ui/orv_app.h"
 
@@ -21,6 +25,49 @@
 #endif
 
 namespace {
+
+// Exit statuses of `orv --batch` (the README lists them).
+enum BatchExit : int {
+  kExitDone = 0,            // every run ended and its start address was fetched (or complete)
+  kExitNothingStarted = 1,  // invalid address, off line, another orv running, start-up refused
+  kExitUsage = 2,
+  kExitConsoleNotReady = 3,  // the console did not start
+  kExitConsoleFailed = 4,    // the console went away during a run
+  kExitStartFailed = 5,      // a run ended but its start address could not be fetched
+  kExitCollection = 6,       // the collection folder cannot be written
+  kExitCutShort = 7,         // a run lost its line or its console stalled
+  kExitInterrupted = 130,    // Ctrl-C before a run had started
+};
+
+constexpr const char* kVersion = "1.0";
+
+constexpr const char* kUsage =
+    "usage: orv                          the main window\n"
+    "       orv ADDRESS                  the main window, running ADDRESS\n"
+    "       orv --batch [--set KEY=VALUE]... ADDRESS [ADDRESS...]\n"
+    "                                    runs without a window, one address after another\n"
+    "       orv --help | --version\n"
+    "--set KEY=VALUE sets a setting for this run only (the stored settings stay as they are),\n"
+    "for example intens=3, c3pc_urovn=2, k1Zone=..., p_refresh=True, PFOLD=/some/folder/.\n";
+
+void Why(const char* text) {
+  std::fprintf(stderr, "orv: %s\n", text);
+  std::fflush(stderr);
+}
+
+// A folder the console can create files in (created when missing).
+bool CollectionWritable(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!std::filesystem::is_directory(folder, ec)) return false;
+  const std::string probe = folder + ".orv-write-probe";
+  std::FILE* f = std::fopen(probe.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fputs("x", f) >= 0;
+  const bool closed = std::fclose(f) == 0;
+  std::remove(probe.c_str());
+  return ok && closed;
+}
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -35,12 +82,21 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   // addresses typed into the box one after another would.
   std::vector<std::string> addresses;
   for (int i = addressFrom; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--set") == 0) {
+      if (i + 1 >= argc || !orv::AddSettingOverride(orv::Utf8ToCp1251(argv[i + 1]))) {
+        Why("--set needs KEY=VALUE");
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+      }
+      ++i;
+      continue;
+    }
     const std::string a = orv::Trim(orv::Utf8ToCp1251(argv[i]));
     if (!a.empty()) addresses.push_back(a);
   }
   if (addresses.empty()) {
-    std::fprintf(stderr, "usage: orv --batch ADDRESS [ADDRESS...]\n");
-    return 2;
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
   }
 
   orv::BatchView view;
@@ -61,7 +117,18 @@ int RunBatch(int argc, char** argv, int addressFrom) {
                   static_cast<std::uint32_t>(windows.exchangeButton));
 
   const int started = orvApp.StartUp();
-  if (started >= 0) return started;
+  if (started >= 0) {
+    Why(started == 0 ? "another orv is running with this program folder"
+                     : "start-up failed (see the message above)");
+    return kExitNothingStarted;
+  }
+  const std::string collection = orvApp.Program().CollectionFolder();
+  if (!CollectionWritable(collection)) {
+    const std::string why = "the collection folder " + orv::Cp1251ToUtf8(collection) + " cannot be written";
+    Why(why.c_str());
+    orvApp.Shutdown(false);
+    return kExitCollection;
+  }
 
   // Ctrl-C stops the run; the run then ends normally (write-back included).
   if (::pipe(g_signalPipe) == 0) {
@@ -80,8 +147,10 @@ int RunBatch(int argc, char** argv, int addressFrom) {
       std::printf("stopping\n");
       std::fflush(stdout);
       run.StopRun();
-    } else if (run.StartRequests() == 0) {
-      QCoreApplication::exit(130);
+    } else {
+      // A dial window or a wait before the run: it ends, and so does the batch.
+      run.Cancel();
+      if (run.StartRequests() == 0) QCoreApplication::exit(kExitInterrupted);
     }
   });
 
@@ -91,17 +160,49 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   bool interrupted = false;
   QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { interrupted = true; });
   // The start-request poll runs the whole run inside its tick; when it comes back after a
-  // request, that run is over: the next address is entered, or the batch ends.
+  // request, that run is over: its summary is printed, then the next address is entered, or
+  // the batch ends with the status of the first run that did not go well.
+  int status = kExitDone;
   QObject::connect(&orvApp.Timer(orv::RunTimer::Tim2), &QTimer::timeout, [&] {
     if (run.Ending()) return;
+    const int startedBefore = run.RunsStarted();
     run.Tim2Tick();
     if (run.Ending()) return;
     if (run.StartRequests() < static_cast<int>(next) || run.State().running) return;
-    if (next < addresses.size() && !interrupted && run.RunsStarted() == run.StartRequests()) {
+    int thisRun = kExitDone;
+    if (run.RunsStarted() == startedBefore) {
+      if (interrupted) {
+        thisRun = kExitInterrupted;
+      } else if (run.LastStartOffline()) {
+        Why("not on line: the connection mode finds no network (nothing was started)");
+        thisRun = kExitNothingStarted;
+      } else {
+        Why("the address was not accepted (nothing was started)");
+        thisRun = kExitNothingStarted;
+      }
+    } else {
+      const orv::RunSummary& sum = run.Summary();
+      std::printf("%s\n", orv::Cp1251ToUtf8(orv::RunSummaryText(sum)).c_str());
+      std::fflush(stdout);
+      // A run stopped by Ctrl-C ended normally (written back): it counts as any other run.
+      if (sum.outcome == orv::RunOutcome::ConnectionLost) {
+        Why("the connection was lost during the run; the addresses left stay in the script");
+        thisRun = kExitCutShort;
+      } else if (sum.outcome == orv::RunOutcome::ConsoleStalled) {
+        Why("the console stopped taking addresses; the addresses left stay in the script");
+        thisRun = kExitCutShort;
+      } else if (!sum.startFetched) {
+        Why("the start address could not be fetched");
+        thisRun = kExitStartFailed;
+      }
+    }
+    if (status == kExitDone) status = thisRun;
+    // An address that starts nothing ends the batch, as Ctrl-C does.
+    if (next < addresses.size() && !interrupted && thisRun != kExitNothingStarted) {
       run.AddressEnter(addresses[next++]);
       return;
     }
-    exitCode = run.RunsStarted() == run.StartRequests() ? 0 : 1;
+    exitCode = status;
     QCoreApplication::exit(exitCode);
   });
   orvApp.StartTimers();
@@ -114,11 +215,26 @@ int RunBatch(int argc, char** argv, int addressFrom) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Neither needs a display, a program folder or the settings.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("orv (Orvanta) %s\n", kVersion);
+      return kExitDone;
+    }
+  }
   int batchAt = 0;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--batch") == 0) batchAt = i;
   if (batchAt != 0) return RunBatch(argc, argv, batchAt + 1);
 #ifdef ORV_HAVE_WIDGETS
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    Why("no display to open the window on; use orv --batch ADDRESS");
+    return kExitUsage;
+  }
   return orv::RunWindow(argc, argv);
 #else
   std::fprintf(stderr, "orv: built without a window; use orv --batch ADDRESS\n");

@@ -286,6 +286,41 @@ bool WriteWhole(int fd, const std::string& text) {
   return true;
 }
 
+constexpr const char* kOverrideVariable = "ORV_SET";
+
+// The one-run values, UTF-8, one "KEY=VALUE" per line.
+std::vector<std::pair<std::string, std::string>> Overrides() {
+  std::vector<std::pair<std::string, std::string>> out;
+  const char* env = std::getenv(kOverrideVariable);
+  if (!env) return out;
+  for (const std::string& line : SplitLines(env)) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+  }
+  return out;
+}
+
+std::optional<std::string> OverrideOf(std::string_view utf8Key) {
+  for (const auto& [k, v] : Overrides())
+    if (EqualsNoCaseAscii(k, utf8Key)) return v;
+  return std::nullopt;
+}
+
+void SetOverride(const std::string& utf8Key, const std::string& utf8Value) {
+  auto all = Overrides();
+  bool found = false;
+  for (auto& [k, v] : all)
+    if (EqualsNoCaseAscii(k, utf8Key)) {
+      v = utf8Value;
+      found = true;
+    }
+  if (!found) all.emplace_back(utf8Key, utf8Value);
+  std::string text;
+  for (const auto& [k, v] : all) text += k + "=" + v + "\n";
+  setenv(kOverrideVariable, text.c_str(), 1);
+}
+
 // Lock, re-read, change, write a temporary file and rename it over the store.
 void Change(const std::vector<std::pair<std::string, std::optional<std::string>>>& cp1251) {
   std::vector<std::pair<std::string, std::optional<std::string>>> changes;
@@ -293,6 +328,11 @@ void Change(const std::vector<std::pair<std::string, std::optional<std::string>>
     std::string k = Cp1251ToUtf8(key);
     if (!UsableKey(k)) continue;
     std::optional<std::string> v = value ? std::optional(Cp1251ToUtf8(*value)) : std::nullopt;
+    // A value set for this run only takes the write itself; the store keeps its own.
+    if (OverrideOf(k)) {
+      SetOverride(k, v.value_or(std::string()));
+      continue;
+    }
     // A key named again in the same batch: the later value wins, as with two writes in a row.
     bool merged = false;
     for (auto& earlier : changes) {
@@ -339,6 +379,7 @@ std::string SettingsFilePath() { return ConfigFolder() + "/orvanta.conf"; }
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
   std::string k = Cp1251ToUtf8(key);
   if (!UsableKey(k)) return std::string(defaultValue);
+  if (std::optional<std::string> one = OverrideOf(k)) return Utf8ToCp1251(*one);
   std::optional<std::string> data = ReadFile(SettingsFilePath());
   if (!data) return std::string(defaultValue);
   std::optional<std::string> value = Lookup(*data, k);
@@ -358,5 +399,15 @@ void WriteSettings(const std::vector<std::pair<std::string, std::string>>& value
 }
 
 void DeleteSetting(std::string_view key) { Change({{std::string(key), std::nullopt}}); }
+
+bool AddSettingOverride(std::string_view keyEqualsValue) {
+  const std::size_t eq = keyEqualsValue.find('=');
+  if (eq == std::string_view::npos) return false;
+  const std::string key = Cp1251ToUtf8(TrimWhite(keyEqualsValue.substr(0, eq)));
+  const std::string value = Cp1251ToUtf8(keyEqualsValue.substr(eq + 1));
+  if (!UsableKey(key) || value.find('\n') != std::string::npos) return false;
+  SetOverride(key, value);
+  return true;
+}
 
 }  // namespace orv

@@ -32,4 +32,10 @@ void DeleteSetting(std::string_view key);
 // Full path of the INI file for the current environment.
 std::string SettingsFilePath();
 
+// Values set for one run only ("KEY=VALUE", Windows-1251): every read of the key in this
+// process and in the programs it starts sees the value, and writes of the key change it there
+// instead of in the store, so the stored settings stay as they were. Carried in the
+// environment variable ORV_SET. False when the text is not KEY=VALUE with a usable key.
+bool AddSettingOverride(std::string_view keyEqualsValue);
+
 }  // namespace orv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 
 #include "common/address_scheme.h"
@@ -27,6 +28,27 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 }
 
 }  // namespace
+
+int32_t RunSummary::Failed() const {
+  int32_t n = 0;
+  for (FetchOutcome o : {FetchOutcome::NotFound, FetchOutcome::Refused, FetchOutcome::TimedOut,
+                         FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed})
+    n += byOutcome[static_cast<int>(o)];
+  return n;
+}
+
+std::string RunSummaryText(const RunSummary& s) {
+  const auto n = [&](FetchOutcome o) { return DecimalText(s.byOutcome[static_cast<int>(o)]); };
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f", s.seconds);
+  return Ru("Итог: сохранено файлов ") + DecimalText(s.saved) + " (" + DecimalText(s.savedBytes) +
+         Ru(" байт); ошибок ") + DecimalText(s.Failed()) + Ru(" (не найдено ") + n(FetchOutcome::NotFound) +
+         Ru(", отказ соединения ") + n(FetchOutcome::Refused) + Ru(", истекло время ") +
+         n(FetchOutcome::TimedOut) + Ru(", сертификат ") + n(FetchOutcome::Certificate) +
+         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + Ru(", прочие ") + n(FetchOutcome::Failed) +
+         Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
+         Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) + Ru("; время ") + time + Ru(" с");
+}
 
 std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder) {
   std::string t(text);
@@ -187,6 +209,7 @@ void RunController::StartSequence() {
   admission_.ResetCounters();
   x_.WriteExt(CounterWindow, DecimalText(platform_.CounterHandle()));
   SupervisionTick();
+  lastStartOffline_ = !s_.pendingStartAddress.empty() && !Online();
   if (s_.pendingStartAddress.empty() || !Online()) {
     s_.pendingStartAddress.clear();
     return;
@@ -197,6 +220,10 @@ void RunController::StartSequence() {
   ++runsStarted_;
   runLoopDone_ = false;
   outcome_ = RunOutcome::None;
+  summary_ = RunSummary{};
+  startHanded_.clear();
+  startSkippedComplete_ = false;
+  runStartSeconds_ = platform_.SecondsSinceMidnight();
   const std::string start = s_.pendingStartAddress;
   s_.pendingStartAddress.clear();
   s_.currentStartAddress = start;
@@ -276,6 +303,7 @@ bool RunController::LaunchConsole() {
   x_.WriteExt(RedirectHost, "");
   x_.WriteExt(RedirectFolder, "");
   x_.WriteExt(ConsoleStarted, "");
+  if (!paths_.exchangeFolder.empty()) ClearOutcomes(paths_.exchangeFolder);
   s_.consoleRunning = true;
   platform_.StartConsole();
   Sleep(20);
@@ -469,6 +497,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
       platform_.EnableTimer(RunTimer::Tim4, true);
       // A fresh local copy of the first address ends the first-address phase too;
       // otherwise a run whose files are all present would never end.
+      if (s_.firstAddressPhase) startSkippedComplete_ = true;
       s_.firstAddressPhase = false;
       ++f_.skippedComplete;
       return HandOutResult::Skipped;
@@ -482,6 +511,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     x_.WriteExt(MinSize, minSize);
     x_.WriteExt(MaxSize, maxSize);
     f_.handedOut.push_back(index);
+    if (s_.firstAddressPhase) startHanded_ = address;
     x_.WriteExt(NextUrl, address);
     for (int k = 0; k < 3; ++k) {
       CollectResults();
@@ -802,6 +832,7 @@ void RunController::EndOfRunStep() {
 
   if (options_.disconnectAtEnd && Online()) CloseConnection(true);
 
+  Summarise();
   platform_.EnableTimer(RunTimer::Tim3, false);
   WriteBackRun();
   if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
@@ -843,6 +874,30 @@ void RunController::EndOfRunStep() {
   if (s_.runEnded && s_.exitRequested) {
     if (options_.disconnectAtEnd && Online()) CloseConnection(true);
     PrepareToClose();
+  }
+}
+
+void RunController::Summarise() {
+  RunSummary& m = summary_;
+  m = RunSummary{};
+  m.outcome = outcome_ == RunOutcome::None ? RunOutcome::Stopped : outcome_;
+  m.skippedComplete = f_.skippedComplete;
+  m.skippedTooLong = f_.skippedTooLong;
+  double seconds = platform_.SecondsSinceMidnight() - runStartSeconds_;
+  if (seconds < 0) seconds += 86400;  // past midnight
+  m.seconds = seconds;
+  m.startFetched = startSkippedComplete_;
+  if (paths_.exchangeFolder.empty()) return;
+  for (const OutcomeRecord& r : ReadOutcomes(paths_.exchangeFolder)) {
+    ++m.byOutcome[static_cast<int>(r.outcome)];
+    if (r.outcome == FetchOutcome::Saved) {
+      ++m.saved;
+      m.savedBytes += r.bytes;
+    }
+    if (r.outcome == FetchOutcome::Unchanged) ++m.unchanged;
+    if (!startHanded_.empty() && r.address == startHanded_ &&
+        (r.outcome == FetchOutcome::Saved || r.outcome == FetchOutcome::Unchanged))
+      m.startFetched = true;
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/exchange.h"
+#include "common/fetch_outcome.h"
 #include "main/run/channel_table.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
@@ -69,11 +70,6 @@ struct FeedState {
   int32_t LastIndex() const { return static_cast<int32_t>(runList.size()) - 1; }
 };
 
-struct RunPaths {
-  std::string collectionFolder;  // ends with "/"
-  std::string speedLogPath;      // testspeed.txt in the exchange folder
-};
-
 // How a run ended, for the one-line outcome the batch front end prints.
 enum class RunOutcome {
   None,            // no run yet, or the run is still going
@@ -83,6 +79,31 @@ enum class RunOutcome {
   ConsoleStalled,  // the console took no address and made no progress for too long
   ConsoleFailed,   // the console's window went away during the run
 };
+
+struct RunPaths {
+  std::string collectionFolder;  // ends with "/"
+  std::string speedLogPath;      // testspeed.txt in the exchange folder
+  std::string exchangeFolder;    // the console's outcome log lies there; empty = none
+};
+
+// What one run did, from the console's outcome log and the feeding pass's own counts.
+struct RunSummary {
+  int32_t saved = 0;
+  int64_t savedBytes = 0;
+  int32_t unchanged = 0;  // current copies the server confirmed, redirects
+  int32_t byOutcome[kFetchOutcomeCount] = {};
+  int32_t skippedComplete = 0;  // a complete copy was already in the collection
+  int32_t skippedTooLong = 0;
+  double seconds = 0;
+  // The start address was fetched, or its complete copy was already there.
+  bool startFetched = false;
+  RunOutcome outcome = RunOutcome::None;
+  int32_t Failed() const;
+};
+
+// The summary as one line of the status texts' language (Windows-1251).
+std::string RunSummaryText(const RunSummary& s);
+
 
 // Text dropped onto the address box: a link taken out of a query ("...=http://..."), a file
 // of the collection turned back into its address, "index.html" dropped from the end. Empty
@@ -143,6 +164,10 @@ class RunController {
   void Cancel();
   bool CancelRequested() const { return cancelRequested_ || ending_; }
   RunOutcome Outcome() const { return outcome_; }
+  // The summary of the last run that ended (valid once RunOver()).
+  const RunSummary& Summary() const { return summary_; }
+  // The last start request started nothing because the machine was off line.
+  bool LastStartOffline() const { return lastStartOffline_; }
   // A stall of the console longer than this ends the run (tests shorten it).
   void SetStallSeconds(double s) { stallSeconds_ = s; }
 
@@ -168,6 +193,7 @@ class RunController {
   // stops with a visible reason.
   bool WaitForConsole(const std::function<bool()>& done, int sleepMs);
   void WriteBackRun();
+  void Summarise();
   void RedirectPhase();
   void EndOfRunStep();
   void StopStep();
@@ -215,6 +241,11 @@ class RunController {
   int exitCode_ = 0;
   bool cancelRequested_ = false;
   RunOutcome outcome_ = RunOutcome::None;
+  RunSummary summary_;
+  bool lastStartOffline_ = false;
+  std::string startHanded_;        // the first address written to the mailbox
+  bool startSkippedComplete_ = false;
+  double runStartSeconds_ = 0;
   double stallSeconds_ = 120;
 };
 

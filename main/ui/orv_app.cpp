@@ -196,6 +196,7 @@ int OrvApp::StartUp() {
   RunPaths paths;
   paths.collectionFolder = program_->CollectionFolder();
   paths.speedLogPath = program_->ExchangeFolder() + "testspeed.txt";
+  paths.exchangeFolder = program_->ExchangeFolder();
   run_ = std::make_unique<RunController>(view_, *platform_, program_->Exchange(), *binding_, *binding_,
                                          connection_, paths);
   run_->SetDialer(dialer_.get());

@@ -28,6 +28,7 @@ class SettingsStore : public ::testing::Test {
     file_ = folder_.path() + "belmor/orvanta.conf";
   }
   void TearDown() override {
+    unsetenv("ORV_SET");
     if (hadOld_)
       setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
     else
@@ -228,6 +229,33 @@ TEST_F(SettingsStore, ConcurrentWritersOfDifferentKeysLoseNothing) {
           << prefix << i;
     }
   }
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(SettingsStore, OneRunValuesAreReadHereAndInChildrenAndNeverStored) {
+  WriteSetting("intens", "1");
+  WriteSetting("PFOLD", "/stored/");
+  ASSERT_TRUE(AddSettingOverride("INTENS=3"));  // the key as the store spells it or not
+  ASSERT_TRUE(AddSettingOverride(Ru("PFOLD=/tmp/другая/")));
+  EXPECT_FALSE(AddSettingOverride("no equals sign"));
+  EXPECT_FALSE(AddSettingOverride("=3"));
+  EXPECT_EQ(ReadSetting("intens", "0"), "3");
+  EXPECT_EQ(ReadSetting("pfold", ""), Ru("/tmp/другая/"));
+  // A program started from here (the console) sees the same values.
+  PeerProcess child({"read", "intens"});
+  EXPECT_EQ(child.ReadLine().value_or("<timeout>"), "3");
+  // Writes of those keys change the one-run value; other keys reach the store as ever.
+  WriteSettings({{"intens", "2"}, {"GVLE", "77"}});
+  EXPECT_EQ(ReadSetting("intens", "0"), "2");
+  unsetenv("ORV_SET");
+  EXPECT_EQ(ReadSetting("intens", "0"), "1");
+  EXPECT_EQ(ReadSetting("PFOLD", ""), "/stored/");
+  EXPECT_EQ(ReadSetting("GVLE", ""), "77");
 }
 
 }  // namespace

@@ -127,6 +127,70 @@ TEST_F(BatchRunTest, InvalidAddressStartsNothingAndFails) {
   EXPECT_TRUE(ConsoleGone());
 }
 
+// The summary line and the exit status say how each run went: a fetched site, the same site
+// again (all there already), a start address nobody answers.
+TEST_F(BatchRunTest, SummaryAndExitStatusTellHowTheRunWent) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html><a href=\"a.html\">a</a><a href=\"gone.html\">g</a></html>"));
+  site.Serve("/a.html", Html("<html>a</html>"));
+  BatchRun r = Run(site.Url("/index.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Итог: сохранено файлов 2 ("), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("не найдено 1,"), std::string::npos) << r.output;
+
+  r = Run(site.Url("/index.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("сохранено файлов 0 (0 байт)"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("пропущено как уже полные 1,"), std::string::npos) << r.output;
+
+  std::string closed;
+  {
+    HttpTestServer gone;
+    closed = gone.Url("/index.html");
+  }
+  r = Run(closed);
+  EXPECT_EQ(r.status, 5) << r.output;
+  EXPECT_NE(r.output.find("отказ соединения 1,"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("orv: the start address could not be fetched"), std::string::npos) << r.output;
+  EXPECT_TRUE(ConsoleGone());
+}
+
+TEST_F(BatchRunTest, UnwritableCollectionEndsAtOnceWithItsOwnStatus) {
+  // A folder below a plain file can never be made, not even by root.
+  const std::string file = prog_.Root() + "plain-file";
+  orvtest::WriteWholeFile(file, "x");
+  orv::WriteSetting("PFOLD", file + "/coll/");
+  const BatchRun r = Run("http://127.0.0.1:9/");
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("cannot be written"), std::string::npos) << r.output;
+}
+
+TEST_F(BatchRunTest, OneRunSettingsReachTheConsoleAndAreNotStored) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html>one</html>"));
+  const std::string elsewhere = prog_.Root() + "elsewhere/";
+  const BatchRun r = RunAll({"--set", "PFOLD=" + elsewhere, site.Url("/index.html")});
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(fs::exists(orv::LocalNameOf(site.Url("/index.html"), elsewhere).path)) << r.output;
+  EXPECT_FALSE(Saved(site.Url("/index.html")));
+  EXPECT_EQ(orv::ReadSetting("PFOLD", ""), prog_.Collection());
+}
+
+TEST_F(BatchRunTest, HelpAndVersionNeedNoDisplay) {
+  for (const char* arg : {"--help", "--version"}) {
+    const std::string out = prog_.Root() + "help.txt";
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("/bin/sh",
+                            {"-c", "exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + prog_.Prog() +
+                                       "orv' " + arg + " > '" + out + "' 2>&1"},
+                            prog_.Prog(), {{"HOME", prog_.Root()}, {"XDG_CONFIG_HOME", prog_.Config()}}));
+    EXPECT_EQ(child.WaitExit(30000), 0) << arg;
+    EXPECT_NE(orvtest::ReadWholeFile(out).find(std::string(arg) == "--help" ? "--batch" : "Orvanta"),
+              std::string::npos)
+        << arg;
+  }
+}
+
 TEST_F(BatchRunTest, DownloadsAWholeSiteWithWorkingLocalLinks) {
   HttpTestServer site, other;
   other.Serve("/other.html", Html("<html>elsewhere</html>"));

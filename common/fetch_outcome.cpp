@@ -1,0 +1,99 @@
+#include "common/fetch_outcome.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "common/numbers.h"
+
+namespace orv {
+
+namespace {
+constexpr int kStateOk = 0, kStateNotFound = 777;
+constexpr int kWsaTimedOut = 10060, kWsaRefused = 10061, kWsaHostNotFound = 11001;
+constexpr std::string_view kKeywords[kFetchOutcomeCount] = {
+    "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed"};
+
+std::string PathOf(const std::string& folder) { return folder + std::string(kOutcomeLogName); }
+}  // namespace
+
+FetchOutcome OutcomeOfTransfer(int state, int errorCode, int64_t bytes) {
+  if (state == kStateNotFound) return FetchOutcome::NotFound;
+  switch (errorCode) {
+    case kErrCertificate: return FetchOutcome::Certificate;
+    case kErrSizeRefused: return FetchOutcome::TooLarge;
+    case kWsaRefused:
+    case kWsaHostNotFound: return FetchOutcome::Refused;
+    case kWsaTimedOut: return FetchOutcome::TimedOut;
+    default: break;
+  }
+  if (state == kStateOk) return bytes > 0 ? FetchOutcome::Saved : FetchOutcome::Unchanged;
+  return FetchOutcome::Failed;
+}
+
+std::string_view OutcomeKeyword(FetchOutcome o) { return kKeywords[static_cast<int>(o)]; }
+
+std::string OutcomeLine(const OutcomeRecord& r) {
+  std::string line(OutcomeKeyword(r.outcome));
+  for (int64_t v : {r.bytes, r.takenMs, r.firstByteMs, r.doneMs}) line += '\t' + std::to_string(v);
+  // An address never holds a tab or a line break; should one come, it must not split the line.
+  std::string a = r.address;
+  for (char& c : a)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return line + '\t' + a + '\n';
+}
+
+bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r) {
+  std::vector<std::string_view> f;
+  std::size_t from = 0;
+  while (f.size() < 5) {
+    const std::size_t tab = line.find('\t', from);
+    if (tab == std::string_view::npos) return false;
+    f.push_back(line.substr(from, tab - from));
+    from = tab + 1;
+  }
+  int kind = -1;
+  for (int k = 0; k < kFetchOutcomeCount; ++k)
+    if (f[0] == kKeywords[k]) kind = k;
+  if (kind < 0) return false;
+  r.outcome = static_cast<FetchOutcome>(kind);
+  int64_t* fields[] = {&r.bytes, &r.takenMs, &r.firstByteMs, &r.doneMs};
+  for (int k = 0; k < 4; ++k) {
+    if (f[k + 1].empty() || f[k + 1].find_first_not_of("0123456789") != std::string_view::npos) return false;
+    *fields[k] = LeadingInt(f[k + 1]);
+  }
+  std::string_view a = line.substr(from);
+  while (!a.empty() && (a.back() == '\n' || a.back() == '\r')) a.remove_suffix(1);
+  if (a.empty()) return false;
+  r.address = std::string(a);
+  return true;
+}
+
+bool AppendOutcome(const std::string& exchangeFolder, const OutcomeRecord& r) {
+  // One write of the whole line in append mode: lines of one writer never interleave.
+  std::FILE* f = std::fopen(PathOf(exchangeFolder).c_str(), "ab");
+  if (!f) return false;
+  const std::string line = OutcomeLine(r);
+  const bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::vector<OutcomeRecord> ReadOutcomes(const std::string& exchangeFolder) {
+  std::vector<OutcomeRecord> out;
+  std::ifstream in(PathOf(exchangeFolder), std::ios::binary);
+  std::string line;
+  OutcomeRecord r;
+  while (std::getline(in, line))
+    if (ParseOutcomeLine(line, r)) out.push_back(r);
+  return out;
+}
+
+void ClearOutcomes(const std::string& exchangeFolder) { std::remove(PathOf(exchangeFolder).c_str()); }
+
+int64_t MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace orv

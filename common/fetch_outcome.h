@@ -1,0 +1,58 @@
+#pragma once
+// The outcome log "orvdone" in the exchange folder: the console appends one line for every
+// address whose fetch is over (retries included), the main program reads the log at the end
+// of a run for its summary. One line: kind, bytes written, the monotonic milliseconds at
+// which the channel took the address, received the first byte and finished, then the
+// address; fields separated by tabs. The monotonic clock is the system's, shared by both
+// programs, so a line can be set beside the times the main program noted itself.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv {
+
+inline constexpr std::string_view kOutcomeLogName = "orvdone";
+
+enum class FetchOutcome {
+  Saved,        // a file was written
+  Unchanged,    // the server said the copy is current, or sent a redirect
+  NotFound,     // 404 / 410
+  Refused,      // the connection was refused or the host does not exist
+  TimedOut,     // no answer in time
+  Certificate,  // the server's certificate was not accepted
+  TooLarge,     // outside the category's size bounds
+  Failed,       // any other failure (server error, broken transfer)
+};
+inline constexpr int kFetchOutcomeCount = 8;
+
+// Status numbers the console's "Err:" texts carry beyond the connection ones.
+inline constexpr int kErrSizeRefused = 10040;   // the size bounds refused the body
+inline constexpr int kErrCertificate = 12045;   // the certificate was not accepted
+
+// Outcome of a finished transfer from the console's state code (0 ok, 777 not found,
+// 888 short, 895 lost, 999 failed), the last error number and the bytes on disk.
+FetchOutcome OutcomeOfTransfer(int state, int errorCode, int64_t bytes);
+
+std::string_view OutcomeKeyword(FetchOutcome o);
+
+struct OutcomeRecord {
+  FetchOutcome outcome = FetchOutcome::Failed;
+  int64_t bytes = 0;
+  int64_t takenMs = 0, firstByteMs = 0, doneMs = 0;  // 0 = not reached
+  std::string address;
+};
+
+std::string OutcomeLine(const OutcomeRecord& r);
+bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r);
+
+// Appends one line (the console); reads every line (the main program). Unreadable lines
+// are passed over.
+bool AppendOutcome(const std::string& exchangeFolder, const OutcomeRecord& r);
+std::vector<OutcomeRecord> ReadOutcomes(const std::string& exchangeFolder);
+void ClearOutcomes(const std::string& exchangeFolder);
+
+// Milliseconds of the system's monotonic clock.
+int64_t MonotonicMs();
+
+}  // namespace orv

@@ -1,0 +1,57 @@
+// The outcome log the console writes and the main program reads for a run's summary.
+#include "common/fetch_outcome.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/common/temp_folder.h"
+
+namespace orv {
+namespace {
+
+TEST(FetchOutcomeTest, TransferEndsMapToTheKindsOfTheSummary) {
+  EXPECT_EQ(OutcomeOfTransfer(0, 0, 120), FetchOutcome::Saved);
+  EXPECT_EQ(OutcomeOfTransfer(0, 0, 0), FetchOutcome::Unchanged);  // 304 or a redirect
+  EXPECT_EQ(OutcomeOfTransfer(777, 0, 0), FetchOutcome::NotFound);
+  EXPECT_EQ(OutcomeOfTransfer(999, 10061, 0), FetchOutcome::Refused);
+  EXPECT_EQ(OutcomeOfTransfer(999, 11001, 0), FetchOutcome::Refused);
+  EXPECT_EQ(OutcomeOfTransfer(895, 10060, 0), FetchOutcome::TimedOut);
+  EXPECT_EQ(OutcomeOfTransfer(895, kErrSizeRefused, 0), FetchOutcome::TooLarge);
+  EXPECT_EQ(OutcomeOfTransfer(999, kErrCertificate, 0), FetchOutcome::Certificate);
+  EXPECT_EQ(OutcomeOfTransfer(888, 0, 50), FetchOutcome::Failed);  // short body
+  EXPECT_EQ(OutcomeOfTransfer(895, 10054, 50), FetchOutcome::Failed);
+}
+
+TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
+  testing::TempFolder tmp;
+  const std::string folder = tmp.path();
+  OutcomeRecord a;
+  a.outcome = FetchOutcome::Saved;
+  a.bytes = 5'000'000'000LL;  // past 32 bits
+  a.takenMs = 10, a.firstByteMs = 15, a.doneMs = 40;
+  a.address = "http://site.test/a b.html";
+  OutcomeRecord b;
+  b.outcome = FetchOutcome::Certificate;
+  b.address = "https://site.test/x\ty";  // a tab cannot split the line
+  ASSERT_TRUE(AppendOutcome(folder, a));
+  {
+    std::ofstream junk(folder + std::string(kOutcomeLogName), std::ios::app | std::ios::binary);
+    junk << "saved\t1\t2\n" << "nonsense\t1\t2\t3\t4\thttp://x.test/\n" << "saved\t-1\t0\t0\t0\thttp://y.test/\n";
+  }
+  ASSERT_TRUE(AppendOutcome(folder, b));
+  const std::vector<OutcomeRecord> read = ReadOutcomes(folder);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].outcome, FetchOutcome::Saved);
+  EXPECT_EQ(read[0].bytes, 5'000'000'000LL);
+  EXPECT_EQ(read[0].firstByteMs, 15);
+  EXPECT_EQ(read[0].doneMs, 40);
+  EXPECT_EQ(read[0].address, a.address);
+  EXPECT_EQ(read[1].outcome, FetchOutcome::Certificate);
+  EXPECT_EQ(read[1].address, "https://site.test/x y");
+  ClearOutcomes(folder);
+  EXPECT_TRUE(ReadOutcomes(folder).empty());
+}
+
+}  // namespace
+}  // namespace orv
