@@ -15,6 +15,7 @@ bool Contains(const std::string& hay, const std::string& needle) {
 double TakeInterval(double intens) {
   if (intens == 0) return 0.1;
   if (intens == 2) return 4;
+  if (intens == 3) return 0;  // "Максимальная": the channels' own tick is the only pause
   return intens;
 }
 

@@ -22,6 +22,9 @@ constexpr double kTakeTimeoutSeconds = 30;
 constexpr double kLaunchTimeoutSeconds = 30;
 // A console that does not leave its window within this time is not waited for any longer.
 constexpr double kShutdownWaitSeconds = 10;
+// Polling step of the waits for the console. The console's take interval is the pace of a
+// run; a coarser step here would add itself to every address.
+constexpr int kPollMs = 5;
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
@@ -461,7 +464,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     if (options_.depthOn && admission_.TooDeep(address, options_.depthLimit)) return HandOutResult::Skipped;
   }
   // Wait for a free channel.
-  if (!WaitForConsole([&] { return x_.ReadExtNumber(BusyChannels) <= options_.channels; }, 15))
+  if (!WaitForConsole([&] { return x_.ReadExtNumber(BusyChannels) <= options_.channels; }, kPollMs))
     return HandOutResult::Skipped;
   // The line went down meanwhile: the address waits for the line (or the next run).
   if (!connection_.RefreshOnline()) return putBack();
@@ -482,7 +485,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     SetPanelIfChanged(1, Ru(" Адреса:") + number);
     view_.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
     platform_.EnableTimer(RunTimer::Tim4, false);
-    if (!WaitForConsole([&] { return x_.ReadExt(NextUrl).empty(); }, 15)) {
+    if (!WaitForConsole([&] { return x_.ReadExt(NextUrl).empty(); }, kPollMs)) {
       platform_.EnableTimer(RunTimer::Tim4, true);
       return HandOutResult::Skipped;
     }
@@ -531,7 +534,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
           }
           return false;
         },
-        20);
+        kPollMs);
     if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
     platform_.EnableTimer(RunTimer::Tim4, true);
   }
@@ -541,7 +544,6 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
   if (options_.proxy && options_.proxyAlternate) admission_.AlternateProxy();
   s_.firstAddressPhase = false;
   Pump();
-  Sleep(10);
   return HandOutResult::Handed;
 }
 
@@ -553,6 +555,8 @@ bool RunController::WaitForConsole(const std::function<bool()>& done, int sleepM
   for (;;) {
     if (ending_ || cancelRequested_ || s_.stopRequested) return false;
     if (done()) return true;
+    // A channel that finished a page waits for its report to be read before it takes again.
+    if (!x_.ReadExt(ReportReady).empty()) CollectResults();
     Pump();
     Sleep(sleepMs);
     const std::string nowBusy = x_.ReadExt(BusyChannels);

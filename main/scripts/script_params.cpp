@@ -81,6 +81,7 @@ std::string IntensityCaption(int intensity) {
   switch (intensity) {
     case 1: return Ru("Средняя");
     case 2: return Ru("Низкая");
+    case 3: return Ru("Максимальная");
     default: return Ru("Высокая");
   }
 }
@@ -367,7 +368,7 @@ void ScriptParameters::LoadList(int list) {
       MutableRow(list, "pc_repeat").value = settings_.Read("pc_repeat", "5");
       MutableRow(list, "pc_connecta").value = settings_.Read("pc_connecta", "300");
       long long in = settings_.ReadNumber("intens", 0);
-      intensity_ = (in >= 0 && in <= 2) ? static_cast<int>(in) : 0;
+      intensity_ = (in >= 0 && in <= kMaxIntensity) ? static_cast<int>(in) : 0;
       ApplyIntensityText();
       break;
     }
@@ -504,7 +505,7 @@ void ScriptParameters::EditOptionValue(int list, int row, const std::string& tex
   } else if (r.key == "pc_repeater") {
     r.value = text == OnOffText(true) ? OnOffText(true) : OnOffText(false);
   } else if (r.key == "pc_freq") {
-    for (int i = 0; i <= 2; ++i)
+    for (int i = 0; i <= kMaxIntensity; ++i)
       if (text == IntensityCaption(i)) ChooseIntensity(i);
     return;
   } else {
@@ -526,7 +527,7 @@ void ScriptParameters::ChooseRepeater(bool on) {
 void ScriptParameters::ApplyIntensityText() { MutableRow(kTransfer, "pc_freq").value = IntensityCaption(intensity_); }
 
 void ScriptParameters::ChooseIntensity(int intensity) {
-  if (intensity < 0 || intensity > 2) return;
+  if (intensity < 0 || intensity > kMaxIntensity) return;
   intensity_ = intensity;
   settings_.WriteNumber("intens", intensity_);
   ApplyIntensityText();

@@ -67,7 +67,9 @@ std::string ZoneForAll();  // "Для всех"
 // The drop-down list of column 2 in its order.
 std::vector<std::string> ZoneChoices();
 
-// Captions of the intensity values 0..2 ("Высокая", "Средняя", "Низкая").
+// Captions of the intensity values 0..3 ("Высокая", "Средняя", "Низкая", "Максимальная").
+// 3 takes addresses with no pause beyond the console channels' own tick.
+inline constexpr int kMaxIntensity = 3;
 std::string IntensityCaption(int intensity);
 // Captions of the script modes 0..3 and the descriptions shown in status panel 3.
 std::string ScriptModeCaption(int mode);

@@ -133,6 +133,7 @@ TEST(RequestTargetTest, EncodesWhatAUrlCannotHold) {
 TEST(TakeIntervalTest, Substitutions) {
   EXPECT_DOUBLE_EQ(TakeInterval(0), 0.1);
   EXPECT_DOUBLE_EQ(TakeInterval(2), 4);
+  EXPECT_DOUBLE_EQ(TakeInterval(3), 0);
   EXPECT_DOUBLE_EQ(TakeInterval(1.5), 1.5);
 }
 

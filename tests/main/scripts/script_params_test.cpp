@@ -244,6 +244,19 @@ TEST_F(ParamsTest, NumericEditsGoThroughTheFilterAndClamp) {
   EXPECT_EQ(store.Get("intens"), "1");
 }
 
+TEST_F(ParamsTest, MaximumIntensityIsStoredAsThreeAndReadBack) {
+  params.LoadAll();
+  params.EditOptionValue(kTransfer, 2, Ru("Максимальная"));
+  EXPECT_EQ(params.Intensity(), 3);
+  EXPECT_EQ(store.Get("intens"), "3");
+  ScriptParameters again(store, sink);
+  again.LoadAll();
+  EXPECT_EQ(again.Text(kTransfer, "pc_freq"), Ru("Максимальная"));
+  store.Set("intens", "4");  // beyond the four: the default again
+  again.LoadAll();
+  EXPECT_EQ(again.Intensity(), 0);
+}
+
 TEST_F(ParamsTest, SwitchesWriteTheirRecordsWhenToggled) {
   params.LoadAll();
   sink.order.clear();
