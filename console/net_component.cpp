@@ -349,6 +349,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY: PostStatus("Err:" + std::to_string(kWsaHostNotFound)); break;
         case CURLE_OPERATION_TIMEDOUT: PostStatus("Err:" + std::to_string(kWsaTimedOut)); break;
+        case CURLE_PEER_FAILED_VERIFICATION: PostStatus("Err:" + std::to_string(kErrCertificate)); break;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_GOT_NOTHING:
