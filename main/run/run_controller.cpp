@@ -20,6 +20,10 @@ constexpr int kHoldTicks = 5;
 constexpr int kLivenessLimit = 40;
 constexpr double kTakeTimeoutSeconds = 30;
 constexpr double kLaunchTimeoutSeconds = 30;
+// A console that has not come up by then is started again: the first one may have met the
+// single-instance lock of a console left behind by a killed main program, which ends itself
+// only when it notices (the console admits one instance; the extra one ends at once).
+constexpr double kRelaunchSeconds = 3;
 // A console that does not leave its window within this time is not waited for any longer.
 constexpr double kShutdownWaitSeconds = 10;
 // Polling step of the waits for the console. The console's take interval is the pace of a
@@ -312,6 +316,7 @@ bool RunController::LaunchConsole() {
   Sleep(20);
   MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
   const double launched = clock.Now();
+  double lastLaunch = launched;
   int polls = 0;
   while (!ending_) {
     if (!x_.ReadExt(ConsoleStarted).empty()) {
@@ -327,6 +332,10 @@ bool RunController::LaunchConsole() {
       return true;
     }
     if (clock.Now() - launched > kLaunchTimeoutSeconds) break;
+    if (clock.Now() - lastLaunch > kRelaunchSeconds) {
+      platform_.StartConsole();
+      lastLaunch = clock.Now();
+    }
     Sleep(10);
     if (++polls % 11 == 0) Pump();
   }

@@ -114,8 +114,11 @@ class SimPlatform : public RunPlatform {
   double SecondsSinceMidnight() override { return seconds; }
   std::chrono::system_clock::time_point Now() override { return calendar; }
   void EnableTimer(RunTimer t, bool on) override { timers[t] = on; }
+  int launches = 0;
+  int launchesMeetingAnOldLock = 0;  // these end at once: an old console holds the lock
   bool StartConsole() override {
     launched = true;
+    if (++launches <= launchesMeetingAnOldLock) return true;
     alive = true;
     settings["MHWND"] = std::to_string(kConsoleWindow);
     settings["LRES"] = "7703";
@@ -465,6 +468,16 @@ TEST_F(RunControllerTest, ConsoleThatNeverStartsEndsTheProgramWithTheOnlineMessa
   EXPECT_EQ(state_.hangUps, 1);
   EXPECT_GE(platform_.seconds - before, 30.0);
   EXPECT_LT(platform_.seconds - before, 32.0);
+}
+
+TEST_F(RunControllerTest, ConsoleMeetingALeftOverLockIsStartedAgainWithinTheLaunchWindow) {
+  platform_.launchesMeetingAnOldLock = 2;
+  const double before = platform_.seconds;
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.launches, 3);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/"}));
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_LT(platform_.seconds - before, 15.0);
 }
 
 TEST_F(RunControllerTest, ConsoleThatNeverStartsWhileOfflineShowsTheErrorMessage) {
