@@ -68,13 +68,15 @@ long long ScriptHeaderCount(const std::string& header) {
   return n;
 }
 
-std::vector<std::string> ReadScriptFile(const std::string& path) {
+std::vector<std::string> ReadScriptFile(const std::string& path, bool* intact) {
+  if (intact) *intact = true;
   std::string data;
   if (!ReadWholeFile(path, data) || data.empty()) return {};
   std::size_t pos = 0;
   std::string header;
-  ReadCountedString(data, pos, header);
+  bool whole = ReadCountedString(data, pos, header);
   long long n = ScriptHeaderCount(header);
+  if (n > static_cast<long long>(data.size() / 2) + 1) whole = false;
   // A corrupt header must not make the reader allocate without bound: every stored entry takes
   // at least two bytes, so more entries than that are certainly missing (they would read as
   // empty strings anyway).
@@ -84,9 +86,10 @@ std::vector<std::string> ReadScriptFile(const std::string& path) {
   list.push_back(header);
   for (long long k = 1; k <= n; ++k) {
     std::string s;
-    ReadCountedString(data, pos, s);  // past the end: empty
+    if (!ReadCountedString(data, pos, s)) whole = false;  // past the end: empty
     list.push_back(std::move(s));
   }
+  if (intact) *intact = whole;
   return list;
 }
 
@@ -206,14 +209,30 @@ void ScriptModel::ClearRunLists() {
 void ScriptModel::LoadForDisplay(int slot) {
   displayed.clear();
   if (folderChangeInProgress || collectionFolder.size() <= 5) return;
-  displayed = ReadScriptFile(FileOf(slot));
+  displayed = ReadOrSetAside(slot);
+}
+
+std::vector<std::string> ScriptModel::ReadOrSetAside(int slot) {
+  const std::string file = FileOf(slot);
+  bool intact = true;
+  std::vector<std::string> list = ReadScriptFile(file, &intact);
+  if (intact) return list;
+  std::string aside = file + ".unreadable";
+  for (int n = 2; FileLength(aside) >= 0 && n < 1000; ++n) aside = file + ".unreadable" + DecimalText(n);
+  std::error_code ec;
+  std::filesystem::rename(file, aside, ec);
+  if (window_)
+    window_->ShowMessage(Ru("Файл сценария ") + file + Ru(" не читается. Он сохранен как ") + aside +
+                             Ru(", сценарий начат заново."),
+                         MessageIcon::Error);
+  return {};
 }
 
 void ScriptModel::LoadForRun(int slot) {
   displayed.clear();
   runSlot = slot;
   if (!folderChangeInProgress && FileLength(FileOf(slot)) > 10) {
-    const std::vector<std::string> list = ReadScriptFile(FileOf(slot));
+    const std::vector<std::string> list = ReadOrSetAside(slot);
     for (std::size_t k = 1; k < list.size(); ++k)
       if (list[k].size() >= 10) run.Append(list[k]);
   }

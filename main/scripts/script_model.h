@@ -33,8 +33,9 @@ std::string CompanionFileName(const std::string& collectionFolder, int slot);  /
 long long ScriptHeaderCount(const std::string& header);
 
 // Elements 0..N of a script file (element 0 the header). A missing or unreadable file gives
-// an empty list; entries missing at the end of the file read as empty strings.
-std::vector<std::string> ReadScriptFile(const std::string& path);
+// an empty list; entries missing at the end of the file read as empty strings. *intact, when
+// given, tells whether the file held a header and all N entries whole.
+std::vector<std::string> ReadScriptFile(const std::string& path, bool* intact = nullptr);
 
 // Writes "a0" + count and the addresses (elements 1.. of list) through a temporary file that is
 // renamed over path, so a failed write leaves the old file intact. An address longer than a
@@ -109,6 +110,10 @@ class ScriptModel {
   std::string FileOf(int slot) const { return ScriptFileName(collectionFolder, slot); }
 
   void LoadForDisplay(int slot);
+  // A script file that cannot be read whole is renamed to "<name>.unreadable" (numbered when
+  // taken) before anything is saved over it, and the user is told once; then the slot reads as
+  // empty. Returns the entries of a whole file.
+  std::vector<std::string> ReadOrSetAside(int slot);
   // Appends the slot's addresses of 10 or more characters to the run list.
   void LoadForRun(int slot);
   // Chooses a slot for an address; selects its button without the slot-change reaction.

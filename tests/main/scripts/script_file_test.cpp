@@ -7,6 +7,7 @@
 #include <set>
 
 #include "main/scripts/script_model.h"
+#include "tests/main/fake_main_window.h"
 #include "tests/main/scripts/scripts_test_support.h"
 
 namespace orv {
@@ -44,6 +45,30 @@ TEST(ScriptFile, HeaderDecidesHowManyEntriesAreRead) {
   EXPECT_EQ(ReadScriptFile(f), (std::vector<std::string>{"a02", "http://a.ru/1", ""}));
 
   EXPECT_TRUE(ReadScriptFile(dir.Dir() + "orvef9").empty());
+}
+
+TEST(ScriptFile, UnreadableScriptIsKeptAsideAndTheUserToldOnce) {
+  ScratchFolder dir;
+  testing::FakeMainWindow window;
+  ScriptModel model(&window);
+  model.collectionFolder = dir.Dir();
+  const std::string f = dir.Dir() + "orvef0";
+  // The header counts three entries, the file holds two: a damaged file.
+  const std::string damaged = ScriptBytes("a03", {"http://a.ru/1.html", "http://a.ru/2.html"});
+  WriteBytes(f, damaged);
+  WriteBytes(f + ".unreadable", "an earlier one");
+  model.LoadForRun(0);
+  EXPECT_EQ(model.run.Count(), 0);
+  EXPECT_EQ(ReadBytes(f + ".unreadable2"), damaged);
+  EXPECT_EQ(ReadBytes(f + ".unreadable"), "an earlier one");
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_NE(window.messages[0].text.find(f + ".unreadable2"), std::string::npos);
+  // The next save writes a fresh file; the damaged one stays aside, and nothing more is said.
+  ASSERT_TRUE(WriteScriptFile(f, {"", "http://a.ru/3.html"}));
+  model.LoadForRun(0);
+  EXPECT_EQ(model.run.Count(), 1);
+  EXPECT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(ReadBytes(f + ".unreadable2"), damaged);
 }
 
 TEST(ScriptFile, CorruptHeaderCountDoesNotAllocateWithoutBound) {
