@@ -8,6 +8,7 @@
 #include "common/address_scheme.h"
 #include "common/fetch_outcome.h"
 #include "common/local_path.h"
+#include "common/certificates.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
@@ -273,6 +274,7 @@ void Channel::TakeTick() {
   args.exists = existsFlag_;
   args.minSize = LeadingInt(ex.ReadExt(MinSize));
   args.maxSize = LeadingInt(ex.ReadExt(MaxSize));
+  args.verifyCertificates = !console_.SkipCertificateCheck();
   if (!net_->Fetch(args)) {
     state_ = kStateFailed;
     done_ = true;
@@ -299,6 +301,11 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
   if (text.rfind("Err:", 0) == 0) {
     errorCode_ = static_cast<int>(LeadingInt(text.substr(4)));
     console_.CheckConnection();
+  }
+  if (errorCode_ == kInetInvalidCertificate) {
+    // The row tells why, in words; the number stays the channel's error for the outcome.
+    console_.Record(index_).statusText = orv::Ru(kCertificateRefusedText);
+    return;
   }
   rec.resumable = acceptsRanges_ || rangeAccepted_ ? "1" : "0";
   if (text.rfind("++", 0) == 0) {

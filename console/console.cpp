@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "common/certificates.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
@@ -180,6 +181,8 @@ bool Console::CheckConnection() {
 void Console::ReadChannelSettings() {
   timeout_ = static_cast<int>(LeadingInt(ReadSetting("RQQM", "120")));
   takeInterval_ = TakeInterval(LeadingFloat(ReadSetting("intens", "0")));
+  // "Не проверять сертификаты": an intranet site with a certificate of its own.
+  skipCertificateCheck_ = LowerCase(Trim(ReadSetting(kNoCertCheckKey, "False"))) == "true";
 }
 
 void Console::AddBytes(int64_t n) {

@@ -64,6 +64,7 @@ class Console {
   const std::vector<std::string>& TypeEntries() const { return typeEntries_; }
   const std::vector<Credential>& Credentials() const { return credentials_; }
   int Timeout() const { return timeout_; }
+  bool SkipCertificateCheck() const { return skipCertificateCheck_; }
   double TakeIntervalSeconds() const { return takeInterval_; }
   void ReadChannelSettings();  // RQQM and intens, at each channel creation
   WindowHandle& CounterWindow() { return counterWindow_; }
@@ -110,6 +111,7 @@ class Console {
   std::vector<std::string> typeEntries_;
   std::vector<Credential> credentials_;
   int timeout_ = 120;
+  bool skipCertificateCheck_ = false;
   double takeInterval_ = 0.1;
   WindowHandle counterWindow_ = 0;
   int64_t counterShown_ = -1;

@@ -29,6 +29,38 @@ namespace {
 
 std::once_flag gCurlInit;
 
+bool IsSecureAddress(const std::string& address) {
+  return orv::StartsWithNoCase(address, "https://");
+}
+
+// The server's certificate (or its name, or its chain) was not accepted.
+bool IsCertificateFailure(CURLcode code) {
+  switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Takes the Proxy-Authorization lines out of `headers` into `proxyHeaders`; returns the rest.
+curl_slist* MoveProxyLines(curl_slist* headers, curl_slist*& proxyHeaders) {
+  curl_slist* kept = nullptr;
+  for (curl_slist* l = headers; l != nullptr; l = l->next) {
+    if (orv::StartsWithNoCase(l->data, "Proxy-Authorization:")) {
+      proxyHeaders = curl_slist_append(proxyHeaders, l->data);
+    } else if (!orv::StartsWithNoCase(l->data, "Proxy-Connection:")) {
+      kept = curl_slist_append(kept, l->data);
+    }
+  }
+  curl_slist_free_all(headers);
+  return kept;
+}
+
 // What the worker does with the body once the headers are known.
 enum class BodyPlan { Undecided, WriteFresh, Append, Discard };
 
@@ -272,9 +304,14 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     // curl would add its own lines otherwise.
     headers = curl_slist_append(headers, "Expect:");
     std::string proxy;
+    curl_slist* proxyHeaders = nullptr;
+    const bool secure = IsSecureAddress(args.address);
     if (!args.proxyHost.empty() && args.proxyPort != 0) {
       proxy = "http://" + args.proxyHost + ":" + std::to_string(args.proxyPort);
       headers = curl_slist_append(headers, "Proxy-Connection:");
+      // Through a tunnel the request's own lines reach the server: the proxy's credentials
+      // belong to the CONNECT request alone.
+      if (secure) headers = MoveProxyLines(headers, proxyHeaders);
     }
 
     // libcurl refuses blanks and raw 8-bit bytes, which decoded links of pages do carry.
@@ -284,7 +321,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // "" also ignores *_proxy variables
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(args.timeoutSeconds > 0 ? args.timeoutSeconds : 120));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 512L * 1024L);
@@ -293,6 +330,16 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Shared::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (secure) {
+      // A private authority's bundle, as OpenSSL's own tools take it; the system's store
+      // (ca-certificates) otherwise.
+      if (const char* bundle = std::getenv("SSL_CERT_FILE"); bundle != nullptr && *bundle != '\0') {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, bundle);
+      }
+      const long verify = args.verifyCertificates ? 1L : 0L;
+      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, verify);
+      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, args.verifyCertificates ? 2L : 0L);
+    }
 
     curl_multi_add_handle(multi, easy);
     int running = 1;
@@ -320,6 +367,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
+    curl_slist_free_all(proxyHeaders);
     if (fd >= 0) {
       ::close(fd);
       fd = -1;
@@ -344,6 +392,11 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     }
     if (inHeaders) {
       // No complete answer arrived.
+      if (IsCertificateFailure(result)) {
+        PostStatus("Err:" + std::to_string(kInetInvalidCertificate));
+        Finish(kDoneFailed, false, {});
+        return;
+      }
       switch (result) {
         case CURLE_COULDNT_CONNECT: PostStatus("Err:" + std::to_string(kWsaRefused)); break;
         case CURLE_COULDNT_RESOLVE_HOST:

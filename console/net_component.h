@@ -12,7 +12,13 @@
 //   while it is written. 4xx/5xx bodies are never saved; 304 leaves the copy untouched.
 // - TransferDone codes: 0 finished, 777 not found (404, 410), 976 aborted or refused by the size
 //   bounds, 895 connection lost during the transfer, 999 anything else. Network errors are
-//   announced first as "Err:" + the Windows Sockets number of the same condition.
+//   announced first as "Err:" + the Windows Sockets number of the same condition; a server
+//   certificate that is not accepted as "Err:12045" (the number WinINet gives an unknown
+//   authority), ending with 999.
+// - https:// addresses are verified against the system's certificate store, or against the PEM
+//   bundle named by SSL_CERT_FILE when that is set, unless verifyCertificates is false. Through
+//   a proxy they go by CONNECT; a Proxy-Authorization line of the header block then goes to the
+//   proxy with the CONNECT request only, never through the tunnel to the server.
 // - A 3xx answer with a Location ends with the absolute target as redirect target.
 // - Abort ends the transfer within about 100 ms; after destruction no event of the instance runs.
 #pragma once
@@ -46,6 +52,7 @@ struct FetchArgs {
   bool exists = false;
   int64_t minSize = 0;     // size bounds apply only when maxSize != 0
   int64_t maxSize = 0;
+  bool verifyCertificates = true;  // https: refuse a server whose certificate does not verify
 };
 
 // Windows Sockets numbers used in "Err:" status texts.
@@ -55,6 +62,7 @@ enum : int {
   kWsaTimedOut = 10060,
   kWsaRefused = 10061,
   kWsaHostNotFound = 11001,
+  kInetInvalidCertificate = 12045,  // the server's certificate was not accepted
 };
 
 class NetComponent {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/certificates.h"
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/ui/main_window_view.h"
@@ -204,6 +205,7 @@ void ProgramModel::StartUpSecondPhase() {
   window_.RefreshOptionLists();
   // 8.
   values_.preview = settings_.ReadBool("preview", true);
+  values_.noCertCheck = settings_.ReadBool(kNoCertCheckKey, false);
   values_.ritm = settings_.ReadNumber("RITM", 0);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
   values_.nScript = InRangeOr(settings_.ReadNumber("n_script", 0), 0, kUserSlots - 1, 0);
@@ -313,6 +315,11 @@ void ProgramModel::OptionsPageShown(const std::string& key) {
 void ProgramModel::SetPreview(bool on) {
   values_.preview = on;
   settings_.WriteBool("preview", on);
+}
+
+void ProgramModel::SetSkipCertificateCheck(bool on) {
+  values_.noCertCheck = on;
+  settings_.WriteBool(kNoCertCheckKey, on);
 }
 
 void ProgramModel::SetActiveCursor(bool on) {

@@ -53,6 +53,7 @@ struct ProgramSettings {
   long long nprx = 0;
   long long gvle = 0;
   bool preview = true;
+  bool noCertCheck = false;  // "Не проверять сертификаты": the console accepts any certificate
   bool mdtxa = true;
   std::string defpath;
   std::string tbbtn = "options";
@@ -157,6 +158,8 @@ class ProgramModel {
   // Menu options "Включая предпросмотр" (read by the console in search mode, so stored at
   // once) and "Активный Курсор".
   void SetPreview(bool on);
+  // "Не проверять сертификаты": stored at once, so the next console started reads it.
+  void SetSkipCertificateCheck(bool on);
   void SetActiveCursor(bool on);
 
   bool Closing() const { return closing_; }

@@ -15,6 +15,7 @@
 #include "tests/support/event_loop.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/tls_authority.h"
 
 namespace orv::console {
 namespace {
@@ -359,6 +360,123 @@ TEST_F(NetComponentTest, ResumesPastFourGibibytes) {
   EXPECT_EQ(r.length, 1000);
   EXPECT_NE(r.headers.find("Content-Range: bytes 5368709120-5368710119/5368710120"), std::string::npos);
   EXPECT_EQ(FileLength(tmp.Dir() + "file.bin"), have + 1000);
+}
+
+// SSL_CERT_FILE for the scope of one test.
+class CertFileScope {
+ public:
+  explicit CertFileScope(const std::string& path) {
+    const char* old = std::getenv("SSL_CERT_FILE");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (path.empty()) {
+      unsetenv("SSL_CERT_FILE");
+    } else {
+      setenv("SSL_CERT_FILE", path.c_str(), 1);
+    }
+  }
+  ~CertFileScope() {
+    if (had_) {
+      setenv("SSL_CERT_FILE", old_.c_str(), 1);
+    } else {
+      unsetenv("SSL_CERT_FILE");
+    }
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+class SecureFetchTest : public NetComponentTest {
+ protected:
+  void SetUp() override {
+    NetComponentTest::SetUp();
+    bundle = tmp.Dir() + "authority.pem";
+    ASSERT_TRUE(authority.WriteBundle(bundle));
+  }
+  // Fetches path from a TLS server with this identity; the file's text, or "" when refused.
+  std::string FetchFrom(const orvtest::TlsIdentity& id, bool verify, Recorder& r) {
+    std::filesystem::remove(tmp.Dir() + "file.bin");
+    orvtest::HttpTestServer tls;
+    tls.EnableTls(id);
+    tls.Serve("/s.html", Answer{.body = "secret page"});
+    NetComponent net(&r);
+    FetchArgs a = Args("/unused");
+    a.address = tls.Url("/s.html");
+    EXPECT_EQ(a.address.rfind("https://127.0.0.1:", 0), 0u);
+    a.verifyCertificates = verify;
+    EXPECT_TRUE(RunToEnd(net, a, r));
+    return FileExists() ? File() : std::string();
+  }
+  orvtest::TestAuthority authority;
+  std::string bundle;
+};
+
+TEST_F(SecureFetchTest, VerifiesAgainstTheBundleNamedBySslCertFile) {
+  const orvtest::TlsIdentity id = authority.Issue({"localhost"}, {"127.0.0.1"});
+  {
+    CertFileScope scope("");  // the system's store does not know the test authority
+    Recorder r;
+    EXPECT_EQ(FetchFrom(id, true, r), "");
+    EXPECT_EQ(r.code, kDoneFailed);
+    EXPECT_TRUE(r.HasStatus("Err:12045"));
+  }
+  CertFileScope scope(bundle);
+  Recorder r;
+  EXPECT_EQ(FetchFrom(id, true, r), "secret page");
+  EXPECT_EQ(r.code, kDoneOk);
+  EXPECT_TRUE(r.complete);
+  EXPECT_FALSE(r.HasStatus("Err:12045"));
+}
+
+TEST_F(SecureFetchTest, WrongNameAndUnknownAuthorityAreRefusedUnlessTheCheckIsOff) {
+  CertFileScope scope(bundle);
+  const orvtest::TlsIdentity wrongName = authority.Issue({"other.test"}, {});
+  const orvtest::TlsIdentity unknown = orvtest::TestAuthority::SelfSigned({"localhost"}, {"127.0.0.1"});
+  for (const orvtest::TlsIdentity* id : {&wrongName, &unknown}) {
+    Recorder refused;
+    EXPECT_EQ(FetchFrom(*id, true, refused), "");
+    EXPECT_EQ(refused.code, kDoneFailed);
+    EXPECT_TRUE(refused.HasStatus("Err:12045"));
+    Recorder accepted;
+    EXPECT_EQ(FetchFrom(*id, false, accepted), "secret page");
+    EXPECT_EQ(accepted.code, kDoneOk);
+  }
+}
+
+TEST_F(SecureFetchTest, ThroughAProxyByConnectWithTheProxyCredentialsForTheProxyAlone) {
+  CertFileScope scope(bundle);
+  orvtest::HttpTestServer tls;
+  tls.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}));
+  tls.Serve("/p.html", Answer{.body = "tunnelled"});
+  Recorder r;
+  NetComponent net(&r);
+  FetchArgs a = Args("/unused", "Authorization: Basic YTpi\r\nProxy-Authorization: Basic dTpw\r\n");
+  a.address = tls.Url("/p.html");
+  a.proxyHost = "127.0.0.1";
+  a.proxyPort = server.Port();  // the plain server is the proxy
+  ASSERT_TRUE(RunToEnd(net, a, r));
+  EXPECT_EQ(r.code, kDoneOk);
+  EXPECT_EQ(File(), "tunnelled");
+  const auto connects = server.Requests(tls.HostPort());
+  ASSERT_EQ(connects.size(), 1u);
+  EXPECT_EQ(connects[0].method, "CONNECT");
+  EXPECT_EQ(connects[0].Header("Proxy-Authorization"), "Basic dTpw");
+  EXPECT_EQ(connects[0].Header("Authorization"), std::nullopt);
+  const auto got = tls.Requests("/p.html");
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].Header("Authorization"), "Basic YTpi");
+  EXPECT_EQ(got[0].Header("Proxy-Authorization"), std::nullopt);
+
+  // A proxy that refuses the tunnel: the address fails, nothing is written.
+  server.Serve(tls.HostPort(), Answer{.status = 407, .body = "no"});
+  std::filesystem::remove(tmp.Dir() + "file.bin");
+  Recorder refused;
+  NetComponent again(&refused);
+  ASSERT_TRUE(RunToEnd(again, a, refused));
+  EXPECT_NE(refused.code, kDoneOk);
+  EXPECT_FALSE(FileExists());
 }
 
 }  // namespace

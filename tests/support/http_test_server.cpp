@@ -7,7 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -48,8 +53,47 @@ const char* Phrase(int status) {
   }
 }
 
+}  // namespace
+
+// One accepted connection, plain or TLS.
+struct HttpTestServer::Connection {
+  int fd = -1;
+  SSL* ssl = nullptr;
+
+  // Waits up to ms for readable data; then reads. 0: nothing yet; <0: closed or failed.
+  ssize_t Receive(char* buf, size_t size, int ms) {
+    if (ssl == nullptr || SSL_pending(ssl) == 0) {
+      pollfd pfd{fd, POLLIN, 0};
+      int r = ::poll(&pfd, 1, ms);
+      if (r < 0) return errno == EINTR ? 0 : -1;
+      if (r == 0) return 0;
+    }
+    if (ssl == nullptr) {
+      ssize_t n = ::recv(fd, buf, size, 0);
+      return n == 0 ? -1 : n;
+    }
+    int n = SSL_read(ssl, buf, static_cast<int>(size));
+    if (n > 0) return n;
+    int e = SSL_get_error(ssl, n);
+    return e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE ? 0 : -1;
+  }
+};
+
+namespace {
+
 // Sends all bytes unless the peer went away or the server stops.
-bool SendAll(int fd, const char* p, size_t n, const std::atomic<bool>& stopping) {
+bool SendAll(HttpTestServer::Connection& c, const char* p, size_t n, const std::atomic<bool>& stopping) {
+  const int fd = c.fd;
+  if (c.ssl != nullptr) {
+    while (n > 0) {
+      if (stopping.load()) return false;
+      int w = SSL_write(c.ssl, p, static_cast<int>(std::min<size_t>(n, 1 << 20)));
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<size_t>(w);
+    }
+    return true;
+  }
   while (n > 0) {
     if (stopping.load()) return false;
     pollfd pfd{fd, POLLOUT, 0};
@@ -111,10 +155,41 @@ HttpTestServer::HttpTestServer() {
   acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
-HttpTestServer::~HttpTestServer() { Stop(); }
+HttpTestServer::~HttpTestServer() {
+  Stop();
+  if (tls_ != nullptr) SSL_CTX_free(tls_);
+}
+
+void HttpTestServer::EnableTls(const TlsIdentity& identity) {
+  // OpenSSL writes with write(), not send(MSG_NOSIGNAL): a client that hangs up mid-body must not
+  // end the test process.
+  std::signal(SIGPIPE, SIG_IGN);
+  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+  if (ctx == nullptr) throw std::runtime_error("SSL_CTX_new");
+  BIO* certBio = BIO_new_mem_buf(identity.certificatePem.data(), static_cast<int>(identity.certificatePem.size()));
+  X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
+  BIO_free(certBio);
+  BIO* keyBio = BIO_new_mem_buf(identity.keyPem.data(), static_cast<int>(identity.keyPem.size()));
+  EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
+  BIO_free(keyBio);
+  const bool ok = cert != nullptr && key != nullptr && SSL_CTX_use_certificate(ctx, cert) == 1 &&
+                  SSL_CTX_use_PrivateKey(ctx, key) == 1;
+  X509_free(cert);
+  EVP_PKEY_free(key);
+  if (!ok) {
+    SSL_CTX_free(ctx);
+    throw std::runtime_error("TLS identity not usable");
+  }
+  std::lock_guard<std::mutex> lock(mu_);
+  if (tls_ != nullptr) SSL_CTX_free(tls_);
+  tls_ = ctx;
+}
 
 std::string HttpTestServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-std::string HttpTestServer::Url(const std::string& path) const { return "http://" + HostPort() + path; }
+std::string HttpTestServer::Url(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return (tls_ != nullptr ? "https://" : "http://") + HostPort() + path;
+}
 
 void HttpTestServer::Serve(const std::string& path, Answer answer) {
   Serve(path, std::vector<Answer>{std::move(answer)});
@@ -198,14 +273,28 @@ Answer HttpTestServer::Pick(const std::string& path) {
 }
 
 void HttpTestServer::Handle(int fd) {
+  Connection conn;
+  conn.fd = fd;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (tls_ != nullptr) conn.ssl = SSL_new(tls_);
+  }
+  bool open = true;
+  if (conn.ssl != nullptr) {
+    // A refused certificate ends the handshake on the client's side: the connection just closes.
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    SSL_set_fd(conn.ssl, fd);
+    open = SSL_accept(conn.ssl) == 1;
+    ERR_clear_error();
+  }
   std::string head;
   char buf[4096];
-  while (!stopping_.load() && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-    pollfd pfd{fd, POLLIN, 0};
-    int r = ::poll(&pfd, 1, 50);
-    if (r <= 0) continue;
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
+  while (open && !stopping_.load() && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    ssize_t n = conn.Receive(buf, sizeof buf, 50);
+    if (n == 0) continue;
+    if (n < 0) break;
     head.append(buf, static_cast<size_t>(n));
   }
   size_t end = head.find("\r\n\r\n");
@@ -234,6 +323,11 @@ void HttpTestServer::Handle(int fd) {
       std::lock_guard<std::mutex> lock(mu_);
       requests_.push_back(req);
     }
+    if (req.method == "CONNECT" && conn.ssl == nullptr && !HasRoute(req.target)) {
+      Tunnel(conn, req.target);
+      CloseConnection(conn);
+      return;
+    }
     Answer a = Pick(req.target);
     if (a.headerDelayMs > 0) SleepUnlessStopping(a.headerDelayMs, stopping_);
     if (a.resetBeforeAnswer) {
@@ -244,6 +338,7 @@ void HttpTestServer::Handle(int fd) {
         std::lock_guard<std::mutex> lock(mu_);
         openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
       }
+      if (conn.ssl != nullptr) SSL_free(conn.ssl);
       ::close(fd);
       --active_;
       return;
@@ -279,7 +374,7 @@ void HttpTestServer::Handle(int fd) {
       out += "Content-Length: " + std::to_string(announced) + "\r\n";
     }
     out += "Connection: close\r\n\r\n";
-    bool ok = SendAll(fd, out.data(), out.size(), stopping_);
+    bool ok = SendAll(conn, out.data(), out.size(), stopping_);
 
     int64_t limit = bodyLen;
     if (a.truncateAfter >= 0) limit = std::min(limit, a.truncateAfter);
@@ -292,26 +387,82 @@ void HttpTestServer::Handle(int fd) {
       int64_t n = std::min<int64_t>(static_cast<int64_t>(maxChunk), limit - sent);
       const char* p = a.generatedSize >= 0 ? pattern.data() + (from + sent) % 23
                                            : a.body.data() + (from + sent);
-      ok = SendAll(fd, p, static_cast<size_t>(n), stopping_);
+      ok = SendAll(conn, p, static_cast<size_t>(n), stopping_);
       sent += n;
       if (a.chunkDelayMs > 0 && sent < limit) SleepUnlessStopping(a.chunkDelayMs, stopping_);
     }
     if (ok && a.stallAfter >= 0) {
       // Hold the connection open without sending until the client goes away or the server stops.
-      while (!stopping_.load()) {
-        pollfd pfd{fd, POLLIN, 0};
-        int r = ::poll(&pfd, 1, 50);
-        if (r > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) break;
+      while (!stopping_.load() && conn.Receive(buf, sizeof buf, 50) >= 0) {
       }
     }
   }
+  CloseConnection(conn);
+}
+
+bool HttpTestServer::HasRoute(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return routes_.count(path) != 0;
+}
+
+void HttpTestServer::CloseConnection(Connection& conn) {
   {
     std::lock_guard<std::mutex> lock(mu_);
-    openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+    openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), conn.fd), openFds_.end());
   }
-  ::shutdown(fd, SHUT_WR);
-  ::close(fd);
+  if (conn.ssl != nullptr) {
+    SSL_shutdown(conn.ssl);
+    SSL_free(conn.ssl);
+    conn.ssl = nullptr;
+  }
+  ::shutdown(conn.fd, SHUT_WR);
+  ::close(conn.fd);
   --active_;
+}
+
+void HttpTestServer::Tunnel(Connection& client, const std::string& target) {
+  // Only loopback targets: tests never reach out.
+  const size_t colon = target.rfind(':');
+  const std::string host = colon == std::string::npos ? target : target.substr(0, colon);
+  const int port = colon == std::string::npos ? 0 : std::atoi(target.c_str() + colon + 1);
+  int upstream = -1;
+  if ((host == "127.0.0.1" || host == "localhost") && port > 0 && port < 65536) {
+    upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (upstream >= 0 && ::connect(upstream, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      ::close(upstream);
+      upstream = -1;
+    }
+  }
+  const std::string answer = upstream >= 0 ? "HTTP/1.1 200 Connection established\r\n\r\n"
+                                           : "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
+  if (!SendAll(client, answer.data(), answer.size(), stopping_) || upstream < 0) {
+    if (upstream >= 0) ::close(upstream);
+    return;
+  }
+  Connection up;
+  up.fd = upstream;
+  std::vector<char> buf(256 * 1024);
+  bool open = true;
+  while (open && !stopping_.load()) {
+    pollfd fds[2] = {{client.fd, POLLIN, 0}, {upstream, POLLIN, 0}};
+    int r = ::poll(fds, 2, 50);
+    if (r < 0 && errno != EINTR) break;
+    if (r <= 0) continue;
+    for (int k = 0; k < 2 && open; ++k) {
+      if ((fds[k].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      ssize_t n = ::recv(fds[k].fd, buf.data(), buf.size(), 0);
+      if (n <= 0) {
+        open = false;
+        break;
+      }
+      open = SendAll(k == 0 ? up : client, buf.data(), static_cast<size_t>(n), stopping_);
+    }
+  }
+  ::close(upstream);
 }
 
 }  // namespace orvtest

@@ -9,6 +9,12 @@
 //   std::string u = srv.Url("/a.html");          // "http://127.0.0.1:<port>/a.html"
 //   srv.Requests("/cut")[1].Header("range")      // every request's header lines are recorded
 //
+//   srv.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}));   // now "https://127.0.0.1:<port>/..."
+//
+// As a proxy it answers absolute-form requests by their route ("http://host/path") and tunnels
+// CONNECT requests to a loopback port; a route named like the CONNECT target ("127.0.0.1:<port>")
+// answers instead of the tunnel (a 407, say).
+//
 // Each connection is answered once and closed ("Connection: close"). Paths without a route get 404.
 // When a route lists several answers they are used in order; the last one repeats.
 #pragma once
@@ -24,6 +30,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/tls_authority.h"
+
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace orvtest {
 
@@ -66,6 +76,11 @@ class HttpTestServer {
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
+  struct Connection;  // one accepted connection, plain or TLS
+
+  // Serves TLS with this identity from now on (call before the first request).
+  void EnableTls(const TlsIdentity& identity);
+
   uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;  // path starts with "/"
   std::string HostPort() const;                    // "127.0.0.1:<port>"
@@ -87,8 +102,13 @@ class HttpTestServer {
  private:
   void AcceptLoop();
   void Handle(int fd);
+  void Tunnel(Connection& client, const std::string& target);
+  bool HasRoute(const std::string& path) const;
+  void CloseConnection(Connection& conn);
+
   Answer Pick(const std::string& path);
 
+  SSL_CTX* tls_ = nullptr;
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};

@@ -434,15 +434,19 @@ TEST_F(ProgramTest, ChoosingSlotModeAndPage) {
   EXPECT_EQ(window.StatusPanel(3), ScriptModeDescription(1));
 
   m->OptionsPageShown("collection");
+  EXPECT_FALSE(m->Values().noCertCheck);  // certificates are checked unless switched off
   m->SetPreview(false);
   m->SetActiveCursor(false);
+  m->SetSkipCertificateCheck(true);
   EXPECT_EQ(store.Get("preview"), "False");
+  EXPECT_EQ(store.Get("NoCertCheck"), "True");
   m.reset();
   // The next start shows the chosen page, slot and mode, and the slot's script.
   auto next = Started();
   EXPECT_EQ(next->Scripts().displayed, (std::vector<std::string>{"a01", "http://a.ru/1"}));
   EXPECT_EQ(window.optionsPage, "collection");
   EXPECT_FALSE(next->Values().preview);
+  EXPECT_TRUE(next->Values().noCertCheck);
   EXPECT_FALSE(window.activeCursor);
   EXPECT_EQ(window.selectedSlot, 7);
   EXPECT_EQ(window.selectedMode, 1);
