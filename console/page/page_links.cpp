@@ -53,14 +53,17 @@ std::size_t DotsSegment(std::string_view l) {
 bool ExtensionTestPasses(std::string_view fromDot) {
   struct Group {
     std::string_view key;
-    std::array<std::string_view, 8> endings;
+    std::array<std::string_view, 16> endings;
   };
+  // Each ending sits in the group its own letters select: ".svg" and ".json" hold an "s",
+  // ".mp4" and ".webm" an "m", ".ogg" a "g"; the rest hold no key.
   static constexpr std::array<Group, 5> kGroups{{
-      {"ht", {".mht", ".htm", ".pht", ".dht", ".htx", ".sht", ".htt", {}}},
-      {"s", {".asp", ".its", ".class", ".swf", ".css", ".xsl", ".vbs", ".js"}},
-      {"m", {".mp3", ".mov", ".m3u", ".xml", ".cfm", ".mid", ".mdi", {}}},
-      {"g", {".cgi", ".gif", ".jpeg", ".jpg", ".png", {}, {}, {}}},
-      {{}, {".rar", ".php", ".avi", ".zip", {}, {}, {}, {}}},
+      {"ht", {".mht", ".htm", ".pht", ".dht", ".htx", ".sht", ".htt"}},
+      {"s", {".asp", ".its", ".class", ".swf", ".css", ".xsl", ".vbs", ".js", ".svg", ".json"}},
+      {"m", {".mp3", ".mov", ".m3u", ".xml", ".cfm", ".mid", ".mdi", ".mp4", ".webm"}},
+      {"g", {".cgi", ".gif", ".jpeg", ".jpg", ".png", ".ogg"}},
+      {{}, {".rar", ".php", ".avi", ".zip", ".webp", ".avif", ".ico", ".woff", ".woff2", ".ttf", ".otf",
+            ".eot", ".pdf"}},
   }};
   char buf[6];
   std::size_t len = fromDot.size() < 6 ? fromDot.size() : 6;

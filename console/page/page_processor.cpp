@@ -472,6 +472,10 @@ class Processor {
 
   void EqualsAnchor(std::size_t e) {
     const std::string_view t(t_);
+    if (IsSrcSetAt(e)) {
+      SrcSet(e);
+      return;
+    }
     bool accept = false;
     bool codebase = false;
     if (e >= 15) {
@@ -546,7 +550,53 @@ class Processor {
       return;
     }
     pos_ = std::max(j, anchor + 1);
+    Candidate(v, j, codebase);
+  }
 
+  // "srcset" or "imagesrcset" (any case) ends right before the "=" at e.
+  bool IsSrcSetAt(std::size_t e) const {
+    static constexpr std::string_view kName = "srcset";
+    if (e < kName.size()) return false;
+    for (std::size_t i = 0; i < kName.size(); ++i) {
+      if (LowerAscii(t_[e - kName.size() + i]) != kName[i]) return false;
+    }
+    return true;
+  }
+
+  // A candidate list: "a.png 1x, b.png 2x" or "s.webp 320w, l.webp 640w". Every candidate's
+  // address is a link of its own; the descriptors stay as they are.
+  void SrcSet(std::size_t e) {
+    const std::string_view t(t_);
+    const std::size_t n = t.size();
+    std::size_t v = e + 1;
+    while (v < n && (t[v] == ' ' || t[v] == '\t')) ++v;
+    const char quote = v < n && (t[v] == '"' || t[v] == '\'') ? t[v] : '\0';
+    if (quote != '\0') ++v;
+    // Bounded, so a page of unclosed values stays linear.
+    const std::size_t limit = std::min(n, v + kMaxLinkLength * 8);
+    std::size_t end = v;
+    while (end < limit && (quote != '\0' ? t[end] != quote : U(t[end]) > 32 && t[end] != '>')) ++end;
+    if (end >= limit) {  // no end in sight: the usual scan goes on
+      pos_ = e + 1;
+      return;
+    }
+    for (std::size_t k = v; k < end;) {
+      while (k < end && (U(t[k]) <= 32 || t[k] == ',')) ++k;
+      const std::size_t from = k;
+      while (k < end && U(t[k]) > 32) ++k;
+      std::size_t to = k;
+      while (to > from && t[to - 1] == ',') --to;  // "a.png," ends its candidate there
+      if (to > from) Candidate(from, to, false);
+      if (to == k) {
+        while (k < end && t[k] != ',') ++k;  // the descriptor
+      }
+    }
+    pos_ = std::max(end, e + 1);
+  }
+
+  // The link text [v, j) found through an anchor: filtered, resolved, reported and rewritten.
+  void Candidate(std::size_t v, std::size_t j, bool codebase) {
+    const std::string_view t(t_);
     const std::size_t len = j - v;
     const char before = v > 0 ? t[v - 1] : '\0';
     const char after = t[j];

@@ -20,7 +20,7 @@ struct CategoryDefault {
 
 constexpr CategoryDefault kCategoryDefaults[kCategoryCount] = {
     {"Htmls", "Гипертекст", ".html.cgi.php.chm.shtm"},
-    {"images", "Рисунки", ".gif.jpg.jfif.png.ipx.bmp"},
+    {"images", "Рисунки", ".gif.jpg.jfif.png.ipx.bmp.webp.avif.svg.ico"},
     {"sounds", "Звуки", ".mp3.wav.midi"},
     {"videos", "Видео", ".vid.mov.mpeg.mpg"},
     {"texts", "Тексты", ".txt.doc"},

@@ -160,7 +160,7 @@ HttpTestServer::~HttpTestServer() {
   if (tls_ != nullptr) SSL_CTX_free(tls_);
 }
 
-void HttpTestServer::EnableTls(const TlsIdentity& identity) {
+void HttpTestServer::EnableTls(const TlsIdentity& identity, bool plainToo) {
   // OpenSSL writes with write(), not send(MSG_NOSIGNAL): a client that hangs up mid-body must not
   // end the test process.
   std::signal(SIGPIPE, SIG_IGN);
@@ -183,6 +183,7 @@ void HttpTestServer::EnableTls(const TlsIdentity& identity) {
   std::lock_guard<std::mutex> lock(mu_);
   if (tls_ != nullptr) SSL_CTX_free(tls_);
   tls_ = ctx;
+  plainToo_ = plainToo;
 }
 
 std::string HttpTestServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -275,10 +276,23 @@ Answer HttpTestServer::Pick(const std::string& path) {
 void HttpTestServer::Handle(int fd) {
   Connection conn;
   conn.fd = fd;
+  SSL_CTX* tls = nullptr;
+  bool plainToo = false;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    if (tls_ != nullptr) conn.ssl = SSL_new(tls_);
+    tls = tls_;
+    plainToo = plainToo_;
   }
+  bool plainOnTls = false;
+  if (tls != nullptr && plainToo) {
+    // A TLS client speaks first with a handshake record (0x16); anything else is plain HTTP.
+    char first = 0;
+    pollfd pfd{fd, POLLIN, 0};
+    for (int waited = 0; waited < 10000 && !stopping_.load() && ::poll(&pfd, 1, 50) == 0; waited += 50) {
+    }
+    plainOnTls = ::recv(fd, &first, 1, MSG_PEEK) == 1 && first != 0x16;
+  }
+  if (tls != nullptr && !plainOnTls) conn.ssl = SSL_new(tls);
   bool open = true;
   if (conn.ssl != nullptr) {
     // A refused certificate ends the handshake on the client's side: the connection just closes.
@@ -328,7 +342,7 @@ void HttpTestServer::Handle(int fd) {
       CloseConnection(conn);
       return;
     }
-    Answer a = Pick(req.target);
+    Answer a = Pick(plainOnTls && HasRoute("http:" + req.target) ? "http:" + req.target : req.target);
     if (a.headerDelayMs > 0) SleepUnlessStopping(a.headerDelayMs, stopping_);
     if (a.resetBeforeAnswer) {
       // A zero linger time makes close() send RST instead of an orderly end.

@@ -78,8 +78,10 @@ class HttpTestServer {
 
   struct Connection;  // one accepted connection, plain or TLS
 
-  // Serves TLS with this identity from now on (call before the first request).
-  void EnableTls(const TlsIdentity& identity);
+  // Serves TLS with this identity from now on (call before the first request). With plainToo
+  // the same port also answers plain HTTP (told apart by the first byte), so "http://" and
+  // "https://" name one host; a route "http:" + path then answers the plain requests for path.
+  void EnableTls(const TlsIdentity& identity, bool plainToo = false);
 
   uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;  // path starts with "/"
@@ -109,6 +111,7 @@ class HttpTestServer {
   Answer Pick(const std::string& path);
 
   SSL_CTX* tls_ = nullptr;
+  bool plainToo_ = false;
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};

@@ -593,6 +593,40 @@ TEST(PageLinks, ExtensionTest) {
   EXPECT_FALSE(ExtensionTestPasses(".com/a"));  // "m" group again
   EXPECT_FALSE(ExtensionTestPasses(".txt"));
   EXPECT_FALSE(ExtensionTestPasses(""));
+  // The formats of today, each in the group its letters select.
+  for (const char* e : {".webp\"", ".avif)", ".svg\">", ".ico\"", ".woff2", ".woff'", ".ttf\")", ".otf",
+                        ".eot?#", ".mp4\"", ".webm", ".ogg\"", ".pdf\">", ".json"}) {
+    EXPECT_TRUE(ExtensionTestPasses(e)) << e;
+  }
+  EXPECT_FALSE(ExtensionTestPasses(".webps"));  // the "s" group has no .webp
+}
+
+TEST(PageProcessor, SrcsetCandidatesAreEachReportedAndRewrittenKeepingTheirDescriptors) {
+  Outcome o = Process(
+      "<img src=\"a.jpg\" srcset=\"a.jpg 1x, /big/a-2x 2x,https://cdn.org/a3.avif 3x\" alt=\"x\">"
+      "<picture><source type=\"image/webp\" SRCSET='w/s.webp 320w,w/m.webp 640w'></picture>"
+      "<link rel=preload as=image imagesrcset=\"p.png?v=1 1x, p2.png\" href=\"p.png\">",
+      PageAt(kPage));
+  EXPECT_EQ(o.text,
+            "<img src=\"a.jpg\" srcset=\"a.jpg 1x, ../big/a-2x/index.html 2x,../../cdn.org/a3.avif 3x\" alt=\"x\">"
+            "<picture><source type=\"image/webp\" SRCSET='w/s.webp 320w,w/m.webp 640w'></picture>"
+            "<link rel=preload as=image imagesrcset=\"p.png,8,,x23Fv=1 1x, p2.png\" href=\"p.png\">");
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/a.jpg", "http://s.com/dir/a.jpg", "http://s.com/big/a-2x/",
+                            "https://cdn.org/a3.avif", "http://s.com/dir/w/s.webp", "http://s.com/dir/w/m.webp",
+                            "http://s.com/dir/p.png?v=1", "http://s.com/dir/p2.png", "http://s.com/dir/p.png"}));
+  // An unclosed candidate list is no list: the scan goes on from there.
+  o = Process("<img srcset=\"a.png 1x", PageAt(kPage));
+  EXPECT_EQ(o.text, "<img srcset=\"a.png 1x");
+}
+
+TEST(PageProcessor, CssImportStringsAreLinks) {
+  Outcome o = Process("@import \"more.css\";\n@import 'print.css?v=2' print;\n"
+                      "@import \"https://fonts.org/css2.css\";\nbody{background:url(i/bg.svg);}\n",
+                      PageAt("https://s.com/dir/site.css"));
+  EXPECT_EQ(o.text, "@import \"more.css\";\n@import 'print.css,8,,x23Fv=2' print;\n"
+                    "@import \"../../fonts.org/css2.css\";\nbody{background:url(i/bg.svg);}\n");
+  EXPECT_EQ(o.links, (Links{"https://s.com/dir/more.css", "https://s.com/dir/print.css?v=2",
+                            "https://fonts.org/css2.css", "https://s.com/dir/i/bg.svg"}));
 }
 
 TEST(PageLinks, ResolveRelative) {

@@ -30,7 +30,7 @@ TEST_F(ParamsTest, EmptyStoreGivesTheDefaults) {
   EXPECT_EQ(html.minLenght, 0);
   EXPECT_EQ(html.maxLenght, 1000);
   EXPECT_EQ(html.extend, ".html.cgi.php.chm.shtm");
-  EXPECT_EQ(params.Category(2).extend, ".gif.jpg.jfif.png.ipx.bmp");
+  EXPECT_EQ(params.Category(2).extend, ".gif.jpg.jfif.png.ipx.bmp.webp.avif.svg.ico");
   EXPECT_EQ(params.Category(8).extend, "");
   EXPECT_EQ(params.CategoryRowAt(4).caption, Ru("Видео"));
 

@@ -1,0 +1,165 @@
+// End-to-end HTTPS runs: the real `orv --batch` and the real console mirror a loopback site that
+// speaks TLS with a certificate of a per-run authority, trusted through SSL_CERT_FILE.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "common/local_path.h"
+#include "platform/file_attributes.h"
+#include "platform/settings.h"
+#include "tests/support/http_test_server.h"
+#include "tests/support/program_folder.h"
+#include "tests/support/tls_authority.h"
+
+namespace fs = std::filesystem;
+using orvtest::Answer;
+using orvtest::ChildProcess;
+using orvtest::HttpTestServer;
+
+namespace {
+
+Answer Html(std::string body) {
+  Answer a;
+  a.headers = {"Content-Type: text/html"};
+  a.body = std::move(body);
+  return a;
+}
+
+class SecureBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(fs::path(ORV_BIN_DIR) / "orv") || !fs::exists(fs::path(ORV_BIN_DIR) / "kuvet"))
+      GTEST_SKIP() << "orv and kuvet are not built";
+    orv::WriteSetting("MocConnect", "True");
+    orv::WriteSetting("LanConnect", "False");
+    orv::WriteSetting("PFOLD", prog_.Collection());
+    bundle_ = prog_.Root() + "authority.pem";
+    ASSERT_TRUE(authority_.WriteBundle(bundle_));
+  }
+
+  // orv --batch address; returns the exit status, output in output_.
+  int Run(const std::string& address) {
+    const std::string out = prog_.Root() + "out.txt";
+    ChildProcess child;
+    const std::string cmd = "exec '" + prog_.Prog() + "orv' --batch '" + address + "' > '" + out + "' 2>&1";
+    EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
+                            {{"HOME", prog_.Root()},
+                             {"XDG_CONFIG_HOME", prog_.Config()},
+                             {"SSL_CERT_FILE", bundle_},
+                             {"ASAN_OPTIONS", "detect_leaks=0"},
+                             {"QT_QPA_PLATFORM", "offscreen"}}));
+    const int status = child.WaitExit(90000);
+    output_ = orvtest::ReadWholeFile(out);
+    return status;
+  }
+
+  std::string Local(const std::string& address) const {
+    return orv::LocalNameOf(address, prog_.Collection()).path;
+  }
+  bool Saved(const std::string& address) const { return fs::exists(Local(address)); }
+
+  // Every relative link (href, src, srcset candidates, url(), @import strings) of every saved
+  // page or style sheet, as a browser would open it, names a stored file.
+  std::vector<std::string> BrokenLocalLinks(int& checked) const {
+    std::vector<std::string> broken;
+    const std::regex link(
+        R"re((?:href|src)\s*=\s*"([^"]*)"|srcset\s*=\s*"([^"]*)"|url\(\s*['"]?([^'")]+)['"]?\s*\)|@import\s+"([^"]+)")re",
+        std::regex::icase);
+    for (const auto& e : fs::recursive_directory_iterator(prog_.Collection())) {
+      if (!e.is_regular_file()) continue;
+      const std::string ext = e.path().extension().string();
+      if (ext != ".html" && ext != ".htm" && ext != ".css") continue;
+      const std::string text = orvtest::ReadWholeFile(e.path());
+      for (std::sregex_iterator it(text.begin(), text.end(), link), end; it != end; ++it) {
+        std::vector<std::string> targets;
+        if ((*it)[2].matched) {
+          // "a.png 1x, b.png 480w": the address of each candidate, its descriptor aside.
+          std::string set = (*it)[2].str();
+          for (std::size_t from = 0; from < set.size();) {
+            std::size_t comma = set.find(',', from);
+            std::string candidate = set.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            from = comma == std::string::npos ? set.size() : comma + 1;
+            std::size_t b = candidate.find_first_not_of(' ');
+            if (b == std::string::npos) continue;
+            targets.push_back(candidate.substr(b, candidate.find(' ', b) - b));
+          }
+        } else {
+          for (int g : {1, 3, 4})
+            if ((*it)[g].matched) targets.push_back((*it)[g].str());
+        }
+        for (std::string target : targets) {
+          if (target.empty() || target.find(':') != std::string::npos || target[0] == '#') continue;
+          fs::path p = e.path().parent_path() / target;
+          if (target.back() == '/') p /= "index.html";
+          ++checked;
+          if (!fs::exists(p)) broken.push_back(e.path().string() + " -> " + target);
+        }
+      }
+    }
+    return broken;
+  }
+
+  orvtest::ProgramFolder prog_;
+  orvtest::TestAuthority authority_;
+  std::string bundle_;
+  std::string output_;
+};
+
+TEST_F(SecureBatchTest, AnHttpStartRedirectedToHttpsMirrorsTheSiteOnceWithWorkingLinks) {
+  HttpTestServer site;
+  site.EnableTls(authority_.Issue({"localhost"}, {"127.0.0.1"}), true);
+  const std::string plain = "http://" + site.HostPort();
+  const std::string secure = "https://" + site.HostPort();
+  site.Serve("http:/", Answer{.status = 301, .headers = {"Location: " + secure + "/"}});
+  site.Serve("/", Html("<html><head><link rel=stylesheet href=\"style.css\"></head><body>"
+                       "<a href=\"a/page.html\">a</a> <a href=\"" + plain + "/b.html\">b</a> "
+                       "<a href=\"" + secure + "/b.html\">b again</a>"
+                       "<img src=\"img/one.png\" srcset=\"img/one.png 1x, img/two.png 2x\">"
+                       "<picture><source srcset=\"img/w320.webp 320w, img/w640.webp 640w\"></picture>"
+                       "</body></html>"));
+  site.Serve("/style.css", Answer{.headers = {"Content-Type: text/css"},
+                                  .body = "@import \"more.css\";\nbody { background: url(img/bg.png) }"});
+  site.Serve("/more.css", Answer{.headers = {"Content-Type: text/css"}, .body = "p { color: red }"});
+  site.Serve("/a/page.html", Html("<html><a href=\"../c.html\">c</a> <a href=\"/b.html\">b</a></html>"));
+  site.Serve("/b.html", Html("<html>b</html>"));
+  site.Serve("/c.html", Html("<html>c</html>"));
+  for (const char* image : {"/img/one.png", "/img/two.png", "/img/w320.webp", "/img/w640.webp", "/img/bg.png"})
+    site.Serve(image, Answer{.headers = {"Content-Type: image/png"}, .body = std::string("IMG") + image});
+
+  ASSERT_EQ(Run(plain + "/"), 0) << output_;
+
+  for (const char* path : {"/index.html", "/style.css", "/more.css", "/a/page.html", "/b.html", "/c.html",
+                           "/img/one.png", "/img/two.png", "/img/w320.webp", "/img/w640.webp", "/img/bg.png"})
+    EXPECT_TRUE(Saved(secure + path)) << path << "\n" << output_;
+  EXPECT_EQ(orvtest::ReadWholeFile(Local(secure + "/img/two.png")), "IMG/img/two.png");
+  // Linked under both schemes, fetched once; the start page once over each scheme.
+  EXPECT_EQ(site.Count("/b.html"), 1u);
+  EXPECT_EQ(site.Count("/"), 2u);
+  int checked = 0;
+  const auto broken = BrokenLocalLinks(checked);
+  EXPECT_TRUE(broken.empty()) << ::testing::PrintToString(broken);
+  EXPECT_GE(checked, 12);
+  // The site folder remembers that the site was fetched over HTTPS.
+  EXPECT_EQ(orv::ReadSiteScheme(orv::SiteFolderOf(Local(secure + "/b.html"), prog_.Collection())), "https");
+}
+
+TEST_F(SecureBatchTest, AnUnknownCertificateFailsTheAddressUnlessTheCheckIsSwitchedOff) {
+  HttpTestServer site;
+  site.EnableTls(orvtest::TestAuthority::SelfSigned({"localhost"}, {"127.0.0.1"}));
+  site.Serve("/", Html("<html><a href=\"x.html\">x</a></html>"));
+  site.Serve("/x.html", Html("<html>x</html>"));
+  const std::string start = site.Url("/");
+
+  Run(start);
+  EXPECT_FALSE(Saved(start)) << output_;
+  EXPECT_EQ(site.Count("/"), 0u);  // the handshake failed: no request was sent
+
+  orv::WriteSetting("NoCertCheck", "True");
+  ASSERT_EQ(Run(start), 0) << output_;
+  EXPECT_TRUE(Saved(start)) << output_;
+  EXPECT_TRUE(Saved(site.Url("/x.html"))) << output_;
+}
+
+}  // namespace
