@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "platform/window_link.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/program_folder.h"
+#include "tests/support/tls_authority.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ struct Console {
   orvtest::ChildProcess kuvet;
   orv::WindowHandle mainWindow = 0;
 
-  bool Launch() {
+  bool Launch(const std::string& certFile = {}) {
     EnsureApp();
     ex.Open(folder.Exchange(), true);
     orv::WriteSetting("PFOLD", folder.Collection());
@@ -53,8 +55,9 @@ struct Console {
     ex.WriteExt(orv::UserAgent, "bench");
     ex.WriteExt(orv::RetryLimit, "0");
     ex.WriteExt(orv::AssumeOnline, "1");
-    if (!kuvet.Start(folder.Prog() + "kuvet", {}, folder.Prog(), {{"XDG_CONFIG_HOME", folder.Config()}}))
-      return false;
+    std::map<std::string, std::string> env{{"XDG_CONFIG_HOME", folder.Config()}};
+    if (!certFile.empty()) env["SSL_CERT_FILE"] = certFile;
+    if (!kuvet.Start(folder.Prog() + "kuvet", {}, folder.Prog(), env)) return false;
     return WaitFor([&] { return !ex.ReadExt(orv::ConsoleStarted).empty(); }, 10000);
   }
   ~Console() {
@@ -100,21 +103,23 @@ double CpuSeconds(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// curl and kuvet take turns on the same file, five times each; the best time of each counts, so
-// load from other processes on the machine hits both alike.
-void BM_GiBOverLoopback_KuvetVsCurl(benchmark::State& state) {
-  orvtest::HttpTestServer server;
+// curl and kuvet take turns on the same file, `rounds` times each; the best time of each counts,
+// so load from other processes on the machine hits both alike. With a certificate bundle the
+// server speaks TLS and both clients verify it against that bundle.
+void KuvetVsCurl(benchmark::State& state, orvtest::HttpTestServer& server, int rounds,
+                 const std::string& bundle) {
   server.Serve("/big.bin", orvtest::Answer{.generatedSize = kGiB, .chunkSize = 1024 * 1024});
   for (auto _ : state) {
     Console c;
-    if (!c.Launch()) {
+    if (!c.Launch(bundle)) {
       state.SkipWithError("kuvet did not start");
       return;
     }
     double bestCurl = 1e9, bestKuvet = 1e9, kuvetCpu = 0;
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < rounds; ++round) {
       std::string curlOut = c.folder.Root() + "curl.bin";
       std::string cmd = "curl -s -o '" + curlOut + "' '" + server.Url("/big.bin") + "'";
+      if (!bundle.empty()) cmd += " --cacert '" + bundle + "'";
       auto t0 = Clock::now();
       int rc = std::system(cmd.c_str());
       double curlSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -150,7 +155,27 @@ void BM_GiBOverLoopback_KuvetVsCurl(benchmark::State& state) {
     state.counters["kuvet_cpu_s"] = kuvetCpu;
   }
 }
+
+void BM_GiBOverLoopback_KuvetVsCurl(benchmark::State& state) {
+  orvtest::HttpTestServer server;
+  KuvetVsCurl(state, server, 5, {});
+}
 BENCHMARK(BM_GiBOverLoopback_KuvetVsCurl)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_GiBOverHttps_KuvetVsCurl(benchmark::State& state) {
+  orvtest::TestAuthority authority;
+  orvtest::HttpTestServer server;
+  server.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}));
+  const std::string bundle = std::filesystem::temp_directory_path().string() + "/orv_bench_authority_" +
+                             std::to_string(getpid()) + ".pem";
+  if (!authority.WriteBundle(bundle)) {
+    state.SkipWithError("cannot write the authority's bundle");
+    return;
+  }
+  KuvetVsCurl(state, server, 3, bundle);
+  std::filesystem::remove(bundle);
+}
+BENCHMARK(BM_GiBOverHttps_KuvetVsCurl)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_TwentyBusyChannels_Rss(benchmark::State& state) {
   orvtest::HttpTestServer server;

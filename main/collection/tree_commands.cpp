@@ -3,6 +3,7 @@
 #include "common/address_text.h"
 #include "common/escapes.h"
 #include "common/text.h"
+#include "platform/file_attributes.h"
 
 namespace orv::collection {
 
@@ -47,7 +48,8 @@ TreePopup PrepareTreePopup(int image, bool hasChildren, bool toolJobRunning, boo
 }
 
 std::string WebAddressOf(std::string_view localPath, std::string_view root, bool httpsSite) {
-  std::string address = LocalPathToAddress(localPath, root);
+  // The scheme the site folder remembers from its last fetch; httpsSite insists on https.
+  std::string address = LocalPathToAddress(localPath, root, ReadSiteScheme);
   if (httpsSite && StartsWithNoCase(address, "http://")) address.insert(4, "s");
   return address;
 }

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/local_path.h"
+#include "main/collection/tree_commands.h"
 #include "platform/file_attributes.h"
 #include "platform/settings.h"
 #include "tests/support/http_test_server.h"
@@ -145,6 +146,9 @@ TEST_F(SecureBatchTest, AnHttpStartRedirectedToHttpsMirrorsTheSiteOnceWithWorkin
   EXPECT_GE(checked, 12);
   // The site folder remembers that the site was fetched over HTTPS.
   EXPECT_EQ(orv::ReadSiteScheme(orv::SiteFolderOf(Local(secure + "/b.html"), prog_.Collection())), "https");
+  // ... and the way back from a stored file to its address (address bar, status line) uses it.
+  EXPECT_EQ(orv::collection::WebAddressOf(Local(secure + "/a/page.html"), prog_.Collection()),
+            secure + "/a/page.html");
 }
 
 TEST_F(SecureBatchTest, AnUnknownCertificateFailsTheAddressUnlessTheCheckIsSwitchedOff) {
