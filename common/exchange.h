@@ -12,15 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "common/address_markers.h"
+
 namespace orv {
 
 inline constexpr const char* kOrvExt = "orvext";
 inline constexpr const char* kOrvInt = "orvint";
 inline constexpr const char* kOrvUrl = "orvurl";
 
-// Messages a channel sends through orvurl (element 1 = marker + address).
-inline constexpr std::string_view kRedirMarker = "orv_redir:";
-inline constexpr std::string_view kNotFoundMarker = "orv_notfn:";
+// The messages a channel sends through orvurl (element 1 = marker + address) are
+// kRedirMarker and kNotFoundMarker of address_markers.h.
 
 // orvext records.
 enum ExtRecord : int {

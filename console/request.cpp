@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/address_markers.h"
 #include "common/address_scheme.h"
 #include "common/text.h"
 
@@ -146,12 +147,12 @@ std::string HeaderBlock(const HeaderLines& l) {
 MarkedAddress SplitMarkers(const std::string& taken) {
   MarkedAddress m;
   std::string a = taken;
-  if (Contains(a, ")ifra(")) {
+  if (Contains(a, std::string(orv::kFrameMarker))) {
     m.frame = true;
     a.resize(a.size() >= 6 ? a.size() - 6 : 0);
   }
   a = orv::Trim(a);
-  size_t ref = a.find("(((((");
+  size_t ref = a.find(orv::kReferrerMarker);
   if (ref != std::string::npos) {
     m.referrerFolder = a.substr(ref + 5);
     a = a.substr(0, ref);

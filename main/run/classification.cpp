@@ -2,6 +2,7 @@
 
 #include "common/address_scheme.h"
 #include "common/address_text.h"
+#include "common/address_markers.h"
 #include "common/text.h"
 #include "main/lists/fragment_lists.h"
 #include "main/ui/main_window_view.h"
@@ -10,9 +11,9 @@ namespace orv {
 
 namespace {
 
-constexpr std::string_view kFrameMark = ")ifra(";
-constexpr std::string_view kEmbedMark = "..)(..";
-constexpr std::string_view kEmbedMarkShort = "..)(";
+constexpr std::string_view kFrameMark = kFrameMarker;
+constexpr std::string_view kEmbedMark = kEmbeddedMarker;
+constexpr std::string_view kEmbedMarkShort = kEmbeddedMarkerShort;
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;

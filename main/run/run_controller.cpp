@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/address_markers.h"
 #include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/local_path.h"
@@ -501,8 +502,8 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     x_.WriteExt(UserAgent, options_.userAgent);
     x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
     x_.WriteExt(StartPending, "a");
-    if (EndsWith(address, "..)(..")) address.resize(address.size() - 6);
-    if (!options_.analog && EndsWith(address, ")ifra(")) address.resize(address.size() - 6);
+    StripTrailingMarker(address, kEmbeddedMarker);
+    if (!options_.analog) StripTrailingMarker(address, kFrameMarker);
 
     const int state = LocalState(address);
     if (!(state == 0 || state == 1 || (state == 2 && options_.refresh))) {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "common/address_markers.h"
 #include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/local_path.h"
@@ -23,10 +24,6 @@ namespace {
 // Status line of the main window during write-back.
 constexpr int kStatusPanel = 1;
 constexpr int kCheckedPerYield = 101;
-
-bool EndsWith(const std::string& s, std::string_view tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 void RemoveQuietly(const std::string& path) {
   std::error_code ec;
@@ -110,9 +107,8 @@ bool WriteScriptFile(const std::string& path, const std::vector<std::string>& li
 std::string CleanRunAddress(std::string a) {
   if (a.size() <= 10) return a;
   if (a.find('(', 7) != std::string::npos) {
-    const std::size_t cut = a.find("(((((", 7);
-    if (cut != std::string::npos) a.resize(cut);
-    if (EndsWith(a, ")ifra(") || EndsWith(a, "..)(..")) a.resize(a.size() - 6);
+    CutReferrer(a, 7);
+    if (!StripTrailingMarker(a, kFrameMarker)) StripTrailingMarker(a, kEmbeddedMarker);
   }
   const std::size_t len = a.size();
   if (len > 10 && a.find("/index.htm", len - 11) != std::string::npos) a.resize(len - 10);
