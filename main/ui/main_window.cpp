@@ -96,7 +96,9 @@ OrvMainWindow::OrvMainWindow() {
   connect(InputUrl->lineEdit(), &QLineEdit::returnPressed, this, [this] {
     if (app_) app_->Run().AddressEnter(AddressText());
   });
-  layout->addWidget(InputUrl);
+  addressRow_ = new QHBoxLayout;
+  addressRow_->addWidget(InputUrl, 1);
+  layout->addLayout(addressRow_);
 
   // Collection column: the tab strip TabS1 over the frames GSpan (tree, search, bookmarks).
   treeSplit_ = new QSplitter(Qt::Horizontal, central);
@@ -418,6 +420,13 @@ bool OrvMainWindow::DispatchKey(QObject* watched, QEvent* event) {
 }
 
 // --- Pages and panes ---
+
+void OrvMainWindow::InstallAddressSwitch(QWidget* control) {
+  control->setParent(InputUrl->parentWidget());
+  addressRow_->insertWidget(0, control);
+}
+
+void OrvMainWindow::FocusAddressBox() { InputUrl->setFocus(); }
 
 void OrvMainWindow::InstallPane(Pane where, QWidget* pane) {
   PaneFrame& f = Frame(where);

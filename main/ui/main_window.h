@@ -27,6 +27,7 @@
 class QAction;
 class QActionGroup;
 class QFrame;
+class QHBoxLayout;
 class QMenu;
 
 namespace orv {
@@ -69,6 +70,9 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   // Puts a pane into its frame (the frame's placeholder goes); the window owns it from now on.
   void InstallPane(Pane where, QWidget* pane);
   QWidget* InstalledPane(Pane where) const;
+  // The address box's label with the web-search switch, placed before the address box.
+  void InstallAddressSwitch(QWidget* control);
+  void FocusAddressBox();
   // Whether the pane's frame is shown now (the window's toolbar rules decide).
   bool PaneVisible(Pane where) const;
   // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
@@ -184,6 +188,7 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   QAction* activeCursor_ = nullptr;
   QAction* preview_ = nullptr;
   QComboBox* InputUrl = nullptr;
+  QHBoxLayout* addressRow_ = nullptr;
   QSplitter* treeSplit_ = nullptr;     // TRSPV: collection column | the rest
   QSplitter* lowerSplit_ = nullptr;    // wespl: pages above, channel list below
   QSplitter* browserSplit_ = nullptr;  // BRSPH: script list or browser | option pages
