@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/address_scheme.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/text.h"
@@ -11,7 +12,6 @@ namespace orv {
 
 namespace {
 
-constexpr std::size_t kHostStart = 7;       // 0-based position after "http://"
 constexpr int kRecentShown = 5;             // recent addresses under the busy counter
 constexpr std::size_t kShortenAbove = 20;   // longer recent addresses lose their beginning
 constexpr std::size_t kShortenFrom = 18;    // 0-based: the text from the 19th character on
@@ -58,12 +58,13 @@ void AddressTreeBuilder::Add(const std::string& a, FileState state, int category
   const bool partial = state == FileState::Partial;
   const int segmentImage = partial ? category + kPartialImageOffset : kFolderImage;
   const std::size_t len = a.size();
-  std::size_t start = kHostStart;
+  // The host starts after the scheme; both schemes of a site share its host node.
+  std::size_t start = SchemeLength(a);
   int parent = -1;
   bool host = true;
   // Each "/" closes a segment; the rest after the last one is the final segment, closed one
   // past the end. "after" counts the characters behind the closing position.
-  for (std::size_t pos = kHostStart; pos <= len; ++pos) {
+  for (std::size_t pos = start; pos <= len; ++pos) {
     const bool closing = pos == len || a[pos] == '/';
     if (!closing) continue;
     const std::string_view segment(a.data() + start, pos - start);
@@ -87,7 +88,7 @@ bool AddressTreeBuilder::Step() {
   for (; next_ < end && !stopped_; ++next_) {
     const std::string& a = displayed_[next_];
     ++processed_;
-    if (a.empty() || a.compare(0, kHostStart, "http://") != 0) continue;
+    if (!HasWebScheme(a)) continue;
     const FileState state = fileState_ ? fileState_(a) : FileState::Missing;
     if (state == FileState::Complete) continue;
     Add(a, state, state == FileState::Partial && categorize_ ? categorize_(a) : 0);

@@ -324,7 +324,7 @@ void SettingsPage::Refresh() {
 NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, std::function<bool()> running,
                          QWidget* parent)
     : QWidget(parent), program_(program), connection_(connection), encoding_(new QComboBox(this)),
-      modes_(new QButtonGroup(this)) {
+      modes_(new QButtonGroup(this)), noCertCheck_(new QCheckBox(this)) {
   auto* layout = new QHBoxLayout(this);
   // No dial-up phonebook here: the entry list is empty and "Соединение" stays as stored.
   list_ = new OptionListView(program.Parameters(), kConnection, Caption("Связь"), {}, this);
@@ -350,6 +350,11 @@ NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, s
     modeLayout->addWidget(button);
   }
   side->addWidget(modeBox);
+  // For an intranet site with a certificate of its own; read by the console at its start.
+  noCertCheck_->setText(Caption("Не проверять сертификаты"));
+  noCertCheck_->setAccessibleName(noCertCheck_->text());
+  side->addWidget(noCertCheck_);
+  connect(noCertCheck_, &QCheckBox::clicked, this, [this](bool on) { program_.SetSkipCertificateCheck(on); });
   side->addStretch(1);
   connect(modes_, &QButtonGroup::idClicked, this, [this, running](int mode) {
     // Refused during a run: the buttons show the mode in force again.
@@ -362,6 +367,7 @@ NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, s
 void NetworkPage::Refresh() {
   list_->Refresh();
   encoding_->setCurrentIndex(program_.Values().chset);
+  noCertCheck_->setChecked(program_.Values().noCertCheck);
   if (QAbstractButton* b = modes_->button(static_cast<int>(connection_.Mode()))) b->setChecked(true);
 }
 

@@ -75,6 +75,7 @@ class NetworkPage final : public QWidget {
   void Refresh();
   OptionListView* ConnectionList() const { return list_; }
   QComboBox* Encoding() const { return encoding_; }
+  QCheckBox* NoCertificateCheck() const { return noCertCheck_; }
 
  private:
   ProgramModel& program_;
@@ -82,6 +83,7 @@ class NetworkPage final : public QWidget {
   OptionListView* list_;
   QComboBox* encoding_;
   QButtonGroup* modes_;
+  QCheckBox* noCertCheck_;
 };
 
 }  // namespace orv

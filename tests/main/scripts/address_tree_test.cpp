@@ -74,6 +74,13 @@ TEST(AddressTree, ShowsWhatIsLeftToFetchAgainstTheCollection) {
                                         {"http://f.net/dir/", "dir", "http://f.net/", 2 + 8}}));
 }
 
+TEST(AddressTree, HttpsAddressesAreShownUnderTheirHost) {
+  ScratchFolder dir;
+  const std::vector<Shown> shown = Build({"a02", "https://s.org/manual/chapter-one.html"}, dir.Dir());
+  EXPECT_EQ(shown, (std::vector<Shown>{{"https://s.org/", "s.org", "", kFolderImage},
+                                       {"https://s.org/manual/", "manual", "https://s.org/", kFolderImage}}));
+}
+
 TEST(AddressTree, YieldsEvery101AddressesAndStopsOnRequest) {
   std::vector<std::string> script{"a0250"};
   for (int k = 1; k <= 250; ++k) script.push_back("http://site" + std::to_string(k % 7) + ".ru/folder/page" + std::to_string(k) + ".html");

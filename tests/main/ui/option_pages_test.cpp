@@ -22,6 +22,7 @@
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
 #include "main/ui/ui_text.h"
+#include "main/run/connection_modes.h"
 #include "main/scripts/program_config.h"
 #include "tests/main/fake_main_window.h"
 #include "tests/main/lists/lists_folder.h"
@@ -188,6 +189,24 @@ TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
   QTest::mouseClick(page.AutoScriptBox(), Qt::LeftButton);
   EXPECT_TRUE(program.Parameters().AutoScript());
   EXPECT_EQ(page.AutoScriptBox()->toolTip(), ToQ(Ru("Отключить автоподбор сценария")));
+}
+
+TEST(NetworkPageTest, CertificateSwitchIsStoredForTheConsole) {
+  lists_testing::ListsFolder folder;
+  MemorySettings store;
+  testing::FakeMainWindow window;
+  ProgramPaths paths;
+  paths.programFolder = folder.Dir();
+  paths.singleInstance = false;
+  ProgramModel program(store, window, paths);
+  SystemConnectionState state;
+  ConnectionControl connection(state);
+  NetworkPage page(program, connection, [] { return false; });
+  page.show();
+  EXPECT_FALSE(page.NoCertificateCheck()->isChecked());
+  QTest::mouseClick(page.NoCertificateCheck(), Qt::LeftButton);
+  EXPECT_TRUE(program.Values().noCertCheck);
+  EXPECT_EQ(store.Get("NoCertCheck"), "True");
 }
 
 struct ListsFixture : ::testing::Test {
