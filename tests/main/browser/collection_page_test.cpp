@@ -1,0 +1,234 @@
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QTest>
+#include <QTreeView>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "main/collection/collection_tree.h"
+#include "main/ui/browser_pane.h"
+#include "main/ui/collection_tree_model.h"
+#include "main/ui/collection_tree_pane.h"
+#include "platform/file_attributes.h"
+#include "tests/support/temp_folder.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+using collection::NodeId;
+
+void Put(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
+  for (int waited = 0; waited < ms; waited += 20) {
+    if (done()) return true;
+    QTest::qWait(20);
+  }
+  return done();
+}
+
+QAction* FindAction(QMenu* menu, const QString& name) {
+  for (QAction* a : menu->findChildren<QAction*>()) {
+    if (a->objectName() == name) return a;
+  }
+  return nullptr;
+}
+
+// What the window would show, recorded.
+struct Window {
+  QString address = "untouched", caption, status;
+  std::vector<std::string> addedToScript;
+  CollectionPorts Ports() {
+    CollectionPorts p;
+    p.setAddressBar = [this](const QString& a) { address = a; };
+    p.setCaption = [this](const QString& c) { caption = c; };
+    p.setStatus = [this](const QString& s) { status = s; };
+    p.addToScript = [this](const std::string& a) { addedToScript.push_back(a); };
+    p.createBookmark = [] {};
+    return p;
+  }
+};
+
+class RecordingBrowser : public CollectionBrowser {
+ public:
+  void ShowLocalPath(const std::string& path) override { shown.push_back(path); }
+  void RefreshCurrent() override { ++refreshes; }
+  std::vector<std::string> shown;
+  int refreshes = 0;
+};
+
+class CollectionPaneTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = folder.Dir() + "coll/";
+    site = root + "docs.example.org/";
+    Put(site + "index.html",
+        "<html><head><title>Docs</title></head><body>"
+        "<a id=\"inside\" href=\"guide/intro.html\">intro</a> "
+        "<a id=\"outside\" href=\"never/fetched.html\">gone</a> "
+        "<a id=\"partial\" href=\"big.zip\">zip</a></body></html>");
+    Put(site + "guide/intro.html", "<html><head><title>Intro</title></head><body>intro</body></html>");
+    Put(site + "big.zip", "PK");
+    ASSERT_TRUE(SetSystemMark(site + "big.zip"));
+    Put(root + "other.net/a.txt", "a");
+    tree.BuildFirstLevel(root);
+  }
+
+  orvtest::TempFolder folder;
+  std::string root, site;
+  collection::CollectionTree tree;
+  collection::CurrentNode current;
+  Window window;
+};
+
+TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePopupRules) {
+  RecordingBrowser browser;
+  CollectionTreePane pane(tree, current, window.Ports());
+  pane.SetBrowser(&browser);
+  pane.resize(300, 400);
+  pane.show();
+  QTreeView* view = pane.TreeView();
+  EXPECT_EQ(view->accessibleName(), "TTree");
+  view->expand(pane.Model().IndexOf(tree.RootNode()));
+
+  NodeId siteNode = tree.Find(site);
+  QModelIndex siteIndex = pane.Model().IndexOf(siteNode);
+  ASSERT_TRUE(siteIndex.isValid());
+  EXPECT_EQ(siteIndex.data().toString(), "docs.example.org");
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(siteIndex).center());
+  ASSERT_TRUE(WaitFor([&] { return !pane.Busy() && tree.Node(siteNode).children.size() == 3; }));
+  EXPECT_EQ(browser.shown, std::vector<std::string>{site});
+  EXPECT_TRUE(view->isExpanded(pane.Model().IndexOf(siteNode)));
+  std::size_t nodes = tree.NodeCount();
+
+  // "Обновить" on a file refreshes the browser and leaves the tree alone.
+  NodeId file = tree.Find(site + "index.html");
+  pane.Reveal(file);
+  collection::SelectNode(tree, current, file);
+  std::unique_ptr<QMenu> popup(pane.BuildPopup(file));
+  QAction* refresh = FindAction(popup.get(), "Обновить Окно");
+  ASSERT_NE(refresh, nullptr);
+  refresh->trigger();
+  EXPECT_EQ(browser.refreshes, 1);
+  EXPECT_EQ(tree.NodeCount(), nodes);
+  EXPECT_TRUE(FindAction(popup.get(), "Создать Закладку")->isEnabled());
+  EXPECT_FALSE(FindAction(popup.get(), "Обновить Всю Структуру")->isEnabled());
+
+  // The keyboard commands ask the same rules: Ctrl+O is refused on a file, Ctrl+U copies.
+  std::map<QChar, CollectionTreePane::KeyCommand> keys;
+  for (auto& k : pane.KeyCommands()) keys[k.letter] = k;
+  ASSERT_EQ(keys.size(), 8u);
+  EXPECT_FALSE(keys['O'].enabled());
+  EXPECT_TRUE(keys['U'].enabled());
+  EXPECT_TRUE(keys['U'].run());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://docs.example.org/index.html");
+
+  // On the site node: "Обновить Папку Сайта" rereads it; bookmarks are for files only.
+  pane.Reveal(siteNode);
+  collection::SelectNode(tree, current, siteNode);
+  popup.reset(pane.BuildPopup(siteNode));
+  EXPECT_FALSE(FindAction(popup.get(), "Создать Закладку")->isEnabled());
+  fs::remove(site + "guide/intro.html");
+  FindAction(popup.get(), "Обновить Папку Сайта")->trigger();
+  ASSERT_TRUE(WaitFor([&] { return !pane.Busy(); }));
+  EXPECT_EQ(tree.Find(site + "guide/intro.html"), collection::kNoNode);
+  EXPECT_NE(tree.Find(site + "guide/"), collection::kNoNode);
+
+  // Ctrl+D sends the branch to the trash and removes the node.
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.Dir() + "data"));
+  NodeId guide = tree.Find(site + "guide/");
+  pane.Reveal(guide);
+  EXPECT_TRUE(keys['D'].enabled());
+  EXPECT_TRUE(keys['D'].run());
+  EXPECT_EQ(tree.Find(site + "guide/"), collection::kNoNode);
+  EXPECT_FALSE(fs::exists(site + "guide"));
+}
+
+class BrowserPaneTest : public CollectionPaneTest {
+ protected:
+  void SetUp() override {
+    CollectionPaneTest::SetUp();
+    treePane = std::make_unique<CollectionTreePane>(tree, current, window.Ports());
+    browser = std::make_unique<BrowserPane>(tree, current, std::string(ORV_BIN_DIR) + "/", window.Ports());
+    treePane->SetBrowser(browser.get());
+    browser->resize(800, 600);
+    browser->show();
+  }
+  bool Loaded(int index, const QString& title) {
+    return WaitFor([&] { return browser->View(index)->title() == title; });
+  }
+  void Click(const char* id) {
+    browser->View(0)->page()->runJavaScript(QString("document.getElementById('%1').click()").arg(id));
+  }
+
+  std::unique_ptr<CollectionTreePane> treePane;
+  std::unique_ptr<BrowserPane> browser;
+};
+
+TEST_F(BrowserPaneTest, PagesShowTheirWebAddressAndLinksOutOfTheCopyShowTheOfflinePage) {
+  // The start pages, in Russian, name themselves in the caption.
+  ASSERT_TRUE(Loaded(0, "Orvanta: коллекция сайтов"));
+  ASSERT_TRUE(Loaded(1, "Orvanta: второй браузер"));
+  EXPECT_EQ(window.caption, "Orvanta: коллекция сайтов");
+
+  // The root: the address bar is emptied.
+  treePane->Open(tree.RootNode());
+  ASSERT_TRUE(WaitFor([&] { return window.address.isEmpty(); }))
+      << window.address.toStdString() << " " << browser->View(0)->url().toString().toStdString() << " "
+      << browser->View(0)->title().toStdString();
+  EXPECT_TRUE(window.caption.startsWith("ORVANTA  ("));
+
+  // A page: its web address and caption.
+  treePane->Open(tree.Find(site));
+  ASSERT_TRUE(WaitFor([&] { return !treePane->Busy(); }));
+  treePane->Open(tree.Find(site + "index.html"));
+  ASSERT_TRUE(Loaded(0, "Docs"));
+  ASSERT_TRUE(WaitFor([&] { return window.address == "http://docs.example.org/index.html"; }));
+  EXPECT_EQ(window.caption, "ORVANTA  (Docs)");
+
+  // Following a link within the copy.
+  Click("inside");
+  ASSERT_TRUE(Loaded(0, "Intro"));
+  ASSERT_TRUE(WaitFor([&] { return window.address == "http://docs.example.org/guide/intro.html"; }));
+
+  // A link to a page never fetched: the offline page with its web address and offers.
+  treePane->Open(tree.Find(site + "index.html"));
+  ASSERT_TRUE(Loaded(0, "Docs"));
+  Click("outside");
+  ASSERT_TRUE(WaitFor([&] { return !browser->OfflineAddress(0).empty(); }));
+  EXPECT_EQ(browser->OfflineAddress(0), "http://docs.example.org/never/fetched.html");
+  ASSERT_TRUE(WaitFor([&] { return browser->View(0)->title().startsWith("Этой страницы нет в копии"); }));
+  ASSERT_TRUE(WaitFor([&] { return window.address == "http://docs.example.org/never/fetched.html"; }));
+  window.address.clear();
+  browser->View(0)->page()->runJavaScript("document.querySelector('a[href$=\"/script\"]').click()");
+  ASSERT_TRUE(WaitFor([&] { return !window.addedToScript.empty(); }));
+  EXPECT_EQ(window.addedToScript[0], "http://docs.example.org/never/fetched.html");
+
+  // A partial download says so, and can still be viewed.
+  treePane->Open(tree.Find(site + "index.html"));
+  ASSERT_TRUE(Loaded(0, "Docs"));
+  Click("partial");
+  ASSERT_TRUE(WaitFor([&] { return browser->View(0)->title().startsWith("Файл загружен не полностью"); }));
+  EXPECT_EQ(browser->OfflineAddress(0), "http://docs.example.org/big.zip");
+
+  // Hovering a link inside the collection shows its web address in the status line.
+  if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) {
+    browser->grab().save(QString(dir) + "/browser_offline.png");
+  }
+}
+
+}  // namespace
+}  // namespace orv
