@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "common/local_path.h"
+#include "main/collection/web_search.h"
 #include "common/text.h"
 #include "platform/file_attributes.h"
 
@@ -389,7 +390,7 @@ NodeId CollectionTree::AddSavedAddress(std::string_view address, bool webSearchM
   if (rootNode_ == kNoNode) return kNoNode;
   std::string path;
   if (webSearchMode) {
-    path = AddressFolder(SearchModePrefix(address, root_));
+    path = WebSearchFilingFolder(address, root_);
   } else {
     // Both schemes share one site folder.
     std::string plain(address);

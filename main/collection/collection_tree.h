@@ -130,7 +130,8 @@ class CollectionTree {
   // --- the run's saved files ---
   // Files the node chain of a saved address below the root (site 46, folders 1, the file by
   // kind; partial when the file carries the mark). In web-search mode the page is filed in
-  // the engine's "results/" (path starting "/yandsearch") or "previews/" folder. Returns the
+  // the engine's "results/" (path starting "/yandsearch") or "previews/" folder (the folder's
+  // nodes only: the console picks the file names). Returns the
   // last node, or kNoNode when the address is not a web address.
   NodeId AddSavedAddress(std::string_view address, bool webSearchMode = false);
 

@@ -170,6 +170,11 @@ class RunController {
   bool LastStartOffline() const { return lastStartOffline_; }
   // A stall of the console longer than this ends the run (tests shorten it).
   void SetStallSeconds(double s) { stallSeconds_ = s; }
+  // Told of every address a channel takes up (the channel list's new rows and changed
+  // addresses), so the collection tree grows while a run goes on.
+  void SetChannelAddressSink(std::function<void(const std::string& address)> sink) {
+    channels_.SetNewAddressSink(std::move(sink));
+  }
 
  private:
   void StartRun(const std::string& address);

@@ -63,7 +63,8 @@ class CollectionWebPage : public QWebEnginePage {
   int index_;
 };
 
-QString OfflinePageHtml(const std::string& webAddress, const std::string& localPath, bool partial) {
+QString OfflinePageHtml(const std::string& webAddress, const std::string& localPath, bool partial,
+                        bool offerScript) {
   QString address = Utf(webAddress).toHtmlEscaped();
   QString path = Utf(localPath).toHtmlEscaped();
   auto offer = [](const char* action, const QString& text) {
@@ -90,8 +91,10 @@ QString OfflinePageHtml(const std::string& webAddress, const std::string& localP
   if (partial) html += offer("view", "Показать загруженную часть");
   html += offer("online", "Открыть в сети (во внешнем браузере)");
   html += offer("address", "Поместить адрес в адресную строку");
-  html += offer("script", partial ? "Добавить адрес в текущий сценарий, чтобы докачать"
-                                  : "Добавить адрес в текущий сценарий");
+  if (offerScript) {
+    html += offer("script", partial ? "Добавить адрес в текущий сценарий, чтобы докачать"
+                                    : "Добавить адрес в текущий сценарий");
+  }
   html += "<p><small>Локальный файл: " + path + "</small></p>\n</body></html>\n";
   return html;
 }
@@ -298,7 +301,7 @@ void BrowserPane::ShowOfflinePage(int index, const std::string& localPath, bool 
   o.address = OfferedAddress(collection::WebAddressOf(localPath, tree_.Root(), SiteHttps(localPath)));
   o.partial = partial;
   o.bypass = false;
-  views_[index]->setHtml(OfflinePageHtml(o.address, localPath, partial));
+  views_[index]->setHtml(OfflinePageHtml(o.address, localPath, partial, bool(ports_.addToScript)));
 }
 
 void BrowserPane::RunOfflineAction(int index, const QString& action) {

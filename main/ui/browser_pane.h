@@ -91,7 +91,9 @@ class BrowserPane : public QWidget, public CollectionBrowser {
 };
 
 // The offline page's HTML (UTF-8): names the web address and the local path, and offers the
-// actions as links "http://orvanta.action/<name>" that the browser pane carries out.
-QString OfflinePageHtml(const std::string& webAddress, const std::string& localPath, bool partial);
+// actions as links "http://orvanta.action/<name>" that the browser pane carries out (adding to
+// the script only where that is wired).
+QString OfflinePageHtml(const std::string& webAddress, const std::string& localPath, bool partial,
+                        bool offerScript);
 
 }  // namespace orv

@@ -73,7 +73,7 @@ CollectionTreePane::CollectionTreePane(collection::CollectionTree& tree,
             // cursor or a shift key held.
             if (QGuiApplication::mouseButtons() != Qt::NoButton) return;
             bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
-            if (activeCursor_ || shift) {
+            if (ActiveCursor() || shift) {
               Open(id);
             } else {
               collection::SelectNode(tree_, current_, id);
@@ -104,7 +104,7 @@ bool CollectionTreePane::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == view_ && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (activeCursor_ && key->modifiers() == Qt::NoModifier &&
+    if (ActiveCursor() && key->modifiers() == Qt::NoModifier &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space)) {
       NodeId id = Selected();
       if (id != kNoNode) Open(id);

@@ -33,7 +33,8 @@ class CollectionTreePane : public QWidget {
   void SetBrowser(CollectionBrowser* browser) { browser_ = browser; }
   // The help-project and conversion tools fill their submenu when the popup opens.
   void SetHtmlHelpMenu(std::function<void(QMenu*)> fill) { fillHtmlHelp_ = std::move(fill); }
-  void SetActiveCursor(bool on) { activeCursor_ = on; }
+  // "Активный Курсор": Enter, Space and keyboard moves open nodes while it is on.
+  void SetActiveCursor(std::function<bool()> on) { activeCursor_ = std::move(on); }
   void SetMarkMode(bool on) { markMode_ = on; }
   void SetCompilerPresent(std::function<bool()> present) { compilerPresent_ = std::move(present); }
 
@@ -95,7 +96,8 @@ class CollectionTreePane : public QWidget {
   CollectionBrowser* browser_ = nullptr;
   std::function<void(QMenu*)> fillHtmlHelp_;
   std::function<bool()> compilerPresent_;
-  bool activeCursor_ = false;
+  std::function<bool()> activeCursor_;
+  bool ActiveCursor() const { return activeCursor_ && activeCursor_(); }
   bool markMode_ = false;
   bool busy_ = false;
   bool stopRequested_ = false;

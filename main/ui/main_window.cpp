@@ -41,6 +41,7 @@
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
 #include "main/ui/orv_app.h"
+#include "main/ui/collection_page.h"
 #include "main/ui/popups.h"
 #include "main/ui/script_panes.h"
 #include "platform/process.h"
@@ -873,7 +874,9 @@ QMenu* OrvMainWindow::ChannelMenu(int channel) {
 }
 
 int RunWindow(int argc, char** argv) {
+  PrepareEmbeddedBrowser();
   QApplication app(argc, argv);
+  CollectionPage collectionPage;  // before the window: its tree outlives the panes
   OrvMainWindow window;
   PublishedWindows windows;
   int exitCode = -1;
@@ -931,6 +934,7 @@ int RunWindow(int argc, char** argv) {
     const std::string before = orvApp.Program().CollectionFolder();
     orvApp.Program().ChangeCollectionFolder(folder);
     if (orvApp.Program().CollectionFolder() != before) scriptPanes.CollectionFolderChanged();
+    collectionPage.Rebuild(orvApp.Program().CollectionFolder());
   };
   shell.selectScriptSlot = [&](int slot) { scriptPanes.SelectSlot(slot); };
   shell.showHelp = [&] {
@@ -964,6 +968,7 @@ int RunWindow(int argc, char** argv) {
   scriptPanes.SetListsChanged([&] { listsPage->Refresh(); });
   scriptPanes.Sets().Refresh();
   window.SetPreviewMenu(orvApp.Program().Values().preview);
+  collectionPage.Install(window, orvApp);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);
   orvApp.Run().SetCommandLineAddress(Utf8ToCp1251(address));

@@ -113,6 +113,10 @@ TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePo
   EXPECT_EQ(browser.shown, std::vector<std::string>{site});
   EXPECT_TRUE(view->isExpanded(pane.Model().IndexOf(siteNode)));
   std::size_t nodes = tree.NodeCount();
+  if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) {
+    view->expandAll();
+    pane.grab().save(QString(dir) + "/collection_tree.png");
+  }
 
   // "Обновить" on a file refreshes the browser and leaves the tree alone.
   NodeId file = tree.Find(site + "index.html");
@@ -224,7 +228,6 @@ TEST_F(BrowserPaneTest, PagesShowTheirWebAddressAndLinksOutOfTheCopyShowTheOffli
   ASSERT_TRUE(WaitFor([&] { return browser->View(0)->title().startsWith("Файл загружен не полностью"); }));
   EXPECT_EQ(browser->OfflineAddress(0), "http://docs.example.org/big.zip");
 
-  // Hovering a link inside the collection shows its web address in the status line.
   if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) {
     browser->grab().save(QString(dir) + "/browser_offline.png");
   }

@@ -739,6 +739,8 @@ TEST_F(RunControllerTest, EveryClickedPanelComesBackAndTheBrowserCallsThePopupCl
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   ChannelListWindow window;
   RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  std::vector<std::string> told;  // what the collection tree is told
+  run.SetChannelAddressSink([&](const std::string& a) { told.push_back(a); });
   run.State().consoleReady = true;
   run.State().consoleRunning = true;
   auto refresh = [&] {
@@ -768,6 +770,7 @@ TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   const int sets = window.sets;
   refresh();
   EXPECT_EQ(window.sets, sets);
+  EXPECT_EQ(told, std::vector<std::string>{"http://site.test/a.html"});
 
   // A new address on the same channel keeps the row and takes the new icon.
   rec.url = "http://site.test/b.gif";
@@ -778,6 +781,7 @@ TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   EXPECT_EQ(window.rows.at(3).address, rec.url);
   EXPECT_EQ(window.rows.at(3).iconCategory, 2);
   EXPECT_FALSE(window.rows.at(3).resumable);
+  EXPECT_EQ(told, (std::vector<std::string>{"http://site.test/a.html", "http://site.test/b.gif"}));
 
   // An empty record removes the row; closing a channel presses its stop button.
   x_.WriteChannel(4, rec);

@@ -1,0 +1,58 @@
+#include "main/ui/collection_page.h"
+
+#include <QCoreApplication>
+
+#include <unistd.h>
+
+#include "common/text.h"
+#include "main/ui/browser_pane.h"
+#include "main/ui/collection_tree_pane.h"
+#include "main/ui/main_window.h"
+#include "main/ui/orv_app.h"
+
+namespace orv {
+
+namespace {
+constexpr int kStatusLinePanel = 5;
+std::string Bytes(const QString& text) { return Utf8ToCp1251(text.toStdString()); }
+}  // namespace
+
+void PrepareEmbeddedBrowser() {
+  if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
+  CollectionPorts ports;
+  ports.setAddressBar = [&window](const QString& a) { window.SetAddressText(Bytes(a)); };
+  ports.setCaption = [&window](const QString& c) { window.setWindowTitle(c); };
+  ports.setStatus = [&window](const QString& s) { window.SetStatusPanel(kStatusLinePanel, Bytes(s)); };
+  ports.addToTrackList = [&app](const std::string& a) {
+    if (app.Lists().tracks.Add(a)) app.Lists().SaveListFiles();
+  };
+  ports.addToExclusions = [&app](const std::string& a) {
+    if (app.Lists().exclusions.Add(a)) app.Lists().SaveListFiles();
+  };
+  ports.chooseCollectionFolder = [&window] { window.PressToolbarButton("openfolder"); };
+
+  treePane = new CollectionTreePane(tree, current, ports);
+  treePane->SetActiveCursor([&app] { return app.Program().Values().mdtxa; });
+  std::string programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
+  browser = new BrowserPane(tree, current, programFolder, ports);
+  treePane->SetBrowser(browser);
+  CollectionTreePane* pane = treePane;
+  browser->SetCollapseHandler([pane](bool expand) { pane->CollapseOrExpandAll(expand); });
+  window.InstallPane(Pane::CollectionTree, treePane);
+  window.InstallPane(Pane::Browser, browser);
+  for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);
+
+  // The channel list tells of every address a channel takes up: the tree grows during a run.
+  app.Run().SetChannelAddressSink([this](const std::string& address) { tree.AddSavedAddress(address); });
+  Rebuild(app.Program().CollectionFolder());
+}
+
+void CollectionPage::Rebuild(const std::string& root) {
+  if (treePane != nullptr) treePane->Build(root);
+}
+
+}  // namespace orv

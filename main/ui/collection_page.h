@@ -1,0 +1,36 @@
+#pragma once
+// The collection page in the main window: the site tree pane and the browser pane installed
+// into their frames, wired to the window (address box, caption, status line, folder chooser,
+// keyboard commands) and to the program (lists, run control's channel list).
+
+#include <string>
+
+#include "main/collection/collection_tree.h"
+#include "main/collection/tree_commands.h"
+
+namespace orv {
+
+class OrvApp;
+class OrvMainWindow;
+class CollectionTreePane;
+class BrowserPane;
+
+// Declared before the window, so the tree outlives the panes that observe it.
+struct CollectionPage {
+  collection::CollectionTree tree;
+  collection::CurrentNode current;
+  CollectionTreePane* treePane = nullptr;  // owned by the window
+  BrowserPane* browser = nullptr;          // owned by the window
+
+  // Builds both panes, installs them, registers the tree's keyboard commands, lets the channel
+  // list file every new address into the tree and builds the first level. After start-up.
+  void Install(OrvMainWindow& window, OrvApp& app);
+  // The collection folder changed (or was chosen again): the tree is built from it.
+  void Rebuild(const std::string& root);
+};
+
+// Qt WebEngine wants shared GL contexts before the application object exists and, as root,
+// its sandbox switched off.
+void PrepareEmbeddedBrowser();
+
+}  // namespace orv
