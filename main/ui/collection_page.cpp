@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "main/ui/browser_pane.h"
+#include "main/ui/collection_tools_ui.h"
 #include "main/ui/collection_tree_pane.h"
 #include "main/ui/main_window.h"
 #include "main/ui/orv_app.h"
@@ -21,6 +22,9 @@ void PrepareEmbeddedBrowser() {
   if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
+
+CollectionPage::CollectionPage() = default;
+CollectionPage::~CollectionPage() = default;
 
 void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   CollectionPorts ports;
@@ -42,6 +46,25 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   treePane->SetBrowser(browser);
   CollectionTreePane* pane = treePane;
   browser->SetCollapseHandler([pane](bool expand) { pane->CollapseOrExpandAll(expand); });
+  CollectionToolsUi::Hooks toolHooks;
+  toolHooks.collectionRoot = [&app] { return app.Program().CollectionFolder(); };
+  toolHooks.programFolder = programFolder;
+  toolHooks.useCollectionRoot = [this, &app](const std::string& root) {
+    app.Program().ChangeCollectionFolder(root);
+    Rebuild(app.Program().CollectionFolder());
+  };
+  toolHooks.rebuildFirstLevel = [this, &app] { Rebuild(app.Program().CollectionFolder()); };
+  toolHooks.setBusy = [&window](bool on) {
+    window.SetBusyLabel(BusyLabel::CollectionTree, on);
+    window.SetToolBusy(on);
+  };
+  toolHooks.setStatus = [&window](const QString& s) { window.SetStatusPanel(kStatusLinePanel, Bytes(s)); };
+  toolHooks.markModeChanged = [pane](bool on) { pane->SetMarkMode(on); };
+  tools = std::make_unique<CollectionToolsUi>(tree, current, &window, std::move(toolHooks));
+  CollectionToolsUi* toolsUi = tools.get();
+  treePane->SetHtmlHelpMenu([toolsUi](QMenu* menu) { toolsUi->FillMenu(menu); });
+  treePane->SetCompilerPresent([toolsUi] { return toolsUi->CompilerPresent(); });
+  treePane->SetToolJobRunning([toolsUi] { return toolsUi->Busy(); });
   window.InstallPane(Pane::CollectionTree, treePane);
   window.InstallPane(Pane::Browser, browser);
   for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);

@@ -3,6 +3,7 @@
 // into their frames, wired to the window (address box, caption, status line, folder chooser,
 // keyboard commands) and to the program (lists, run control's channel list).
 
+#include <memory>
 #include <string>
 
 #include "main/collection/collection_tree.h"
@@ -14,6 +15,7 @@ class OrvApp;
 class OrvMainWindow;
 class CollectionTreePane;
 class BrowserPane;
+class CollectionToolsUi;
 
 // Declared before the window, so the tree outlives the panes that observe it.
 struct CollectionPage {
@@ -21,6 +23,10 @@ struct CollectionPage {
   collection::CurrentNode current;
   CollectionTreePane* treePane = nullptr;  // owned by the window
   BrowserPane* browser = nullptr;          // owned by the window
+  std::unique_ptr<CollectionToolsUi> tools;  // the "HtmlHelp [.chm]" submenu
+
+  CollectionPage();
+  ~CollectionPage();
 
   // Builds both panes, installs them, registers the tree's keyboard commands, lets the channel
   // list file every new address into the tree and builds the first level. After start-up.

@@ -37,6 +37,7 @@ class CollectionTreePane : public QWidget {
   void SetActiveCursor(std::function<bool()> on) { activeCursor_ = std::move(on); }
   void SetMarkMode(bool on) { markMode_ = on; }
   void SetCompilerPresent(std::function<bool()> present) { compilerPresent_ = std::move(present); }
+  void SetToolJobRunning(std::function<bool()> running) { ports_.toolJobRunning = std::move(running); }
 
   // Builds the first level from root (start-up, another root, the folder chooser).
   void Build(const std::string& root);
