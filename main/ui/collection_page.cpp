@@ -38,6 +38,12 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
     if (app.Lists().exclusions.Add(a)) app.Lists().SaveListFiles();
   };
   ports.chooseCollectionFolder = [&window] { window.PressToolbarButton("openfolder"); };
+  ports.createBookmark = [this] {
+    if (createBookmark) createBookmark();
+  };
+  ports.interruptSearch = [this] {
+    if (interruptSearch) interruptSearch();
+  };
 
   treePane = new CollectionTreePane(tree, current, ports);
   treePane->SetActiveCursor([&app] { return app.Program().Values().mdtxa; });
@@ -65,6 +71,9 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   treePane->SetHtmlHelpMenu([toolsUi](QMenu* menu) { toolsUi->FillMenu(menu); });
   treePane->SetCompilerPresent([toolsUi] { return toolsUi->CompilerPresent(); });
   treePane->SetToolJobRunning([toolsUi] { return toolsUi->Busy(); });
+  browser->SetPageBookmarkHandler([this](const std::string& localPath) {
+    if (pageBookmark) pageBookmark(localPath);
+  });
   window.InstallPane(Pane::CollectionTree, treePane);
   window.InstallPane(Pane::Browser, browser);
   for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);
@@ -75,7 +84,9 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
 }
 
 void CollectionPage::Rebuild(const std::string& root) {
-  if (treePane != nullptr) treePane->Build(root);
+  if (treePane == nullptr) return;
+  treePane->Build(root);
+  if (built) built(root);
 }
 
 }  // namespace orv

@@ -3,6 +3,7 @@
 // into their frames, wired to the window (address box, caption, status line, folder chooser,
 // keyboard commands) and to the program (lists, run control's channel list).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,12 @@ struct CollectionPage {
 
   CollectionPage();
   ~CollectionPage();
+
+  // What the search and bookmark side asks of the page; unset ones do nothing. Set before Install.
+  std::function<void()> createBookmark;   // the tree's "Создать Закладку" (the current file)
+  std::function<void()> interruptSearch;  // the browser's "Refresh"
+  std::function<void(const std::string& localPath)> pageBookmark;  // the page popup's "Закладка"
+  std::function<void(const std::string& root)> built;  // after every build of the first level
 
   // Builds both panes, installs them, registers the tree's keyboard commands, lets the channel
   // list file every new address into the tree and builds the first level. After start-up.

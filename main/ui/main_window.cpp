@@ -44,6 +44,7 @@
 #include "main/ui/collection_page.h"
 #include "main/ui/popups.h"
 #include "main/ui/script_panes.h"
+#include "main/ui/search_page.h"
 #include "platform/process.h"
 
 namespace orv {
@@ -877,6 +878,7 @@ int RunWindow(int argc, char** argv) {
   PrepareEmbeddedBrowser();
   QApplication app(argc, argv);
   CollectionPage collectionPage;  // before the window: its tree outlives the panes
+  SearchPage searchPage(collectionPage);
   OrvMainWindow window;
   PublishedWindows windows;
   int exitCode = -1;
@@ -942,6 +944,7 @@ int RunWindow(int argc, char** argv) {
     if (!QFileInfo::exists(page) || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
       window.ShowMessage(Ru("Не удается открыть справку: ") + B(page), MessageIcon::Warning);
   };
+  shell.bookmarkAddress = [&](const std::string& address) { searchPage.BookmarkAddress(address); };
   shell.chooseCollectionFolder = [&](const std::string& current) {
     const std::string start = collection::AvailableRootOr(current, orvApp.Program().Paths().programFolder);
     return FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, start, &window);
@@ -968,6 +971,11 @@ int RunWindow(int argc, char** argv) {
   scriptPanes.SetListsChanged([&] { listsPage->Refresh(); });
   scriptPanes.Sets().Refresh();
   window.SetPreviewMenu(orvApp.Program().Values().preview);
+  collectionPage.createBookmark = [&] { searchPage.BookmarkCurrentFile(); };
+  collectionPage.interruptSearch = [&] { searchPage.search.RequestStop(); };
+  collectionPage.pageBookmark = [&](const std::string& path) { searchPage.Bookmark(path); };
+  collectionPage.built = [&](const std::string& root) { searchPage.TreeBuilt(root); };
+  searchPage.Install(window, orvApp);
   collectionPage.Install(window, orvApp);
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);
@@ -978,6 +986,7 @@ int RunWindow(int argc, char** argv) {
   window.show();
   orvApp.StartTimers();
   const int code = app.exec();
+  searchPage.Save();
   return exitCode >= 0 ? exitCode : code;
 }
 

@@ -1,0 +1,97 @@
+// Results and bookmarks open their files through the site tree and the browser.
+#include <QApplication>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "main/collection/bookmark_file.h"
+#include "main/ui/collection_browser.h"
+#include "main/ui/collection_page.h"
+#include "main/ui/collection_tree_model.h"
+#include "main/ui/collection_tree_pane.h"
+#include "main/ui/remark_list.h"
+#include "main/ui/search_page.h"
+#include "main/ui/search_pane.h"
+#include "tests/support/temp_folder.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ShownPaths : public CollectionBrowser {
+ public:
+  void ShowLocalPath(const std::string& path) override { shown.push_back(path); }
+  void RefreshCurrent() override {}
+  std::vector<std::string> shown;
+};
+
+class NoExchange : public ExchangeSink {
+ public:
+  void WriteRecord(int, const std::string&) override {}
+};
+
+bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
+  for (int waited = 0; waited < ms; waited += 20) {
+    if (done()) return true;
+    QTest::qWait(20);
+  }
+  return done();
+}
+
+TEST(SearchPageTest, ABookmarkOfAnUnopenedSiteReadsItAndSelectsItsFile) {
+  orvtest::TempFolder folder;
+  const std::string root = folder.Dir();
+  const std::string file = root + "site.ru/d/a.html";
+  orvtest::WriteWholeFile(file, "<html>a</html>");
+  orvtest::WriteWholeFile(root + "site.ru/index.html", "<html>i</html>");
+  ASSERT_TRUE(SaveBookmarkFile(root, {{"", "category_0", "Cat", "", 0, 0}, {"category_0", file, "a.html", "", 7, 7}}));
+
+  CollectionPage page;
+  ShownPaths browser;
+  auto treePane = std::make_unique<CollectionTreePane>(page.tree, page.current, CollectionPorts{});
+  page.treePane = treePane.get();
+  treePane->SetBrowser(&browser);
+  treePane->show();
+  SearchPage search(page);
+  NoExchange exchange;
+  search.BuildPanes(exchange);
+  search.browser = &browser;
+  std::unique_ptr<SearchPane> searchPane(search.searchPane);
+  std::unique_ptr<RemarkList> remarks(search.remarkList);
+  page.treePane->Build(root);
+  search.TreeBuilt(root);
+  ASSERT_NE(remarks->ItemOf(file), nullptr);
+
+  // Nothing of the site is loaded: a search finds nothing below it.
+  searchPane->SearchText->setText("a.html");
+  searchPane->StartSearch();
+  ASSERT_TRUE(WaitFor([&] { return !search.search.Running(); }));
+  EXPECT_EQ(searchPane->SearchList->count(), 0);
+
+  remarks->show();
+  QTreeWidgetItem* item = remarks->ItemOf(file);
+  QTest::mouseClick(remarks->viewport(), Qt::LeftButton, {}, remarks->visualItemRect(item).center());
+  ASSERT_TRUE(WaitFor([&] { return !browser.shown.empty() && browser.shown.back() == file; }));
+  collection::NodeId node = page.tree.Find(file);
+  ASSERT_TRUE(page.tree.Alive(node));
+  EXPECT_EQ(treePane->TreeView()->currentIndex(), treePane->Model().IndexOf(node));
+
+  // The site is loaded now: the search finds the file, and a click on the result opens it.
+  searchPane->StartSearch();
+  ASSERT_TRUE(WaitFor([&] { return !search.search.Running(); }));
+  ASSERT_EQ(searchPane->SearchList->count(), 1);
+  browser.shown.clear();
+  search.OpenResult(file);
+  EXPECT_EQ(page.current.key, file);
+  EXPECT_EQ(browser.shown, std::vector<std::string>{file});
+}
+
+}  // namespace
+}  // namespace orv
