@@ -80,6 +80,24 @@ MarkingDecision MarkingAfterTransfer(int64_t contentLength, int64_t size, bool r
   return d;
 }
 
+std::string HeaderValue(const std::string& headersLower, const std::string& nameLower) {
+  // A name counts only at a line start (a header's value may contain another's name).
+  std::string key = nameLower + ":";
+  size_t from;
+  if (headersLower.compare(0, key.size(), key) == 0) {
+    from = key.size();
+  } else {
+    size_t p = headersLower.find("\n" + key);
+    if (p == std::string::npos) return {};
+    from = p + 1 + key.size();
+  }
+  size_t end = headersLower.find_first_of("\r\n", from);
+  std::string value = headersLower.substr(from, end == std::string::npos ? std::string::npos : end - from);
+  size_t b = value.find_first_not_of(" \t");
+  size_t e = value.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : value.substr(b, e - b + 1);
+}
+
 bool LooksLikeText(const std::string& urlLower, const std::string& headersLower, bool forceText,
                    const std::string& body) {
   auto endsWith = [&](const char* e) {
@@ -88,8 +106,10 @@ bool LooksLikeText(const std::string& urlLower, const std::string& headersLower,
   };
   if (endsWith(".js") || endsWith(".css") || endsWith(".class") || endsWith(".vbs") || endsWith(".java"))
     return true;
-  if (Contains(headersLower, "/html") || Contains(headersLower, "text/") || Contains(headersLower, "script"))
-    return true;
+  // Only the type the server names counts: other headers (a Content-Security-Policy with
+  // "script-src" on every answer) say nothing about the body.
+  std::string type = HeaderValue(headersLower, "content-type");
+  if (Contains(type, "/html") || Contains(type, "text/") || Contains(type, "script")) return true;
   if (forceText) return true;
   if (body.size() >= 51) {
     std::string head = LowerCase(body.substr(0, 50));

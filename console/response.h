@@ -44,7 +44,11 @@ struct MarkingDecision {
 MarkingDecision MarkingAfterTransfer(int64_t contentLength, int64_t size, bool rangeAccepted,
                                      bool acceptsRanges, bool currentlySystemOnly);
 
-// Whether the saved body is processed as a page.
+// Value of the first header line with this name (lower case, blanks trimmed), or empty.
+std::string HeaderValue(const std::string& headersLower, const std::string& nameLower);
+
+// Whether the saved body is processed as a page: by the address's ending, the Content-Type
+// value, a redirect, or a page's first 50 characters.
 bool LooksLikeText(const std::string& urlLower, const std::string& headersLower, bool forceText,
                    const std::string& body);
 

@@ -90,6 +90,25 @@ TEST_F(KuvetTest, SendsTheExactHeaderBlockAndSavesTheFile) {
   EXPECT_EQ(orv::GetFileAttributes(local), 0);
 }
 
+TEST_F(KuvetTest, BinaryFilesUnderAScriptPolicyAreStoredByteForByte) {
+  // Bytes a page rewrite would change: an attribute value naming a folder and a file name.
+  static const char kInner[] = "\0\x01\xff href=\"sub/\" src=img.gif \0";
+  const std::string inner(kInner, sizeof kInner - 1);
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + inner + orvtest::PatternBody(200);
+  const std::string pdf = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n" + inner + orvtest::PatternBody(200);
+  const std::vector<std::string> policy = {"Content-Security-Policy: script-src 'self'; object-src 'none'",
+                                           "X-Note: text/html"};
+  server.Serve("/i/pic.png", Answer{.headers = {"Content-Type: image/png", policy[0], policy[1]}, .body = png});
+  server.Serve("/d/doc.pdf", Answer{.headers = {"Content-Type: application/pdf", policy[0], policy[1]}, .body = pdf});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/i/pic.png")));
+  ASSERT_TRUE(h.Feed(server.Url("/d/doc.pdf")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/i/pic.png"))), png);
+  EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/d/doc.pdf"))), pdf);
+  EXPECT_TRUE(h.Reports().empty());
+}
+
 TEST_F(KuvetTest, ResumesAfterTruncatedBody) {
   std::string body = orvtest::PatternBody(1000);
   server.Serve("/cut.bin", std::vector<Answer>{{.body = body, .acceptRanges = true, .truncateAfter = 500},
