@@ -1,6 +1,7 @@
 #include "common/local_path.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -27,6 +28,7 @@ namespace {
 constexpr std::string_view kEscapePrefix = ",8,,x2";
 constexpr std::string_view kDotEscape = ",8,,x22E";
 constexpr std::string_view kNulEscape = ",8,,x200";
+constexpr std::size_t kMaxNamePart = 255;  // bytes of one file or folder name
 
 // Console rule: two hex digits give their byte, anything else 255; only codes above
 // 32 are decoded.
@@ -83,6 +85,56 @@ std::string ConfineSegments(std::string_view r) {
     start = end + 1;
   }
   return out;
+}
+
+// A name part longer than the file system allows keeps a readable head, then "~" and a hash
+// of the whole part, then its ending (from the last "."), so it stays unique and typed.
+std::string ShortenedPart(std::string_view part) {
+  std::uint64_t h = 1469598103934665603ULL;  // FNV-1a
+  for (char c : part) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ULL;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string mark = "~";
+  for (int shift = 44; shift >= 0; shift -= 4) mark.push_back(kHex[(h >> shift) & 15]);
+  std::string_view ending;
+  std::size_t dot = part.rfind('.');
+  if (dot != std::string_view::npos && part.size() - dot <= 16) ending = part.substr(dot);
+  std::size_t head = kMaxNamePart - mark.size() - ending.size();
+  // Never cut through a NameEscape sequence or a multi-byte UTF-8 character.
+  for (std::size_t i = head >= 7 ? head - 7 : 0; i < head; ++i) {
+    if (part.compare(i, kEscapePrefix.size(), kEscapePrefix) == 0) {
+      head = i;
+      break;
+    }
+  }
+  for (int k = 0; k < 3 && head > 0 && (static_cast<unsigned char>(part[head]) & 0xC0) == 0x80; ++k) --head;
+  std::string out(part.substr(0, head));
+  out += mark;
+  out.append(ending);
+  return out;
+}
+
+std::string ShortenLongParts(const std::string& r) {
+  std::string out;
+  std::size_t start = 0;
+  bool changed = false;
+  while (start <= r.size()) {
+    std::size_t end = r.find('/', start);
+    if (end == std::string::npos) end = r.size();
+    std::string_view seg = std::string_view(r).substr(start, end - start);
+    if (seg.size() > kMaxNamePart) {
+      out += ShortenedPart(seg);
+      changed = true;
+    } else {
+      out.append(seg);
+    }
+    if (end == r.size()) break;
+    out.push_back('/');
+    start = end + 1;
+  }
+  return changed ? out : r;
 }
 
 bool HasDotSegment(std::string_view rest) {
@@ -201,7 +253,7 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
   for (char& c : r) {
     if (c == '\\') c = '/';
   }
-  r = ConfineSegments(r);
+  r = ShortenLongParts(ConfineSegments(r));
 
   // Slashes inside the query are no folders (they were escaped above), so the last
   // segment is the one after the last "/" before the first "?", query included. A

@@ -8,7 +8,10 @@
 // written as NameEscape sequences (",8,,x2" + two upper-case hex digits).
 // "S/a.php?x=1/2" is stored as the file "a.php,8,,x23Fx=1,8,,x25C2" in folder "S".
 // A path segment made only of dots is stored with each dot as ",8,,x22E", so no
-// address ever maps outside the collection.
+// address ever maps outside the collection. A name part over 255 bytes (the most a file
+// system allows) becomes its first bytes, "~", twelve hex digits of a hash of the whole
+// part and the part's ending from its last "." (up to 16 bytes): every program that maps
+// an address (console, page rewriter, main program) finds the same file.
 
 #include <functional>
 #include <optional>

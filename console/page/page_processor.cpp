@@ -161,7 +161,16 @@ bool IsNameEscapeAt(std::string_view t, std::size_t j) {
          IsHexDigit(t[j + 7]);
 }
 
-bool StartsWithHttp(std::string_view s) { return StartsWithNoCaseAscii(s, "http"); }
+// An absolute address names its scheme followed by "://"; "http.html" or "httpd.conf" are
+// file names beside the page.
+bool StartsWithHttp(std::string_view s) {
+  return StartsWithNoCaseAscii(s, "http://") || StartsWithNoCaseAscii(s, "https://");
+}
+
+// "http:" or "https:" without the slashes: neither an address nor a file name to resolve.
+bool HttpSchemeWithoutSlashes(std::string_view s) {
+  return (StartsWithNoCaseAscii(s, "http:") || StartsWithNoCaseAscii(s, "https:")) && !StartsWithHttp(s);
+}
 
 // A browser reads a rewritten link as an address: it decodes "%" escapes and HTML character
 // references, ends the path at "#" and the attribute at a quote. Stored names keep such bytes
@@ -206,7 +215,8 @@ std::string SiteLocalName(std::string_view address) {
 const std::string& StoredName(std::string_view address, std::string& out) {
   const std::size_t query = address.find('?');
   const std::size_t s = SchemeLength(address);
-  bool plain = s != 0 && address.size() > s;
+  // A long address may hold a name part the mapping shortens.
+  bool plain = s != 0 && address.size() > s && address.size() <= s + 255;
   for (std::size_t i = s; plain && i < address.size(); ++i) {
     switch (address[i]) {
       case ':': case '|': case '*': case '<': case '>': case '!': case '\\': case '\0':
@@ -641,7 +651,7 @@ class Processor {
     bool rewrittenBefore = false;
     if (!StartsWithHttp(link)) {
       if (link.empty() || Has(link, "mailto:") || Has(link, '(') || link.back() == '=' ||
-          Has(link, "://") || StartsWithNoCaseAscii(link, "javascript:") ||
+          Has(link, "://") || HttpSchemeWithoutSlashes(link) || StartsWithNoCaseAscii(link, "javascript:") ||
           StartsWithNoCaseAscii(link, "data:")) {
         return;
       }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "common/address_text.h"
@@ -144,6 +145,30 @@ TEST(LocalName, PreparingCreatesFoldersAndReplacesAFileInTheWay) {
   EXPECT_TRUE(fs::is_directory(coll + "S/dir/sub"));
   PutFileBytes(n.path, "gif");
   EXPECT_TRUE(fs::exists(coll + "S/dir/sub/y.gif"));
+}
+
+TEST(LocalName, NamePartsTooLongForTheFileSystemAreShortenedAlike) {
+  TempFolder tmp;
+  const std::string coll = tmp / "coll/";
+  std::string cyr;
+  for (int i = 0; i < 150; ++i) cyr += "\xD0\xB4";  // 300 bytes of a Cyrillic letter in UTF-8
+  const std::string longPage = "http://S/" + cyr + ".html";
+  const std::string longQuery = "http://S/find.php?q=" + std::string(300, 'x');
+  for (const std::string& address : {longPage, longQuery, longQuery + "y", "http://S/" + cyr + "/a.gif"}) {
+    LocalName n = PrepareLocalName(address, coll);
+    EXPECT_EQ(LocalNameOf(address, coll).path, n.path);  // the same name every time
+    for (const auto& part : fs::path(n.path.substr(coll.size())))
+      EXPECT_LE(part.string().size(), 255u) << address;
+    std::ofstream(n.path) << "x";
+    EXPECT_TRUE(fs::is_regular_file(n.path)) << n.path;
+  }
+  std::string page = LocalNameOf(longPage, coll).path;
+  EXPECT_TRUE(page.ends_with(".html"));
+  EXPECT_EQ(page.substr(coll.size() + 2, 40), cyr.substr(0, 40));  // a readable head
+  EXPECT_EQ(fs::path(page).filename().string().find("\xD0~"), std::string::npos)
+      << "cut inside a character";
+  EXPECT_NE(LocalNameOf(longQuery, coll).path, LocalNameOf(longQuery + "y", coll).path);
+  EXPECT_EQ(Rel("http://S/" + std::string(255, 'a')), "S/" + std::string(255, 'a') + "/index.html");
 }
 
 TEST(LocalName, PreparingNeverTouchesAnythingAboveTheCollection) {
