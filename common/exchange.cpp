@@ -1,5 +1,6 @@
 #include "common/exchange.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -98,15 +99,19 @@ bool ExchangeFiles::WriteAt(std::fstream& f, std::streamoff offset, std::string_
   return ok;
 }
 
-std::string ExchangeFiles::ReadExt(int record) {
-  if (record < 1 || record > kMaxExtRecord) return {};
+std::string ExchangeFiles::ReadExt(int record) { return TryReadExt(record).value_or(std::string()); }
+
+std::optional<std::string> ExchangeFiles::TryReadExt(int record) {
+  if (record < 1 || record > kMaxExtRecord) return std::nullopt;
   std::streamoff offset = static_cast<std::streamoff>(record - 1) * kExtRecordLength;
   char buf[kExtRecordLength];
   std::size_t got = 0;
-  if (!ReadAt(ext_, offset, buf, kExtRecordLength, got) || got < 2) return {};
+  if (!ReadAt(ext_, offset, buf, kExtRecordLength, got)) return std::nullopt;
+  if (got == 0) return std::string();  // past the end: never written, empty
+  if (got < 2) return std::nullopt;
   std::size_t len = static_cast<unsigned char>(buf[0]) |
                     (static_cast<std::size_t>(static_cast<unsigned char>(buf[1])) << 8);
-  if (len > static_cast<std::size_t>(kMaxExtValue) || got - 2 < len) return {};
+  if (len > static_cast<std::size_t>(kMaxExtValue) || got - 2 < len) return std::nullopt;
   return std::string(buf + 2, len);
 }
 
@@ -181,15 +186,21 @@ bool ExchangeFiles::ClearChannels() {
 }
 
 std::vector<std::string> ExchangeFiles::ReadUrlList() {
+  // Read in growing steps until the elements the count names are complete: after one huge
+  // list the file keeps its size, and a short list must not cost a read of the stale tail.
   std::string bytes;
-  char buf[65536];
+  std::size_t want = 4096;
   std::streamoff offset = 0;
   for (;;) {
+    std::string block(want - bytes.size(), '\0');
     std::size_t got = 0;
-    if (!ReadAt(url_, offset, buf, sizeof buf, got)) return {};
-    bytes.append(buf, got);
-    if (got < sizeof buf) break;
+    if (!ReadAt(url_, offset, block.data(), block.size(), got)) return {};
+    bytes.append(block.data(), got);
     offset += static_cast<std::streamoff>(got);
+    if (got < block.size()) break;  // the end of the file
+    std::size_t need = StringArrayExtent(bytes);
+    if (need <= bytes.size()) break;
+    want = std::max(need, bytes.size() * 2);
   }
   return ParseStringArray(bytes);
 }
@@ -202,6 +213,12 @@ bool ExchangeFiles::WriteUrlList(const std::vector<std::string>& elements) {
 
 std::vector<std::string> LinkListElements(const std::vector<std::string>& links) {
   return CountedList(links);
+}
+
+std::vector<std::string> FailureMessageElements(std::string_view address, std::string_view kind) {
+  std::vector<std::string> elements = MarkerMessageElements(kFailedMarker, address);
+  elements.emplace_back(kind);
+  return elements;
 }
 
 std::vector<std::string> MarkerMessageElements(std::string_view marker, std::string_view address) {

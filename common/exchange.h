@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,17 @@ inline constexpr const char* kOrvUrl = "orvurl";
 
 // The messages a channel sends through orvurl (element 1 = marker + address) are
 // kRedirMarker and kNotFoundMarker of address_markers.h.
+// An address that failed for good (no retry follows): element 0 " 2", element 1 this marker +
+// the address, element 2 the kind of failure, one of the words below ("http 503" carries
+// the status).
+inline constexpr std::string_view kFailedMarker = "orv_fail:";
+inline constexpr std::string_view kFailWrite = "write";      // the local file could not be written
+inline constexpr std::string_view kFailTooLarge = "size";    // refused by the category's size bounds
+inline constexpr std::string_view kFailRefused = "refused";  // connection refused
+inline constexpr std::string_view kFailHost = "host";        // host name not found
+inline constexpr std::string_view kFailTimeout = "timeout";  // no answer or no progress in time
+inline constexpr std::string_view kFailLost = "lost";        // connection lost, body cut or empty
+inline constexpr std::string_view kFailHttp = "http";        // + " " + the status of an error answer
 
 // orvext records.
 enum ExtRecord : int {
@@ -87,6 +99,8 @@ class ExchangeFiles {
   // Reads a string record. An unreadable record, or one whose length exceeds the
   // record (being rewritten by the other process), reads as empty.
   std::string ReadExt(int record);
+  // The same, but nullopt for an unreadable record, for handshakes where empty means free.
+  std::optional<std::string> TryReadExt(int record);
   // Writes length + bytes at the record start, leaving the rest of the record as
   // it was. False when the value is over 1022 bytes (nothing written) or on error.
   bool WriteExt(int record, std::string_view value);
@@ -102,7 +116,7 @@ class ExchangeFiles {
   // The end-of-run reset: records 1..20 become empty records (strings empty, 0).
   bool ClearChannels();
 
-  // orvurl: elements 0..count (count from element 0; stale tail ignored).
+  // orvurl: elements 0..count (count from element 0; the stale tail is never read).
   std::vector<std::string> ReadUrlList();
   // Writes the elements as given from byte 0 without truncating. False when an
   // element is over 65535 bytes (nothing written) or on error.
@@ -124,5 +138,7 @@ class ExchangeFiles {
 std::vector<std::string> LinkListElements(const std::vector<std::string>& links);
 // Marker message shape: element 0 = " 2", element 1 = marker + address.
 std::vector<std::string> MarkerMessageElements(std::string_view marker, std::string_view address);
+// Failure message: the marker message of kFailedMarker with the kind as element 2.
+std::vector<std::string> FailureMessageElements(std::string_view address, std::string_view kind);
 
 }  // namespace orv

@@ -76,6 +76,24 @@ std::vector<std::string> ParseStringArray(std::string_view data) {
   return result;
 }
 
+std::size_t StringArrayExtent(std::string_view data) {
+  std::size_t pos = 0;
+  std::string first;
+  if (!ReadCountedString(data, pos, first)) {
+    if (data.size() < 2) return 2;
+    return 2 + (static_cast<unsigned char>(data[0]) | (static_cast<std::size_t>(static_cast<unsigned char>(data[1])) << 8));
+  }
+  long long count = LeadingInt(first);
+  for (long long i = 1; i <= count; ++i) {
+    if (data.size() - pos < 2) return pos + 2;
+    std::size_t len = static_cast<unsigned char>(data[pos]) |
+                      (static_cast<std::size_t>(static_cast<unsigned char>(data[pos + 1])) << 8);
+    if (data.size() - pos - 2 < len) return pos + 2 + len;
+    pos += 2 + len;
+  }
+  return pos;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
   std::ifstream f(path, std::ios::binary);
   if (!f) return false;

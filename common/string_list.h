@@ -32,6 +32,11 @@ bool EncodeStringArray(const std::vector<std::string>& elements, std::string& ou
 // negative or missing count gives element 0 alone; empty data gives an empty vector.
 std::vector<std::string> ParseStringArray(std::string_view data);
 
+// How many bytes from the start hold element 0 and the elements its count names, as far as
+// `data` shows: more than data.size() when the data ends inside them (read more, then ask
+// again), at most data.size() once they are complete.
+std::size_t StringArrayExtent(std::string_view data);
+
 // Reads a whole file. Missing or unreadable file -> empty vector.
 std::vector<std::string> ReadStringArrayFile(const std::string& path);
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "common/exchange.h"
@@ -60,6 +61,8 @@ struct FeedState {
   std::vector<std::string> notFound;
   std::vector<std::string> redirects;
   std::unordered_set<std::string> redirectKeys;  // lower-cased redirects, for the comparison
+  // Addresses the console gave up on, with the kind of failure (orv_fail: messages).
+  std::vector<std::pair<std::string, std::string>> failed;
   int currentCategory = 8;
   bool inScope = false;
   int32_t handOutCounter = 0;

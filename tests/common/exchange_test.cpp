@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "common/text.h"
@@ -108,6 +109,9 @@ TEST_F(ExchangeTest, TornOrCorruptRecordsReadAsEmpty) {
   EXPECT_EQ(files.ReadExt(2), "");
   PutFileBytes(File(kOrvExt), "\x05"s);  // half a length
   EXPECT_EQ(files.ReadExt(1), "");
+  // A handshake must tell such a record from an empty one.
+  EXPECT_FALSE(files.TryReadExt(1));
+  EXPECT_EQ(files.TryReadExt(3), "");  // never written: empty
 }
 
 TEST_F(ExchangeTest, NumbersAreReadByTheirLeadingNumber) {
@@ -202,6 +206,33 @@ TEST_F(ExchangeTest, UrlListShapesAndTheStaleTail) {
 
   EXPECT_FALSE(files.WriteUrlList({"1", std::string(65536, 'l')}));
   EXPECT_EQ(files.ReadUrlList()[1], "orv_redir:http://c/");
+}
+
+// Bytes this process has read through system calls so far.
+long long BytesReadByThisProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+TEST_F(ExchangeTest, ReadingAShortListAfterAHugeOneReadsOnlyTheShortOne) {
+  std::vector<std::string> links;
+  for (int i = 0; i < 3000; ++i) links.push_back("http://a/" + std::string(1000, 'x') + std::to_string(i));
+  ASSERT_TRUE(files.WriteUrlList(LinkListElements(links)));
+  EXPECT_EQ(files.ReadUrlList().size(), 3001u);
+  EXPECT_EQ(files.ReadUrlList()[3000], links.back());
+  // The stale tail of a list of 64 MB, as a sparse file.
+  std::filesystem::resize_file(File(kOrvUrl), 64 << 20);
+  ASSERT_TRUE(files.WriteUrlList(LinkListElements({"http://b/"})));
+  const long long before = BytesReadByThisProcess();
+  if (before < 0) GTEST_SKIP() << "no /proc/self/io";
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(files.ReadUrlList(), (std::vector<std::string>{"1", "http://b/"}));
+  EXPECT_LT(BytesReadByThisProcess() - before, 1 << 20);
+  ASSERT_TRUE(files.WriteUrlList(FailureMessageElements("http://c/x", kFailWrite)));
+  EXPECT_EQ(files.ReadUrlList(), (std::vector<std::string>{" 2", "orv_fail:http://c/x", "write"}));
 }
 
 TEST_F(ExchangeTest, TwoOpenInstancesAlwaysSeeEachOthersLatestWrite) {
