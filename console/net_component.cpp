@@ -28,6 +28,7 @@ namespace orv::console {
 namespace {
 
 std::once_flag gCurlInit;
+std::atomic<int> gRunningWorkers{0};
 
 bool IsSecureAddress(const std::string& address) {
   return orv::StartsWithNoCase(address, "https://");
@@ -104,7 +105,6 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   bool headersHandled = false;
   std::string abortText = "Stopped";
   CURLM* multi = nullptr;
-  std::thread worker;
   bool started = false;
 
   // Progress coalescing: the worker adds, the event loop takes.
@@ -200,7 +200,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       if (args.maxSize != 0 && contentLength >= 0 &&
           (contentLength < args.minSize || contentLength > args.maxSize)) {
         sizeRefused = true;
-        endCode = kDoneStopped;
+        endCode = kDoneTooLarge;
         return;
       }
       int64_t requested = RequestedRange(args.headerBlock);
@@ -268,6 +268,12 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     if (s->plan == BodyPlan::Undecided || s->plan == BodyPlan::Discard) {
       // Redirect and error bodies are not kept; stop reading them unless they are small.
       return s->endCode == kDoneOk && s->status >= 300 && s->status < 400 ? len : 0;
+    }
+    // Without an announced length the maximum size holds for the bytes as they come: an endless
+    // body must not fill the disk.
+    if (s->args.maxSize > 0 && s->written + static_cast<int64_t>(len) > s->args.maxSize) {
+      s->sizeRefused = true;
+      return 0;
     }
     size_t done = 0;
     while (done < len) {
@@ -340,6 +346,10 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, verify);
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, args.verifyCertificates ? 2L : 0L);
     }
+#if LIBCURL_VERSION_NUM >= 0x075700
+    // An abandoned name lookup is left to finish on its own instead of being waited for.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+#endif
 
     curl_multi_add_handle(multi, easy);
     int running = 1;
@@ -387,7 +397,13 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       return;
     }
     if (writeFailed) {
-      Finish(kDoneFailed, false, {});
+      Finish(kDoneWriteFailed, false, {});
+      return;
+    }
+    if (sizeRefused) {
+      if (plan == BodyPlan::WriteFresh || plan == BodyPlan::Append) ::unlink(args.localPath.c_str());
+      PostStatus("Err:" + std::to_string(kErrSizeRefused));
+      Finish(kDoneTooLarge, false, {});
       return;
     }
     if (inHeaders) {
@@ -428,17 +444,16 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       }
       return;
     }
-    if (sizeRefused) {
-      PostStatus("Err:" + std::to_string(kErrSizeRefused));
-      Finish(kDoneStopped, false, {});
-      return;
-    }
     Finish(endCode, false, target);
   }
 
   void Finish(int code, bool complete, std::string target) {
     NetListener* l = listener;
     Post([l, code, complete, target] { l->TransferDone(code, complete, target); });
+  }
+
+  ~Shared() {
+    if (multi) curl_multi_cleanup(multi);
   }
 };
 
@@ -457,8 +472,9 @@ NetComponent::~NetComponent() {
     shared_->cv.notify_all();
   }
   if (shared_->multi) curl_multi_wakeup(shared_->multi);
-  if (shared_->worker.joinable()) shared_->worker.join();
-  if (shared_->multi) curl_multi_cleanup(shared_->multi);
+  // The worker is not waited for: it may be stuck in a name lookup or a file open, and this
+  // runs on the event loop of all twenty channels. It holds the shared state until it ends,
+  // and after `dead` it posts nothing.
   // Pending events of this instance are discarded with their context; deleteLater keeps a
   // handler of this instance that is still running safe.
   if (shared_->context) shared_->context->deleteLater();
@@ -466,14 +482,27 @@ NetComponent::~NetComponent() {
 
 void NetComponent::BeginAddress(const std::string&) {}
 
+bool NetComponent::WaitForWorkers(std::chrono::milliseconds limit) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (gRunningWorkers.load() > 0) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 bool NetComponent::Fetch(const FetchArgs& args) {
   if (shared_->started || !shared_->multi) return false;
   shared_->started = true;
   shared_->args = args;
   shared_->args.address = StripLineBreaks(args.address);
-  Shared* s = shared_.get();
+  std::shared_ptr<Shared> s = shared_;
   try {
-    shared_->worker = std::thread([s] { s->Run(); });
+    ++gRunningWorkers;
+    std::thread([s] {
+      s->Run();
+      --gRunningWorkers;
+    }).detach();
   } catch (...) {
     return false;
   }

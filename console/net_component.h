@@ -10,17 +10,20 @@
 // - Body bytes reach the local file only for 2xx: appended for a 206 whose Content-Range starts
 //   at the requested offset, from byte 0 for other 2xx answers. The file carries the system mark
 //   while it is written. 4xx/5xx bodies are never saved; 304 leaves the copy untouched.
-// - TransferDone codes: 0 finished, 777 not found (404, 410), 976 aborted or refused by the size
-//   bounds, 895 connection lost during the transfer, 999 anything else. Network errors are
-//   announced first as "Err:" + the Windows Sockets number of the same condition; a server
-//   certificate that is not accepted as "Err:12045" (the number WinINet gives an unknown
-//   authority), ending with 999.
+// - TransferDone codes: 0 finished, 777 not found (404, 410), 976 aborted, 975 refused by the
+//   size bounds (by the announced length, or by the bytes as they arrive when none was
+//   announced; the local file is removed), 895 connection lost during the transfer, 998 the
+//   body could not be written to the local file (full disk, no permission; what was written
+//   stays, with the system mark), 999 anything else. Network errors are announced first as
+//   "Err:" + the Windows Sockets number of the same condition; a server certificate that is
+//   not accepted as "Err:12045" (the number WinINet gives an unknown authority), ending with 999.
 // - https:// addresses are verified against the system's certificate store, or against the PEM
 //   bundle named by SSL_CERT_FILE when that is set, unless verifyCertificates is false. Through
 //   a proxy they go by CONNECT; a Proxy-Authorization line of the header block then goes to the
 //   proxy with the CONNECT request only, never through the tunnel to the server.
 // - A 3xx answer with a Location ends with the absolute target as redirect target.
 // - Abort ends the transfer within about 100 ms; after destruction no event of the instance runs.
+// - Destruction never waits for the network: the transfer's thread ends on its own.
 #pragma once
 
 #include <chrono>
@@ -77,6 +80,9 @@ class NetComponent {
   // Starts the transfer and returns at once; false when it cannot start (nothing will follow).
   bool Fetch(const FetchArgs& args);
   void Abort(const std::string& statusText, bool flag);
+
+  // For the end of the process: waits until every transfer thread has ended, at most limit.
+  static bool WaitForWorkers(std::chrono::milliseconds limit);
 
   struct Shared;
 

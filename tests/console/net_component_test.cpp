@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <netinet/in.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -255,7 +257,19 @@ TEST_F(NetComponentTest, SizeBoundsRefuseWithoutWriting) {
     a.minSize = lo;
     a.maxSize = hi;
     ASSERT_TRUE(RunToEnd(net, a, r));
-    EXPECT_EQ(r.code, kDoneStopped);
+    EXPECT_EQ(r.code, kDoneTooLarge);
+    EXPECT_FALSE(FileExists());
+  }
+  // Without a length the maximum holds for the bytes as they arrive.
+  server.Serve("/endless", Answer{.endlessChunked = true});
+  {
+    Recorder r;
+    NetComponent net(&r);
+    FetchArgs a = Args("/endless");
+    a.maxSize = 1000 * 1024;
+    ASSERT_TRUE(RunToEnd(net, a, r));
+    EXPECT_EQ(r.code, kDoneTooLarge);
+    EXPECT_LE(r.dataBytes, a.maxSize);
     EXPECT_FALSE(FileExists());
   }
   Recorder r;
@@ -304,6 +318,27 @@ TEST_F(NetComponentTest, NoEventArrivesAfterDestruction) {
   int seen = r.events;
   orvtest::PumpFor(300);
   EXPECT_EQ(r.events, seen);
+  EXPECT_EQ(r.doneCount, 0);
+}
+
+// The event loop of all channels destroys components; a transfer stuck outside curl's reach
+// (here an open of a FIFO nobody reads, elsewhere a slow name lookup) must not hold it.
+TEST_F(NetComponentTest, DestructionNeverWaitsForAStuckTransfer) {
+  server.Serve("/stuck", Answer{.body = "never written"});
+  FetchArgs a = Args("/stuck");
+  ASSERT_EQ(::mkfifo(a.localPath.c_str(), 0600), 0);
+  Recorder r;
+  auto net = std::make_unique<NetComponent>(&r);
+  ASSERT_TRUE(net->Fetch(a));
+  ASSERT_TRUE(PumpUntil([&] { return !r.headers.empty(); }, 3000));
+  orvtest::PumpFor(100);  // the transfer thread now waits in the open
+  const auto t0 = std::chrono::steady_clock::now();
+  net.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+  // Let the thread go: its open returns, it sees the end and writes nothing.
+  int reader = ::open(a.localPath.c_str(), O_RDONLY | O_NONBLOCK);
+  EXPECT_TRUE(NetComponent::WaitForWorkers(std::chrono::seconds(3)));
+  if (reader >= 0) ::close(reader);
   EXPECT_EQ(r.doneCount, 0);
 }
 

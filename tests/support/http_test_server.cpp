@@ -47,6 +47,7 @@ const char* Phrase(int status) {
     case 404: return "Not Found";
     case 410: return "Gone";
     case 416: return "Range Not Satisfiable";
+    case 429: return "Too Many Requests";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return "Unknown";
@@ -383,14 +384,22 @@ void HttpTestServer::Handle(int fd) {
     std::string reason = a.reason.empty() || status != a.status ? Phrase(status) : a.reason;
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n";
     for (const auto& l : lines) out += l + "\r\n";
-    if (!a.omitLength && status != 304) {
+    if (a.endlessChunked) lines.push_back("Transfer-Encoding: chunked");
+    if (!a.omitLength && !a.endlessChunked && status != 304) {
       int64_t announced = a.contentLength && status == a.status ? *a.contentLength : bodyLen;
       out += "Content-Length: " + std::to_string(announced) + "\r\n";
     }
     out += "Connection: close\r\n\r\n";
     bool ok = SendAll(conn, out.data(), out.size(), stopping_);
 
-    int64_t limit = bodyLen;
+    if (a.endlessChunked) {
+      static const std::string chunk = "10000\r\n" + PatternBody(0x10000) + "\r\n";
+      while (ok) {
+        ok = SendAll(fd, chunk.data(), chunk.size(), stopping_);
+        if (a.chunkDelayMs > 0) SleepUnlessStopping(a.chunkDelayMs, stopping_);
+      }
+    }
+    int64_t limit = a.endlessChunked ? 0 : bodyLen;
     if (a.truncateAfter >= 0) limit = std::min(limit, a.truncateAfter);
     if (a.stallAfter >= 0) limit = std::min(limit, a.stallAfter);
     // Generated bodies are sent from one pattern buffer (the pattern repeats every 23 bytes),

@@ -8,6 +8,8 @@
 //                      {.body = std::string(1000, 'x'), .ranges = true}});   // answers used in turn
 //   std::string u = srv.Url("/a.html");          // "http://127.0.0.1:<port>/a.html"
 //   srv.Requests("/cut")[1].Header("range")      // every request's header lines are recorded
+//   srv.Serve("/busy", {{.status = 429, .headers = {"Retry-After: 2"}}, {.body = "ok"}});
+//   srv.Serve("/endless", {.endlessChunked = true});  // until the client goes away
 //
 //   srv.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}));   // now "https://127.0.0.1:<port>/..."
 //
@@ -54,6 +56,7 @@ struct Answer {
   size_t chunkSize = 64 * 1024;
   int headerDelayMs = 0;                 // pause before the status line
   bool resetBeforeAnswer = false;        // read the request, then reset the connection (RST)
+  bool endlessChunked = false;           // chunked pattern body that never ends (no Content-Length)
 };
 
 struct Request {
