@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 
@@ -68,6 +70,12 @@ Channel::Channel(Console& console, int index) : console_(console), index_(index)
   QObject::connect(&takeTimer_, &QTimer::timeout, [this] { TakeTick(); });
   QObject::connect(&watchTimer_, &QTimer::timeout, [this] { WatchTick(); });
   QObject::connect(&connTimer_, &QTimer::timeout, [this] { console_.CheckConnection(); });
+  QObject::connect(&holdTimer_, &QTimer::timeout, [this] {
+    holdTimer_.stop();
+    holding_ = false;
+    Recycle();
+  });
+  holdTimer_.setSingleShot(true);
   watchTimer_.setInterval(150);
   connTimer_.setInterval(2000);
   Create();
@@ -77,6 +85,7 @@ Channel::~Channel() {
   takeTimer_.stop();
   watchTimer_.stop();
   connTimer_.stop();
+  holdTimer_.stop();
   net_.reset();
 }
 
@@ -91,6 +100,15 @@ void Channel::Create() {
 void Channel::EnableTake() { takeTimer_.start(); }
 
 void Channel::Stop() {
+  if (holding_) {
+    // A stop ends the wait, and the retry it waited for.
+    holdTimer_.stop();
+    holding_ = false;
+    requeued_ = false;
+    Recycle();
+    return;
+  }
+  stoppedByUser_ = true;
   if (net_) net_->Abort("Stopped", true);
 }
 
@@ -130,9 +148,22 @@ void Channel::TakeTick() {
     break;
   }
   ChannelRecord& rec = console_.Record(index_);
+  // The proxy, agent and size bounds that go with the address are read before record 1 is
+  // emptied: once it is, the main program may write the next address's.
+  std::string proxyRecord, agentRecord, minRecord, maxRecord;
+  auto readAddressSettings = [&] {
+    proxyRecord = ex.ReadExt(ProxySpec);
+    agentRecord = ex.ReadExt(UserAgent);
+    minRecord = ex.ReadExt(MinSize);
+    maxRecord = ex.ReadExt(MaxSize);
+  };
+  if (fromRetry) readAddressSettings();
   if (!fromRetry) {
     address = ex.ReadExt(NextUrl);
-    if (!address.empty()) ex.WriteExt(NextUrl, "");
+    if (!address.empty()) {
+      readAddressSettings();
+      ex.WriteExt(NextUrl, "");
+    }
     if (address.empty()) {
       rec.url.clear();
       rec.statusText.clear();
@@ -152,10 +183,10 @@ void Channel::TakeTick() {
     proxySpec_ = remembered;
     remembered.clear();
   } else {
-    proxySpec_ = ex.ReadExt(ProxySpec);
+    proxySpec_ = proxyRecord;
   }
   proxy_ = ParseProxySpec(proxySpec_);
-  std::string agent = orv::Trim(ex.ReadExt(UserAgent));
+  std::string agent = orv::Trim(agentRecord);
 
   taking = false;
   fetching_ = true;
@@ -173,7 +204,9 @@ void Channel::TakeTick() {
   }
   url_ = marked.url;
 
-  LocalName name = console_.SearchMode() ? PrepareSearchLocalName(url_, folder_) : PrepareLocalName(url_, folder_);
+  createdFolders_.clear();
+  LocalName name = console_.SearchMode() ? PrepareSearchLocalName(url_, folder_)
+                                         : PrepareLocalName(url_, folder_, &createdFolders_);
   localPath_ = name.path;
   levelsUp_ = name.levelsUp;
   if (!name.requestAddress.empty()) url_ = name.requestAddress;
@@ -260,6 +293,9 @@ void Channel::TakeTick() {
   requeued_ = false;
   judgments_ = 0;
   errorCode_ = 0;
+  lastErrorCode_ = 0;
+  httpStatus_ = 0;
+  writeFailed_ = tooLarge_ = stoppedByUser_ = timedOut_ = false;
   responseHeaders_.clear();
   acceptsRanges_ = rangeAccepted_ = false;
   net_->BeginAddress(url_);
@@ -272,8 +308,8 @@ void Channel::TakeTick() {
   args.timeoutSeconds = console_.Timeout();
   args.collection = folder_;
   args.exists = existsFlag_;
-  args.minSize = LeadingInt(ex.ReadExt(MinSize));
-  args.maxSize = LeadingInt(ex.ReadExt(MaxSize));
+  args.minSize = LeadingInt(minRecord);
+  args.maxSize = LeadingInt(maxRecord);
   args.verifyCertificates = !console_.SkipCertificateCheck();
   if (!net_->Fetch(args)) {
     state_ = kStateFailed;
@@ -286,6 +322,7 @@ void Channel::TakeTick() {
 
 void Channel::HeadersReceived(const std::string& headers, int64_t contentLength) {
   responseHeaders_ = orv::LowerCase(headers);
+  httpStatus_ = StatusCodeOf(responseHeaders_);
   HeaderFacts facts = AnalyseHeaders(responseHeaders_, localSize_);
   acceptsRanges_ = facts.acceptsRanges;
   rangeAccepted_ = facts.rangeAccepted;
@@ -300,6 +337,7 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
   ChannelRecord& rec = console_.Record(index_);
   if (text.rfind("Err:", 0) == 0) {
     errorCode_ = static_cast<int>(LeadingInt(text.substr(4)));
+    lastErrorCode_ = errorCode_;
     console_.CheckConnection();
   }
   if (errorCode_ == kInetInvalidCertificate) {
@@ -325,9 +363,15 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
   inHandler_ = true;
   complete_ = complete;
   state_ = code;
-  if (code == kDoneStopped) {
+  if (code == kDoneStopped || code == kDoneTooLarge) {
+    tooLarge_ = code == kDoneTooLarge;
     noRetry_ = true;
     state_ = kStateLost;
+  }
+  if (code == kDoneWriteFailed) {
+    writeFailed_ = true;
+    noRetry_ = true;
+    state_ = kStateFailed;
   }
   if (state_ == kStateLost && !done_ && errorCode_ != 0) Retry();
   if (!target.empty()) {
@@ -349,11 +393,27 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
 void Channel::SendMarker(const std::string& marker, const std::string& address) {
   if (state_ == kStateLost) return;
   ApplyMarking();
-  ExchangeFiles& ex = console_.Exchange();
-  while (!ex.ReadExt(ReportReady).empty() && !console_.Quitting()) console_.Yield();
   std::string a = marker == kNotFoundMarker ? orv::Trim(address) : address;
-  ex.WriteUrlList(MarkerMessageElements(marker, a));
-  ex.WriteExt(ReportReady, "A");
+  SendReport(MarkerMessageElements(marker, a));
+}
+
+bool Channel::WaitForReportSlot() {
+  ExchangeFiles& ex = console_.Exchange();
+  for (;;) {
+    // Unreadable counts as busy: it is being written, or the list before is still unread.
+    std::optional<std::string> ready = ex.TryReadExt(ReportReady);
+    if (ready && ready->empty()) return true;
+    if (console_.Quitting()) return false;
+    console_.Yield();
+  }
+}
+
+bool Channel::SendReport(const std::vector<std::string>& elements) {
+  if (!WaitForReportSlot()) return false;
+  ExchangeFiles& ex = console_.Exchange();
+  // "A" only for a list that is in the file: else the main program reads the previous one.
+  if (!ex.WriteUrlList(elements)) return false;
+  return ex.WriteExt(ReportReady, "A");
 }
 
 void Channel::ApplyMarking() {
@@ -383,7 +443,7 @@ void Channel::CompleteRetryJudgment() {
 }
 
 void Channel::WatchTick() {
-  if (inWatch_ || inHandler_) return;
+  if (inWatch_ || inHandler_ || holding_) return;
   inWatch_ = true;
   takeTimer_.stop();
   if (errorCode_ == kWsaAborted || !console_.Connected()) {
@@ -395,6 +455,7 @@ void Channel::WatchTick() {
       return;
     }
     state_ = kStateFailed;
+    timedOut_ = true;
   }
   // From here the transfer is over: no event of this component may change the fields.
   watchTimer_.stop();
@@ -405,12 +466,41 @@ void Channel::WatchTick() {
 
 void Channel::Finish() {
   int64_t size = SizeOf(localPath_);
-  state_ = StateFromSize(state_, contentLength_, size);
-  if (size > 0 && state_ == kStateOk && complete_) ProcessAsPage(size);
-  if (size < 1) DeleteFile(localPath_);
-  if (console_.Connected() && state_ == kStateShort) Retry();
+  std::string outcome;  // a status the row keeps for a moment before the channel recycles
+  if (writeFailed_) {
+    // What was written stays for a resume where the server offers ranges; elsewhere a cut copy
+    // would pass for a finished one.
+    if (size > 0 && (acceptsRanges_ || rangeAccepted_)) {
+      SetSystemMark(localPath_);
+    } else {
+      DeleteFile(localPath_);
+    }
+    outcome = orv::Ru("Ошибка записи файла");
+  } else {
+    state_ = StateFromSize(state_, contentLength_, size);
+    if (size > 0 && state_ == kStateOk && complete_) {
+      if (!ProcessAsPage(size)) outcome = orv::Ru("Больше 64 МБ: сохранено без обработки");
+    }
+    if (size < 1) DeleteFile(localPath_);
+    if (console_.Connected() && state_ == kStateShort) Retry();
+    // A busy server is asked again after the time it names, within the retry limit.
+    if ((httpStatus_ == 429 || httpStatus_ == 503) && state_ == kStateFailed) Retry();
+  }
   CompleteRetryJudgment();
   if (!requeued_) LogOutcome(size);
+  std::string kind = FailureKind();
+  if (!kind.empty()) SendReport(FailureMessageElements(url_, kind));
+  if (GetFileAttributes(localPath_) < 0) RemoveFoldersLeftEmpty();
+  if (requeued_ && (httpStatus_ == 429 || httpStatus_ == 503)) {
+    int wait = RetryWaitSeconds(responseHeaders_, console_.Retries().Count(taken_), console_.Timeout(),
+                                std::time(nullptr));
+    HoldThenRecycle(wait * 1000, orv::Ru("Повтор через ") + std::to_string(wait) + orv::Ru(" с"));
+    return;
+  }
+  if (!outcome.empty()) {
+    HoldThenRecycle(1000, outcome);
+    return;
+  }
   Recycle();
 }
 
@@ -425,22 +515,58 @@ void Channel::LogOutcome(int64_t size) {
   AppendOutcome(console_.ExchangeFolderPath(), r);
 }
 
-void Channel::ProcessAsPage(int64_t receivedSize) {
+std::string Channel::FailureKind() const {
+  if (writeFailed_) return std::string(kFailWrite);
+  if (requeued_ || stoppedByUser_) return {};
+  if (state_ == kStateOk || state_ == kStateNotFound) return {};
+  if (tooLarge_) return std::string(kFailTooLarge);
+  if (lastErrorCode_ == kWsaRefused) return std::string(kFailRefused);
+  if (lastErrorCode_ == kWsaHostNotFound) return std::string(kFailHost);
+  if (timedOut_ || lastErrorCode_ == kWsaTimedOut) return std::string(kFailTimeout);
+  if (httpStatus_ >= 400) return std::string(kFailHttp) + " " + std::to_string(httpStatus_);
+  return std::string(kFailLost);
+}
+
+void Channel::HoldThenRecycle(int ms, const std::string& status) {
+  holding_ = true;
+  ChannelRecord& rec = console_.Record(index_);
+  rec.url = url_;
+  rec.statusText = status;
+  holdTimer_.start(ms);
+}
+
+void Channel::RemoveFoldersLeftEmpty() {
+  // Only folders this take made, innermost first, only while empty and needed by no other
+  // running transfer: a missing page leaves no trace.
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+    if (console_.FolderInUse(*it, this)) break;
+    std::error_code ec;
+    if (!std::filesystem::is_empty(*it, ec) || ec || !std::filesystem::remove(*it, ec)) break;
+  }
+  createdFolders_.clear();
+}
+
+bool Channel::ProcessAsPage(int64_t receivedSize) {
   // The sniff needs only the first 51 bytes; the whole body is read only for a page, so a large
   // binary download is never pulled into memory.
   std::string text;
   bool readOk = ReadHead(localPath_, 51, text);
   bool isText = !readOk || LooksLikeText(orv::LowerCase(url_), responseHeaders_, forceText_, text);
+  bool scanned = true;
+  if (isText && receivedSize > kMaxScannedPage) {
+    isText = false;  // saved as it came
+    scanned = false;
+  }
   if (isText) {
     text.clear();
-    if (!orv::ReadWholeFile(localPath_, text)) text.clear();
+    // A page that cannot be read back stays as it was downloaded.
+    if (!orv::ReadWholeFile(localPath_, text)) isText = false;
   }
   pageFolderUrl_ = AddressFolder(url_);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
   if (isText) {
     ExchangeFiles& ex = console_.Exchange();
-    DeleteFile(localPath_);
     ChannelRecord& rec = console_.Record(index_);
     rec.url = url_;
     rec.statusText = orv::Ru(" Обработка...");
@@ -451,8 +577,9 @@ void Channel::ProcessAsPage(int64_t receivedSize) {
     job.site_root = siteRoot_;
     job.site_root_prefix = siteRootPrefix_;
     job.frame_flag = frameFlag_;
-    std::string frame = ex.ReadExt(FrameMark);
-    job.frame_mode = frame == "1";
+    // Unreadable counts as on.
+    std::optional<std::string> frame = ex.TryReadExt(FrameMark);
+    job.frame_mode = !frame || *frame == "1";
     job.levels_up = levelsUp_;
     job.search_mode = console_.SearchMode();
     if (job.search_mode) {
@@ -464,6 +591,7 @@ void Channel::ProcessAsPage(int64_t receivedSize) {
     job.local_path = localPath_;
     console_.SpeedLog(orv::Ru("Начало обработки"));
     RedirectRecords redirect(ex);
+    // The rewritten page replaces the downloaded one only once it is complete.
     page::PageResult result = page::ProcessPageFile(std::move(text), job, pages, &redirect);
     console_.SpeedLog(orv::Ru("Конец обработки"));
     rec.statusText.clear();
@@ -479,19 +607,28 @@ void Channel::ProcessAsPage(int64_t receivedSize) {
   if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
   if (d.marking == Marking::System) SetSystemMark(localPath_);
   if (d.shortFile) state_ = kStateShort;
+  return scanned;
 }
 
 void Channel::SendLinkReport() {
-  ExchangeFiles& ex = console_.Exchange();
-  while (!ex.ReadExt(ReportReady).empty() && !console_.Quitting()) console_.Yield();
   if (state_ == kStateNotFound) return;
+  // Shown while the main program still reads the list before.
   console_.Record(index_).statusText = orv::Ru("Обмен...");
   foundLinks_[0] = DecimalText(static_cast<long long>(foundLinks_.size()) - 1);
-  ex.WriteUrlList(foundLinks_);
-  ex.WriteExt(ReportReady, "A");
+  if (!SendReport(foundLinks_)) {
+    // An address too long for the list (a hostile page can make one) is left out; the rest go.
+    std::vector<std::string> fitting;
+    fitting.reserve(foundLinks_.size());
+    for (std::string& link : foundLinks_)
+      if (link.size() <= kMaxCountedString) fitting.push_back(std::move(link));
+    fitting[0] = DecimalText(static_cast<long long>(fitting.size()) - 1);
+    if (fitting.size() < foundLinks_.size()) SendReport(fitting);
+  }
 }
 
 void Channel::Recycle() {
+  holdTimer_.stop();
+  holding_ = false;
   watchTimer_.stop();
   takeTimer_.stop();
   connTimer_.stop();

@@ -29,6 +29,7 @@ class Channel final : public NetListener {
   // Enables the take timer (the console does this once the channel exists).
   void EnableTake();
   bool Fetching() const { return fetching_; }
+  const std::string& LocalPath() const { return localPath_; }
 
   // NetListener.
   void HeadersReceived(const std::string& headers, int64_t contentLength) override;
@@ -50,13 +51,24 @@ class Channel final : public NetListener {
   void SendLinkReport();
   // One line of the outcome log for an address whose fetch is over.
   void LogOutcome(int64_t size);
-  void ProcessAsPage(int64_t receivedSize);
+  // Processes a complete download that may be a page; false when it was a page too large to
+  // scan (saved as it came).
+  bool ProcessAsPage(int64_t receivedSize);
+  // Waits until the main program has read the previous list (record 10 empty and readable);
+  // false when the console quits first (nothing may be written then).
+  bool WaitForReportSlot();
+  bool SendReport(const std::vector<std::string>& elements);
+  std::string FailureKind() const;
+  // Keeps the channel busy for ms with a status text in its row, then recycles it.
+  void HoldThenRecycle(int ms, const std::string& status);
+  void RemoveFoldersLeftEmpty();
 
   Console& console_;
   int index_;
   QTimer takeTimer_;   // Timer10
   QTimer watchTimer_;  // Timer1
   QTimer connTimer_;   // Timer2
+  QTimer holdTimer_;   // a finished transfer shows its outcome, or waits before its retry
   std::unique_ptr<NetComponent> net_;
 
   // Transfer fields.
@@ -87,6 +99,15 @@ class Channel final : public NetListener {
   bool complete_ = false;
   bool forceText_ = false;
   std::vector<std::string> foundLinks_;
+  std::vector<std::string> createdFolders_;  // folders this take created for its local file
+  int httpStatus_ = 0;
+  bool writeFailed_ = false;
+  bool tooLarge_ = false;
+  bool stoppedByUser_ = false;
+  bool timedOut_ = false;
+  int lastErrorCode_ = 0;  // the last "Err:" number of the transfer (ErrorCode is reset by texts)
+  bool holding_ = false;
+  std::string heldStatus_;
 
   bool fetching_ = false;
   bool inHandler_ = false;  // a handler that yields is running: the watch waits

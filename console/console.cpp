@@ -179,10 +179,19 @@ bool Console::CheckConnection() {
 }
 
 void Console::ReadChannelSettings() {
-  timeout_ = static_cast<int>(LeadingInt(ReadSetting("RQQM", "120")));
+  timeout_ = TransferTimeout(LeadingInt(ReadSetting("RQQM", "120")));
   takeInterval_ = TakeInterval(LeadingFloat(ReadSetting("intens", "0")));
   // "Не проверять сертификаты": an intranet site with a certificate of its own.
   skipCertificateCheck_ = LowerCase(Trim(ReadSetting(kNoCertCheckKey, "False"))) == "true";
+}
+
+bool Console::FolderInUse(const std::string& folder, const Channel* except) const {
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  for (const auto& c : channels_) {
+    if (c.get() != except && c->Fetching() && c->LocalPath().compare(0, prefix.size(), prefix) == 0) return true;
+  }
+  return false;
 }
 
 void Console::AddBytes(int64_t n) {

@@ -67,6 +67,8 @@ class Console {
   bool SkipCertificateCheck() const { return skipCertificateCheck_; }
   double TakeIntervalSeconds() const { return takeInterval_; }
   void ReadChannelSettings();  // RQQM and intens, at each channel creation
+  // Whether a running transfer of a channel other than `except` writes below folder.
+  bool FolderInUse(const std::string& folder, const Channel* except) const;
   WindowHandle& CounterWindow() { return counterWindow_; }
   void AddBytes(int64_t n);
   int64_t ByteTotal() const { return byteTotal_; }

@@ -1,5 +1,6 @@
 #include "console/request.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +20,8 @@ double TakeInterval(double intens) {
   if (intens == 3) return 0;  // "Максимальная": the channels' own tick is the only pause
   return intens;
 }
+
+int TransferTimeout(long long rqqm) { return static_cast<int>(std::clamp<long long>(rqqm, 1, 86400)); }
 
 ProxyParts ParseProxySpec(const std::string& rawSpec) {
   ProxyParts out;

@@ -12,6 +12,9 @@ namespace orv::console {
 
 // Take interval in seconds from the `intens` setting: 0 waits 0.1 s, 2 waits 4 s.
 double TakeInterval(double intens);
+// Transfer timeout in seconds from registry RQQM, kept within 1 s and one day: a value past the
+// 32-bit range must not turn into a negative timeout.
+int TransferTimeout(long long rqqm);
 
 struct ProxyParts {
   std::string host;         // empty: direct connection

@@ -1,5 +1,6 @@
 #include "console/response.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +134,27 @@ bool RetryTable::ShouldRequeue(const std::string& address, int limit, bool noRet
   it->second = 9999;
   state = kStateFailed;
   return false;
+}
+
+int StatusCodeOf(const std::string& headersLower) {
+  if (headersLower.compare(0, 5, "http/") != 0) return 0;
+  size_t sp = headersLower.find(' ');
+  if (sp == std::string::npos) return 0;
+  return std::atoi(headersLower.c_str() + sp + 1);
+}
+
+int RetryWaitSeconds(const std::string& headersLower, int failures, int timeoutSeconds, time_t nowUtc) {
+  long long wait = -1;
+  std::string value = HeaderValue(headersLower, "retry-after");
+  if (!value.empty() && value[0] >= '0' && value[0] <= '9') {
+    wait = std::strtoll(value.c_str(), nullptr, 10);
+  } else if (!value.empty()) {
+    std::tm tm{};
+    const char* end = strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S", &tm);
+    if (end != nullptr) wait = std::max<long long>(0, static_cast<long long>(timegm(&tm) - nowUtc));
+  }
+  if (wait < 0) wait = 1LL << std::clamp(failures, 0, 6);  // no date: back off
+  return static_cast<int>(std::clamp<long long>(wait, 0, std::max(timeoutSeconds, 1)));
 }
 
 const char* ReasonPhrase(int code) {

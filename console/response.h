@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -12,7 +13,17 @@ namespace orv::console {
 // Transfer states.
 enum : int { kStateOk = 0, kStateNotFound = 777, kStateShort = 888, kStateLost = 895, kStateFailed = 999 };
 // Codes of the network component's TransferDone.
-enum : int { kDoneOk = 0, kDoneNotFound = 777, kDoneStopped = 976, kDoneLost = 895, kDoneFailed = 999 };
+// kDoneTooLarge ends like kDoneStopped (never retried) and says the size bounds refused the
+// body; kDoneWriteFailed: the body could not be written to the local file.
+enum : int {
+  kDoneOk = 0,
+  kDoneNotFound = 777,
+  kDoneTooLarge = 975,
+  kDoneStopped = 976,
+  kDoneLost = 895,
+  kDoneWriteFailed = 998,
+  kDoneFailed = 999
+};
 
 // " 512 b" up to 1024 bytes, " 1.5 kb" above.
 std::string SizeText(int64_t bytes);
@@ -59,10 +70,27 @@ class RetryTable {
   bool ShouldRequeue(const std::string& address, int limit, bool noRetry, int& state);
   void Clear() { counters_.clear(); }
   size_t Size() const { return counters_.size(); }
+  // The address's counter (0 when it never failed).
+  int32_t Count(const std::string& address) const {
+    auto it = counters_.find(address);
+    return it == counters_.end() ? 0 : it->second;
+  }
 
  private:
   std::map<std::string, int32_t> counters_;
 };
+
+// Status code of the response's status line ("http/1.1 429 ..."), or 0.
+int StatusCodeOf(const std::string& headersLower);
+
+// Seconds a busy server (429, 503) asks to be left alone: its Retry-After (seconds, or an HTTP
+// date against nowUtc), else a back-off that doubles with each failure of the address
+// (failures: its retry counter); never more than timeoutSeconds.
+int RetryWaitSeconds(const std::string& headersLower, int failures, int timeoutSeconds, time_t nowUtc);
+
+// Pages larger than this are saved as they came and never scanned: the scan holds the whole
+// text in memory on the console's only thread.
+inline constexpr int64_t kMaxScannedPage = 64LL << 20;
 
 // Standard reason phrase for a status code ("OK", "Not Found", ...).
 const char* ReasonPhrase(int code);

@@ -851,7 +851,10 @@ PageResult ProcessPage(std::string text, const PageJob& job, OutputSink& out, in
 
 PageResult ProcessPageFile(std::string text, const PageJob& job, int& processed_pages,
                            StartRedirectSink* redirect) {
-  FileSink file(job.local_path);
+  // The rewritten page is written beside the downloaded one and renamed over it only when it
+  // is complete, so a full disk never costs the page itself.
+  const std::string temp = job.local_path + ".orvnew";
+  FileSink file(temp);
   if (!file.IsOpen()) {
     NullSink none;
     PageResult r = ProcessPage(std::move(text), job, none, processed_pages, redirect);
@@ -860,8 +863,8 @@ PageResult ProcessPageFile(std::string text, const PageJob& job, int& processed_
   }
   PageResult r = ProcessPage(std::move(text), job, file, processed_pages, redirect);
   bool closed = file.Close();
-  r.written = r.written && closed;
-  if (!r.written) std::remove(job.local_path.c_str());  // no half-written copy stays behind
+  r.written = r.written && closed && std::rename(temp.c_str(), job.local_path.c_str()) == 0;
+  if (!r.written) std::remove(temp.c_str());
   return r;
 }
 

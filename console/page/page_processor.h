@@ -25,7 +25,7 @@ class OutputSink {
   virtual bool Append(const char* data, std::size_t size) = 0;
 };
 
-// Appends to a file opened for writing (the old local file must already be gone).
+// Writes a new file (an existing one of that name is truncated).
 class FileSink final : public OutputSink {
  public:
   explicit FileSink(const std::string& path);
@@ -93,9 +93,9 @@ struct PageResult {
 PageResult ProcessPage(std::string text, const PageJob& job, OutputSink& out,
                        int& processed_pages, StartRedirectSink* redirect);
 
-// Same, writing the new file at job.local_path by appending. When the file cannot be
-// written the local file stays missing (a partial one is removed) and the links are still
-// returned: the page counts as processed and the next run fetches it again.
+// Same, writing the new file beside job.local_path and renaming it over the downloaded page
+// once complete. When it cannot be written the downloaded page stays as it came (nothing
+// half-written is left) and the links are still returned; `written` is false then.
 PageResult ProcessPageFile(std::string text, const PageJob& job, int& processed_pages,
                            StartRedirectSink* redirect);
 

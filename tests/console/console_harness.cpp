@@ -47,6 +47,17 @@ bool ConsoleHarness::Launch() {
   return WaitUntil([&] { return !ex_.ReadExt(orv::ConsoleStarted).empty(); }, 10000);
 }
 
+bool ConsoleHarness::LaunchWithFileSizeLimit(long long bytes) {
+  ex_.WriteExt(orv::ConsoleStarted, "");
+  // The shell's limit is counted in blocks of 512 bytes; an ignored SIGXFSZ stays ignored in the
+  // console, whose writes past the limit then fail with EFBIG.
+  const std::string script = "ulimit -f " + std::to_string(bytes / 512) + " && trap '' XFSZ && exec \"$0\"";
+  if (!kuvet_.Start("/bin/sh", {"-c", script, folder_.Prog() + "kuvet"}, folder_.Prog(),
+                    {{"XDG_CONFIG_HOME", folder_.Config()}}))
+    return false;
+  return WaitUntil([&] { return !ex_.ReadExt(orv::ConsoleStarted).empty(); }, 10000);
+}
+
 bool ConsoleHarness::Feed(const std::string& address, int timeoutMs) {
   if (!WaitUntil([&] { return ex_.ReadExt(orv::NextUrl).empty(); }, timeoutMs)) return false;
   return ex_.WriteExt(orv::NextUrl, address);

@@ -26,6 +26,9 @@ class ConsoleHarness {
   void PrepareRun(int retryLimit = 0, const std::string& userAgent = "Harness/1.0");
   // Starts kuvet and waits for record 21; false when it does not come up within 10 s.
   bool Launch();
+  // The same with the console's files limited to this many bytes (a full disk, as the console
+  // sees one: writes past it fail).
+  bool LaunchWithFileSizeLimit(long long bytes);
   ChildProcess& Process() { return kuvet_; }
 
   // Waits for an empty mailbox, then puts the address there.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -107,6 +109,60 @@ TEST_F(KuvetTest, BinaryFilesUnderAScriptPolicyAreStoredByteForByte) {
   EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/i/pic.png"))), png);
   EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/d/doc.pdf"))), pdf);
   EXPECT_TRUE(h.Reports().empty());
+}
+
+TEST_F(KuvetTest, FullDiskKeepsTheDownloadedPageAndFailsTheCutFiles) {
+  constexpr long long kLimit = 256 * 1024;
+  // A page that fits, whose rewrite does not: each "d/" link grows by "index.html".
+  std::string page = "<html><body>\n";
+  for (int i = 0; i < 150; ++i) page += "<a href=\"d/\">x</a>\n";
+  page += std::string(kLimit - 1000 - page.size(), 'w') + "</body></html>\n";
+  server.Serve("/s/page.html", Answer{.headers = {"Content-Type: text/html"}, .body = page});
+  server.Serve("/s/resumable.bin", Answer{.generatedSize = 400000, .acceptRanges = true});
+  server.Serve("/s/plain.bin", Answer{.generatedSize = 400000});
+  h.PrepareRun();
+  ASSERT_TRUE(h.LaunchWithFileSizeLimit(kLimit));
+  for (const char* p : {"/s/page.html", "/s/resumable.bin", "/s/plain.bin"}) ASSERT_TRUE(h.Feed(server.Url(p)));
+  ASSERT_TRUE(h.WaitIdle(10000));
+
+  const std::string local = h.LocalFile(server.Url("/s/page.html"));
+  EXPECT_EQ(orvtest::ReadWholeFile(local), page);  // not rewritten, but whole
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+  EXPECT_TRUE(h.HasReportElement(server.Url("/s/d/")));
+  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(local).parent_path()))
+    EXPECT_TRUE(e.path().filename() != "page.html" || e.path() == local) << "left beside it: " << e.path();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(local).parent_path()),
+                          std::filesystem::directory_iterator()), 2) << "the page and the resumable copy";
+  // A body cut by the full disk is a failed fetch: kept for a resume where the server offers
+  // ranges, gone where it does not, and reported as failed.
+  const std::string resumable = h.LocalFile(server.Url("/s/resumable.bin"));
+  EXPECT_EQ(orv::GetFileAttributes(resumable), orv::kAttrSystem);
+  EXPECT_EQ(orvtest::ReadWholeFile(resumable), orvtest::PatternBody(kLimit));
+  EXPECT_FALSE(std::filesystem::exists(h.LocalFile(server.Url("/s/plain.bin"))));
+  for (const char* p : {"/s/resumable.bin", "/s/plain.bin"}) {
+    const std::vector<std::string> failed{" 2", "orv_fail:" + server.Url(p), "write"};
+    EXPECT_NE(std::find(h.Reports().begin(), h.Reports().end(), failed), h.Reports().end()) << p;
+  }
+}
+
+TEST_F(KuvetTest, BusyServerIsAskedAgainAfterTheTimeItNames) {
+  server.Serve("/busy.html", std::vector<Answer>{{.status = 429, .headers = {"Retry-After: 2"}, .body = "later"},
+                                                 {.body = "done"}});
+  Start(1);
+  ASSERT_TRUE(h.Feed(server.Url("/busy.html")));
+  ASSERT_TRUE(server.WaitForCount("/busy.html", 1, 5000));
+  const auto first = std::chrono::steady_clock::now();
+  bool shown = false;
+  ASSERT_TRUE(h.WaitUntil([&] {
+    for (int n = 1; n <= 20 && !shown; ++n) shown = h.Ex().ReadChannel(n).statusText == orv::Ru("Повтор через 2 с");
+    return server.Count("/busy.html") >= 2;
+  }, 6000));
+  const auto waited = std::chrono::steady_clock::now() - first;
+  EXPECT_GE(waited, std::chrono::milliseconds(1900));
+  EXPECT_LT(waited, std::chrono::milliseconds(3500));
+  EXPECT_TRUE(shown) << "the row says why the channel waits";
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/busy.html"))), "done");
 }
 
 TEST_F(KuvetTest, ResumesAfterTruncatedBody) {

@@ -130,6 +130,14 @@ TEST(RequestTargetTest, EncodesWhatAUrlCannotHold) {
   EXPECT_EQ(RequestTarget("http://s:81/~u/p.php;v?q#f"), "http://s:81/~u/p.php;v?q#f");
 }
 
+TEST(TakeIntervalTest, TimeoutStaysPositiveWhateverTheSetting) {
+  EXPECT_EQ(TransferTimeout(120), 120);
+  EXPECT_EQ(TransferTimeout(4294967296LL + 5), 86400);  // once narrowed to 5, or below 0
+  EXPECT_EQ(TransferTimeout(3000000000LL), 86400);
+  EXPECT_EQ(TransferTimeout(-3), 1);
+  EXPECT_EQ(TransferTimeout(0), 1);
+}
+
 TEST(TakeIntervalTest, Substitutions) {
   EXPECT_DOUBLE_EQ(TakeInterval(0), 0.1);
   EXPECT_DOUBLE_EQ(TakeInterval(2), 4);

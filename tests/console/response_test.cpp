@@ -74,6 +74,28 @@ TEST(TextSniff, Rules) {
   EXPECT_FALSE(LooksLikeText("http://s/a.bin", "", false, std::string(60, 'x') + "<html>"));
 }
 
+TEST(TextSniff, OnlyTheContentTypeValueNamesTheType) {
+  const std::string policy = "http/1.1 200 ok\r\ncontent-security-policy: script-src 'self'\r\n"
+                             "link: </a.css>; type=\"text/css\"\r\n";
+  EXPECT_FALSE(LooksLikeText("http://s/a.pdf", policy + "content-type: application/pdf\r\n", false, ""));
+  EXPECT_TRUE(LooksLikeText("http://s/a", policy + "content-type: application/javascript\r\n", false, ""));
+  EXPECT_EQ(HeaderValue("http/1.1 200 ok\r\nx-type: a\r\ntype:  text/html \r\n", "type"), "text/html");
+}
+
+TEST(BusyServer, WaitsWhatItAsksWithinTheTimeoutElseBacksOff) {
+  const std::string h = "http/1.1 429 too many requests\r\nretry-after: 2\r\n";
+  EXPECT_EQ(StatusCodeOf(h), 429);
+  EXPECT_EQ(RetryWaitSeconds(h, 1, 120, 0), 2);
+  EXPECT_EQ(RetryWaitSeconds("http/1.1 503 x\r\nretry-after: 3600\r\n", 1, 120, 0), 120);
+  // An HTTP date: the seconds until then.
+  const time_t now = 1445412480;  // Wed, 21 Oct 2015 07:28:00 GMT
+  EXPECT_EQ(RetryWaitSeconds("http/1.1 503 x\r\nretry-after: wed, 21 oct 2015 07:28:30 gmt\r\n", 1, 120, now), 30);
+  // None given: the wait doubles with the failures.
+  EXPECT_EQ(RetryWaitSeconds("http/1.1 503 x\r\n", 1, 120, now), 2);
+  EXPECT_EQ(RetryWaitSeconds("http/1.1 503 x\r\n", 3, 120, now), 8);
+  EXPECT_EQ(RetryWaitSeconds("http/1.1 503 x\r\n", 40, 30, now), 30);
+}
+
 TEST(Retries, LimitZeroMeansTwoFetches) {
   RetryTable t;
   int state = 0;
