@@ -289,7 +289,8 @@ std::string SiteFolderOf(std::string_view localPath, std::string_view collection
   return std::string(localPath.substr(0, slash));
 }
 
-int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder) {
+int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder,
+                    std::vector<std::string>* created) {
   std::string collection = CollectionWithSlash(collectionFolder);
   std::error_code ec;
   std::filesystem::create_directories(collection, ec);
@@ -310,14 +311,15 @@ int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolde
         }
       }
     }
-    std::filesystem::create_directory(prefix, ec);
+    if (std::filesystem::create_directory(prefix, ec) && created != nullptr) created->push_back(prefix);
   }
   return below ? LevelsBelow(localPath.substr(collection.size())) : 0;
 }
 
-LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder) {
+LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder,
+                           std::vector<std::string>* created) {
   LocalName name = LocalNameOf(address, collectionFolder);
-  CreateFoldersOf(name.path, collectionFolder);
+  CreateFoldersOf(name.path, collectionFolder, created);
   return name;
 }
 

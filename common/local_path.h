@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv {
 
@@ -61,13 +62,16 @@ std::string SiteFolderOf(std::string_view localPath, std::string_view collection
 LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder);
 
 // The same, then creates the folders of the name; a file standing where a folder
-// is needed is deleted (only below the collection folder).
-LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder);
+// is needed is deleted (only below the collection folder). created, when given, receives
+// the folders this call made, outermost first.
+LocalName PrepareLocalName(std::string_view address, std::string_view collectionFolder,
+                           std::vector<std::string>* created = nullptr);
 
 // Creates the folders of a local name (each prefix up to a "/"), deleting a file in
 // the way when it lies below collectionFolder (a name with a "." or ".." segment is not
 // taken as below it). Returns the levels below it.
-int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder);
+int CreateFoldersOf(std::string_view localPath, std::string_view collectionFolder,
+                    std::vector<std::string>* created = nullptr);
 
 // Search mode: prefix = collection + engine host + "/previews/preview_" for the
 // engine's cached copies, else + "/results/result_".
