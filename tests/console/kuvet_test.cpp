@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <set>
 #include <string>
 
@@ -163,6 +165,81 @@ TEST_F(KuvetTest, BusyServerIsAskedAgainAfterTheTimeItNames) {
   EXPECT_TRUE(shown) << "the row says why the channel waits";
   ASSERT_TRUE(h.WaitIdle(5000));
   EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile(server.Url("/busy.html"))), "done");
+}
+
+// Puts bytes into orvext at a record's start, as a writer caught halfway would leave them.
+void PutRecordBytes(const std::string& exchangeFolder, int record, const std::string& bytes) {
+  std::fstream f(exchangeFolder + "orvext", std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp((record - 1) * 1024);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST_F(KuvetTest, AListTheMainProgramHasNotReadIsNeverOverwritten) {
+  server.Serve("/p.html", Answer{.headers = {"Content-Type: text/html"}, .body = "<a href=\"x.html\">x</a>"});
+  Start();
+  const std::vector<std::string> unread{"1", "http://unread.test/"};
+  ASSERT_TRUE(h.Ex().WriteUrlList(unread));
+  PutRecordBytes(h.Folder().Exchange(), orv::ReportReady, "\xff\xff");  // unreadable: being written
+  ASSERT_TRUE(h.Feed(server.Url("/p.html")));
+  // The channel waits for the slot and its row says so. No pumping: the main program is busy.
+  bool waiting = false;
+  for (int i = 0; i < 300 && !waiting; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int n = 1; n <= 20; ++n) waiting = waiting || h.Ex().ReadChannel(n).statusText == orv::Ru("Обмен...");
+  }
+  EXPECT_TRUE(waiting);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(h.Ex().ReadUrlList(), unread);
+  // Quitting while the list is still unread leaves it alone too.
+  ASSERT_TRUE(h.Ex().WriteExt(orv::ReportReady, "A"));
+  ASSERT_TRUE(h.PressQuit());
+  EXPECT_EQ(h.Process().WaitExit(3000), 0);
+  EXPECT_EQ(h.Ex().ReadUrlList(), unread);
+}
+
+TEST_F(KuvetTest, UnreadableFrameRecordCountsAsOn) {
+  server.Serve("/f.html", Answer{.headers = {"Content-Type: text/html"},
+                                 .body = "<html><body><iframe src=\"inner.html\"></iframe></body></html>"});
+  Start();
+  PutRecordBytes(h.Folder().Exchange(), orv::FrameMark, "\xff\xff");
+  ASSERT_TRUE(h.Feed(server.Url("/f.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_TRUE(h.HasReportElement(server.Url("/inner.html") + ")ifra(")) << "frame links keep their mark";
+}
+
+TEST_F(KuvetTest, AMissingPageLeavesNoEmptyFolders) {
+  server.Serve("/kept/here.html", Answer{.body = "here"});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/gone/deeper/missing.html")));
+  ASSERT_TRUE(h.Feed(server.Url("/kept/deeper/missing.html")));
+  ASSERT_TRUE(h.Feed(server.Url("/kept/here.html")));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  const std::filesystem::path site = std::filesystem::path(h.LocalFile(server.Url("/kept/here.html"))).parent_path().parent_path();
+  EXPECT_FALSE(std::filesystem::exists(site / "gone"));
+  EXPECT_FALSE(std::filesystem::exists(site / "kept" / "deeper"));
+  EXPECT_TRUE(std::filesystem::exists(site / "kept" / "here.html"));
+}
+
+TEST_F(KuvetTest, APageTooLargeToScanIsSavedAsItCame) {
+  const std::string page = "<html><a href=\"d/\">d</a>" + std::string((64 << 20) + 1, 'x') + "</html>";
+  server.Serve("/huge.html", Answer{.headers = {"Content-Type: text/html"}, .body = page});
+  Start();
+  ASSERT_TRUE(h.Feed(server.Url("/huge.html")));
+  bool told = false;
+  ASSERT_TRUE(h.WaitUntil([&] {
+    for (int n = 1; n <= 20 && !told; ++n)
+      told = h.Ex().ReadChannel(n).statusText == orv::Ru("Больше 64 МБ: сохранено без обработки");
+    return told;
+  }, 20000));
+  ASSERT_TRUE(h.WaitIdle(5000));
+  const std::string local = h.LocalFile(server.Url("/huge.html"));
+  EXPECT_EQ(std::filesystem::file_size(local), page.size());
+  std::ifstream in(local, std::ios::binary);
+  std::string head(40, '\0');
+  in.read(head.data(), 40);
+  EXPECT_EQ(head, page.substr(0, 40));
+  EXPECT_EQ(orv::GetFileAttributes(local), 0);
+  EXPECT_TRUE(h.Reports().empty());
 }
 
 TEST_F(KuvetTest, ResumesAfterTruncatedBody) {
