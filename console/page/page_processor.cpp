@@ -163,6 +163,41 @@ bool IsNameEscapeAt(std::string_view t, std::size_t j) {
 
 // An absolute address names its scheme followed by "://"; "http.html" or "httpd.conf" are
 // file names beside the page.
+// "&#45;" or "&#x2D;": a numeric character reference, as generated pages write "-" in names.
+// Its length, or 0.
+std::size_t NumericCharRefAt(std::string_view t, std::size_t j) {
+  if (j + 3 >= t.size() || t[j] != '&' || t[j + 1] != '#') return 0;
+  std::size_t k = j + 2;
+  const bool hex = t[k] == 'x' || t[k] == 'X';
+  if (hex) ++k;
+  const std::size_t digits = k;
+  while (k < t.size() && k - digits < 7 && (hex ? IsHexDigit(t[k]) : (t[k] >= '0' && t[k] <= '9'))) ++k;
+  if (k == digits || k >= t.size() || t[k] != ';') return 0;
+  return k + 1 - j;
+}
+
+// A browser reads "&#45;" in an attribute as "-": printable ASCII references are decoded so
+// the link names the file the server has.
+void DecodeNumericCharRefs(std::string& link) {
+  if (link.find("&#") == std::string::npos) return;
+  std::string out;
+  out.reserve(link.size());
+  for (std::size_t i = 0; i < link.size();) {
+    const std::size_t n = NumericCharRefAt(link, i);
+    if (n > 0) {
+      const bool hex = link[i + 2] == 'x' || link[i + 2] == 'X';
+      const long code = std::strtol(link.c_str() + i + (hex ? 3 : 2), nullptr, hex ? 16 : 10);
+      if (code > 32 && code < 127) {
+        out += static_cast<char>(code);
+        i += n;
+        continue;
+      }
+    }
+    out += link[i++];
+  }
+  link = std::move(out);
+}
+
 bool StartsWithHttp(std::string_view s) {
   return StartsWithNoCaseAscii(s, "http://") || StartsWithNoCaseAscii(s, "https://");
 }
@@ -547,6 +582,12 @@ class Processor {
           j += 8;
           continue;
         }
+        if (c == '&') {
+          if (const std::size_t ref = NumericCharRefAt(t, j)) {
+            j += ref;
+            continue;
+          }
+        }
         if (IsValueStop(c)) break;
         if (c == ')' && j + 1 < n && t[j + 1] == ';' && n - j >= 3) break;
         ++j;
@@ -618,6 +659,7 @@ class Processor {
     const std::string_view found = t.substr(v, len);
     std::string& link = link_;
     link.assign(found);
+    DecodeNumericCharRefs(link);
     // Closing characters the cleaning drops ("url(a.gif)", "see a.html.") are not part of the
     // address; they stay in the saved page after the replacement.
     std::size_t keep = 0;

@@ -581,6 +581,17 @@ TEST(PageProcessor, WritesTheLocalFileAndRemovesItWhenUnwritable) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(PageProcessor, NamesWrittenWithCharacterReferencesAreTheNamesTheBrowserReads) {
+  // Generated documentation writes "--" in names as "&#45;&#45;".
+  Outcome o = Process("<a href=\"git-web&#45;&#45;browse.html\">x</a> <a href=\"a&#x2D;b.html#s\">y</a>"
+                      " <a href=\"q.php?a=1&#38;b=2\">z</a>",
+                      PageAt(kPage));
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/git-web--browse.html", "http://s.com/dir/a-b.html",
+                            "http://s.com/dir/q.php?a=1&b=2"}));
+  EXPECT_EQ(o.text, "<a href=\"git-web--browse.html\">x</a> <a href=\"a-b.html#s\">y</a>"
+                    " <a href=\"q.php,8,,x23Fa=1%26b=2\">z</a>");
+}
+
 TEST(PageLinks, ExtensionTest) {
   EXPECT_TRUE(ExtensionTestPasses(".html\">"));
   EXPECT_TRUE(ExtensionTestPasses(".SHTML"));
