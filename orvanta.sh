@@ -10,7 +10,7 @@ cd "$(dirname "$(readlink -f "$0")")"
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libgl-dev
-  libcurl4-openssl-dev libssl-dev ca-certificates
+  libcurl4-openssl-dev libssl-dev ca-certificates git-doc
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth curl

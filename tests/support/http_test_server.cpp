@@ -16,6 +16,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace orvtest {
@@ -201,6 +204,26 @@ void HttpTestServer::Serve(const std::string& path, std::vector<Answer> answers)
   std::lock_guard<std::mutex> lock(mu_);
   routes_[path] = std::move(answers);
   used_[path] = 0;
+}
+
+std::vector<std::string> HttpTestServer::ServeTree(const std::string& urlPrefix, const std::string& folder) {
+  static const std::map<std::string, std::string> kTypes = {
+      {".html", "text/html"}, {".htm", "text/html"}, {".css", "text/css"}, {".js", "application/javascript"},
+      {".png", "image/png"}, {".gif", "image/gif"}, {".jpg", "image/jpeg"}, {".svg", "image/svg+xml"},
+      {".txt", "text/plain"}, {".pdf", "application/pdf"}};
+  std::vector<std::string> served;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!e.is_regular_file()) continue;
+    std::string rel = e.path().lexically_relative(folder).generic_string();
+    auto type = kTypes.find(Lower(e.path().extension().string()));
+    Answer a;
+    if (type != kTypes.end()) a.headers.push_back("Content-Type: " + type->second);
+    std::ifstream in(e.path(), std::ios::binary);
+    a.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    served.push_back(urlPrefix + rel);
+    Serve(served.back(), std::move(a));
+  }
+  return served;
 }
 
 std::vector<Request> HttpTestServer::Requests() const {

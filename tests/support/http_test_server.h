@@ -92,6 +92,9 @@ class HttpTestServer {
 
   void Serve(const std::string& path, Answer answer);
   void Serve(const std::string& path, std::vector<Answer> answers);
+  // Serves every file below folder at urlPrefix + its relative path (urlPrefix starts and ends
+  // with "/"), with a Content-Type by the name's ending; returns the paths served.
+  std::vector<std::string> ServeTree(const std::string& urlPrefix, const std::string& folder);
 
   // Requests received so far (all paths, or one path as sent in the request line).
   std::vector<Request> Requests() const;
