@@ -1,9 +1,12 @@
 // Feeds arbitrary bytes to the shared parsers and decoders: list files, channel records,
-// the escape decoders and the address-to-local-name mapping. Besides crashes, hangs and
+// the exchange files as the other program may leave them, the escape decoders and the
+// address-to-local-name mapping. Besides crashes, hangs and
 // undefined behaviour it checks what must hold for every input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -57,6 +60,40 @@ void CheckChannelRecord(std::string_view data) {
     r.reserved.clear();
     Check(back == r);
   }
+}
+
+// The same bytes as each of the three exchange files, read through the readers both
+// programs use: records read as a value or as unreadable, the list as its parser reads it.
+void CheckExchangeFiles(std::string_view data) {
+  static const std::string folder = [] {
+    char pattern[] = "/tmp/orvfuzzXXXXXX";
+    const char* made = mkdtemp(pattern);
+    Check(made != nullptr);
+    return std::string(made) + "/";
+  }();
+  for (const char* name : {orv::kOrvExt, orv::kOrvInt, orv::kOrvUrl}) {
+    std::ofstream(folder + name, std::ios::binary | std::ios::trunc).write(data.data(), static_cast<std::streamsize>(data.size()));
+  }
+  orv::ExchangeFiles files;
+  Check(files.Open(folder, false));
+  for (int record : {1, 2}) {
+    std::optional<std::string> value = files.TryReadExt(record);
+    Check(files.ReadExt(record) == value.value_or(std::string()));
+    if (value && !value->empty()) {
+      Check(value->size() <= 1022);
+      Check(data.substr(static_cast<std::size_t>(record - 1) * 1024 + 2, value->size()) == *value);
+    }
+  }
+  for (int n : {1, 2}) {
+    std::string_view bytes = data.size() > static_cast<std::size_t>(n - 1) * 1700
+                                 ? data.substr(static_cast<std::size_t>(n - 1) * 1700, 1700)
+                                 : std::string_view();
+    Check(files.ReadChannel(n) == orv::ExchangeFiles::DecodeChannel(bytes));
+  }
+  // Reading only as far as the count reaches gives what reading it all gives.
+  Check(files.ReadUrlList() == orv::ParseStringArray(data));
+  std::size_t extent = orv::StringArrayExtent(data);
+  if (extent <= data.size()) Check(orv::ParseStringArray(data.substr(0, extent)) == orv::ParseStringArray(data));
 }
 
 void CheckDecoders(std::string_view data) {
@@ -159,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   std::string_view data(reinterpret_cast<const char*>(bytes), size);
   CheckStringArray(data);
   CheckChannelRecord(data);
+  CheckExchangeFiles(data);
   CheckDecoders(data);
   CheckLocalName(data);
   CheckLocalName("http://" + std::string(data));
