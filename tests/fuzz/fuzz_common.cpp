@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <iterator>
@@ -69,7 +70,9 @@ void CheckExchangeFiles(std::string_view data) {
     char pattern[] = "/tmp/orvfuzzXXXXXX";
     const char* made = mkdtemp(pattern);
     Check(made != nullptr);
-    return std::string(made) + "/";
+    static std::string made_folder = made;
+    std::atexit([] { std::filesystem::remove_all(made_folder); });
+    return made_folder + "/";
   }();
   for (const char* name : {orv::kOrvExt, orv::kOrvInt, orv::kOrvUrl}) {
     std::ofstream(folder + name, std::ios::binary | std::ios::trunc).write(data.data(), static_cast<std::streamsize>(data.size()));
