@@ -418,7 +418,7 @@ void HttpTestServer::Handle(int fd) {
     if (a.endlessChunked) {
       static const std::string chunk = "10000\r\n" + PatternBody(0x10000) + "\r\n";
       while (ok) {
-        ok = SendAll(fd, chunk.data(), chunk.size(), stopping_);
+        ok = SendAll(conn, chunk.data(), chunk.size(), stopping_);
         if (a.chunkDelayMs > 0) SleepUnlessStopping(a.chunkDelayMs, stopping_);
       }
     }
