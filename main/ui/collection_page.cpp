@@ -1,6 +1,7 @@
 #include "main/ui/collection_page.h"
 
 #include <QCoreApplication>
+#include <QTreeView>
 
 #include <unistd.h>
 
@@ -65,7 +66,20 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
     window.SetToolBusy(on);
   };
   toolHooks.setStatus = [&window](const QString& s) { window.SetStatusPanel(kStatusLinePanel, Bytes(s)); };
-  toolHooks.markModeChanged = [pane](bool on) { pane->SetMarkMode(on); };
+  toolHooks.markModeChanged = [pane](bool on) {
+    pane->SetMarkMode(on);
+    // Mark mode shows its own pointer over the tree.
+    if (on) {
+      pane->TreeView()->viewport()->setCursor(Qt::PointingHandCursor);
+    } else {
+      pane->TreeView()->viewport()->unsetCursor();
+    }
+  };
+  toolHooks.defpath = [&app] { return app.Program().Values().defpath; };
+  toolHooks.saveDefpath = [&app](const std::string& folder) {
+    app.Program().Values().defpath = folder;
+    app.Program().Settings().Write("defpath", folder);
+  };
   tools = std::make_unique<CollectionToolsUi>(tree, current, &window, std::move(toolHooks));
   CollectionToolsUi* toolsUi = tools.get();
   treePane->SetHtmlHelpMenu([toolsUi](QMenu* menu) { toolsUi->FillMenu(menu); });

@@ -41,6 +41,7 @@
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
 #include "main/ui/orv_app.h"
+#include "main/ui/browser_pane.h"
 #include "main/ui/collection_page.h"
 #include "main/ui/popups.h"
 #include "main/ui/script_panes.h"
@@ -977,6 +978,10 @@ int RunWindow(int argc, char** argv) {
   collectionPage.built = [&](const std::string& root) { searchPage.TreeBuilt(root); };
   searchPage.Install(window, orvApp);
   collectionPage.Install(window, orvApp);
+  // "Показывать файлы": a click in the script's address tree shows that file in the browser.
+  scriptPanes.SetCollectionViewer([&](const std::string& localPath) {
+    if (collectionPage.browser) collectionPage.browser->ShowLocalPath(localPath);
+  });
   std::string address;
   for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);
   orvApp.Run().SetCommandLineAddress(Utf8ToCp1251(address));
