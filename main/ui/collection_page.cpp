@@ -94,6 +94,10 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
 
   // The channel list tells of every address a channel takes up: the tree grows during a run.
   app.Run().SetChannelAddressSink([this](const std::string& address) { tree.AddSavedAddress(address); });
+  // Every rebuild of the tree reloads what hangs on it, the popup's full rebuild too.
+  treePane->SetRebuilt([this, &app] {
+    if (built) built(app.Program().CollectionFolder());
+  });
   Rebuild(app.Program().CollectionFolder());
 }
 

@@ -270,6 +270,7 @@ bool CollectionTreePane::RebuildAll() {
   view_->expand(model_->IndexOf(tree_.RootNode()));
   StartScan();
   view_->setFocus();
+  if (rebuilt_) rebuilt_();
   return true;
 }
 

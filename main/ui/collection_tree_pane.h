@@ -38,6 +38,8 @@ class CollectionTreePane : public QWidget {
   void SetMarkMode(bool on) { markMode_ = on; }
   void SetCompilerPresent(std::function<bool()> present) { compilerPresent_ = std::move(present); }
   void SetToolJobRunning(std::function<bool()> running) { ports_.toolJobRunning = std::move(running); }
+  // Told after "Обновить Всю Структуру" has rebuilt the tree (bookmarks are reloaded then).
+  void SetRebuilt(std::function<void()> rebuilt) { rebuilt_ = std::move(rebuilt); }
 
   // Builds the first level from root (start-up, another root, the folder chooser).
   void Build(const std::string& root);
@@ -98,6 +100,7 @@ class CollectionTreePane : public QWidget {
   std::function<void(QMenu*)> fillHtmlHelp_;
   std::function<bool()> compilerPresent_;
   std::function<bool()> activeCursor_;
+  std::function<void()> rebuilt_;
   bool ActiveCursor() const { return activeCursor_ && activeCursor_(); }
   bool markMode_ = false;
   bool busy_ = false;

@@ -91,6 +91,16 @@ TEST(SearchPageTest, ABookmarkOfAnUnopenedSiteReadsItAndSelectsItsFile) {
   search.OpenResult(file);
   EXPECT_EQ(page.current.key, file);
   EXPECT_EQ(browser.shown, std::vector<std::string>{file});
+
+  // "Обновить Всю Структуру" rebuilds the tree and the bookmarks are read again with it.
+  const std::string index = root + "site.ru/index.html";
+  treePane->SetRebuilt([&] { search.TreeBuilt(root); });
+  ASSERT_TRUE(SaveBookmarkFile(root, {{"", "category_0", "Cat", "", 0, 0},
+                                      {"category_0", file, "a.html", "", 7, 7},
+                                      {"category_0", index, "index.html", "", 7, 7}}));
+  EXPECT_EQ(remarks->ItemOf(index), nullptr);
+  ASSERT_TRUE(treePane->RebuildAll());
+  EXPECT_NE(remarks->ItemOf(index), nullptr);
 }
 
 }  // namespace
