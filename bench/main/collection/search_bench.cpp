@@ -15,24 +15,12 @@
 #include <vector>
 
 #include "main/collection/collection_search.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
-class Folder {
- public:
-  Folder() {
-    std::string t = (std::filesystem::temp_directory_path() / "orvbench.XXXXXX").string();
-    if (mkdtemp(t.data())) dir_ = t + "/";
-  }
-  ~Folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  const std::string& Dir() const { return dir_; }
-
- private:
-  std::string dir_;
-};
+// A private folder, removed with its contents at the end.
+using Folder = orvtest::TempFolder;
 
 class VectorTree : public orv::SearchableTree {
  public:

@@ -10,24 +10,12 @@
 #include <string>
 
 #include "main/scripts/script_model.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
-class Folder {
- public:
-  Folder() {
-    std::string t = (std::filesystem::temp_directory_path() / "orvbench.XXXXXX").string();
-    if (mkdtemp(t.data())) dir_ = t + "/";
-  }
-  ~Folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  const std::string& Dir() const { return dir_; }
-
- private:
-  std::string dir_;
-};
+// A private folder, removed with its contents at the end.
+using Folder = orvtest::TempFolder;
 
 std::string Address(int site, int page) {
   return "http://www.site" + std::to_string(site) + ".ru/section" + std::to_string(page % 97) + "/page" +
