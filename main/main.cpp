@@ -112,9 +112,7 @@ int RunBatch(int argc, char** argv, int addressFrom) {
     std::printf("%s\n", orv::Cp1251ToUtf8(orv::Ru("Автоудаление сценария: сценарий № ") + std::to_string(slot)).c_str());
     return true;
   };
-  orv::OrvApp orvApp(view, windows, hooks);
-  view.SetHandles(static_cast<std::uint32_t>(windows.mainWindow),
-                  static_cast<std::uint32_t>(windows.exchangeButton));
+  orv::OrvApp orvApp(orv::AppViewsOf(view), windows, hooks);
 
   const int started = orvApp.StartUp();
   if (started >= 0) {

@@ -5,7 +5,7 @@
 #include "common/address_markers.h"
 #include "common/text.h"
 #include "main/lists/fragment_lists.h"
-#include "main/ui/main_window_view.h"
+#include "main/scripts/messages.h"
 
 namespace orv {
 
@@ -72,7 +72,7 @@ CategoryRules CategoryRules::From(const ScriptParameters& parameters) {
 
 std::string WrongAddressMessage() { return Ru("Введен ошибочный адрес"); }
 
-bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MainWindowView& window,
+bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MessageBoxes& messages,
                           std::string& pendingStartAddress, std::string& currentStartAddress) {
   boxText = Trim(boxText);
   if (boxText.empty()) return false;
@@ -90,7 +90,7 @@ bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MainW
       return true;
     }
   }
-  window.ShowMessage(WrongAddressMessage(), MessageIcon::Information);
+  messages.ShowMessage(WrongAddressMessage(), MessageIcon::Information);
   currentStartAddress.clear();
   return false;
 }

@@ -14,7 +14,7 @@
 
 namespace orv {
 
-class MainWindowView;
+class MessageBoxes;
 
 // Category numbers.
 enum Category : int {
@@ -49,7 +49,7 @@ std::string WrongAddressMessage();
 // no "?" or "%25"). A valid address becomes pendingStartAddress (true). An invalid one shows
 // the message with the information icon, empties currentStartAddress and gives false; an
 // empty text gives false without a message.
-bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MainWindowView& window,
+bool ValidateStartAddress(std::string& boxText, bool lanOrLocalhostOnline, MessageBoxes& messages,
                           std::string& pendingStartAddress, std::string& currentStartAddress);
 
 // The last six characters, lower-cased, from the first "." among them; ".htm" when there is

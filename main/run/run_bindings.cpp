@@ -11,14 +11,14 @@ namespace orv {
 
 ModelRunBinding::ModelRunBinding(ProgramModel& program, ExclusionList& exclusions, TrackList& tracks,
                                  ProxyList& proxies, UserAgentPresets& userAgents,
-                                 ConnectionControl& connection, MainWindowView& view)
+                                 ConnectionControl& connection, MessageBoxes& messages)
     : program_(program),
       exclusions_(exclusions),
       tracks_(tracks),
       proxies_(proxies),
       userAgents_(userAgents),
       connection_(connection),
-      view_(view) {
+      messages_(messages) {
   RefreshRules();
 }
 
@@ -122,7 +122,7 @@ void ModelRunBinding::ClearRun() { program_.Scripts().ClearRunLists(); }
 
 bool ModelRunBinding::ValidateStartAddress(std::string& boxText, std::string& pending) {
   std::string current;
-  return orv::ValidateStartAddress(boxText, LanOrLocalhostOnline(), view_, pending, current);
+  return orv::ValidateStartAddress(boxText, LanOrLocalhostOnline(), messages_, pending, current);
 }
 
 void ModelRunBinding::RebuildScope(const std::string& startAddress) {

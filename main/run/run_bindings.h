@@ -17,13 +17,13 @@ class ExclusionList;
 class TrackList;
 class ProxyList;
 class UserAgentPresets;
-class MainWindowView;
+class MessageBoxes;
 
 class ModelRunBinding final : public RunScripts, public RunAdmission {
  public:
   ModelRunBinding(ProgramModel& program, ExclusionList& exclusions, TrackList& tracks,
                   ProxyList& proxies, UserAgentPresets& userAgents, ConnectionControl& connection,
-                  MainWindowView& view);
+                  MessageBoxes& messages);
 
   // RunScripts
   bool SelectAndLoad(const std::string& startAddress, RunOptions& options) override;
@@ -63,7 +63,7 @@ class ModelRunBinding final : public RunScripts, public RunAdmission {
   ProxyList& proxies_;
   UserAgentPresets& userAgents_;
   ConnectionControl& connection_;
-  MainWindowView& view_;
+  MessageBoxes& messages_;
   ScopeTable scope_;
   CategoryRules rules_;
   int slot_ = 0;

@@ -68,10 +68,10 @@ std::string AddressFromDrop(std::string_view text, std::string_view collectionFo
   return HasWebScheme(t) ? t : std::string();
 }
 
-RunController::RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
+RunController::RunController(RunViews views, RunPlatform& platform, ExchangeFiles& exchange,
                              RunScripts& scripts, RunAdmission& admission,
                              ConnectionControl& connection, RunPaths paths)
-    : view_(view),
+    : views_(views),
       platform_(platform),
       x_(exchange),
       scripts_(scripts),
@@ -79,12 +79,6 @@ RunController::RunController(MainWindowView& view, RunPlatform& platform, Exchan
       connection_(connection),
       paths_(std::move(paths)),
       stats_([this] { return platform_.SecondsSinceMidnight(); }, [this] { return platform_.Now(); }) {}
-
-void RunController::SetPanel(int panel, const std::string& text) { view_.SetStatusPanel(panel, text); }
-
-void RunController::SetPanelIfChanged(int panel, const std::string& text) {
-  if (view_.StatusPanel(panel) != text) view_.SetStatusPanel(panel, text);
-}
 
 void RunController::SetCommandLineAddress(const std::string& text) { s_.commandLineAddress = Trim(text); }
 
@@ -110,12 +104,12 @@ void RunController::RunButton() {
   // A pending redial fires at once.
   if (dialer_) dialer_->SetLastAttempt(platform_.Now() - std::chrono::minutes(1));
   if (options_.sounds) platform_.PlaySound("click.wav");
-  AddressEnter(view_.AddressText());
+  AddressEnter(views_.address.AddressText());
 }
 
 void RunController::StopStep() {
   if (s_.running && outcome_ == RunOutcome::None) outcome_ = RunOutcome::Stopped;
-  SetPanel(1, Ru(" Завершение"));
+  views_.status.Ending();
   s_.firstAddressPhase = false;
   s_.runEnded = true;
   s_.stopRequested = true;
@@ -151,19 +145,16 @@ void RunController::CloseChannel(int channel) {
 }
 
 void RunController::ClickStatusPanel(int panel) {
-  if (panel < 1 || panel > 5) return;
-  view_.SetStatusPanelEnabled(panel, false);
-  panelCountdown_ = 6;
-  if (panel != 4) return;
+  if (!views_.status.Click(panel)) return;
   overallSpeedMode_ = !overallSpeedMode_;
-  view_.SetSpeedPanelToolTip(overallSpeedMode_ ? Ru("Общая скорость") : Ru("Средняя скорость"));
+  views_.status.SetSpeedToolTip(overallSpeedMode_ ? Ru("Общая скорость") : Ru("Средняя скорость"));
 }
 
 void RunController::RunStop(bool stopMode) {
   if (stopMode)
-    view_.SetRunStopButton("stop", Ru("Стоп "), 1, Ru("Остановить закачку"));
+    views_.controls.SetRunStopButton("stop", Ru("Стоп "), 1, Ru("Остановить закачку"));
   else
-    view_.SetRunStopButton("run", Ru("Пуск "), 2, Ru("Запустить закачку"));
+    views_.controls.SetRunStopButton("run", Ru("Пуск "), 2, Ru("Запустить закачку"));
 }
 
 // ---------------------------------------------------------------- start
@@ -180,7 +171,7 @@ void RunController::Tim2Tick() {
     s_.currentStartAddress.clear();
   }
   if (value.empty()) return;
-  view_.SetAddressText(value);
+  views_.address.SetAddressText(value);
   AddressEnter(value);
   std::string box = s_.currentStartAddress;
   s_.currentStartAddress.clear();
@@ -213,7 +204,7 @@ void RunController::StartRun(const std::string& address) {
 }
 
 void RunController::StartSequence() {
-  view_.HideScriptPanels();
+  views_.controls.HideScriptPanels();
   admission_.ResetCounters();
   x_.WriteExt(CounterWindow, DecimalText(platform_.CounterHandle()));
   SupervisionTick();
@@ -237,17 +228,17 @@ void RunController::StartSequence() {
   s_.currentStartAddress = start;
 
   // Address history: no duplicates, at most 21 entries.
-  std::vector<std::string> history = view_.AddressHistory();
+  std::vector<std::string> history = views_.address.AddressHistory();
   if (std::find(history.begin(), history.end(), start) == history.end()) {
     if (history.size() > 20) history.erase(history.begin());
     if (HasWebScheme(start)) history.push_back(start);
-    view_.SetAddressHistory(history);
+    views_.address.SetAddressHistory(history);
   }
 
-  view_.SetAddressText("");
-  view_.SetToolbarButtonEnabled("openfolder", false);
-  view_.SetToolbarButtonEnabled("scripts", false);
-  view_.SetToolbarButtonPressed("scripts", false);
+  views_.address.SetAddressText("");
+  views_.controls.SetToolbarButtonEnabled("openfolder", false);
+  views_.controls.SetToolbarButtonEnabled("scripts", false);
+  views_.controls.SetToolbarButtonPressed("scripts", false);
 
   s_.idleAfterRun = false;
   f_.handOutCounter = 0;
@@ -257,7 +248,7 @@ void RunController::StartSequence() {
   admission_.RebuildScope(start);
 
   s_.handedOutCount = 0;
-  SetPanel(3, "");
+  views_.status.Show(3, "");
   ResetByteCounter();
 
   int category = 8;
@@ -273,10 +264,10 @@ void RunController::StartSequence() {
   s_.firstAddressPhase = true;
   x_.WriteExt(StartPending, "a");
 
-  view_.SetArrayButtonEnabled(7, false);
-  view_.SetReloadButtonEnabled(false);
-  SetPanel(4, Ru(" Запуск "));
-  SetPanel(5, "");
+  views_.controls.SetArrayButtonEnabled(7, false);
+  views_.controls.SetReloadButtonEnabled(false);
+  views_.status.Show(4, Ru(" Запуск "));
+  views_.status.Show(5, "");
   SupervisionTick();
   s_.running = true;
   if (Online()) connection_.SetLatches();
@@ -343,10 +334,10 @@ bool RunController::LaunchConsole() {
   if (ending_) return false;
   if (Online()) {
     CloseConnection(true);
-    view_.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
+    views_.messages.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
                       MessageIcon::None);
   } else {
-    view_.ShowMessage(Ru("Ошибка приемного блока. Программа будет закрыта."), MessageIcon::Error);
+    views_.messages.ShowMessage(Ru("Ошибка приемного блока. Программа будет закрыта."), MessageIcon::Error);
   }
   Fatal(3);
   return false;
@@ -411,7 +402,7 @@ void RunController::FeedingPass() {
     if (++f_.progressCounter > 30) {
       Pump();
       Sleep(10);
-      SetPanelIfChanged(3, Ru(" выполнено ") + ProgressPercentText(f_.LastIndex(), f_.nextIndex) +
+      views_.status.ShowIfChanged(3, Ru(" выполнено ") + ProgressPercentText(f_.LastIndex(), f_.nextIndex) +
                                Ru("% сценария"));
       f_.progressCounter = 0;
     }
@@ -492,8 +483,8 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     // A fetch shorter than one supervision tick must not look like an idle console.
     holdCounter_ = kHoldTicks;
     const std::string number = StrText(f_.handOutCounter - 1);
-    SetPanelIfChanged(1, Ru(" Адреса:") + number);
-    view_.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
+    views_.status.HandingOut(number);
+    views_.controls.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
     platform_.EnableTimer(RunTimer::Tim4, false);
     if (!WaitForConsole([&] { return x_.ReadExt(NextUrl).empty(); }, kPollMs)) {
       platform_.EnableTimer(RunTimer::Tim4, true);
@@ -576,7 +567,7 @@ bool RunController::WaitForConsole(const std::function<bool()>& done, int sleepM
       counter = nowCounter;
       lastProgress = clock.Now();
     } else if (clock.Now() - lastProgress > stallSeconds_) {
-      SetPanel(3, Ru(" Консоль не отвечает"));
+      views_.status.Show(3, Ru(" Консоль не отвечает"));
       if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
       s_.stopRequested = true;
       s_.firstAddressPhase = false;
@@ -603,7 +594,7 @@ bool RunController::ConnectionLost() {
     Pump();
     Sleep(50);
   }
-  SetPanel(3, Ru(" Соединение потеряно"));
+  views_.status.Show(3, Ru(" Соединение потеряно"));
   if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConnectionLost;
   s_.runEnded = true;
   s_.stopRequested = true;
@@ -725,13 +716,13 @@ void RunController::SupervisionTick() {
     if (!Online() && s_.running) popupCountdown_ = 1;
   }
 
-  view_.SetArrayButtonEnabled(3, s_.running);
+  views_.controls.SetArrayButtonEnabled(3, s_.running);
   RunStop(s_.running);
 
   connection_.LatchTick(s_.running, options_.autoDial);
 
   const bool counting = options_.onlineOn && s_.running && s_.consoleBusy != 0 && !s_.firstAddressPhase;
-  if (auto row = stats_.AccountOnline(Online(), counting)) view_.SetLimitRowText("pc_inline", *row);
+  if (auto row = stats_.AccountOnline(Online(), counting)) views_.controls.SetLimitRowText("pc_inline", *row);
   if (s_.running && stats_.OnlineLimitReached(options_.onlineOn, options_.onlineLimit)) {
     s_.stopRequested = true;
     CloseConnection(true);
@@ -750,7 +741,7 @@ void RunController::SupervisionTick() {
         s_.consoleFailureReported = true;
         // What was not fetched stays in the script, so the next run goes on from there.
         if (s_.running) WriteBackRun();
-        view_.ShowMessage(
+        views_.messages.ShowMessage(
             Ru("Произошла ошибка консоли или ее работа прервана пользователем. Соединение "
                "разорвано. Программа будет закрыта без сохранения изменений в текущем сценарии."),
             MessageIcon::Error);
@@ -773,24 +764,24 @@ void RunController::SupervisionTick() {
   }
   s_.consoleBusy = n;
 
-  view_.SetConnectionIndicator(Online());
+  views_.controls.SetConnectionIndicator(Online());
   StatisticsStep();
 }
 
 void RunController::StatisticsStep() {
-  if (StatisticsPanelActive(view_.StatusPanel(1))) {
-    const auto out = stats_.Step(platform_.CounterCaption(), view_.StatusPanel(2), overallSpeedMode_);
-    SetPanelIfChanged(5, out.panel5);
-    if (out.panel4) SetPanelIfChanged(4, *out.panel4);
+  if (views_.status.StatisticsActive()) {
+    const auto out = stats_.Step(platform_.CounterCaption(), views_.status.Text(2), overallSpeedMode_);
+    views_.status.ShowIfChanged(5, out.panel5);
+    if (out.panel4) views_.status.ShowIfChanged(4, *out.panel4);
     if (out.panel2) {
-      SetPanel(2, *out.panel2);
-      view_.SetLimitRowText("pc_values", *out.valuesRow);
+      views_.status.Show(2, *out.panel2);
+      views_.controls.SetLimitRowText("pc_values", *out.valuesRow);
     }
-  } else if (!view_.StatusPanel(2).empty()) {
-    SetPanel(2, "");
-    view_.SetLimitRowText("pc_ssilk", IdleAddressRow());
-    view_.SetLimitRowText("pc_values", IdleVolumeRow());
-    view_.SetLimitRowText("pc_inline", IdleOnlineRow());
+  } else if (!views_.status.Text(2).empty()) {
+    views_.status.Show(2, "");
+    views_.controls.SetLimitRowText("pc_ssilk", IdleAddressRow());
+    views_.controls.SetLimitRowText("pc_values", IdleVolumeRow());
+    views_.controls.SetLimitRowText("pc_inline", IdleOnlineRow());
   }
   if (s_.running) {
     if (TransferStatistics::AddressLimitReached(options_.addressLimitOn, options_.addressLimit,
@@ -821,9 +812,9 @@ void RunController::EndOfRunCheck() {
     const bool activity = LeadingInt(lastBusyText_) != 0 || s_.collectingActive ||
                           s_.consoleBusy > 0 || s_.feedingActive;
     if (activity && s_.idleAfterRun) {
-      view_.SetToolbarButtonEnabled("openfolder", false);
-      view_.SetToolbarButtonEnabled("scripts", false);
-      view_.SetToolbarButtonPressed("scripts", false);
+      views_.controls.SetToolbarButtonEnabled("openfolder", false);
+      views_.controls.SetToolbarButtonEnabled("scripts", false);
+      views_.controls.SetToolbarButtonPressed("scripts", false);
       s_.idleAfterRun = false;
       return;
     }
@@ -840,9 +831,9 @@ void RunController::EndOfRunCheck() {
 
 void RunController::EndOfRunStep() {
   s_.runEnded = true;
-  SetPanel(3, Ru(" Завершение работы"));
-  view_.SetArrayButtonEnabled(7, true);
-  view_.SetReloadButtonEnabled(true);
+  views_.status.Show(3, Ru(" Завершение работы"));
+  views_.controls.SetArrayButtonEnabled(7, true);
+  views_.controls.SetReloadButtonEnabled(true);
   s_.running = false;
   s_.runEnded = false;
 
@@ -853,7 +844,7 @@ void RunController::EndOfRunStep() {
   WriteBackRun();
   if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
 
-  SetPanel(1, Ru(" Завершение"));
+  views_.status.Ending();
   f_.runList.assign(1, std::string());
   f_.handedOut.clear();
   f_.redirects.clear();
@@ -864,24 +855,24 @@ void RunController::EndOfRunStep() {
 
   platform_.WriteSetting("GVLE", DecimalText(stats_.AllTimeBytes()));
 
-  view_.SetToolbarButtonEnabled("openfolder", true);
-  view_.SetToolbarButtonEnabled("scripts", true);
+  views_.controls.SetToolbarButtonEnabled("openfolder", true);
+  views_.controls.SetToolbarButtonEnabled("scripts", true);
   s_.idleAfterRun = true;
   s_.runEnded = true;
   s_.stopRequested = true;
   s_.firstAddressPhase = false;
 
-  SetPanel(1, Ru(" Готово"));
-  SetPanel(5, "");
-  if (!view_.StatusPanel(4).empty()) SetPanel(4, "");
+  views_.status.Done();
+  views_.status.Show(5, "");
+  if (!views_.status.Text(4).empty()) views_.status.Show(4, "");
   // A run that ended early says why where the progress stood.
-  if (outcome_ == RunOutcome::ConnectionLost) SetPanel(3, Ru(" Соединение потеряно"));
-  if (outcome_ == RunOutcome::ConsoleStalled) SetPanel(3, Ru(" Консоль не отвечает"));
+  if (outcome_ == RunOutcome::ConnectionLost) views_.status.Show(3, Ru(" Соединение потеряно"));
+  if (outcome_ == RunOutcome::ConsoleStalled) views_.status.Show(3, Ru(" Консоль не отвечает"));
 
   x_.ClearChannels();
   std::error_code ec;
   std::remove((paths_.collectionFolder + "orvef16").c_str());
-  channels_.Clear(view_);
+  channels_.Clear(views_.channels);
 
   if (options_.closeAtEnd && (!options_.autoDial || !connection_.DialLatch())) PrepareToClose();
 
@@ -967,7 +958,7 @@ void RunController::TerminateConsole(int32_t handle) {
 }
 
 void RunController::PrepareToClose() {
-  SetPanel(3, Ru(" Подготовка к закрытию программы"));
+  views_.status.Show(3, Ru(" Подготовка к закрытию программы"));
   platform_.PrepareToClose();
 }
 
@@ -995,15 +986,11 @@ void RunController::Timer3Tick() {
   channelTicks_ = 0;
   if (s_.consoleReady && s_.consoleRunning) {
     const auto iconOf = [this](const std::string& address) { return admission_.IconCategoryOf(address); };
-    for (int n = 1; n <= ExchangeFiles::kChannels; ++n) channels_.Refresh(n, x_.ReadChannel(n), iconOf, view_);
+    for (int n = 1; n <= ExchangeFiles::kChannels; ++n) channels_.Refresh(n, x_.ReadChannel(n), iconOf, views_.channels);
   }
   if (++channelPasses_ >= 4) {
     channelPasses_ = 0;
-    if (panelCountdown_ >= 0 && --panelCountdown_ <= 0) {
-      panelCountdown_ = -1;
-      // All five: a clicked panel 5 would otherwise stay disabled for good.
-      for (int panel = 1; panel <= 5; ++panel) view_.SetStatusPanelEnabled(panel, true);
-    }
+    views_.status.CountdownPass();
     // The browser opens dialogs of its own that would stall an unattended run.
     if (platform_.CollectionBrowserShown()) platform_.ClosePopups(true);
   }

@@ -16,12 +16,15 @@
 
 #include "common/exchange.h"
 #include "common/fetch_outcome.h"
+#include "main/run/address_box.h"
 #include "main/run/channel_table.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
+#include "main/run/run_controls_view.h"
 #include "main/run/run_interfaces.h"
+#include "main/run/run_status.h"
 #include "main/run/transfer_statistics.h"
-#include "main/ui/main_window_view.h"
+#include "main/scripts/messages.h"
 
 namespace orv {
 
@@ -113,9 +116,18 @@ std::string RunSummaryText(const RunSummary& s);
 // when the result is not an http address (the box then keeps its text).
 std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder);
 
+// What run control shows, each through a port of its own.
+struct RunViews {
+  MessageBoxes& messages;
+  RunStatus& status;
+  RunControlsView& controls;
+  AddressBoxView& address;
+  ChannelListView& channels;
+};
+
 class RunController {
  public:
-  RunController(MainWindowView& view, RunPlatform& platform, ExchangeFiles& exchange,
+  RunController(RunViews views, RunPlatform& platform, ExchangeFiles& exchange,
                 RunScripts& scripts, RunAdmission& admission, ConnectionControl& connection,
                 RunPaths paths);
 
@@ -216,11 +228,9 @@ class RunController {
   void SpeedLog(const std::string& line);
   void Sleep(int ms) { platform_.SleepMs(ms); }
   void Pump() { platform_.Pump(); }
-  void SetPanel(int panel, const std::string& text);
-  void SetPanelIfChanged(int panel, const std::string& text);
   bool Online() const { return connection_.Online(); }
 
-  MainWindowView& view_;
+  RunViews views_;
   RunPlatform& platform_;
   ExchangeFiles& x_;
   RunScripts& scripts_;
@@ -239,7 +249,6 @@ class RunController {
   bool overallSpeedMode_ = true;
   int channelTicks_ = 0;
   int channelPasses_ = 0;
-  int panelCountdown_ = -1;
   ChannelTable channels_;
   bool commandLineTaken_ = false;
   int runsStarted_ = 0;

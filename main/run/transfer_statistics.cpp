@@ -57,12 +57,6 @@ std::string LongTimeText(std::chrono::seconds elapsed) {
   return buf;
 }
 
-bool StatisticsPanelActive(std::string_view panel1) {
-  const std::string lower = LowerCase(panel1);
-  return lower.find(Ru("адреса")) != std::string::npos ||
-         lower.find(Ru("завершение")) != std::string::npos;
-}
-
 std::string KilobytesPanelText(int64_t kb) { return WithLeadingBlank(kb) + " kb"; }
 
 std::string OverallSpeedPanelText(double speed) {

@@ -25,10 +25,6 @@ std::string CurrentSpeedText(double bytesPerSecond);
 // Elapsed time as the long time format shows it: H:mm:ss (wraps after a day).
 std::string LongTimeText(std::chrono::seconds elapsed);
 
-// The statistics step runs only while panel 1 reads an address count or the
-// stopping text.
-bool StatisticsPanelActive(std::string_view panel1);
-
 // Panel and row texts (Windows-1251).
 std::string KilobytesPanelText(int64_t kb);          // " 12 kb"
 std::string OverallSpeedPanelText(double speed);      // " 345 B/sec [общая]"

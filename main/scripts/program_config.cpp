@@ -9,7 +9,11 @@
 #include "common/certificates.h"
 #include "common/numbers.h"
 #include "common/text.h"
-#include "main/ui/main_window_view.h"
+#include "main/run/address_box.h"
+#include "main/run/run_status.h"
+#include "main/scripts/messages.h"
+#include "main/scripts/option_controls.h"
+#include "main/scripts/window_layout.h"
 #include "platform/file_attributes.h"
 #include "platform/process.h"
 
@@ -111,14 +115,14 @@ bool RecreateExchangeFiles(const std::string& exchangeFolder) {
 
 // ---------------------------------------------------------------- ProgramModel
 
-ProgramModel::ProgramModel(SettingsStore& settings, MainWindowView& window, ProgramPaths paths, ProgramHooks hooks)
+ProgramModel::ProgramModel(SettingsStore& settings, ProgramViews views, ProgramPaths paths, ProgramHooks hooks)
     : settings_(settings),
-      window_(window),
+      views_(std::move(views)),
       paths_(std::move(paths)),
       hooks_(std::move(hooks)),
       sink_(exchange_),
       params_(settings_, sink_, paths_.platformId),
-      scripts_(&window_) {
+      scripts_(ScriptModelViews{&views_.status, &views_.messages, &views_.slotButtons, views_.processPendingEvents}) {
   paths_.programFolder = WithSlash(paths_.programFolder);
   if (paths_.defaultCollectionFolder.empty()) paths_.defaultCollectionFolder = HomeCollectionFolder();
   paths_.defaultCollectionFolder = WithSlash(paths_.defaultCollectionFolder);
@@ -151,12 +155,12 @@ StartResult ProgramModel::StartUpFirstPhase() {
   settings_.Write("WHWND", "0");
   // 4-5. The console must sit beside this program.
   if (FileLength(paths_.programFolder + "kuvet") < kMinConsoleSize) {
-    window_.ShowMessage(ConsoleMissingMessage(), MessageIcon::None);
+    views_.messages.ShowMessage(ConsoleMissingMessage(), MessageIcon::None);
     return StartResult::EndAfterMessage;
   }
   // 6-7.
   if (!RecreateExchangeFiles(ExchangeFolder()) || !exchange_.Open(ExchangeFolder(), true)) {
-    window_.ShowMessage(ExchangeFolderMessage(paths_.programFolder), MessageIcon::Error);
+    views_.messages.ShowMessage(ExchangeFolderMessage(paths_.programFolder), MessageIcon::Error);
     return StartResult::EndAfterMessage;
   }
   // 8. The platform identifier is fixed by the build (paths_.platformId).
@@ -172,37 +176,37 @@ StartResult ProgramModel::StartUpFirstPhase() {
 
 void ProgramModel::StartUpSecondPhase() {
   // 1.
-  window_.SetStatusPanel(1, "");
+  views_.status.Clear();
   if (hooks_.initDialUp) hooks_.initDialUp();
   soundFolder_ = paths_.programFolder;
   // 2.
-  window_.CloseHelpWindows();
-  if (settings_.Read("maxok", "0") == "1") window_.SetMaximized(true);
+  views_.layout.CloseHelpWindows();
+  if (settings_.Read("maxok", "0") == "1") views_.layout.SetMaximized(true);
   values_.mdtxa = settings_.ReadBool("mdtxa", true);
-  window_.SetActiveCursorMenu(values_.mdtxa);
+  views_.layout.SetActiveCursorMenu(values_.mdtxa);
   // 3.
   const auto defaults = DefaultUserAgents(paths_.systemUserAgent);
   for (int i = 0; i < kUserAgentPresets; ++i)
     values_.userAgents[static_cast<std::size_t>(i)] =
         settings_.Read("UserAgent" + DecimalText(i), defaults[static_cast<std::size_t>(i)]);
   values_.userAgentIndex = InRangeOr(settings_.ReadNumber("UserAgentI", 0), 0, kUserAgentPresets - 1, 0);
-  window_.SelectUserAgentPreset(values_.userAgentIndex);
+  views_.options.SelectUserAgentPreset(values_.userAgentIndex);
   // 4.
   const std::string dfvy = settings_.Read("DFVY", "0");
   const std::string dfvx = settings_.Read("DFVX", "0");
-  window_.SetSearchSizeFields(dfvx, dfvy);
-  window_.SetTreeSplitter(static_cast<int>(settings_.ReadNumber("TRSPV", 1200)));
-  window_.SetBrowserSplitter(static_cast<int>(settings_.ReadNumber("BRSPH", 800)));
+  views_.layout.SetSearchSizeFields(dfvx, dfvy);
+  views_.layout.SetTreeSplitter(static_cast<int>(settings_.ReadNumber("TRSPV", 1200)));
+  views_.layout.SetBrowserSplitter(static_cast<int>(settings_.ReadNumber("BRSPH", 800)));
   if (hooks_.showExclusionLists) hooks_.showExclusionLists();
   // 5.
-  window_.CreateScriptSlotButtons(1, kUserSlots - 1);
+  views_.slotButtons.CreateScriptSlotButtons(1, kUserSlots - 1);
   // 6.
   values_.gvle = settings_.ReadNumber("GVLE", 0);
-  settings_.Write("WHWND", DecimalText(window_.MainWindowHandle()));
-  sink_.WriteRecord(MainWindow, DecimalText(window_.ExchangeButtonHandle()));
+  settings_.Write("WHWND", DecimalText(views_.mainWindowHandle));
+  sink_.WriteRecord(MainWindow, DecimalText(views_.exchangeButtonHandle));
   // 7.
   params_.LoadAll();
-  window_.RefreshOptionLists();
+  views_.options.RefreshOptionLists();
   // 8.
   values_.preview = settings_.ReadBool("preview", true);
   values_.noCertCheck = settings_.ReadBool(kNoCertCheckKey, false);
@@ -210,7 +214,7 @@ void ProgramModel::StartUpSecondPhase() {
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
   values_.nScript = InRangeOr(settings_.ReadNumber("n_script", 0), 0, kUserSlots - 1, 0);
   scripts_.currentSlot = values_.nScript;
-  window_.SelectScriptSlotButton(values_.nScript);
+  views_.slotButtons.SelectScriptSlotButton(values_.nScript);
   ChooseEncoding(InRangeOr(settings_.ReadNumber("CHSET", 1), 0, 2, 1));
   // 9.
   std::vector<std::string> history;
@@ -218,7 +222,7 @@ void ProgramModel::StartUpSecondPhase() {
     std::string entry = settings_.Read("HCA(" + DecimalText(i) + ")", "");
     if (!entry.empty()) history.push_back(std::move(entry));
   }
-  window_.SetAddressHistory(history);
+  views_.address.SetAddressHistory(history);
   // 10.
   values_.lanConnect = settings_.ReadBool("LanConnect", true);
   values_.modConnect = settings_.ReadBool("ModConnect", false);
@@ -226,14 +230,14 @@ void ProgramModel::StartUpSecondPhase() {
   if (hooks_.setConnectionMode) hooks_.setConnectionMode(values_.lanConnect, values_.modConnect, values_.mocConnect);
   // 11.
   const long long wi = settings_.ReadNumber("WI", kMinWindowWidth);
-  window_.SetWindowSize(static_cast<int>(wi < kMinWindowWidth ? kMinWindowWidth : wi),
+  views_.layout.SetWindowSize(static_cast<int>(wi < kMinWindowWidth ? kMinWindowWidth : wi),
                         static_cast<int>(settings_.ReadNumber("mehey", 6300)));
-  window_.SetLowerSplitter(static_cast<int>(settings_.ReadNumber("wespl", 4500)));
-  window_.ArrangePanes();
+  views_.layout.SetLowerSplitter(static_cast<int>(settings_.ReadNumber("wespl", 4500)));
+  views_.layout.ArrangePanes();
   params_.LoadScriptMode();  // intensity was read with list 2
   scripts_.scriptMode = params_.ScriptMode();
-  window_.SelectScriptModeButton(params_.ScriptMode());
-  window_.ArrangePanes();
+  views_.options.SelectScriptModeButton(params_.ScriptMode());
+  views_.layout.ArrangePanes();
   // 12.
   ResolveCollectionFolder();
   // 13.
@@ -244,7 +248,7 @@ void ProgramModel::StartUpSecondPhase() {
   // 14.
   values_.defpath = settings_.Read("defpath", CollectionFolder());
   values_.tbbtn = settings_.Read("tbbtn", "options");
-  window_.ShowOptionsPage(values_.tbbtn);
+  views_.options.ShowOptionsPage(values_.tbbtn);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
   if (hooks_.startDialUpTimer) hooks_.startDialUpTimer();
   if (hooks_.showProxyList) hooks_.showProxyList();
@@ -260,7 +264,7 @@ void ProgramModel::ResolveCollectionFolder() {
     if (!ec || fs::is_directory(home)) {
       folder = home;
     } else {
-      window_.ShowMessage(CollectionFolderMessage(home), MessageIcon::Error);
+      views_.messages.ShowMessage(CollectionFolderMessage(home), MessageIcon::Error);
     }
   }
   folder = WithSlash(folder);
@@ -290,7 +294,7 @@ void ProgramModel::ChangeCollectionFolder(const std::string& chosen) {
 void ProgramModel::ChooseEncoding(int index) {
   if (index < 0 || index > 2) return;
   values_.chset = index;
-  window_.SelectEncoding(index);
+  views_.options.SelectEncoding(index);
   sink_.WriteRecord(CharsetMode, DecimalText(index));
 }
 
@@ -303,7 +307,7 @@ void ProgramModel::ChooseScriptSlot(int slot) {
 }
 
 void ProgramModel::ChooseScriptMode(int mode) {
-  params_.ChooseScriptMode(mode, &window_);
+  params_.ChooseScriptMode(mode, &views_.status);
   scripts_.scriptMode = params_.ScriptMode();
 }
 
@@ -325,18 +329,18 @@ void ProgramModel::SetSkipCertificateCheck(bool on) {
 void ProgramModel::SetActiveCursor(bool on) {
   values_.mdtxa = on;
   settings_.WriteBool("mdtxa", on);
-  window_.SetActiveCursorMenu(on);
+  views_.layout.SetActiveCursorMenu(on);
 }
 
 bool ProgramModel::RequestClose() {
   if (readyToClose_) return true;
-  window_.SetStatusPanel(1, Ru(" Завершение"));
+  views_.status.Ending();
   closing_ = true;
   return false;
 }
 
 void ProgramModel::PrepareToClose() {
-  window_.SetStatusPanel(3, Ru(" Подготовка к закрытию программы"));
+  views_.status.Show(3, Ru(" Подготовка к закрытию программы"));
   closeTimerOn_ = true;
 }
 
@@ -358,7 +362,7 @@ CloseTick ProgramModel::CloseTimerTick(const std::function<bool()>& closeWindow)
 }
 
 void ProgramModel::SaveAllSettings(bool closedByUser) {
-  window_.CloseHelpWindows();
+  views_.layout.CloseHelpWindows();
   if (hooks_.closeConsoleLink) hooks_.closeConsoleLink();
   if (hooks_.stopEndOfRunTimer) hooks_.stopEndOfRunTimer();
   if (hooks_.collectSettings) hooks_.collectSettings(values_);
@@ -370,17 +374,17 @@ void ProgramModel::SaveAllSettings(bool closedByUser) {
   settings_.WriteBool("LanConnect", values_.lanConnect);
   settings_.WriteBool("ModConnect", values_.modConnect);
   settings_.WriteBool("MocConnect", values_.mocConnect);
-  settings_.Write("maxok", window_.IsMaximized() ? "1" : "0");
+  settings_.Write("maxok", views_.layout.IsMaximized() ? "1" : "0");
   settings_.Write("MPRX", values_.mprx);
   settings_.WriteNumber("NPRX", values_.nprx);
-  settings_.Write("DFVX", window_.SearchSizeFieldX());
-  settings_.Write("DFVY", window_.SearchSizeFieldY());
+  settings_.Write("DFVX", views_.layout.SearchSizeFieldX());
+  settings_.Write("DFVY", views_.layout.SearchSizeFieldY());
   sink_.WriteRecord(CharsetMode, DecimalText(values_.chset));
   settings_.WriteNumber("CHSET", values_.chset);
-  settings_.WriteNumber("TRSPV", window_.TreeSplitter());
-  settings_.WriteNumber("BRSPH", window_.BrowserSplitter());
+  settings_.WriteNumber("TRSPV", views_.layout.TreeSplitter());
+  settings_.WriteNumber("BRSPH", views_.layout.BrowserSplitter());
   settings_.WriteNumber("RITM", values_.ritm);
-  const std::vector<std::string> history = window_.AddressHistory();
+  const std::vector<std::string> history = views_.address.AddressHistory();
   for (std::size_t i = 0; i < history.size(); ++i)
     settings_.Write("HCA(" + DecimalText(static_cast<long long>(i)) + ")", history[i]);
   // Entries of a longer earlier history would come back at the next start: blank them (blank
@@ -389,10 +393,10 @@ void ProgramModel::SaveAllSettings(bool closedByUser) {
     const std::string key = "HCA(" + DecimalText(static_cast<long long>(i)) + ")";
     if (!settings_.Read(key, "").empty()) settings_.Write(key, "");
   }
-  settings_.WriteNumber("WI", window_.WindowWidth());
+  settings_.WriteNumber("WI", views_.layout.WindowWidth());
   settings_.Write("WHWND", "");
-  settings_.WriteNumber("mehey", window_.WindowHeight());
-  settings_.WriteNumber("wespl", window_.LowerSplitter());
+  settings_.WriteNumber("mehey", views_.layout.WindowHeight());
+  settings_.WriteNumber("wespl", views_.layout.LowerSplitter());
 
   DeleteShortScriptFiles();
   if (hooks_.saveLists) hooks_.saveLists();

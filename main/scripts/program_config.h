@@ -4,12 +4,13 @@
 // ProgramModel runs the start-up in two phases (window creation, window load), saves all
 // settings at shutdown, deletes the empty script files and drives the close timer's rule
 // (wait while the script write-back is busy, close on the fifth counted tick). The window is
-// reached only through MainWindowView; the steps that belong to run control, the lists and
+// reached only through the small ports of ProgramViews; the steps that belong to run control, the lists and
 // the collection are hooks, so the same sequence runs in the window, in `orv --batch` and in
 // tests.
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,7 +25,12 @@
 
 namespace orv {
 
-class MainWindowView;
+class AddressBoxView;
+class MessageBoxes;
+class OptionControls;
+class RunStatus;
+class ScriptSlotButtons;
+class WindowLayout;
 class SingleInstanceLock;
 
 inline constexpr int kVersionMajor = 1;
@@ -117,12 +123,26 @@ class ExchangeFilesSink final : public ExchangeSink {
   ExchangeFiles& files_;
 };
 
+// What start-up, shutdown and the script model show, each through a port of its own, and the
+// window-link handles start-up hands to the console (WHWND, exchange record 7).
+struct ProgramViews {
+  MessageBoxes& messages;
+  RunStatus& status;
+  WindowLayout& layout;
+  OptionControls& options;
+  ScriptSlotButtons& slotButtons;
+  AddressBoxView& address;
+  std::function<void()> processPendingEvents;
+  std::uint32_t mainWindowHandle = 0;
+  std::uint32_t exchangeButtonHandle = 0;
+};
+
 enum class StartResult { Continue, EndSilently, EndAfterMessage };
 enum class CloseTick { Idle, Waiting, Counted, Closed, CloseRefused };
 
 class ProgramModel {
  public:
-  ProgramModel(SettingsStore& settings, MainWindowView& window, ProgramPaths paths, ProgramHooks hooks = {});
+  ProgramModel(SettingsStore& settings, ProgramViews views, ProgramPaths paths, ProgramHooks hooks = {});
   ~ProgramModel();
 
   StartResult StartUpFirstPhase();
@@ -185,7 +205,7 @@ class ProgramModel {
   void ResolveCollectionFolder();
 
   SettingsStore& settings_;
-  MainWindowView& window_;
+  ProgramViews views_;
   ProgramPaths paths_;
   ProgramHooks hooks_;
   ExchangeFiles exchange_;

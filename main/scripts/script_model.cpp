@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include "common/address_markers.h"
 #include "common/address_scheme.h"
@@ -14,15 +15,15 @@
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
-#include "main/ui/main_window_view.h"
+#include "main/run/run_status.h"
+#include "main/scripts/messages.h"
+#include "main/scripts/option_controls.h"
 #include "platform/file_attributes.h"
 
 namespace orv {
 
 namespace {
 
-// Status line of the main window during write-back.
-constexpr int kStatusPanel = 1;
 constexpr int kCheckedPerYield = 101;
 
 void RemoveQuietly(const std::string& path) {
@@ -190,10 +191,10 @@ bool IsCompleteDownload(const std::string& address, const std::string& collectio
 
 // ---------------------------------------------------------------- ScriptModel
 
-ScriptModel::ScriptModel(MainWindowView* window) : window_(window) {}
+ScriptModel::ScriptModel(ScriptModelViews views) : views_(std::move(views)) {}
 
 void ScriptModel::Status(const std::string& text) {
-  if (window_) window_->SetStatusPanel(kStatusPanel, text);
+  if (views_.status) views_.status->WriteBack(text);
 }
 
 void ScriptModel::ClearRunLists() {
@@ -217,8 +218,8 @@ std::vector<std::string> ScriptModel::ReadOrSetAside(int slot) {
   for (int n = 2; FileLength(aside) >= 0 && n < 1000; ++n) aside = file + ".unreadable" + DecimalText(n);
   std::error_code ec;
   std::filesystem::rename(file, aside, ec);
-  if (window_)
-    window_->ShowMessage(Ru("Файл сценария ") + file + Ru(" не читается. Он сохранен как ") + aside +
+  if (views_.messages)
+    views_.messages->ShowMessage(Ru("Файл сценария ") + file + Ru(" не читается. Он сохранен как ") + aside +
                              Ru(", сценарий начат заново."),
                          MessageIcon::Error);
   return {};
@@ -268,7 +269,7 @@ int ScriptModel::AutoSelect(const std::string& address) {
   autoSelectedByEmptiness = bestSlot < 0;
   const int slot = autoSelectedByEmptiness ? emptiest : bestSlot;
   currentSlot = slot;
-  if (window_) window_->SelectScriptSlotButton(slot);
+  if (views_.slotButtons) views_.slotButtons->SelectScriptSlotButton(slot);
   return slot;
 }
 
@@ -332,7 +333,7 @@ void ScriptModel::WriteBack() {
     if (keep) out.push_back(a);
     if (++checked % kCheckedPerYield == 0) {
       Status(Ru(" Сортировка ") + DecimalText(d) + "/" + DecimalText(total));
-      if (window_) window_->ProcessPendingEvents();
+      if (views_.processPendingEvents) views_.processPendingEvents();
     }
   }
 
@@ -346,7 +347,7 @@ void ScriptModel::WriteBack() {
 }
 
 bool ScriptModel::DeleteScript() {
-  if (window_ && !window_->AskYesNo(Ru("Удалить этот сценарий?"))) return false;
+  if (views_.messages && !views_.messages->AskYesNo(Ru("Удалить этот сценарий?"))) return false;
   RemoveQuietly(FileOf(currentSlot));
   RemoveQuietly(CompanionFileName(collectionFolder, currentSlot));
   run.Clear();

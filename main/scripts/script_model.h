@@ -13,7 +13,18 @@
 
 namespace orv {
 
-class MainWindowView;
+class MessageBoxes;
+class RunStatus;
+class ScriptSlotButtons;
+
+// What the script model shows while it works; unset members show nothing.
+struct ScriptModelViews {
+  RunStatus* status = nullptr;         // the write-back's phase in status panel 1
+  MessageBoxes* messages = nullptr;    // an unreadable script, the delete question
+  ScriptSlotButtons* slotButtons = nullptr;
+  // Lets the window process pending events during the write-back.
+  std::function<void()> processPendingEvents;
+};
 
 inline constexpr int kUserSlots = 16;   // slots 0..15
 inline constexpr int kSearchSlot = 16;  // the web-search job
@@ -87,7 +98,7 @@ bool IsCompleteDownload(const std::string& address, const std::string& collectio
 
 class ScriptModel {
  public:
-  explicit ScriptModel(MainWindowView* window = nullptr);
+  explicit ScriptModel(ScriptModelViews views = {});
 
   // --- configuration, set by start-up ---
   std::string collectionFolder;           // ends with "/"
@@ -138,7 +149,7 @@ class ScriptModel {
 
  private:
   void Status(const std::string& text);
-  MainWindowView* window_;
+  ScriptModelViews views_;
   bool busy_ = false;
 };
 

@@ -6,7 +6,7 @@
 
 #include "common/numbers.h"
 #include "common/text.h"
-#include "main/ui/main_window_view.h"
+#include "main/run/run_status.h"
 
 namespace orv {
 
@@ -533,11 +533,11 @@ void ScriptParameters::ChooseIntensity(int intensity) {
   ApplyIntensityText();
 }
 
-void ScriptParameters::ChooseScriptMode(int mode, MainWindowView* window) {
+void ScriptParameters::ChooseScriptMode(int mode, RunStatus* status) {
   if (mode < 0 || mode > 3) return;
   scriptMode_ = mode;
   settings_.WriteNumber("scrmode", mode);
-  if (window) window->SetStatusPanel(3, ScriptModeDescription(mode));
+  if (status) status->Show(3, ScriptModeDescription(mode));
 }
 
 void ScriptParameters::ToggleAutoScript() { autoScript_ = !autoScript_; }

@@ -15,7 +15,7 @@
 
 namespace orv {
 
-class MainWindowView;
+class RunStatus;
 
 inline constexpr int kCategoryCount = 8;
 
@@ -131,8 +131,8 @@ class ScriptParameters {
   void ChooseDialEntry(const std::string& name);
   void ChooseRepeater(bool on);
   void ChooseIntensity(int intensity);
-  // Stores scrmode and shows the description in status panel 3 when a window is given.
-  void ChooseScriptMode(int mode, MainWindowView* window);
+  // Stores scrmode and shows the description in status panel 3 when a status is given.
+  void ChooseScriptMode(int mode, RunStatus* status);
   void ToggleAutoScript();
   // The tool tip of the auto-select box for its current state.
   std::string AutoScriptTooltip() const;

@@ -23,16 +23,11 @@ bool BatchView::AskYesNo(const std::string& text) {
   return false;
 }
 
-void BatchView::SetStatusPanel(int panel, const std::string& text) {
+void BatchView::ShowStatusPanel(int panel, const std::string& text) {
   auto& current = panels_[panel];
   if (current == text) return;
   current = text;
   Line("panel " + std::to_string(panel) + ":" + (text.empty() || text[0] == ' ' ? "" : " ") + text);
-}
-
-std::string BatchView::StatusPanel(int panel) const {
-  auto it = panels_.find(panel);
-  return it == panels_.end() ? std::string() : it->second;
 }
 
 void BatchView::ProcessPendingEvents() { QCoreApplication::processEvents(); }

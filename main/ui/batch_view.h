@@ -7,19 +7,28 @@
 #include <string>
 #include <vector>
 
+#include "main/run/address_box.h"
+#include "main/run/channel_table.h"
+#include "main/run/run_controls_view.h"
+#include "main/run/run_status.h"
+#include "main/scripts/messages.h"
 #include "main/ui/remembered_view_state.h"
 
 namespace orv {
 
-class BatchView final : public RememberedViewState {
+class BatchView final : public RememberedViewState,
+                        public MessageBoxes,
+                        public StatusBarView,
+                        public AddressBoxView,
+                        public RunControlsView,
+                        public ChannelListView {
  public:
   explicit BatchView(std::FILE* out = stdout) : out_(out) {}
 
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   bool AskYesNo(const std::string& text) override;
-  void SetStatusPanel(int panel, const std::string& text) override;
-  std::string StatusPanel(int panel) const override;
-  void ProcessPendingEvents() override;
+  void ShowStatusPanel(int panel, const std::string& text) override;
+  void ProcessPendingEvents();
   void SetMaximized(bool m) override { maximized_ = m; }
   bool IsMaximized() const override { return maximized_; }
   void SetWindowSize(int w, int h) override { width_ = w, height_ = h; }

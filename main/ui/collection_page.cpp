@@ -31,7 +31,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   CollectionPorts ports;
   ports.setAddressBar = [&window](const QString& a) { window.SetAddressText(Bytes(a)); };
   ports.setCaption = [&window](const QString& c) { window.setWindowTitle(c); };
-  ports.setStatus = [&window](const QString& s) { window.SetStatusPanel(kStatusLinePanel, Bytes(s)); };
+  ports.setStatus = [&app](const QString& s) { app.Status().Show(kStatusLinePanel, Bytes(s)); };
   ports.addToTrackList = [&app](const std::string& a) {
     if (app.Lists().tracks.Add(a)) app.Lists().SaveListFiles();
   };
@@ -65,7 +65,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
     window.SetBusyLabel(BusyLabel::CollectionTree, on);
     window.SetToolBusy(on);
   };
-  toolHooks.setStatus = [&window](const QString& s) { window.SetStatusPanel(kStatusLinePanel, Bytes(s)); };
+  toolHooks.setStatus = [&app](const QString& s) { app.Status().Show(kStatusLinePanel, Bytes(s)); };
   toolHooks.markModeChanged = [pane](bool on) {
     pane->SetMarkMode(on);
     // Mark mode shows its own pointer over the tree.

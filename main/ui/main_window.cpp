@@ -698,7 +698,7 @@ void OrvMainWindow::closeEvent(QCloseEvent* event) {
   if (run.State().running) {
     // The run is written back first; the close sequence closes the window afterwards.
     run.StopAndExit();
-    SetStatusPanel(1, Ru(" Завершение"));
+    app_->Status().Ending();
     event->ignore();
     return;
   }
@@ -730,12 +730,8 @@ bool OrvMainWindow::AskYesNo(const std::string& text) {
   return QMessageBox::question(this, QString::fromLatin1(kMessageTitle), Q(text)) == QMessageBox::Yes;
 }
 
-void OrvMainWindow::SetStatusPanel(int panel, const std::string& text) {
+void OrvMainWindow::ShowStatusPanel(int panel, const std::string& text) {
   if (panel >= 1 && panel <= 5) panels_[panel]->setText(Q(text));
-}
-
-std::string OrvMainWindow::StatusPanel(int panel) const {
-  return panel >= 1 && panel <= 5 ? B(panels_[panel]->text()) : std::string();
 }
 
 void OrvMainWindow::ProcessPendingEvents() { QApplication::processEvents(); }
@@ -813,9 +809,9 @@ void OrvMainWindow::SetConnectionIndicator(bool online) {
                              .pixmap(16, 16));
 }
 
-void OrvMainWindow::SetSpeedPanelToolTip(const std::string& text) { panels_[4]->setToolTip(Q(text)); }
+void OrvMainWindow::ShowSpeedPanelToolTip(const std::string& text) { panels_[4]->setToolTip(Q(text)); }
 
-void OrvMainWindow::SetStatusPanelEnabled(int panel, bool enabled) {
+void OrvMainWindow::EnableStatusPanel(int panel, bool enabled) {
   if (panel >= 1 && panel <= 5) panels_[panel]->setEnabled(enabled);
 }
 
@@ -923,9 +919,7 @@ int RunWindow(int argc, char** argv) {
     sound.play();
   };
 #endif
-  OrvApp orvApp(window, windows, hooks);
-  window.SetHandles(static_cast<std::uint32_t>(windows.mainWindow),
-                    static_cast<std::uint32_t>(windows.exchangeButton));
+  OrvApp orvApp(AppViewsOf(window), windows, hooks);
   window.Attach(&orvApp);
   OrvMainWindow::Hooks shell;
   shell.pageShown = [&](const std::string& key) { orvApp.Program().OptionsPageShown(key); };

@@ -20,6 +20,11 @@
 #include <memory>
 #include <optional>
 
+#include "main/run/address_box.h"
+#include "main/run/channel_table.h"
+#include "main/run/run_controls_view.h"
+#include "main/run/run_status.h"
+#include "main/scripts/messages.h"
 #include "main/ui/key_dispatcher.h"
 #include "main/ui/panes.h"
 #include "main/ui/remembered_view_state.h"
@@ -34,7 +39,13 @@ namespace orv {
 
 class OrvApp;
 
-class OrvMainWindow final : public QMainWindow, public RememberedViewState {
+class OrvMainWindow final : public QMainWindow,
+                            public RememberedViewState,
+                            public MessageBoxes,
+                            public StatusBarView,
+                            public AddressBoxView,
+                            public RunControlsView,
+                            public ChannelListView {
  public:
   // What the window's own controls ask of the program. Unset members do nothing.
   struct Hooks {
@@ -95,12 +106,16 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   // Key of the option page shown now ("options", "kateg", "net", "lists").
   std::string ShownPage() const;
 
-  // MainWindowView (what RememberedViewState does not keep)
+  // MessageBoxes
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   bool AskYesNo(const std::string& text) override;
-  void SetStatusPanel(int panel, const std::string& text) override;
-  std::string StatusPanel(int panel) const override;
-  void ProcessPendingEvents() override;
+  // StatusBarView
+  void ShowStatusPanel(int panel, const std::string& text) override;
+  void EnableStatusPanel(int panel, bool enabled) override;
+  void ShowSpeedPanelToolTip(const std::string& text) override;
+
+  void ProcessPendingEvents();
+  // WindowLayout (what RememberedViewState does not keep)
   void SetMaximized(bool m) override;
   bool IsMaximized() const override { return isMaximized(); }
   void SetWindowSize(int widthTwips, int heightTwips) override;
@@ -117,25 +132,27 @@ class OrvMainWindow final : public QMainWindow, public RememberedViewState {
   bool ActiveCursorMenu() const override;
   void SetPreviewMenu(bool checked);
   bool PreviewMenu() const;
+  // OptionControls
   void ShowOptionsPage(const std::string& key) override;
-  std::string CurrentOptionsPage() const override { return ShownPage(); }
+  // AddressBoxView
   void SetAddressText(const std::string& text) override;
   std::string AddressText() const override;
   void SetAddressHistory(const std::vector<std::string>& entries) override;
   std::vector<std::string> AddressHistory() const override;
 
+  // RunControlsView
   void SetToolbarButtonEnabled(const std::string& key, bool enabled) override;
   void SetToolbarButtonPressed(const std::string& key, bool pressed) override;
   void SetRunStopButton(const std::string& key, const std::string& caption, int image,
                         const std::string& toolTip) override;
   void SetConnectionIndicator(bool online) override;
   void HideScriptPanels() override;
+  // ScriptSlotButtons
   void SelectScriptSlotButton(int slot) override {
     if (hooks_.selectScriptSlot) hooks_.selectScriptSlot(slot);
   }
-  void SetSpeedPanelToolTip(const std::string& text) override;
-  void SetStatusPanelEnabled(int panel, bool enabled) override;
 
+  // ChannelListView
   void SetChannelRow(const ChannelRow& row) override;
   void RemoveChannelRow(const ChannelRow& row) override;
 

@@ -85,7 +85,7 @@ class OrvApp::DialHost final : public DialerHost {
   void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
   void SwitchOffAutoDial() override { app_.binding_->SwitchOffAutoDial(); }
-  void ShowPlainMessage(const std::string& text) override { app_.view_.ShowMessage(text, MessageIcon::None); }
+  void ShowPlainMessage(const std::string& text) override { app_.views_.messages.ShowMessage(text, MessageIcon::None); }
   int PopupCountdown() override { return app_.run_ ? app_.run_->PopupCountdown() : -1; }
   void CloseDialWindow() override {}
   bool Cancelled() override { return app_.run_ && app_.run_->CancelRequested(); }
@@ -107,8 +107,9 @@ class OrvApp::DialHost final : public DialerHost {
   QTimer status_;
 };
 
-OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
-    : view_(view),
+OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
+    : views_(std::move(views)),
+      status_(&views_.statusBar),
       windows_(windows),
       hooks_(std::move(hooks)),
       lists_(ProgramFolder(), ProgramFolder() + "temp/") {
@@ -155,10 +156,15 @@ OrvApp::OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks)
   connection_.onApplyMode = [this](const std::string& v) {
     program_->ExchangeRecords().WriteRecord(AssumeOnline, v);
   };
-  program_ = std::make_unique<ProgramModel>(settings_, view_, paths, h);
+  ProgramViews programViews{views_.messages,     status_,         views_.layout,
+                            views_.options,      views_.slotButtons, views_.address,
+                            views_.processPendingEvents,
+                            static_cast<std::uint32_t>(windows_.mainWindow),
+                            static_cast<std::uint32_t>(windows_.exchangeButton)};
+  program_ = std::make_unique<ProgramModel>(settings_, std::move(programViews), paths, h);
 
   binding_ = std::make_unique<ModelRunBinding>(*program_, lists_.exclusions, lists_.tracks, lists_.proxies,
-                                               lists_.userAgents, connection_, view_);
+                                               lists_.userAgents, connection_, views_.messages);
   platform_ = std::make_unique<Platform>(*this);
   remoteAccess_ = MakeRemoteAccess();
   dialHost_ = std::make_unique<DialHost>(*this);
@@ -197,7 +203,8 @@ int OrvApp::StartUp() {
   paths.collectionFolder = program_->CollectionFolder();
   paths.speedLogPath = program_->ExchangeFolder() + "testspeed.txt";
   paths.exchangeFolder = program_->ExchangeFolder();
-  run_ = std::make_unique<RunController>(view_, *platform_, program_->Exchange(), *binding_, *binding_,
+  RunViews runViews{views_.messages, status_, views_.runControls, views_.address, views_.channels};
+  run_ = std::make_unique<RunController>(runViews, *platform_, program_->Exchange(), *binding_, *binding_,
                                          connection_, paths);
   run_->SetDialer(dialer_.get());
   run_->SetAllTimeBytes(program_->Values().gvle);

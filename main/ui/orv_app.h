@@ -14,7 +14,10 @@
 #include "main/run/dialer.h"
 #include "main/run/run_bindings.h"
 #include "main/run/run_controller.h"
+#include "main/run/run_status.h"
+#include "main/scripts/option_controls.h"
 #include "main/scripts/program_config.h"
+#include "main/scripts/window_layout.h"
 #include "platform/connection.h"
 #include "platform/window_link.h"
 
@@ -28,6 +31,24 @@ struct PublishedWindows {
   WindowHandle exchangeButton = 0;
   WindowHandle counterButton = 0;
 };
+
+// What the program shows, port by port; the window and the batch view implement them all.
+struct AppViews {
+  MessageBoxes& messages;
+  StatusBarView& statusBar;
+  WindowLayout& layout;
+  OptionControls& options;
+  ScriptSlotButtons& slotButtons;
+  AddressBoxView& address;
+  RunControlsView& runControls;
+  ChannelListView& channels;
+  std::function<void()> processPendingEvents;
+};
+
+template <class Front>
+AppViews AppViewsOf(Front& front) {
+  return AppViews{front, front, front, front, front, front, front, front, [&front] { front.ProcessPendingEvents(); }};
+}
 
 class OrvApp {
  public:
@@ -45,7 +66,7 @@ class OrvApp {
   };
 
   // Publishes the window-link windows first so start-up can hand their handles out.
-  OrvApp(MainWindowView& view, PublishedWindows& windows, Hooks hooks);
+  OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks);
   ~OrvApp();
 
   // Both start-up phases. Returns -1 to go on, else the exit status.
@@ -58,6 +79,8 @@ class OrvApp {
 
   RunController& Run() { return *run_; }
   ProgramModel& Program() { return *program_; }
+  // The run phase and the status panels: every panel writer writes here.
+  RunStatus& Status() { return status_; }
   ConnectionControl& Connection() { return connection_; }
   ListsModel& Lists() { return lists_; }
   QTimer& Timer(RunTimer t);
@@ -65,7 +88,8 @@ class OrvApp {
  private:
   class Platform;
   class DialHost;
-  MainWindowView& view_;
+  AppViews views_;
+  RunStatus status_;
   PublishedWindows& windows_;
   Hooks hooks_;
   PlatformSettings settings_;

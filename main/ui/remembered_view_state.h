@@ -1,18 +1,18 @@
 #pragma once
 // What a front end keeps for the model without showing it (yet): splitter positions, the
-// "Активный Курсор" menu option, the search size fields, the options page key and the
-// window-link handles. Start-up stores these values and shutdown reads them back, so a
-// front end without the matching controls still saves what it was given; selecting in a
-// control it lacks (slot and mode buttons, presets, encodings) does nothing. A control
-// that comes later overrides the pair it takes over.
-#include <cstdint>
+// "Активный Курсор" menu option, and the search size fields. Start-up
+// stores these values and shutdown reads them back, so a front end without the matching
+// controls still saves what it was given; selecting in a control it lacks (slot and mode
+// buttons, presets, encodings, option pages) does nothing. A control that comes later overrides the pair
+// it takes over.
 #include <string>
 
-#include "main/ui/main_window_view.h"
+#include "main/scripts/option_controls.h"
+#include "main/scripts/window_layout.h"
 
 namespace orv {
 
-class RememberedViewState : public MainWindowView {
+class RememberedViewState : public WindowLayout, public OptionControls, public ScriptSlotButtons {
  public:
   void SetLowerSplitter(int twips) override { lower_ = twips; }
   int LowerSplitter() const override { return lower_; }
@@ -40,22 +40,12 @@ class RememberedViewState : public MainWindowView {
   void SelectEncoding(int) override {}
   void RefreshOptionLists() override {}
 
-  void ShowOptionsPage(const std::string& key) override { page_ = key; }
-  std::string CurrentOptionsPage() const override { return page_; }
-
-  // The handles OrvApp published for the main window and COMEXCHENGE.
-  void SetHandles(std::uint32_t mainHandle, std::uint32_t exchangeHandle) {
-    mainHandle_ = mainHandle;
-    exchangeHandle_ = exchangeHandle;
-  }
-  std::uint32_t MainWindowHandle() const override { return mainHandle_; }
-  std::uint32_t ExchangeButtonHandle() const override { return exchangeHandle_; }
+  void ShowOptionsPage(const std::string&) override {}
 
  private:
   int lower_ = 0, tree_ = 0, browser_ = 0;
   bool activeCursor_ = false;
-  std::string searchX_, searchY_, page_;
-  std::uint32_t mainHandle_ = 0, exchangeHandle_ = 0;
+  std::string searchX_, searchY_;
 };
 
 }  // namespace orv

@@ -23,7 +23,7 @@
 #include "common/text.h"
 #include "main/lists/lists_model.h"
 #include "main/scripts/script_model.h"
-#include "main/ui/main_window_view.h"
+#include "main/scripts/messages.h"
 #include "main/ui/script_images.h"
 
 namespace orv {

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 #include "common/text.h"
-#include "main/ui/main_window_view.h"
+#include "main/scripts/messages.h"
 #include "main/ui/script_images.h"
 
 namespace orv {

@@ -39,7 +39,7 @@ void SearchPage::Install(OrvMainWindow& window, OrvApp& app) {
   browser = collection.browser;
   BuildPanes(
       app.Program().ExchangeRecords(),
-      [&window](const std::string& utf8) { window.SetStatusPanel(kStatusLinePanel, Utf8ToCp1251(utf8)); },
+      [&app](const std::string& utf8) { app.Status().Show(kStatusLinePanel, Utf8ToCp1251(utf8)); },
       [&window](const std::string& from, const std::string& to) { window.SetSearchSizeFields(from, to); });
   searchPane->SetSizeFields(window.SearchSizeFieldX(), window.SearchSizeFieldY());
   window.InstallPane(Pane::Search, searchPane);

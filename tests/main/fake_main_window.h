@@ -1,18 +1,45 @@
 #pragma once
-// Recording fake of the main window: every call is appended to `calls` as "Name" or
-// "Name:arg", and the state a real window would keep is kept so reads return what was set.
-// Extend it when MainWindowView grows.
+// Recording fake of the main window: it implements every port the models talk to, appends
+// each call to `calls` as "Name" or "Name:arg", and keeps the state a real window would keep
+// so reads return what was set. Its `status` is the run status the models write through;
+// Program(), Run() and Scripts() hand the ports to the model under test.
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "main/ui/main_window_view.h"
+#include "main/run/address_box.h"
+#include "main/run/channel_table.h"
+#include "main/run/run_controller.h"
+#include "main/run/run_controls_view.h"
+#include "main/run/run_status.h"
+#include "main/scripts/messages.h"
+#include "main/scripts/option_controls.h"
+#include "main/scripts/program_config.h"
+#include "main/scripts/script_model.h"
+#include "main/scripts/window_layout.h"
 
 namespace orv::testing {
 
-class FakeMainWindow : public MainWindowView {
+// The ports of one front end (the fake or the Qt window) for a program model under test.
+template <class Front>
+ProgramViews ProgramViewsOf(Front& front, RunStatus& status, std::uint32_t mainHandle = 4242,
+                            std::uint32_t exchangeHandle = 4243) {
+  return ProgramViews{front, status, front, front, front, front, [&front] { front.ProcessPendingEvents(); },
+                      mainHandle, exchangeHandle};
+}
+
+class FakeMainWindow : public MessageBoxes,
+                       public StatusBarView,
+                       public WindowLayout,
+                       public OptionControls,
+                       public ScriptSlotButtons,
+                       public AddressBoxView,
+                       public RunControlsView,
+                       public ChannelListView {
  public:
+  RunStatus status{this};
   std::vector<std::string> calls;
   struct Message {
     std::string text;
@@ -32,12 +59,22 @@ class FakeMainWindow : public MainWindowView {
   int selectedMode = -1;
   int userAgentPreset = -1;
   int encoding = -1;
+  std::string optionsPage;
   std::string address;
   std::vector<std::string> history;
-  std::string optionsPage;
-  std::uint32_t windowHandle = 4242;
-  std::uint32_t exchangeHandle = 4243;
   int pendingEventsProcessed = 0;
+
+  ProgramViews Program() { return ProgramViewsOf(*this, status); }
+  RunViews Run() { return RunViews{*this, status, *this, *this, *this}; }
+  ScriptModelViews Scripts() {
+    return ScriptModelViews{&status, this, this, [this] { ProcessPendingEvents(); }};
+  }
+  virtual void ProcessPendingEvents() { ++pendingEventsProcessed; }
+  // What panel `panel` shows.
+  std::string StatusPanel(int panel) const {
+    auto it = panels.find(panel);
+    return it == panels.end() ? std::string() : it->second;
+  }
 
   void ShowMessage(const std::string& text, MessageIcon icon) override {
     calls.push_back("ShowMessage");
@@ -48,15 +85,10 @@ class FakeMainWindow : public MainWindowView {
     questions.push_back(text);
     return answerYes;
   }
-  void SetStatusPanel(int panel, const std::string& text) override {
+  void ShowStatusPanel(int panel, const std::string& text) override {
     calls.push_back("SetStatusPanel:" + std::to_string(panel));
     panels[panel] = text;
   }
-  std::string StatusPanel(int panel) const override {
-    auto it = panels.find(panel);
-    return it == panels.end() ? std::string() : it->second;
-  }
-  void ProcessPendingEvents() override { ++pendingEventsProcessed; }
   void CloseHelpWindows() override { calls.push_back("CloseHelpWindows"); }
   void SetMaximized(bool m) override {
     calls.push_back("SetMaximized");
@@ -133,9 +165,6 @@ class FakeMainWindow : public MainWindowView {
     calls.push_back("ShowOptionsPage:" + key);
     optionsPage = key;
   }
-  std::string CurrentOptionsPage() const override { return optionsPage; }
-  std::uint32_t MainWindowHandle() const override { return windowHandle; }
-  std::uint32_t ExchangeButtonHandle() const override { return exchangeHandle; }
   void RefreshOptionLists() override { calls.push_back("RefreshOptionLists"); }
 };
 

@@ -384,7 +384,7 @@ void BM_HandOutsKeepTheirPaceOverALongRun(benchmark::State& state) {
       orv::testing::FakeMainWindow view;
       orv::RunPaths paths;
       paths.collectionFolder = (root / "coll/").string();
-      orv::RunController run(view, console, x, script, script, connection, paths);
+      orv::RunController run(view.Run(), console, x, script, script, connection, paths);
       console.run = &run;
       run.SetCommandLineAddress("http://site.test/");
       const auto start = Clock::now();

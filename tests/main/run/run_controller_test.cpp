@@ -167,7 +167,7 @@ class SimScripts : public RunScripts, public RunAdmission {
   bool busy = false;
   int autoDialOff = 0;
   std::vector<std::pair<std::string, std::string>> rebased;
-  MainWindowView* view = nullptr;
+  MessageBoxes* view = nullptr;
 
   bool SelectAndLoad(const std::string&, RunOptions& o) override {
     o = options;
@@ -229,7 +229,7 @@ class RunControllerTest : public ::testing::Test {
     scripts_.view = &view_;
     RunPaths paths;
     paths.collectionFolder = tmp_.Dir() + "coll/";
-    run_ = std::make_unique<RunController>(view_, platform_, x_, scripts_, scripts_, connection_, paths);
+    run_ = std::make_unique<RunController>(view_.Run(), platform_, x_, scripts_, scripts_, connection_, paths);
     platform_.run = run_.get();
   }
 
@@ -505,7 +505,7 @@ TEST_F(RunControllerTest, LivenessFailsAfterMoreThanFortyMissedChecks) {
   EXPECT_EQ(platform_.endedWith, 4);
   EXPECT_EQ(platform_.prepareToClose, 1);
   // While a launch is in progress nothing is counted.
-  RunController other(view_, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  RunController other(view_.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
   other.State().consoleRunning = true;
   other.State().consoleStarting = true;
   for (int i = 0; i < 50; ++i) other.SupervisionTick();
@@ -700,7 +700,7 @@ class ChannelListWindow : public testing::FakeMainWindow {
   }
   void RemoveChannelRow(const ChannelRow& row) override { rows.erase(row.channel); }
   std::map<int, bool> panelEnabled;
-  void SetStatusPanelEnabled(int panel, bool enabled) override { panelEnabled[panel] = enabled; }
+  void EnableStatusPanel(int panel, bool enabled) override { panelEnabled[panel] = enabled; }
 };
 
 TEST(AddressFromDropTest, LinksFilesOfTheCollectionAndOtherText) {
@@ -716,7 +716,7 @@ TEST(AddressFromDropTest, LinksFilesOfTheCollectionAndOtherText) {
 
 TEST_F(RunControllerTest, ClickedPanelIsDisabledForSixCountdownSteps) {
   ChannelListWindow window;
-  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  RunController run(window.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
   run.ClickStatusPanel(4);
   EXPECT_FALSE(window.panelEnabled[4]);
   // One countdown step every twelfth tick of the channel-list timer.
@@ -729,7 +729,7 @@ TEST_F(RunControllerTest, ClickedPanelIsDisabledForSixCountdownSteps) {
 
 TEST_F(RunControllerTest, EveryClickedPanelComesBackAndTheBrowserCallsThePopupCloser) {
   ChannelListWindow window;
-  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  RunController run(window.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
   run.ClickStatusPanel(5);
   EXPECT_FALSE(window.panelEnabled[5]);
   for (int i = 0; i < 6 * 12; ++i) run.Timer3Tick();
@@ -742,7 +742,7 @@ TEST_F(RunControllerTest, EveryClickedPanelComesBackAndTheBrowserCallsThePopupCl
 
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   ChannelListWindow window;
-  RunController run(window, platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  RunController run(window.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
   std::vector<std::string> told;  // what the collection tree is told
   run.SetChannelAddressSink([&](const std::string& a) { told.push_back(a); });
   run.State().consoleReady = true;

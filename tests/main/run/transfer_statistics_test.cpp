@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "common/text.h"
+#include "main/run/run_status.h"
 
 namespace orv {
 namespace {
@@ -40,11 +45,35 @@ TEST(SpeedTexts, CurrentSpeedFormsAndPanelTexts) {
   EXPECT_EQ(LongTimeText(std::chrono::seconds(3 * 3600 + 62)), "3:01:02");
 }
 
-TEST(StatisticsPanelActive, RecognisesBothWordsInAnyCase) {
-  EXPECT_TRUE(StatisticsPanelActive(Ru(" Адреса: 5")));
-  EXPECT_TRUE(StatisticsPanelActive(Ru(" Завершение")));
-  EXPECT_FALSE(StatisticsPanelActive(Ru(" Готово")));
-  EXPECT_FALSE(StatisticsPanelActive(""));
+// The statistics run while addresses are handed out and while the run ends, whatever a
+// panel's text says; the view hears of panel 1 only when it changes.
+TEST(RunStatusTest, StatisticsFollowThePhaseAndTheViewHearsOfChanges) {
+  struct Bar : StatusBarView {
+    std::vector<std::pair<int, std::string>> shown;
+    void ShowStatusPanel(int panel, const std::string& text) override { shown.emplace_back(panel, text); }
+  } bar;
+  RunStatus status(&bar);
+  EXPECT_FALSE(status.StatisticsActive());
+  status.HandingOut("5");
+  EXPECT_TRUE(status.StatisticsActive());
+  EXPECT_EQ(status.Text(1), Ru(" Адреса:5"));
+  status.HandingOut("5");
+  EXPECT_EQ(bar.shown.size(), 1u);
+  status.WriteBack(Ru(" Сортировка 1/2"));
+  EXPECT_FALSE(status.StatisticsActive());
+  status.Ending();
+  EXPECT_TRUE(status.StatisticsActive());
+  status.Done();
+  EXPECT_FALSE(status.StatisticsActive());
+  EXPECT_EQ(status.Text(1), Ru(" Готово"));
+  // A message that happens to hold the words changes nothing, and panel 1 is the phase's.
+  status.Show(5, Ru(" Адреса: Завершение"));
+  status.Show(1, Ru(" Адреса:9"));
+  EXPECT_FALSE(status.StatisticsActive());
+  EXPECT_EQ(status.Text(1), Ru(" Готово"));
+  status.Clear();
+  EXPECT_EQ(status.Phase(), RunPhase::Idle);
+  EXPECT_EQ(bar.shown.back(), std::make_pair(1, std::string()));
 }
 
 TEST(MonotonicClockTest, RunAcrossMidnightKeepsIncreasing) {

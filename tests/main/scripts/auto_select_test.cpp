@@ -21,7 +21,7 @@ class AutoSelectTest : public ::testing::Test {
   }
   ScratchFolder dir;
   testing::FakeMainWindow window;
-  ScriptModel model{&window};
+  ScriptModel model{window.Scripts()};
 };
 
 TEST_F(AutoSelectTest, MostMatchesWinTiesGoToTheLowestSlot) {

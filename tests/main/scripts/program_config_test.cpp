@@ -57,7 +57,7 @@ class ProgramTest : public ::testing::Test {
     return h;
   }
   std::unique_ptr<ProgramModel> Make() {
-    return std::make_unique<ProgramModel>(store, window, paths, RecordingHooks());
+    return std::make_unique<ProgramModel>(store, window.Program(), paths, RecordingHooks());
   }
   std::unique_ptr<ProgramModel> Started() {
     auto m = Make();

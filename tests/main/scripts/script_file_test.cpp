@@ -50,7 +50,7 @@ TEST(ScriptFile, HeaderDecidesHowManyEntriesAreRead) {
 TEST(ScriptFile, UnreadableScriptIsKeptAsideAndTheUserToldOnce) {
   ScratchFolder dir;
   testing::FakeMainWindow window;
-  ScriptModel model(&window);
+  ScriptModel model(window.Scripts());
   model.collectionFolder = dir.Dir();
   const std::string f = dir.Dir() + "orvef0";
   // The header counts three entries, the file holds two: a damaged file.

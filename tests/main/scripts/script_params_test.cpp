@@ -306,7 +306,7 @@ TEST_F(ParamsTest, ScriptModeAndAutoScript) {
   EXPECT_EQ(params.ScriptMode(), 3);
 
   testing::FakeMainWindow window;
-  params.ChooseScriptMode(2, &window);
+  params.ChooseScriptMode(2, &window.status);
   EXPECT_EQ(params.ScriptMode(), 2);
   EXPECT_EQ(store.Get("scrmode"), "2");
   EXPECT_EQ(window.StatusPanel(3), Ru("Нерасширяемый режим: - Не допускает расширение сценариев в процессе "

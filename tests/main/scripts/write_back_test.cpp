@@ -45,7 +45,7 @@ class WriteBackTest : public ::testing::Test {
 
   ScratchFolder dir;
   testing::FakeMainWindow window;
-  ScriptModel model{&window};
+  ScriptModel model{window.Scripts()};
   std::set<std::string> downloaded;
 };
 
@@ -211,7 +211,7 @@ TEST(WriteBackYield, RunListsEmptiedDuringAYieldDoNotDerailTheWriteBack) {
   };
   ScratchFolder dir;
   YieldingWindow window;
-  ScriptModel model{&window};
+  ScriptModel model{window.Scripts()};
   model.collectionFolder = dir.Dir();
   model.completeDownload = [](const std::string&, const std::string&) { return false; };
   Addresses script;

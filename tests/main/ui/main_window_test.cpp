@@ -19,6 +19,7 @@
 
 #include "main/scripts/program_config.h"
 #include "main/ui/main_window.h"
+#include "tests/main/fake_main_window.h"
 #include "tests/main/scripts/scripts_test_support.h"
 
 namespace orv {
@@ -32,7 +33,7 @@ using testing::WriteBytes;
 // outlives it, so a second start reads what the first one wrote.
 struct Start {
   Start(MemorySettings& store, const ProgramPaths& paths, ProgramHooks hooks = {}) {
-    model = std::make_unique<ProgramModel>(store, window, paths, std::move(hooks));
+    model = std::make_unique<ProgramModel>(store, testing::ProgramViewsOf(window, status), paths, std::move(hooks));
     OrvMainWindow::Hooks shell;
     shell.pageShown = [this](const std::string& key) { model->OptionsPageShown(key); };
     shell.collectionFolder = [this] { return model->CollectionFolder(); };
@@ -51,6 +52,7 @@ struct Start {
     QTest::mouseClick(button, Qt::LeftButton);
   }
   OrvMainWindow window;
+  RunStatus status{&window};
   std::unique_ptr<ProgramModel> model;
   std::optional<std::string> chosenFolder;
   int choosersShown = 0;

@@ -178,7 +178,7 @@ TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
   ProgramPaths paths;
   paths.programFolder = folder.Dir();
   paths.singleInstance = false;
-  ProgramModel program(store, window, paths);
+  ProgramModel program(store, window.Program(), paths);
   SettingsPage page(program);
   page.show();
   QTest::mouseClick(page.ScriptModes()->button(2), Qt::LeftButton);
@@ -198,7 +198,7 @@ TEST(NetworkPageTest, CertificateSwitchIsStoredForTheConsole) {
   ProgramPaths paths;
   paths.programFolder = folder.Dir();
   paths.singleInstance = false;
-  ProgramModel program(store, window, paths);
+  ProgramModel program(store, window.Program(), paths);
   SystemConnectionState state;
   ConnectionControl connection(state);
   NetworkPage page(program, connection, [] { return false; });
