@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -98,11 +99,13 @@ std::string ReadProcFile(const char* path) {
 }  // namespace
 
 bool GetConnectedState(int& flags, std::string& name) {
-  if (ConnectedStateFromRoutes(ReadProcFile("/proc/net/route"), SystemInterfaceFlags, flags, name))
+  const char* folder = std::getenv(kRouteFolderVariable);
+  const std::string routes = folder != nullptr && *folder != '\0' ? std::string(folder) + "/" : "/proc/net/";
+  if (ConnectedStateFromRoutes(ReadProcFile((routes + "route").c_str()), SystemInterfaceFlags, flags, name))
     return true;
   // An IPv6-only network has no IPv4 default route.
   int flags6 = 0;
-  if (ConnectedStateFromIpv6Routes(ReadProcFile("/proc/net/ipv6_route"), SystemInterfaceFlags,
+  if (ConnectedStateFromIpv6Routes(ReadProcFile((routes + "ipv6_route").c_str()), SystemInterfaceFlags,
                                    flags6, name)) {
     flags = flags6;
     return true;

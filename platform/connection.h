@@ -18,6 +18,11 @@ inline constexpr int kConnRemoteAccessInstalled = 16;
 inline constexpr int kConnOffline = 32;
 inline constexpr int kConnConfigured = 64;
 
+// The environment variable naming a folder whose "route" and "ipv6_route" files, in the form of
+// /proc/net, are read in place of the system's: a test gives a console process a network of its
+// own (a header-only "route" is a machine off line).
+inline constexpr const char* kRouteFolderVariable = "ORV_ROUTE_FOLDER";
+
 // Fills flags and name; true when connected.
 bool GetConnectedState(int& flags, std::string& name);
 
