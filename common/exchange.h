@@ -23,9 +23,10 @@ inline constexpr const char* kOrvUrl = "orvurl";
 
 // The messages a channel sends through orvurl (element 1 = marker + address) are
 // kRedirMarker and kNotFoundMarker of address_markers.h.
-// An address that failed for good (no retry follows): element 0 " 2", element 1 this marker +
-// the address, element 2 the kind of failure, one of the words below ("http 503" carries
-// the status).
+// The failure message: element 0 " 2", element 1 this marker + the address, element 2 the kind
+// of failure, one of the words below ("http 503" carries the status). Run control still reads
+// it, but the console no longer sends it: every fetch that is over, failed or not, is counted
+// once from the outcome log (fetch_outcome.h), and a second signal would cost a handshake.
 inline constexpr std::string_view kFailedMarker = "orv_fail:";
 inline constexpr std::string_view kFailWrite = "write";      // the local file could not be written
 inline constexpr std::string_view kFailTooLarge = "size";    // refused by the category's size bounds

@@ -15,6 +15,7 @@
 #include "common/string_list.h"
 #include "common/text.h"
 #include "console/console.h"
+#include "console/downloaded_page.h"
 #include "console/page/page_processor.h"
 #include "console/response.h"
 #include "platform/file_attributes.h"
@@ -29,15 +30,6 @@ int64_t SizeOf(const std::string& path) {
   return n < 0 ? 0 : n;
 }
 
-bool ReadHead(const std::string& path, size_t n, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.resize(n);
-  in.read(out.data(), static_cast<std::streamsize>(n));
-  out.resize(static_cast<size_t>(in.gcount()));
-  return !in.bad();
-}
-
 // Attribute bits that say how a download stands. A name beginning with "." reports the hidden
 // bit, which tells nothing about the download, so a finished ".htaccess" reads 0 like any other.
 int DownloadAttributes(const std::string& path) {
@@ -50,6 +42,16 @@ void DeleteFile(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
 }
+
+class ExchangeControlRecords final : public ControlRecords {
+ public:
+  explicit ExchangeControlRecords(ExchangeFiles& ex) : ex_(ex) {}
+  std::string Read(int record) override { return ex_.ReadExt(record); }
+  void Write(int record, const std::string& value) override { ex_.WriteExt(record, value); }
+
+ private:
+  ExchangeFiles& ex_;
+};
 
 class RedirectRecords final : public page::StartRedirectSink {
  public:
@@ -108,7 +110,6 @@ void Channel::Stop() {
     Recycle();
     return;
   }
-  stoppedByUser_ = true;
   if (net_) net_->Abort("Stopped", true);
 }
 
@@ -148,22 +149,12 @@ void Channel::TakeTick() {
     break;
   }
   ChannelRecord& rec = console_.Record(index_);
-  // The proxy, agent and size bounds that go with the address are read before record 1 is
-  // emptied: once it is, the main program may write the next address's.
-  std::string proxyRecord, agentRecord, minRecord, maxRecord;
-  auto readAddressSettings = [&] {
-    proxyRecord = ex.ReadExt(ProxySpec);
-    agentRecord = ex.ReadExt(UserAgent);
-    minRecord = ex.ReadExt(MinSize);
-    maxRecord = ex.ReadExt(MaxSize);
-  };
-  if (fromRetry) readAddressSettings();
+  ExchangeControlRecords records(ex);
+  AddressSettings settings;
+  if (fromRetry) ReadAddressSettings(records, settings);
   if (!fromRetry) {
-    address = ex.ReadExt(NextUrl);
-    if (!address.empty()) {
-      readAddressSettings();
-      ex.WriteExt(NextUrl, "");
-    }
+    settings = TakeFromMailbox(records);
+    address = settings.address;
     if (address.empty()) {
       rec.url.clear();
       rec.statusText.clear();
@@ -183,10 +174,10 @@ void Channel::TakeTick() {
     proxySpec_ = remembered;
     remembered.clear();
   } else {
-    proxySpec_ = proxyRecord;
+    proxySpec_ = settings.proxySpec;
   }
   proxy_ = ParseProxySpec(proxySpec_);
-  std::string agent = orv::Trim(agentRecord);
+  std::string agent = orv::Trim(settings.userAgent);
 
   taking = false;
   fetching_ = true;
@@ -224,8 +215,11 @@ void Channel::TakeTick() {
     }
   }
 
+  // The take goes on to " Start..." in this same step: the main program sees the analysis, and
+  // below the resume, only if each is written as it applies.
   rec.statusText = orv::Ru("Анализ...");
   rec.url = url_;
+  console_.PublishRecord(index_);
 
   existsFlag_ = false;
   bool partial = false;
@@ -251,6 +245,7 @@ void Channel::TakeTick() {
   if (partial) {
     rec.statusText = orv::Ru("Докачка...");
     existsFlag_ = true;
+    console_.PublishRecord(index_);
   }
 
   state_ = kStateOk;
@@ -295,7 +290,7 @@ void Channel::TakeTick() {
   errorCode_ = 0;
   lastErrorCode_ = 0;
   httpStatus_ = 0;
-  writeFailed_ = tooLarge_ = stoppedByUser_ = timedOut_ = false;
+  writeFailed_ = timedOut_ = false;
   responseHeaders_.clear();
   acceptsRanges_ = rangeAccepted_ = false;
   net_->BeginAddress(url_);
@@ -308,8 +303,8 @@ void Channel::TakeTick() {
   args.timeoutSeconds = console_.Timeout();
   args.collection = folder_;
   args.exists = existsFlag_;
-  args.minSize = LeadingInt(minRecord);
-  args.maxSize = LeadingInt(maxRecord);
+  args.minSize = LeadingInt(settings.minSize);
+  args.maxSize = LeadingInt(settings.maxSize);
   args.verifyCertificates = !console_.SkipCertificateCheck();
   if (!net_->Fetch(args)) {
     state_ = kStateFailed;
@@ -364,7 +359,6 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
   complete_ = complete;
   state_ = code;
   if (code == kDoneStopped || code == kDoneTooLarge) {
-    tooLarge_ = code == kDoneTooLarge;
     noRetry_ = true;
     state_ = kStateLost;
   }
@@ -487,9 +481,8 @@ void Channel::Finish() {
     if ((httpStatus_ == 429 || httpStatus_ == 503) && state_ == kStateFailed) Retry();
   }
   CompleteRetryJudgment();
+  // The outcome log is the main program's one count of what each fetch came to.
   if (!requeued_) LogOutcome(size);
-  std::string kind = FailureKind();
-  if (!kind.empty()) SendReport(FailureMessageElements(url_, kind));
   if (GetFileAttributes(localPath_) < 0) RemoveFoldersLeftEmpty();
   if (requeued_ && (httpStatus_ == 429 || httpStatus_ == 503)) {
     int wait = RetryWaitSeconds(responseHeaders_, console_.Retries().Count(taken_), console_.Timeout(),
@@ -506,25 +499,14 @@ void Channel::Finish() {
 
 void Channel::LogOutcome(int64_t size) {
   OutcomeRecord r;
-  r.outcome = OutcomeOfTransfer(state_, errorCode_, size);
+  // The last error of the transfer, not ErrorCode: a later status text ("Stopped") clears that.
+  r.outcome = OutcomeOfTransfer(state_, timedOut_ ? kWsaTimedOut : lastErrorCode_, size);
   r.bytes = std::max<int64_t>(0, size);
   r.takenMs = takenMs_;
   r.firstByteMs = firstByteMs_;
   r.doneMs = MonotonicMs();
   r.address = url_;
   AppendOutcome(console_.ExchangeFolderPath(), r);
-}
-
-std::string Channel::FailureKind() const {
-  if (writeFailed_) return std::string(kFailWrite);
-  if (requeued_ || stoppedByUser_) return {};
-  if (state_ == kStateOk || state_ == kStateNotFound) return {};
-  if (tooLarge_) return std::string(kFailTooLarge);
-  if (lastErrorCode_ == kWsaRefused) return std::string(kFailRefused);
-  if (lastErrorCode_ == kWsaHostNotFound) return std::string(kFailHost);
-  if (timedOut_ || lastErrorCode_ == kWsaTimedOut) return std::string(kFailTimeout);
-  if (httpStatus_ >= 400) return std::string(kFailHttp) + " " + std::to_string(httpStatus_);
-  return std::string(kFailLost);
 }
 
 void Channel::HoldThenRecycle(int ms, const std::string& status) {
@@ -547,21 +529,9 @@ void Channel::RemoveFoldersLeftEmpty() {
 }
 
 bool Channel::ProcessAsPage(int64_t receivedSize) {
-  // The sniff needs only the first 51 bytes; the whole body is read only for a page, so a large
-  // binary download is never pulled into memory.
-  std::string text;
-  bool readOk = ReadHead(localPath_, 51, text);
-  bool isText = !readOk || LooksLikeText(orv::LowerCase(url_), responseHeaders_, forceText_, text);
-  bool scanned = true;
-  if (isText && receivedSize > kMaxScannedPage) {
-    isText = false;  // saved as it came
-    scanned = false;
-  }
-  if (isText) {
-    text.clear();
-    // A page that cannot be read back stays as it was downloaded.
-    if (!orv::ReadWholeFile(localPath_, text)) isText = false;
-  }
+  DownloadedPage body = ReadDownloadedPage(localPath_, receivedSize, orv::LowerCase(url_), responseHeaders_, forceText_);
+  const bool isText = body.kind == DownloadKind::Page;
+  std::string text = std::move(body.text);
   pageFolderUrl_ = AddressFolder(url_);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
@@ -607,7 +577,7 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
   if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
   if (d.marking == Marking::System) SetSystemMark(localPath_);
   if (d.shortFile) state_ = kStateShort;
-  return scanned;
+  return body.kind != DownloadKind::TooLargeToScan;
 }
 
 void Channel::SendLinkReport() {

@@ -58,7 +58,6 @@ class Channel final : public NetListener {
   // false when the console quits first (nothing may be written then).
   bool WaitForReportSlot();
   bool SendReport(const std::vector<std::string>& elements);
-  std::string FailureKind() const;
   // Keeps the channel busy for ms with a status text in its row, then recycles it.
   void HoldThenRecycle(int ms, const std::string& status);
   void RemoveFoldersLeftEmpty();
@@ -102,8 +101,6 @@ class Channel final : public NetListener {
   std::vector<std::string> createdFolders_;  // folders this take created for its local file
   int httpStatus_ = 0;
   bool writeFailed_ = false;
-  bool tooLarge_ = false;
-  bool stoppedByUser_ = false;
   bool timedOut_ = false;
   int lastErrorCode_ = 0;  // the last "Err:" number of the transfer (ErrorCode is reset by texts)
   bool holding_ = false;

@@ -253,6 +253,8 @@ void Console::WriteStatusTable() {
   for (int n = 1; n <= kChannelCount; ++n) ex_.WriteChannel(n, records_[n]);
 }
 
+void Console::PublishRecord(int n) { ex_.WriteChannel(n, records_[n]); }
+
 void Console::ReloadLists() {
   std::vector<std::string> ex = ReadStringArrayFile(exchangeFolder_ + "torvcess");
   exclusions_.assign(ex.size() > 1 ? ex.begin() + 1 : ex.end(), ex.end());

@@ -81,6 +81,9 @@ class Console {
   void ResetCounter();
   void LivenessTick();
   void WriteStatusTable();
+  // Writes one channel's record at once, for a status that the same step replaces before the
+  // status table is written again.
+  void PublishRecord(int n);
   void ReloadLists();
 
   static double SecondsSinceMidnight();

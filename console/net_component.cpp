@@ -373,7 +373,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     }
     long osErrno = 0;
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-    int lostCode = osErrno == ECONNABORTED ? kWsaAborted : kWsaReset;
+    int lostCode = LostConnectionCode(osErrno);
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
@@ -456,6 +456,16 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     if (multi) curl_multi_cleanup(multi);
   }
 };
+
+int LostConnectionCode(long osErrno) {
+  switch (osErrno) {
+    case ECONNABORTED:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTUNREACH: return kWsaAborted;
+    default: return kWsaReset;
+  }
+}
 
 NetComponent::NetComponent(NetListener* listener) : shared_(std::make_shared<Shared>()) {
   std::call_once(gCurlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });

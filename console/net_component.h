@@ -68,6 +68,11 @@ enum : int {
   kInetInvalidCertificate = 12045,  // the server's certificate was not accepted
 };
 
+// The "Err:" number of a connection that broke during a transfer, from the system's error:
+// 10053 when this machine dropped it (the connection aborted here, or the network or route
+// behind it went away: the line went down), 10054 when the server's side ended it.
+int LostConnectionCode(long osErrno);
+
 class NetComponent {
  public:
   // Events go to listener on the calling thread's event loop (a QCoreApplication must exist).

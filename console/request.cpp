@@ -6,6 +6,7 @@
 
 #include "common/address_markers.h"
 #include "common/address_scheme.h"
+#include "common/exchange.h"
 #include "common/text.h"
 
 namespace orv::console {
@@ -207,6 +208,22 @@ std::string SitePart(const std::string& url) {
   std::string rest = url.size() > scheme ? url.substr(scheme) : std::string();
   size_t slash = rest.find('/');
   return slash == std::string::npos ? rest : rest.substr(0, slash);
+}
+
+void ReadAddressSettings(ControlRecords& records, AddressSettings& out) {
+  out.proxySpec = records.Read(orv::ProxySpec);
+  out.userAgent = records.Read(orv::UserAgent);
+  out.minSize = records.Read(orv::MinSize);
+  out.maxSize = records.Read(orv::MaxSize);
+}
+
+AddressSettings TakeFromMailbox(ControlRecords& records) {
+  AddressSettings taken;
+  taken.address = records.Read(orv::NextUrl);
+  if (taken.address.empty()) return taken;
+  ReadAddressSettings(records, taken);
+  records.Write(orv::NextUrl, "");
+  return taken;
 }
 
 }  // namespace orv::console

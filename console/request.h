@@ -77,4 +77,24 @@ std::string RequestTarget(const std::string& address);
 
 bool Contains(const std::string& hay, const std::string& needle);
 
+// The control records of orvext as the take reads and writes them: the exchange files in the
+// console, a scripted main program in tests.
+class ControlRecords {
+ public:
+  virtual ~ControlRecords() = default;
+  virtual std::string Read(int record) = 0;
+  virtual void Write(int record, const std::string& value) = 0;
+};
+
+// An address with the proxy, agent and size bounds the main program wrote for it.
+struct AddressSettings {
+  std::string address, proxySpec, userAgent, minSize, maxSize;
+};
+// Records 8, 9, 16 and 17 as they stand.
+void ReadAddressSettings(ControlRecords& records, AddressSettings& out);
+// Takes the address in record 1 and empties the record; its settings are read first, since once
+// record 1 is empty the main program may write the next address's. An empty mailbox gives an
+// empty address and changes nothing.
+AddressSettings TakeFromMailbox(ControlRecords& records);
+
 }  // namespace orv::console

@@ -42,7 +42,9 @@ void ConsoleHarness::PrepareRun(int retryLimit, const std::string& userAgent) {
 
 bool ConsoleHarness::Launch() {
   ex_.WriteExt(orv::ConsoleStarted, "");
-  if (!kuvet_.Start(folder_.Prog() + "kuvet", {}, folder_.Prog(), {{"XDG_CONFIG_HOME", folder_.Config()}}))
+  std::map<std::string, std::string> env = env_;
+  env["XDG_CONFIG_HOME"] = folder_.Config();
+  if (!kuvet_.Start(folder_.Prog() + "kuvet", {}, folder_.Prog(), env))
     return false;
   return WaitUntil([&] { return !ex_.ReadExt(orv::ConsoleStarted).empty(); }, 10000);
 }
@@ -52,8 +54,9 @@ bool ConsoleHarness::LaunchWithFileSizeLimit(long long bytes) {
   // The shell's limit is counted in blocks of 512 bytes; an ignored SIGXFSZ stays ignored in the
   // console, whose writes past the limit then fail with EFBIG.
   const std::string script = "ulimit -f " + std::to_string(bytes / 512) + " && trap '' XFSZ && exec \"$0\"";
-  if (!kuvet_.Start("/bin/sh", {"-c", script, folder_.Prog() + "kuvet"}, folder_.Prog(),
-                    {{"XDG_CONFIG_HOME", folder_.Config()}}))
+  std::map<std::string, std::string> env = env_;
+  env["XDG_CONFIG_HOME"] = folder_.Config();
+  if (!kuvet_.Start("/bin/sh", {"-c", script, folder_.Prog() + "kuvet"}, folder_.Prog(), env))
     return false;
   return WaitUntil([&] { return !ex_.ReadExt(orv::ConsoleStarted).empty(); }, 10000);
 }
@@ -77,7 +80,8 @@ bool ConsoleHarness::WaitUntil(const std::function<bool()>& pred, int timeoutMs)
     Pump();
     if (pred()) return true;
     if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // As often as the main program's own polls: a coarser step paces a run of many addresses.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ class ConsoleHarness {
 
   // Writes the records a run starts with (online forced, retry limit, user agent, ...).
   void PrepareRun(int retryLimit = 0, const std::string& userAgent = "Harness/1.0");
+  // An environment variable for the console the next launch starts.
+  void SetConsoleEnvironment(const std::string& key, const std::string& value) { env_[key] = value; }
   // Starts kuvet and waits for record 21; false when it does not come up within 10 s.
   bool Launch();
   // The same with the console's files limited to this many bytes (a full disk, as the console
@@ -66,6 +69,7 @@ class ConsoleHarness {
   orv::WindowHandle mainWindow_ = 0;
   orv::WindowHandle counterWindow_ = 0;
   std::vector<std::vector<std::string>> reports_;
+  std::map<std::string, std::string> env_;
 };
 
 }  // namespace orvtest

@@ -1,6 +1,8 @@
 #include "console/net_component.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <fcntl.h>
@@ -151,6 +153,14 @@ TEST_F(NetComponentTest, TruncatedBodyEndsAsConnectionLostAndKeepsMarkedPart) {
   EXPECT_EQ(r.dataBytes, 500);
   EXPECT_EQ(File(), std::string(500, 'x'));
   EXPECT_EQ(GetFileAttributes(tmp.Dir() + "file.bin") & kAttrSystem, kAttrSystem);
+}
+
+// A body cut by the server is 10054 (above); one this machine dropped, because the connection
+// was aborted here or the network behind it went away, is 10053, which the channel takes for a
+// lost line and never retries.
+TEST(LostConnection, TheLineGoingDownIsTenThousandFiftyThree) {
+  for (long e : {ECONNABORTED, ENETDOWN, ENETUNREACH, EHOSTUNREACH}) EXPECT_EQ(LostConnectionCode(e), kWsaAborted) << e;
+  for (long e : {0L, long{ECONNRESET}, long{EPIPE}, long{ETIMEDOUT}}) EXPECT_EQ(LostConnectionCode(e), kWsaReset) << e;
 }
 
 TEST_F(NetComponentTest, ResumeAppendsAfterMatchingContentRange) {

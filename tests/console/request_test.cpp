@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "common/text.h"
 
 namespace orv::console {
@@ -143,6 +145,37 @@ TEST(TakeIntervalTest, Substitutions) {
   EXPECT_DOUBLE_EQ(TakeInterval(2), 4);
   EXPECT_DOUBLE_EQ(TakeInterval(3), 0);
   EXPECT_DOUBLE_EQ(TakeInterval(1.5), 1.5);
+}
+
+// A main program that writes the next address's proxy, agent and size bounds the moment it sees
+// record 1 empty, as the feeding pass may.
+class EagerMainProgram final : public ControlRecords {
+ public:
+  std::map<int, std::string> records;
+  std::string Read(int record) override { return records[record]; }
+  void Write(int record, const std::string& value) override {
+    records[record] = value;
+    if (record == 1 && value.empty())
+      records = {{1, ""}, {8, "next.proxy.test:3128"}, {9, "Next/2"}, {16, "5"}, {17, "6"}};
+  }
+};
+
+TEST(Mailbox, AnAddressKeepsTheSettingsWrittenWithItWhenTheNextOnesFollowAtOnce) {
+  EagerMainProgram main;
+  main.records = {{1, "http://a.test/"}, {8, "proxy.test:8080"}, {9, "Agent/1"}, {16, "100"}, {17, "2000"}};
+  AddressSettings taken = TakeFromMailbox(main);
+  EXPECT_EQ(taken.address, "http://a.test/");
+  EXPECT_EQ(taken.proxySpec, "proxy.test:8080");
+  EXPECT_EQ(taken.userAgent, "Agent/1");
+  EXPECT_EQ(taken.minSize, "100");
+  EXPECT_EQ(taken.maxSize, "2000");
+  EXPECT_EQ(main.records[1], "");
+  EXPECT_EQ(main.records[9], "Next/2");  // the next address's, untouched by the take
+
+  // An empty mailbox is left alone: no write that would let the main program move on.
+  main.records = {{1, ""}, {9, "Agent/1"}};
+  EXPECT_EQ(TakeFromMailbox(main).address, "");
+  EXPECT_EQ(main.records[9], "Agent/1");
 }
 
 }  // namespace
