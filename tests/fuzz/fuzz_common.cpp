@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the shared parsers and decoders: list files, channel records,
-// the exchange files as the other program may leave them, the escape decoders and the
-// address-to-local-name mapping. Besides crashes, hangs and
-// undefined behaviour it checks what must hold for every input.
+// Feeds arbitrary bytes to the shared parsers and decoders: list files, channel records, the
+// exchange files (the outcome log included) as the other program may leave them, the escape
+// decoders and the address-to-local-name mapping. Besides crashes, hangs and undefined
+// behaviour it checks what must hold for every input.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/address_scheme.h"
 #include "common/address_text.h"
 #include "common/exchange.h"
+#include "common/fetch_outcome.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
@@ -97,6 +100,22 @@ void CheckExchangeFiles(std::string_view data) {
   Check(files.ReadUrlList() == orv::ParseStringArray(data));
   std::size_t extent = orv::StringArrayExtent(data);
   if (extent <= data.size()) Check(orv::ParseStringArray(data.substr(0, extent)) == orv::ParseStringArray(data));
+
+  // The outcome log as the main program reads it: at most one record a line, each of which the
+  // console could have written (its line reads back as the same record).
+  std::ofstream(folder + std::string(orv::kOutcomeLogName), std::ios::binary | std::ios::trunc)
+      .write(data.data(), static_cast<std::streamsize>(data.size()));
+  const std::vector<orv::OutcomeRecord> log = orv::ReadOutcomes(folder);
+  Check(log.size() <= static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) + 1);
+  for (const orv::OutcomeRecord& r : log) {
+    Check(!r.address.empty() && r.bytes >= 0 && r.takenMs >= 0 && r.firstByteMs >= 0 && r.doneMs >= 0);
+    const std::string line = orv::OutcomeLine(r);
+    Check(line.find('\n') == line.size() - 1);
+    orv::OutcomeRecord back;
+    Check(orv::ParseOutcomeLine(line, back));
+    Check(back.outcome == r.outcome && back.bytes == r.bytes && back.takenMs == r.takenMs &&
+          back.firstByteMs == r.firstByteMs && back.doneMs == r.doneMs);
+  }
 }
 
 void CheckDecoders(std::string_view data) {
@@ -158,12 +177,13 @@ void CheckAddressText(std::string_view data) {
   std::string a(data);
   std::string host = orv::HostOf(a, (data.size() & 1) != 0);
   Check(a == orv::Trim(data));
-  Check(host.empty() || a.compare(7, host.size(), host) == 0);
+  // The host follows the scheme, "http://" or "https://".
+  Check(host.empty() || a.compare(orv::SchemeLength(a), host.size(), host) == 0);
   std::string folder = orv::FolderOf(data);
   Check(!folder.empty() && folder.back() == '/');
   orv::TooDeep(data, 3);
   orv::DomainWord(data);
-  if (auto h = orv::HostRule(data)) Check(data.substr(7, h->size()) == *h);
+  if (auto h = orv::HostRule(data)) Check(data.substr(orv::SchemeLength(data), h->size()) == *h);
   orv::LocalPathToAddress(data, "/c/");
 }
 
