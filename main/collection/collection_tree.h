@@ -119,7 +119,8 @@ class CollectionTree {
   bool Step(int budget);
   bool Busy() const { return scan_ != nullptr || !pending_.empty(); }
   // Ends the scan at the next entry: pending sites stay in the loaded list as far as read.
-  void RequestStop() { stopRequested_ = true; }
+  // Without a scan it does nothing (a stale request must not end the next one).
+  void RequestStop() { stopRequested_ = Busy(); }
   void SetInterrupt(bool on) { interrupted_ = on; }
   bool Interrupted() const { return interrupted_; }
   std::uint64_t EntriesRead() const { return entriesRead_; }

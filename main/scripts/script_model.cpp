@@ -355,6 +355,23 @@ bool ScriptModel::DeleteScript() {
   return true;
 }
 
+ScriptModel::Taken ScriptModel::AddToCurrentScript(const std::string& address, bool runActive) {
+  if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) return Taken::NotAnAddress;
+  if (currentSlot < 0 || currentSlot >= kUserSlots || collectionFolder.empty() || folderChangeInProgress) {
+    return Taken::NoScript;
+  }
+  if (runActive && runSlot == currentSlot) {
+    return run.AppendIfNew(address) ? Taken::AddedToRun : Taken::AlreadyThere;
+  }
+  std::vector<std::string> list = ReadOrSetAside(currentSlot);
+  HashedAddressList held;
+  for (std::size_t k = 1; k < list.size(); ++k) held.Append(list[k]);
+  if (held.Contains(address)) return Taken::AlreadyThere;
+  if (list.empty()) list.emplace_back();
+  list.push_back(address);
+  return RewriteScript(currentSlot, std::move(list)) ? Taken::Added : Taken::NotWritten;
+}
+
 bool ScriptModel::RewriteScript(int slot, std::vector<std::string> list) {
   if (list.empty()) list.emplace_back();
   list[0] = "a0" + DecimalText(static_cast<long long>(list.size()) - 1);

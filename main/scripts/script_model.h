@@ -135,6 +135,14 @@ class ScriptModel {
   // Records an address met during the run that the script may take in.
   void AddNewAddress(const std::string& address) { fresh.Append(address); }
 
+  // An address the user takes into the current script from outside the run (the collection's
+  // page for a link that leads out of the copy). While the current slot's script runs, the
+  // address joins the run list, so this run fetches it and the write-back keeps it; otherwise
+  // it is appended to the slot's file. An address the script already holds (under either
+  // scheme) is not added twice. The web-search job takes no addresses this way.
+  enum class Taken { Added, AddedToRun, AlreadyThere, NotAnAddress, NoScript, NotWritten };
+  Taken AddToCurrentScript(const std::string& address, bool runActive);
+
   // Writes the run back into the current slot's file; busy for its whole duration.
   void WriteBack();
   bool Busy() const { return busy_; }

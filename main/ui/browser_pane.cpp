@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QHideEvent>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -77,7 +78,8 @@ QString OfflinePageHtml(const std::string& webAddress, const std::string& localP
       "h1{font-size:1.3em;color:#b35900}.address{font-size:1.1em;word-break:break-all;"
       "background:#f4f4f4;padding:.5em;border-left:4px solid #2980b9}"
       "a.offer{display:inline-block;padding:.4em .8em;margin:.1em 0;border:1px solid #2980b9;"
-      "border-radius:4px;text-decoration:none;color:#1c5d8a}small{color:#666}</style></head><body>\n"
+      "border-radius:4px;text-decoration:none;color:#1c5d8a}.result{color:#1e7b34;font-weight:bold}"
+      "small{color:#666}</style></head><body>\n"
       "<h1>" + title + "</h1>\n";
   if (partial) {
     long long size = FileLength(localPath);
@@ -94,6 +96,7 @@ QString OfflinePageHtml(const std::string& webAddress, const std::string& localP
   if (offerScript) {
     html += offer("script", partial ? "Добавить адрес в текущий сценарий, чтобы докачать"
                                     : "Добавить адрес в текущий сценарий");
+    html += "<p id=\"script-result\" class=\"result\"></p>\n";
   }
   html += "<p><small>Локальный файл: " + path + "</small></p>\n</body></html>\n";
   return html;
@@ -205,13 +208,13 @@ void BrowserPane::BuildToolBar() {
     collapse->setToolTip(expand ? "Свернуть дерево" : "Развернуть дерево");
     if (collapse_) collapse_(expand);
   });
-  QAction* full = add("FullScreen", s->standardIcon(QStyle::SP_TitleBarMaxButton), "Спрятать панель", [] {});
+  QAction* full = fullScreen_ = add("FullScreen", s->standardIcon(QStyle::SP_TitleBarMaxButton), "Спрятать панель", [] {});
   full->setCheckable(true);
   connect(full, &QAction::toggled, this, [this, full](bool hide) {
     full->setToolTip(hide ? "Показать панель" : "Спрятать панель");
     if (ports_.hidePanes) ports_.hidePanes(hide);
   });
-  QAction* left = add("Onleft", s->standardIcon(QStyle::SP_ArrowLeft), "Раздвинуть окно", [] {});
+  QAction* left = onLeft_ = add("Onleft", s->standardIcon(QStyle::SP_ArrowLeft), "Раздвинуть окно", [] {});
   left->setCheckable(true);
   connect(left, &QAction::toggled, this, [this, left](bool wide) {
     left->setToolTip(wide ? "Сдвинуть окно" : "Раздвинуть окно");
@@ -225,6 +228,15 @@ void BrowserPane::BuildToolBar() {
       w->setAccessibleName(a->toolTip());
     }
   }
+}
+
+void BrowserPane::hideEvent(QHideEvent* event) {
+  // Only when the window hides the browser and stays: not as the whole window goes.
+  if (!event->spontaneous() && window()->isVisible()) {
+    fullScreen_->setChecked(false);
+    onLeft_->setChecked(false);
+  }
+  QWidget::hideEvent(event);
 }
 
 QMenu* BrowserPane::BuildPagePopup() {
@@ -312,7 +324,14 @@ void BrowserPane::RunOfflineAction(int index, const QString& action) {
   } else if (action == "address") {
     if (ports_.setAddressBar) ports_.setAddressBar(Utf(o.address));
   } else if (action == "script") {
-    if (ports_.addToScript) ports_.addToScript(o.address);
+    if (!ports_.addToScript) return;
+    // The outcome is written on the page itself: the status line gives way to the next hover.
+    QString text = QString::fromStdString(collection::ScriptTakeText(ports_.addToScript(o.address)));
+    if (ports_.setStatus) ports_.setStatus(text);
+    QString quoted = text;
+    quoted.replace('\\', "\\\\").replace('\'', "\\'");
+    views_[index]->page()->runJavaScript(
+        "var r = document.getElementById('script-result'); if (r) r.textContent = '" + quoted + "';");
   } else if (action == "view" && o.partial) {
     std::string path = o.localPath;
     offline_[index].bypass = true;

@@ -55,6 +55,10 @@ class BrowserPane : public QWidget, public CollectionBrowser {
   // The web address the offline page of browser `index` stands for; empty when it shows none.
   std::string OfflineAddress(int index) const;
 
+ protected:
+  // Hidden by the window (the "brows" button): the layout buttons give the space back.
+  void hideEvent(QHideEvent* event) override;
+
  private:
   friend class CollectionWebPage;
   void BuildToolBar();
@@ -85,6 +89,8 @@ class BrowserPane : public QWidget, public CollectionBrowser {
   std::array<Offline, 2> offline_{};
   int current_index_ = 0;
   QToolBar* toolbar_ = nullptr;
+  QAction* fullScreen_ = nullptr;
+  QAction* onLeft_ = nullptr;
   std::function<void(bool)> collapse_;
   std::function<void(const std::string&)> pageBookmark_;
   QObject* focusWatch_ = nullptr;

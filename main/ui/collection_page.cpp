@@ -24,6 +24,11 @@ void PrepareEmbeddedBrowser() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
+void WireWindowLayout(CollectionPorts& ports, OrvMainWindow& window) {
+  ports.hidePanes = [&window](bool hide) { window.SetCollectionColumnHidden(hide); };
+  ports.widenBrowser = [&window](bool wide) { window.SetBrowserWide(wide); };
+}
+
 CollectionPage::CollectionPage() = default;
 CollectionPage::~CollectionPage() = default;
 
@@ -38,6 +43,11 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   ports.addToExclusions = [&app](const std::string& a) {
     if (app.Lists().exclusions.Add(a)) app.Lists().SaveListFiles();
   };
+  ports.addToScript = [this, &app](const std::string& address) {
+    collection::ScriptTake take = app.CurrentScript().AddToCurrentScript(address);
+    if (take.outcome == collection::ScriptTakeOutcome::Added && scriptChanged) scriptChanged();
+    return take;
+  };
   ports.chooseCollectionFolder = [&window] { window.PressToolbarButton("openfolder"); };
   ports.createBookmark = [this] {
     if (createBookmark) createBookmark();
@@ -45,6 +55,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   ports.interruptSearch = [this] {
     if (interruptSearch) interruptSearch();
   };
+  WireWindowLayout(ports, window);
 
   treePane = new CollectionTreePane(tree, current, ports);
   treePane->SetActiveCursor([&app] { return app.Program().Values().mdtxa; });
@@ -93,7 +104,9 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);
 
   // The channel list tells of every address a channel takes up: the tree grows during a run.
-  app.Run().SetChannelAddressSink([this](const std::string& address) { tree.AddSavedAddress(address); });
+  app.Run().SetChannelAddressSink([this](const std::string& address) {
+    tree.AddSavedAddress(address, webSearchOn && webSearchOn());
+  });
   // Every rebuild of the tree reloads what hangs on it, the popup's full rebuild too.
   treePane->SetRebuilt([this, &app] {
     if (built) built(app.Program().CollectionFolder());

@@ -9,6 +9,7 @@
 
 #include "main/collection/collection_tree.h"
 #include "main/collection/tree_commands.h"
+#include "main/ui/collection_ports.h"
 
 namespace orv {
 
@@ -34,6 +35,8 @@ struct CollectionPage {
   std::function<void()> interruptSearch;  // the browser's "Refresh"
   std::function<void(const std::string& localPath)> pageBookmark;  // the page popup's "Закладка"
   std::function<void(const std::string& root)> built;  // after every build of the first level
+  std::function<void()> scriptChanged;    // an address was added to the current script's file
+  std::function<bool()> webSearchOn;      // saved pages are filed under the search engine's folder
 
   // Builds both panes, installs them, registers the tree's keyboard commands, lets the channel
   // list file every new address into the tree and builds the first level. After start-up.
@@ -41,6 +44,9 @@ struct CollectionPage {
   // The collection folder changed (or was chosen again): the tree is built from it.
   void Rebuild(const std::string& root);
 };
+
+// The browser toolbar's layout buttons ("FullScreen", "Onleft") act on the window's panes.
+void WireWindowLayout(CollectionPorts& ports, OrvMainWindow& window);
 
 // Qt WebEngine wants shared GL contexts before the application object exists and, as root,
 // its sandbox switched off.

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "main/collection/current_script.h"
+
 namespace orv {
 
 struct CollectionPorts {
@@ -16,7 +18,8 @@ struct CollectionPorts {
   std::function<void(const QString&)> setStatus;      // the status line (hovered links)
   std::function<void(const std::string&)> addToTrackList;   // "Колею"
   std::function<void(const std::string&)> addToExclusions;  // "Исключения"
-  std::function<void(const std::string&)> addToScript;      // the current script's addresses
+  // "Add to the current script" on the page for a link that leads out of the copy.
+  std::function<collection::ScriptTake(const std::string&)> addToScript;
   std::function<void()> createBookmark;         // a bookmark for the current node
   std::function<void()> chooseCollectionFolder; // the folder chooser ("openfolder")
   std::function<void(bool)> busyChanged;        // the tree's busy mode went on or off

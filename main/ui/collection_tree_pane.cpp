@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -55,9 +56,21 @@ CollectionTreePane::CollectionTreePane(collection::CollectionTree& tree,
   busyLabel_->setAccessibleName("работа...");
   busyLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   busyLabel_->setWordWrap(true);
+  // While busy, the label stands in for the tree, with the user's stop beneath it (Esc too).
+  busyPanel_ = new QWidget;
+  busyPanel_->setObjectName("BusyPanel");
+  stopButton_ = new QPushButton("Стоп");
+  stopButton_->setObjectName("TreeStop");
+  stopButton_->setAccessibleName("Стоп");
+  stopButton_->setToolTip("Остановить чтение папок");
+  connect(stopButton_, &QPushButton::clicked, this, [this] { RequestStop(); });
+  auto* busyLayout = new QVBoxLayout(busyPanel_);
+  busyLayout->setContentsMargins(0, 0, 0, 0);
+  busyLayout->addWidget(busyLabel_, 1);
+  busyLayout->addWidget(stopButton_, 0, Qt::AlignLeft);
   stack_ = new QStackedWidget;
   stack_->addWidget(view_);
-  stack_->addWidget(busyLabel_);
+  stack_->addWidget(busyPanel_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(stack_);
@@ -98,6 +111,14 @@ CollectionTreePane::CollectionTreePane(collection::CollectionTree& tree,
 
 CollectionTreePane::~CollectionTreePane() { view_->setModel(nullptr); }
 
+void CollectionTreePane::keyPressEvent(QKeyEvent* event) {
+  if (busy_ && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    RequestStop();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 bool CollectionTreePane::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) {
     tree_.SetInterrupt(false);
@@ -123,6 +144,7 @@ void CollectionTreePane::Build(const std::string& root) {
 bool CollectionTreePane::Busy() const { return busy_; }
 
 void CollectionTreePane::RequestStop() {
+  if (!busy_) return;
   stopRequested_ = true;
   tree_.RequestStop();
 }
@@ -181,7 +203,12 @@ void CollectionTreePane::ScanTick() {
 void CollectionTreePane::SetBusy(bool on) {
   if (busy_ == on) return;
   busy_ = on;
-  stack_->setCurrentWidget(on ? static_cast<QWidget*>(busyLabel_) : view_);
+  // The stop button takes the focus from the tree it hides, and gives it back.
+  bool treeHadFocus = view_->hasFocus();
+  bool stopHadFocus = stopButton_->hasFocus();
+  stack_->setCurrentWidget(on ? busyPanel_ : static_cast<QWidget*>(view_));
+  if (on && treeHadFocus) stopButton_->setFocus();
+  if (!on && stopHadFocus) view_->setFocus();
   if (!on) busyLabel_->setText(kBusyText);
   if (ports_.busyChanged) ports_.busyChanged(on);
 }

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QMenu;
+class QPushButton;
 class QStackedWidget;
 class QTreeView;
 
@@ -43,7 +44,8 @@ class CollectionTreePane : public QWidget {
 
   // Builds the first level from root (start-up, another root, the folder chooser).
   void Build(const std::string& root);
-  // The user's stop request: ends a running scan or expand pass.
+  // The user's stop request (the busy panel's "Стоп", Esc, the window's stop): ends a running
+  // scan or expand pass; what was read so far stays.
   void RequestStop();
   bool Busy() const;
 
@@ -80,6 +82,7 @@ class CollectionTreePane : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;  // Esc while busy: the user's stop
 
  private:
   void StartScan();
@@ -95,6 +98,8 @@ class CollectionTreePane : public QWidget {
   QStackedWidget* stack_;
   QTreeView* view_;
   QLabel* busyLabel_;
+  QWidget* busyPanel_;
+  QPushButton* stopButton_;
   QTimer scanTimer_;
   CollectionBrowser* browser_ = nullptr;
   std::function<void(QMenu*)> fillHtmlHelp_;

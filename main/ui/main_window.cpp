@@ -43,7 +43,9 @@
 #include "main/ui/orv_app.h"
 #include "main/ui/browser_pane.h"
 #include "main/ui/collection_page.h"
+#include "main/ui/collection_tree_pane.h"
 #include "main/ui/popups.h"
+#include "main/ui/script_panel.h"
 #include "main/ui/script_panes.h"
 #include "main/ui/search_page.h"
 #include "platform/process.h"
@@ -109,6 +111,8 @@ OrvMainWindow::OrvMainWindow() {
   treeSplit_->setAccessibleName(Q(Ru("Разделитель коллекции")));
   treeSplit_->setChildrenCollapsible(false);
   auto* column = new QWidget(treeSplit_);
+  column->setObjectName("collectionColumn");
+  collectionColumn_ = column;
   column->setMinimumWidth(200);
   auto* columnLayout = new QVBoxLayout(column);
   columnLayout->setContentsMargins(0, 0, 0, 0);
@@ -683,10 +687,39 @@ void OrvMainWindow::ShowConnectionMenu() {
 
 void OrvMainWindow::OnRunStop() {
   if (!app_) return;
-  if (runStopKey_ == "run")
+  if (runStopKey_ == "run") {
     app_->Run().RunButton();
-  else
+  } else {
+    if (hooks_.userStop) hooks_.userStop();
     app_->Run().StopRun();
+  }
+}
+
+void OrvMainWindow::SetCollectionColumnHidden(bool hidden) {
+  if (collectionColumn_->isHidden() == hidden) return;
+  // The browser takes the column's width and gives it back; the option pages keep theirs.
+  const QList<int> before = browserSplit_->sizes();
+  collectionColumn_->setVisible(!hidden);
+  treeSplit_->refresh();
+  const int total = browserSplit_->width() - browserSplit_->handleWidth();
+  if (hidden) {
+    columnBrowserSizes_ = before;
+    if (before.size() == 2 && total > before[1]) browserSplit_->setSizes({total - before[1], before[1]});
+  } else if (columnBrowserSizes_.size() == 2) {
+    browserSplit_->setSizes(columnBrowserSizes_);
+  }
+}
+
+void OrvMainWindow::SetBrowserWide(bool wide) {
+  const QList<int> sizes = browserSplit_->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  if (total <= 0) return;
+  if (wide) {
+    narrowBrowserWidth_ = sizes.value(0);
+    browserSplit_->setSizes({total, 0});  // the option pages keep their minimum width
+  } else if (narrowBrowserWidth_ > 0) {
+    browserSplit_->setSizes({narrowBrowserWidth_, total - narrowBrowserWidth_});
+  }
 }
 
 void OrvMainWindow::closeEvent(QCloseEvent* event) {
@@ -953,6 +986,10 @@ int RunWindow(int argc, char** argv) {
   shell.trackAddress = [&](const std::string& address) {
     if (orvApp.Lists().tracks.Add(address) && listsPage) listsPage->Refresh();
   };
+  // The user's stop also ends a site scan of the collection tree.
+  shell.userStop = [&] {
+    if (collectionPage.treePane) collectionPage.treePane->RequestStop();
+  };
   window.SetHooks(std::move(shell));
   const int started = orvApp.StartUp();
   if (started >= 0) return started;
@@ -970,6 +1007,8 @@ int RunWindow(int argc, char** argv) {
   collectionPage.interruptSearch = [&] { searchPage.search.RequestStop(); };
   collectionPage.pageBookmark = [&](const std::string& path) { searchPage.Bookmark(path); };
   collectionPage.built = [&](const std::string& root) { searchPage.TreeBuilt(root); };
+  collectionPage.scriptChanged = [&] { scriptPanes.List().BuildAddressTree(); };
+  collectionPage.webSearchOn = [&] { return searchPage.webSearch && searchPage.webSearch->On(); };
   searchPage.Install(window, orvApp);
   collectionPage.Install(window, orvApp);
   // "Показывать файлы": a click in the script's address tree shows that file in the browser.

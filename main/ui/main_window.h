@@ -50,6 +50,7 @@ class OrvMainWindow final : public QMainWindow,
   // What the window's own controls ask of the program. Unset members do nothing.
   struct Hooks {
     std::function<void(const std::string& key)> pageShown;       // tbbtn at once
+    std::function<void()> userStop;  // the run/stop button pressed as "stop" (long work stops too)
     std::function<void(bool on)> previewChanged;                 // "Включая предпросмотр"
     std::function<void(bool on)> activeCursorChanged;            // "Активный Курсор"
     // The collection root chooser: the chosen folder, or nothing when cancelled.
@@ -88,6 +89,11 @@ class OrvMainWindow final : public QMainWindow,
   bool PaneVisible(Pane where) const;
   // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
   void ShowScriptSets(bool visible);
+  // The collection browser's layout buttons: "FullScreen" hides the collection column (tab
+  // strip, tree, search, bookmarks); "Onleft" lets the browser take the option pages' width
+  // down to their minimum, and gives it back.
+  void SetCollectionColumnHidden(bool hidden);
+  void SetBrowserWide(bool wide);
 
   // --- Keyboard commands ---
   KeyDispatcher& Keys() { return keys_; }
@@ -212,6 +218,9 @@ class OrvMainWindow final : public QMainWindow,
   QTabBar* TabS1 = nullptr;
   QStackedWidget* GSpan = nullptr;
   QStackedWidget* optionPages_ = nullptr;
+  QWidget* collectionColumn_ = nullptr;
+  int narrowBrowserWidth_ = 0;  // the browser's width before "Onleft" widened it
+  QList<int> columnBrowserSizes_;  // BRSPH before "FullScreen" hid the collection column
   QWidget* lowerArea_ = nullptr;
   QFrame* channelFrame_ = nullptr;
   QFrame* infoFrame_ = nullptr;

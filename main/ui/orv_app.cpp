@@ -107,6 +107,29 @@ class OrvApp::DialHost final : public DialerHost {
   QTimer status_;
 };
 
+class OrvApp::ScriptTaker final : public collection::CurrentScriptPort {
+ public:
+  explicit ScriptTaker(OrvApp& app) : app_(app) {}
+  collection::ScriptTake AddToCurrentScript(const std::string& address) override {
+    using Outcome = collection::ScriptTakeOutcome;
+    ScriptModel& scripts = app_.program_->Scripts();
+    const bool running = app_.run_ && app_.run_->State().running;
+    collection::ScriptTake take{Outcome::Refused, scripts.currentSlot};
+    switch (scripts.AddToCurrentScript(address, running)) {
+      case ScriptModel::Taken::Added: take.outcome = Outcome::Added; break;
+      case ScriptModel::Taken::AddedToRun: take.outcome = Outcome::AddedToRun; break;
+      case ScriptModel::Taken::AlreadyThere: take.outcome = Outcome::AlreadyThere; break;
+      case ScriptModel::Taken::NotWritten: take.outcome = Outcome::NotWritten; break;
+      case ScriptModel::Taken::NotAnAddress:
+      case ScriptModel::Taken::NoScript: break;
+    }
+    return take;
+  }
+
+ private:
+  OrvApp& app_;
+};
+
 OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
     : views_(std::move(views)),
       status_(&views_.statusBar),
@@ -179,6 +202,11 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
 }
 
 OrvApp::~OrvApp() = default;
+
+collection::CurrentScriptPort& OrvApp::CurrentScript() {
+  if (!scriptTaker_) scriptTaker_ = std::make_unique<ScriptTaker>(*this);
+  return *scriptTaker_;
+}
 
 QTimer& OrvApp::Timer(RunTimer t) {
   switch (t) {

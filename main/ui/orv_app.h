@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "main/collection/current_script.h"
 #include "main/lists/lists_model.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
@@ -84,10 +85,15 @@ class OrvApp {
   ConnectionControl& Connection() { return connection_; }
   ListsModel& Lists() { return lists_; }
   QTimer& Timer(RunTimer t);
+  // The collection's page for a link that leads out of the copy adds addresses to the current
+  // script through this port.
+  collection::CurrentScriptPort& CurrentScript();
 
  private:
   class Platform;
   class DialHost;
+  class ScriptTaker;
+  std::unique_ptr<ScriptTaker> scriptTaker_;
   AppViews views_;
   RunStatus status_;
   PublishedWindows& windows_;

@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
 #include <QMenu>
 #include <QTest>
 #include <QTreeView>
@@ -16,6 +18,9 @@
 
 #include "main/collection/collection_tree.h"
 #include "main/ui/browser_pane.h"
+#include "main/ui/collection_page.h"
+#include "main/ui/main_window.h"
+#include "main/ui/panes.h"
 #include "main/ui/collection_tree_model.h"
 #include "main/ui/collection_tree_pane.h"
 #include "platform/file_attributes.h"
@@ -56,7 +61,10 @@ struct Window {
     p.setAddressBar = [this](const QString& a) { address = a; };
     p.setCaption = [this](const QString& c) { caption = c; };
     p.setStatus = [this](const QString& s) { status = s; };
-    p.addToScript = [this](const std::string& a) { addedToScript.push_back(a); };
+    p.addToScript = [this](const std::string& a) {
+      addedToScript.push_back(a);
+      return collection::ScriptTake{collection::ScriptTakeOutcome::Added, 3};
+    };
     p.createBookmark = [] {};
     return p;
   }
@@ -161,6 +169,70 @@ TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePo
   EXPECT_FALSE(fs::exists(site + "guide"));
 }
 
+// A large site is read in steps of 100 entries with the busy panel in the tree's place; the
+// user's stop ends the read with what was read so far, and a refresh reads the rest.
+TEST_F(CollectionPaneTest, TheUsersStopEndsASiteReadInBusyMode) {
+  const std::string big = root + "big.example.net/";
+  for (int f = 0; f < 30; ++f) {
+    for (int k = 0; k < 100; ++k) Put(big + "d" + std::to_string(f) + "/p" + std::to_string(k) + ".html", "");
+  }
+  tree.BuildFirstLevel(root);
+  RecordingBrowser browser;
+  std::vector<bool> busyChanges;
+  CollectionPorts ports = window.Ports();
+  ports.busyChanged = [&](bool on) { busyChanges.push_back(on); };
+  CollectionTreePane pane(tree, current, ports);
+  pane.SetBrowser(&browser);
+  pane.resize(300, 400);
+  pane.show();
+  auto* label = pane.findChild<QLabel*>("BusyLabel");
+  auto* stop = pane.findChild<QPushButton*>("TreeStop");
+  ASSERT_TRUE(label && stop);
+  EXPECT_FALSE(stop->isVisible());
+
+  pane.RequestStop();  // nothing runs: not kept for the read below
+  NodeId siteNode = tree.Find(big);
+  pane.TreeView()->setFocus();
+  pane.Open(siteNode);
+  ASSERT_TRUE(pane.Busy());
+  EXPECT_FALSE(pane.TreeView()->isVisible());
+  EXPECT_TRUE(label->isVisible());
+  EXPECT_TRUE(stop->isVisible());
+  EXPECT_EQ(label->text(), "  работа...\n");
+  // One timer tick: one step of 100 entries, then the label shows the count and the folder.
+  while (tree.EntriesRead() == 0) QCoreApplication::processEvents();
+  EXPECT_EQ(tree.EntriesRead(), 100u);
+  EXPECT_EQ(label->text().section('\n', 1, 1), "прочитано: 100");
+
+  QTest::mouseClick(stop, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !pane.Busy(); }));
+  EXPECT_EQ(busyChanges, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(pane.TreeView()->isVisible());
+  EXPECT_FALSE(stop->isVisible());
+  EXPECT_EQ(label->text(), "  работа...\n");
+  std::size_t read = tree.NodeCount();
+  EXPECT_LT(tree.EntriesRead(), 3030u);
+  EXPECT_TRUE(tree.IsLoaded(big));  // as far as read: opening it again reads nothing more
+  pane.Open(siteNode);
+  EXPECT_FALSE(pane.Busy());
+  EXPECT_EQ(tree.NodeCount(), read);
+
+  // Esc on the busy panel stops a read too; "Обновить Папку Сайта" then reads the whole site.
+  pane.Reveal(siteNode);
+  collection::SelectNode(tree, current, siteNode);
+  ASSERT_TRUE(pane.RefreshNode());
+  ASSERT_TRUE(pane.Busy());
+  std::uint64_t before = tree.EntriesRead();
+  while (tree.EntriesRead() == before) QCoreApplication::processEvents();
+  QTest::keyClick(stop, Qt::Key_Escape);
+  ASSERT_TRUE(WaitFor([&] { return !pane.Busy(); }));
+  EXPECT_LT(tree.EntriesRead() - before, 3030u);
+  ASSERT_TRUE(pane.RefreshNode());
+  ASSERT_TRUE(WaitFor([&] { return !pane.Busy(); }));
+  EXPECT_NE(tree.Find(big + "d29/p99.html"), collection::kNoNode);
+  EXPECT_NE(tree.Find(big + "d0/p0.html"), collection::kNoNode);
+}
+
 class BrowserPaneTest : public CollectionPaneTest {
  protected:
   void SetUp() override {
@@ -173,6 +245,16 @@ class BrowserPaneTest : public CollectionPaneTest {
   }
   bool Loaded(int index, const QString& title) {
     return WaitFor([&] { return browser->View(index)->title() == title; });
+  }
+  QString PageText(int index, const QString& script) {
+    QString text;
+    bool done = false;
+    browser->View(index)->page()->runJavaScript(script, [&](const QVariant& v) {
+      text = v.toString();
+      done = true;
+    });
+    WaitFor([&] { return done; });
+    return text;
   }
   void Click(const char* id) {
     browser->View(0)->page()->runJavaScript(QString("document.getElementById('%1').click()").arg(id));
@@ -220,6 +302,12 @@ TEST_F(BrowserPaneTest, PagesShowTheirWebAddressAndLinksOutOfTheCopyShowTheOffli
   browser->View(0)->page()->runJavaScript("document.querySelector('a[href$=\"/script\"]').click()");
   ASSERT_TRUE(WaitFor([&] { return !window.addedToScript.empty(); }));
   EXPECT_EQ(window.addedToScript[0], "http://docs.example.org/never/fetched.html");
+  // The page says what became of it.
+  ASSERT_TRUE(WaitFor([&] {
+    return PageText(0, "document.getElementById('script-result').textContent") ==
+           "Адрес добавлен в сценарий № 3.";
+  }));
+  EXPECT_EQ(window.status, "Адрес добавлен в сценарий № 3.");
 
   // A partial download says so, and can still be viewed.
   treePane->Open(tree.Find(site + "index.html"));
@@ -231,6 +319,109 @@ TEST_F(BrowserPaneTest, PagesShowTheirWebAddressAndLinksOutOfTheCopyShowTheOffli
   if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) {
     browser->grab().save(QString(dir) + "/browser_offline.png");
   }
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+QAction* ToolButton(BrowserPane& pane, const char* key) {
+  for (QAction* a : pane.ToolBar()->actions()) {
+    if (a->objectName() == key) return a;
+  }
+  return nullptr;
+}
+
+// Back and forward walk the current browser's history, each page showing its own web address;
+// a hovered link inside the copy puts its web address on the status line.
+TEST_F(BrowserPaneTest, HistoryAndTheHoveredLinksWebAddress) {
+  treePane->Open(tree.Find(site));
+  ASSERT_TRUE(WaitFor([&] { return !treePane->Busy(); }));
+  treePane->Open(tree.Find(site + "index.html"));
+  ASSERT_TRUE(Loaded(0, "Docs"));
+  // The link's place on the page, for the mouse.
+  QString rect = PageText(0, "var r = document.getElementById('inside').getBoundingClientRect();"
+                             "Math.round(r.left + 3) + ',' + Math.round(r.top + r.height / 2)");
+  ASSERT_TRUE(rect.contains(',')) << rect.toStdString();
+  QPoint at(rect.section(',', 0, 0).toInt(), rect.section(',', 1, 1).toInt());
+  QWidget* surface = browser->View(0)->focusProxy();
+  ASSERT_NE(surface, nullptr);
+
+  // Hovering the link shows its web address on the status line.
+  window.status.clear();
+  QTest::mouseMove(surface, at - QPoint(0, 40));
+  QTest::mouseMove(surface, at);
+  ASSERT_TRUE(WaitFor([&] { return !window.status.isEmpty(); }, 10000));
+  EXPECT_EQ(window.status, "    http://docs.example.org/guide/intro.html");
+
+  // A click (a user's: the page stays in the history) follows it.
+  QTest::mouseClick(surface, Qt::LeftButton, {}, at);
+  ASSERT_TRUE(Loaded(0, "Intro"));
+
+  ToolButton(*browser, "GoBack")->trigger();
+  ASSERT_TRUE(Loaded(0, "Docs"));
+  ASSERT_TRUE(WaitFor([&] { return window.address == "http://docs.example.org/index.html"; }));
+  EXPECT_EQ(window.caption, "ORVANTA  (Docs)");
+  ToolButton(*browser, "GoForward")->trigger();
+  ASSERT_TRUE(Loaded(0, "Intro"));
+  ASSERT_TRUE(WaitFor([&] { return window.address == "http://docs.example.org/guide/intro.html"; }));
+  // The second browser keeps its own history: back there leaves the first one alone.
+  browser->SetCurrentIndex(1);
+  ToolButton(*browser, "GoBack")->trigger();
+  QTest::qWait(200);
+  EXPECT_EQ(browser->View(0)->title(), "Intro");
+  browser->SetCurrentIndex(0);
+}
+
+// "FullScreen" hides the collection column and "Onleft" widens the browser over the option
+// pages; pressed again, each gives the space back, and hiding the browser undoes both.
+TEST_F(CollectionPaneTest, LayoutButtonsHideTheColumnAndWidenTheBrowser) {
+  OrvMainWindow mainWindow;
+  CollectionPorts ports = window.Ports();
+  WireWindowLayout(ports, mainWindow);
+  auto* pane = new BrowserPane(tree, current, std::string(ORV_BIN_DIR) + "/", ports);
+  mainWindow.InstallPane(Pane::Browser, pane);
+  mainWindow.resize(1400, 900);
+  mainWindow.show();
+  mainWindow.PressToolbarButton("brows");
+  QWidget* column = mainWindow.findChild<QWidget*>("collectionColumn");
+  QWidget* options = mainWindow.findChild<QWidget*>("optionPages");
+  ASSERT_TRUE(column && options);
+  ASSERT_TRUE(WaitFor([&] { return pane->isVisible() && pane->width() > 0 && column->isVisible(); }));
+  QTest::qWait(50);
+  const int narrow = pane->width();
+  const int optionsWidth = options->width();
+
+  QAction* full = ToolButton(*pane, "FullScreen");
+  QAction* left = ToolButton(*pane, "Onleft");
+  full->trigger();
+  EXPECT_FALSE(column->isVisible());
+  EXPECT_EQ(full->toolTip(), "Показать панель");
+  ASSERT_TRUE(WaitFor([&] { return pane->width() > narrow; }));
+  full->trigger();
+  EXPECT_TRUE(column->isVisible());
+  EXPECT_EQ(full->toolTip(), "Спрятать панель");
+  ASSERT_TRUE(WaitFor([&] { return pane->width() == narrow; }));
+
+  left->trigger();
+  EXPECT_EQ(left->toolTip(), "Сдвинуть окно");
+  ASSERT_TRUE(WaitFor([&] { return options->width() < optionsWidth; }));
+  EXPECT_EQ(options->width(), options->minimumWidth());
+  EXPECT_GT(pane->width(), narrow);
+  left->trigger();
+  EXPECT_EQ(left->toolTip(), "Раздвинуть окно");
+  ASSERT_TRUE(WaitFor([&] { return pane->width() == narrow; }));
+
+  // The browser hidden with both pressed: the column comes back and the pages get their width.
+  full->trigger();
+  left->trigger();
+  mainWindow.PressToolbarButton("brows", false);
+  EXPECT_FALSE(full->isChecked());
+  EXPECT_FALSE(left->isChecked());
+  EXPECT_TRUE(column->isVisible());
+  if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) mainWindow.grab().save(QString(dir) + "/layout.png");
 }
 
 }  // namespace

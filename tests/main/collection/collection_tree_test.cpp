@@ -175,8 +175,10 @@ TEST_F(CollectionTreeTest, RefreshShowsCompletedFilesAndDropsVanishedOnes) {
 
 TEST_F(CollectionTreeTest, StopRequestAndInterruptEndTheScan) {
   tree.BuildFirstLevel(root);
+  tree.RequestStop();  // nothing runs: not kept to end the next scan
   tree.QueueSiteLoad(tree.Find(site));
-  tree.Step(2);
+  EXPECT_TRUE(tree.Step(2));
+  ASSERT_EQ(tree.EntriesRead(), 2u);
   tree.RequestStop();
   EXPECT_FALSE(tree.Step(100));
   EXPECT_FALSE(tree.Busy());

@@ -195,5 +195,66 @@ TEST(HashedAddressList, AnAddressUnderTheOtherSchemeIsTheSameEntry) {
   EXPECT_FALSE(list.Contains("ftp://a.ru/x.gif"));
 }
 
+// An address met in the collection joins the current script: the file when the script is not
+// running, the run list when it is, never twice, and never the web-search job.
+TEST(AddToCurrentScript, FileOrRunListOnceUnderEitherScheme) {
+  ScratchFolder dir;
+  testing::FakeMainWindow window;
+  ScriptModel model(window.Scripts());
+  model.collectionFolder = dir.Dir();
+  model.currentSlot = 2;
+  using Taken = ScriptModel::Taken;
+
+  // No file yet: one is written with the address.
+  EXPECT_EQ(model.AddToCurrentScript("http://a.ru/x.html", false), Taken::Added);
+  EXPECT_EQ(ReadScriptFile(model.FileOf(2)), (std::vector<std::string>{"a01", "http://a.ru/x.html"}));
+  EXPECT_EQ(model.displayed, ReadScriptFile(model.FileOf(2)));
+  // Appended after what the file holds; the https form of a held address is the same entry.
+  EXPECT_EQ(model.AddToCurrentScript("https://b.ru/", false), Taken::Added);
+  EXPECT_EQ(model.AddToCurrentScript("https://a.ru/x.html", false), Taken::AlreadyThere);
+  EXPECT_EQ(model.AddToCurrentScript("http://b.ru/", false), Taken::AlreadyThere);
+  EXPECT_EQ(ReadScriptFile(model.FileOf(2)),
+            (std::vector<std::string>{"a02", "http://a.ru/x.html", "https://b.ru/"}));
+  EXPECT_EQ(model.AddToCurrentScript("c:/not/an/address", false), Taken::NotAnAddress);
+
+  // The current script runs: the run list takes it (the write-back keeps it), the file stays.
+  model.LoadForRun(2);
+  ASSERT_EQ(model.run.Count(), 2);
+  EXPECT_EQ(model.AddToCurrentScript("http://c.ru/new.html", true), Taken::AddedToRun);
+  EXPECT_EQ(model.AddToCurrentScript("http://a.ru/x.html", true), Taken::AlreadyThere);
+  EXPECT_EQ(model.run.Count(), 3);
+  EXPECT_EQ(model.run.At(3), "http://c.ru/new.html");
+  EXPECT_EQ(ReadScriptFile(model.FileOf(2)).size(), 3u);
+  // Another script runs: the current one's file takes it.
+  model.currentSlot = 5;
+  EXPECT_EQ(model.AddToCurrentScript("http://d.ru/", true), Taken::Added);
+  EXPECT_EQ(ReadScriptFile(model.FileOf(5)), (std::vector<std::string>{"a01", "http://d.ru/"}));
+  EXPECT_EQ(model.run.Count(), 3);
+
+  // The web-search job and a program without a collection folder take nothing.
+  model.currentSlot = kSearchSlot;
+  EXPECT_EQ(model.AddToCurrentScript("http://e.ru/", false), Taken::NoScript);
+  model.currentSlot = 1;
+  model.collectionFolder.clear();
+  EXPECT_EQ(model.AddToCurrentScript("http://e.ru/", false), Taken::NoScript);
+  EXPECT_TRUE(window.messages.empty());
+}
+
+// A damaged script file is set aside (the user told) before the address is written into a
+// fresh one, so nothing of it is lost by the add.
+TEST(AddToCurrentScript, DamagedFileIsSetAsideFirst) {
+  ScratchFolder dir;
+  testing::FakeMainWindow window;
+  ScriptModel model(window.Scripts());
+  model.collectionFolder = dir.Dir();
+  const std::string f = model.FileOf(0);
+  const std::string damaged = ScriptBytes("a03", {"http://a.ru/1.html"});
+  WriteBytes(f, damaged);
+  EXPECT_EQ(model.AddToCurrentScript("http://a.ru/2.html", false), ScriptModel::Taken::Added);
+  EXPECT_EQ(ReadBytes(f + ".unreadable"), damaged);
+  EXPECT_EQ(ReadScriptFile(f), (std::vector<std::string>{"a01", "http://a.ru/2.html"}));
+  EXPECT_EQ(window.messages.size(), 1u);
+}
+
 }  // namespace
 }  // namespace orv
