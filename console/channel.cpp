@@ -14,6 +14,7 @@
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
+#include "common/timeline.h"
 #include "console/console.h"
 #include "console/downloaded_page.h"
 #include "console/page/page_processor.h"
@@ -146,6 +147,7 @@ void Channel::TakeTick() {
       return;
     }
     fromRetry = true;
+    timeline::Mark("retaken", address);
     break;
   }
   ChannelRecord& rec = console_.Record(index_);
@@ -155,6 +157,7 @@ void Channel::TakeTick() {
   if (!fromRetry) {
     settings = TakeFromMailbox(records);
     address = settings.address;
+    if (!address.empty()) timeline::Mark("taken", address);
     if (address.empty()) {
       rec.url.clear();
       rec.statusText.clear();
@@ -280,6 +283,7 @@ void Channel::TakeTick() {
 
   connTimer_.start();
   takenMs_ = MonotonicMs();
+  timeline::Mark("fetching", url_);
   firstByteMs_ = 0;
   done_ = false;
   complete_ = false;
@@ -349,12 +353,16 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
 }
 
 void Channel::DataReceived(int64_t bytes, EventTime time) {
-  if (firstByteMs_ == 0) firstByteMs_ = MonotonicMs();
+  if (firstByteMs_ == 0) {
+    firstByteMs_ = MonotonicMs();
+    timeline::Mark("first-byte", url_);
+  }
   console_.AddBytes(bytes);
   lastActivity_ = time;
 }
 
 void Channel::TransferDone(int code, bool complete, const std::string& target) {
+  timeline::Mark("done", url_);
   inHandler_ = true;
   complete_ = complete;
   state_ = code;
@@ -407,7 +415,9 @@ bool Channel::SendReport(const std::vector<std::string>& elements) {
   ExchangeFiles& ex = console_.Exchange();
   // "A" only for a list that is in the file: else the main program reads the previous one.
   if (!ex.WriteUrlList(elements)) return false;
-  return ex.WriteExt(ReportReady, "A");
+  if (!ex.WriteExt(ReportReady, "A")) return false;
+  timeline::Mark("reported", url_);
+  return true;
 }
 
 void Channel::ApplyMarking() {
@@ -459,6 +469,7 @@ void Channel::WatchTick() {
 }
 
 void Channel::Finish() {
+  timeline::Mark("finished", url_);
   int64_t size = SizeOf(localPath_);
   std::string outcome;  // a status the row keeps for a moment before the channel recycles
   if (writeFailed_) {
@@ -613,6 +624,7 @@ void Channel::Recycle() {
   rec.statusText.clear();
   rec.sizeText.clear();
   SetIdle();
+  timeline::Mark("recycled", url_);
   Create();
   takeTimer_.start();
   console_.Exchange().WriteExt(StartPending, "");

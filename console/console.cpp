@@ -12,6 +12,7 @@
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
+#include "common/timeline.h"
 #include "console/channel.h"
 #include "platform/connection.h"
 #include "platform/file_attributes.h"
@@ -83,6 +84,8 @@ bool Console::Start() {
   std::srand(static_cast<unsigned>(SecondsSinceMidnight()));
   if (FileLength(programFolder_ + "orv") < 1000) return false;
   if (!ex_.Open(exchangeFolder_, true)) return false;
+  timeline::Open(exchangeFolder_, timeline::kConsoleFile);
+  timeline::Mark("started");
   long long mode = ex_.ReadExtNumber(orv::SearchMode);
   searchMode_ = mode != 0;
   stopAll_ = false;

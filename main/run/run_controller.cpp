@@ -11,6 +11,7 @@
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/text.h"
+#include "common/timeline.h"
 #include "platform/file_attributes.h"
 
 namespace orv {
@@ -302,8 +303,12 @@ bool RunController::LaunchConsole() {
   x_.WriteExt(RedirectHost, "");
   x_.WriteExt(RedirectFolder, "");
   x_.WriteExt(ConsoleStarted, "");
-  if (!paths_.exchangeFolder.empty()) ClearOutcomes(paths_.exchangeFolder);
+  if (!paths_.exchangeFolder.empty()) {
+    ClearOutcomes(paths_.exchangeFolder);
+    timeline::Open(paths_.exchangeFolder, timeline::kMainFile);
+  }
   s_.consoleRunning = true;
+  timeline::Mark("launch");
   platform_.StartConsole();
   Sleep(20);
   MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
@@ -321,6 +326,7 @@ bool RunController::LaunchConsole() {
       s_.livenessFailures = 0;
       s_.consoleStarting = false;
       stats_.MarkRunStart();
+      timeline::Mark("ready");
       return true;
     }
     if (clock.Now() - launched > kLaunchTimeoutSeconds) break;
@@ -517,6 +523,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     f_.handedOut.push_back(index);
     if (s_.firstAddressPhase) startHanded_ = address;
     x_.WriteExt(NextUrl, address);
+    timeline::Mark("handed", address);
     for (int k = 0; k < 3; ++k) {
       CollectResults();
       Pump();
@@ -536,6 +543,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
           return false;
         },
         kPollMs);
+    if (taken) timeline::Mark("seen-taken", address);
     if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
     platform_.EnableTimer(RunTimer::Tim4, true);
   }
@@ -671,6 +679,7 @@ void RunController::CollectResults() {
     }
     const long long n = LeadingInt(batch[0]);
     x_.WriteExt(ReportReady, "");
+    timeline::Mark("collected", batch[0]);
     if (n > 0 && batch.size() > 1) {
       const std::string& first = batch[1];
       if (first.find(kNotFoundMarker) != std::string::npos) {
@@ -762,6 +771,7 @@ void RunController::SupervisionTick() {
     if (holdCounter_ > 0) n = 1;
     holdCounter_ = Online() ? std::max(0, holdCounter_ - 1) : 0;
   }
+  if (n == 0 && s_.consoleBusy != 0) timeline::Mark("idle");
   s_.consoleBusy = n;
 
   views_.controls.SetConnectionIndicator(Online());
@@ -830,6 +840,7 @@ void RunController::EndOfRunCheck() {
 }
 
 void RunController::EndOfRunStep() {
+  timeline::Mark("end-of-run");
   s_.runEnded = true;
   views_.status.Show(3, Ru(" Завершение работы"));
   views_.controls.SetArrayButtonEnabled(7, true);
@@ -878,6 +889,7 @@ void RunController::EndOfRunStep() {
 
   s_.consoleStarting = true;
   ShutdownConsole();
+  timeline::Mark("console-ended");
 
   if (s_.runEnded && s_.exitRequested) {
     if (options_.disconnectAtEnd && Online()) CloseConnection(true);

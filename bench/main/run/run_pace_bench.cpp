@@ -28,6 +28,7 @@
 
 #include "common/exchange.h"
 #include "common/fetch_outcome.h"
+#include "common/timeline.h"
 #include "main/run/run_controller.h"
 #include "platform/connection.h"
 #include "tests/main/fake_main_window.h"
@@ -169,7 +170,7 @@ struct Install {
     std::vector<std::string> args = {(root / "prog/orv").string(), "--batch"};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunToEnd(args, {"XDG_CONFIG_HOME=" + (root / "config").string(), "HOME=" + root.string(),
-                           "QT_QPA_PLATFORM=offscreen"});
+                           "QT_QPA_PLATFORM=offscreen", "ORV_TIMELINE=1"});
   }
   size_t Files(const fs::path& under) const {
     size_t n = 0;
@@ -178,6 +179,108 @@ struct Install {
     return n;
   }
 };
+
+// Where a run's time went, from the two programs' timelines (milliseconds). Addresses pass
+// the mailbox one at a time, so the k-th address handed out is the k-th taken from it, and
+// reports pass record 10 one at a time, so the k-th reported is the k-th collected.
+struct Breakdown {
+  double launch = 0;       // console started until the first address was handed out
+  double refill = 0;       // a take until the main program handed out the next address
+  double inMailbox = 0;    // handed out until a channel took it
+  double takeGap = 0;      // between two takes
+  int slowGaps = 0;        // takes more than 1.5 intervals apart
+  double toFirstByte = 0;  // the request started until the first byte
+  double transfer = 0;     // first byte until the transfer ended
+  double toFinish = 0;     // transfer ended until the channel finished it
+  double toCollect = 0;    // reported until the main program read the report
+  double tail = 0;         // the last fetch finished until the console was ended
+  double beforeLaunch = 0;  // orv started until it launched the console
+  double afterEnd = 0;      // the console ended until orv exited
+  size_t takes = 0;
+};
+
+double Mean(const std::vector<double>& v) {
+  double sum = 0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+Breakdown TimelineBreakdown(const fs::path& exchange, double intervalMs, int64_t spawnUs, int64_t exitUs) {
+  const auto main = orv::timeline::Read((exchange / orv::timeline::kMainFile).string());
+  const auto console = orv::timeline::Read((exchange / orv::timeline::kConsoleFile).string());
+  const auto times = [](const std::vector<orv::timeline::Event>& in, std::string_view what) {
+    std::vector<int64_t> out;
+    for (const auto& e : in)
+      if (e.event == what) out.push_back(e.us);
+    return out;
+  };
+  const auto firstOf = [&](const std::vector<orv::timeline::Event>& in, std::string_view what) -> int64_t {
+    const auto t = times(in, what);
+    return t.empty() ? 0 : t.front();
+  };
+  const auto ms = [](int64_t us) { return static_cast<double>(us) / 1000.0; };
+  Breakdown b;
+  const auto handed = times(main, "handed"), taken = times(console, "taken");
+  const auto collected = times(main, "collected"), reported = times(console, "reported");
+  if (!handed.empty()) b.launch = ms(handed.front() - firstOf(main, "launch"));
+  std::vector<double> refill, inMailbox, gaps, toCollect;
+  for (size_t k = 0; k < std::min(handed.size(), taken.size()); ++k) {
+    inMailbox.push_back(ms(taken[k] - handed[k]));
+    if (k == 0) continue;
+    refill.push_back(ms(handed[k] - taken[k - 1]));
+    gaps.push_back(ms(taken[k] - taken[k - 1]));
+    if (intervalMs > 0 && gaps.back() > 1.5 * intervalMs) ++b.slowGaps;
+  }
+  for (size_t k = 0; k < std::min(reported.size(), collected.size()); ++k) toCollect.push_back(ms(collected[k] - reported[k]));
+  // Per channel fetch: events of one address follow each other in the console's file.
+  std::map<std::string, int64_t> takenAt, firstAt, doneAt;
+  std::vector<double> toFirst, transfer, toFinish;
+  int64_t lastFinish = 0;
+  for (const auto& e : console) {
+    if (e.event == "fetching") takenAt[e.address] = e.us;
+    if (e.event == "first-byte") {
+      firstAt[e.address] = e.us;
+      if (takenAt.count(e.address)) toFirst.push_back(ms(e.us - takenAt[e.address]));
+    }
+    if (e.event == "done") {
+      doneAt[e.address] = e.us;
+      if (firstAt.count(e.address)) transfer.push_back(ms(e.us - firstAt[e.address]));
+    }
+    if (e.event == "finished") {
+      lastFinish = std::max(lastFinish, e.us);
+      if (doneAt.count(e.address)) toFinish.push_back(ms(e.us - doneAt[e.address]));
+    }
+  }
+  b.refill = Mean(refill);
+  b.inMailbox = Mean(inMailbox);
+  b.takeGap = Mean(gaps);
+  b.toFirstByte = Mean(toFirst);
+  b.transfer = Mean(transfer);
+  b.toFinish = Mean(toFinish);
+  b.toCollect = Mean(toCollect);
+  const int64_t ended = firstOf(main, "console-ended");
+  if (ended != 0 && lastFinish != 0) b.tail = ms(ended - lastFinish);
+  if (ended != 0) b.afterEnd = ms(exitUs - ended);
+  if (firstOf(main, "launch") != 0) b.beforeLaunch = ms(firstOf(main, "launch") - spawnUs);
+  b.takes = taken.size();
+  return b;
+}
+
+void Report(benchmark::State& state, const Breakdown& b) {
+  state.counters["t_launch_ms"] = b.launch;
+  state.counters["t_refill_ms"] = b.refill;
+  state.counters["t_in_mailbox_ms"] = b.inMailbox;
+  state.counters["t_take_gap_ms"] = b.takeGap;
+  state.counters["t_slow_gaps"] = b.slowGaps;
+  state.counters["t_to_first_byte_ms"] = b.toFirstByte;
+  state.counters["t_transfer_ms"] = b.transfer;
+  state.counters["t_to_finish_ms"] = b.toFinish;
+  state.counters["t_to_collect_ms"] = b.toCollect;
+  state.counters["t_tail_ms"] = b.tail;
+  state.counters["t_before_launch_ms"] = b.beforeLaunch;
+  state.counters["t_after_end_ms"] = b.afterEnd;
+  state.counters["t_takes"] = static_cast<double>(b.takes);
+}
 
 void BM_LinkHeavySiteAtHighIntensity(benchmark::State& state) {
   const int files = static_cast<int>(state.range(0));
@@ -198,7 +301,9 @@ void BM_LinkHeavySiteAtHighIntensity(benchmark::State& state) {
       },
       0);
   for (auto _ : state) {
+    const int64_t spawnUs = orv::timeline::MonotonicUs();
     const double wall = in.Batch({site.Url("/index.html")});
+    const int64_t exitUs = orv::timeline::MonotonicUs();
     state.SetIterationTime(wall < 0 ? -wall - 1 : wall);
     const double bound = files * 0.1;
     // The timeline of the console: the gap between two takes and the time of a fetch.
@@ -217,6 +322,7 @@ void BM_LinkHeavySiteAtHighIntensity(benchmark::State& state) {
     state.counters["files_saved"] = static_cast<double>(in.Files(in.root / "coll"));
     state.counters["mean_take_gap_ms"] = log.size() > 1 ? gaps / static_cast<double>(log.size() - 1) : 0;
     state.counters["mean_fetch_ms"] = log.empty() ? 0 : fetch / static_cast<double>(log.size());
+    Report(state, TimelineBreakdown(in.root / "prog/temp", 100, spawnUs, exitUs));
   }
 }
 BENCHMARK(BM_LinkHeavySiteAtHighIntensity)->Arg(200)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -243,7 +349,9 @@ void BM_MaximumIntensityAgainstWget(benchmark::State& state) {
       },
       50);
   for (auto _ : state) {
+    const int64_t spawnUs = orv::timeline::MonotonicUs();
     const double orvWall = in.Batch({"--set", "intens=3", site.Url("/index.html")});
+    const Breakdown timeline = TimelineBreakdown(in.root / "prog/temp", 0, spawnUs, orv::timeline::MonotonicUs());
     const fs::path wgetDir = in.root / "wget";
     const double wgetWall = RunToEnd({"wget", "-m", "-np", "-q", "-P", wgetDir.string(), site.Url("/index.html")}, {});
     state.SetIterationTime(orvWall < 0 ? -orvWall - 1 : orvWall);
@@ -252,6 +360,7 @@ void BM_MaximumIntensityAgainstWget(benchmark::State& state) {
     state.counters["wget_over_orv"] = (wgetWall < 0 ? -wgetWall - 1 : wgetWall) / (orvWall < 0 ? -orvWall - 1 : orvWall);
     state.counters["orv_files"] = static_cast<double>(in.Files(in.root / "coll"));
     state.counters["wget_files"] = static_cast<double>(fs::exists(wgetDir) ? in.Files(wgetDir) : 0);
+    Report(state, timeline);
   }
 }
 BENCHMARK(BM_MaximumIntensityAgainstWget)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
