@@ -95,9 +95,9 @@ Channel::~Channel() {
 void Channel::Create() {
   frameFlag_ = false;
   net_ = std::make_unique<NetComponent>(this);
-  takeTimer_.setInterval(100);
   console_.Exchange().WriteExt(ConsoleStarted, "a");
   console_.ReadChannelSettings();
+  takeTimer_.setInterval(console_.TakeTickMs());
 }
 
 void Channel::EnableTake() { takeTimer_.start(); }
@@ -125,8 +125,10 @@ void Channel::TakeTick() {
   if (taking) return;
   double now = Console::SecondsSinceMidnight();
   double& last = console_.LastTake();
-  if (now >= last && now - last < console_.TakeIntervalSeconds()) return;
-  last = now;
+  if (now >= last && now - last < console_.TakeIntervalSeconds()) {
+    console_.TakeWhenDue(console_.TakeIntervalSeconds() - (now - last));
+    return;
+  }
   ExchangeFiles& ex = console_.Exchange();
   console_.CounterWindow() = static_cast<WindowHandle>(ex.ReadExtNumber(CounterWindow));
   watchTimer_.stop();
@@ -141,6 +143,7 @@ void Channel::TakeTick() {
     if (slot.empty()) continue;
     address = slot;
     slot.clear();
+    last = now;
     if (DroppedByExclusions(address, console_.Exclusions()) || DroppedByType(address, console_.TypeEntries())) {
       SetIdle();
       taking = false;
@@ -157,7 +160,12 @@ void Channel::TakeTick() {
   if (!fromRetry) {
     settings = TakeFromMailbox(records);
     address = settings.address;
-    if (!address.empty()) timeline::Mark("taken", address);
+    if (!address.empty()) {
+      // Only a take starts the interval: a look into an empty mailbox would otherwise hold
+      // back the address the main program puts there a moment later.
+      last = now;
+      timeline::Mark("taken", address);
+    }
     if (address.empty()) {
       rec.url.clear();
       rec.statusText.clear();
@@ -390,6 +398,11 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
   if (state_ == kStateNotFound) SendMarker(std::string(kNotFoundMarker), url_);
   done_ = true;
   inHandler_ = false;
+  // The transfer is over: it is finished now, not at the watch's next tick, so the channel
+  // is free for the next address. The component's events all came before this one.
+  QTimer::singleShot(0, &watchTimer_, [this] {
+    if (watchTimer_.isActive()) WatchTick();  // not when the watch finished it meanwhile
+  });
 }
 
 void Channel::SendMarker(const std::string& marker, const std::string& address) {

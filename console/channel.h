@@ -29,6 +29,10 @@ class Channel final : public NetListener {
   // Enables the take timer (the console does this once the channel exists).
   void EnableTake();
   bool Fetching() const { return fetching_; }
+  // Idle and ticking for its next address.
+  bool WaitsToTake() const { return takeTimer_.isActive(); }
+  // Takes the next address when the pace allows (the take timer's tick).
+  void TakeTick();
   const std::string& LocalPath() const { return localPath_; }
 
   // NetListener.
@@ -39,7 +43,6 @@ class Channel final : public NetListener {
 
  private:
   void Create();  // creation steps, also after each recycle
-  void TakeTick();
   void WatchTick();
   void Finish();
   void Recycle();

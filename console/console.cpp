@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -57,14 +58,16 @@ double Console::SecondsSinceMidnight() {
   // Whole seconds and fraction from one reading, so the value never steps back at a second.
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  // Microseconds: the take interval is measured with it, and a clock in whole milliseconds
+  // would make a take due a millisecond late.
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
   if (std::chrono::system_clock::from_time_t(t) > now) {
     --t;  // to_time_t may round up
-    ms = (ms + 1000) % 1000;
+    us = (us + 1000000) % 1000000;
   }
   std::tm tm{};
   localtime_r(&t, &tm);
-  return tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + static_cast<double>(ms) / 1000.0;
+  return tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + static_cast<double>(us) / 1e6;
 }
 
 void Console::Yield() {
@@ -118,6 +121,16 @@ bool Console::Start() {
   collection_ = ReadSetting("PFOLD", "");
   if (!collection_.empty() && collection_.back() != '/') collection_ += '/';
 
+  takeDue_.setSingleShot(true);
+  takeDue_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&takeDue_, &QTimer::timeout, [this] {
+    for (auto& c : channels_) {
+      if (c->WaitsToTake()) {
+        c->TakeTick();
+        break;
+      }
+    }
+  });
   QObject::connect(&status250_, &QTimer::timeout, [this] { WriteStatusTable(); });
   QObject::connect(&status100_, &QTimer::timeout, [this] { WriteStatusTable(); });
   QObject::connect(&lists1000_, &QTimer::timeout, [this] { ReloadLists(); });
@@ -183,9 +196,17 @@ bool Console::CheckConnection() {
 
 void Console::ReadChannelSettings() {
   timeout_ = TransferTimeout(LeadingInt(ReadSetting("RQQM", "120")));
-  takeInterval_ = TakeInterval(LeadingFloat(ReadSetting("intens", "0")));
+  const double intens = LeadingFloat(ReadSetting("intens", "0"));
+  takeInterval_ = TakeInterval(intens);
+  takeTickMs_ = console::TakeTickMs(intens);
   // "Не проверять сертификаты": an intranet site with a certificate of its own.
   skipCertificateCheck_ = LowerCase(Trim(ReadSetting(kNoCertCheckKey, "False"))) == "true";
+}
+
+void Console::TakeWhenDue(double secondsLeft) {
+  if (takeDue_.isActive() || quitting_) return;
+  // A tick that still comes early finds the interval not over and asks again.
+  takeDue_.start(static_cast<int>(std::ceil(secondsLeft * 1000)));
 }
 
 bool Console::FolderInUse(const std::string& folder, const Channel* except) const {

@@ -66,6 +66,10 @@ class Console {
   int Timeout() const { return timeout_; }
   bool SkipCertificateCheck() const { return skipCertificateCheck_; }
   double TakeIntervalSeconds() const { return takeInterval_; }
+  int TakeTickMs() const { return takeTickMs_; }
+  // A take tick that came before the take interval was over: an idle channel takes as soon as
+  // it is over, not only at its next tick, so takes are the interval apart and no more.
+  void TakeWhenDue(double secondsLeft);
   void ReadChannelSettings();  // RQQM and intens, at each channel creation
   // Whether a running transfer of a channel other than `except` writes below folder.
   bool FolderInUse(const std::string& folder, const Channel* except) const;
@@ -118,6 +122,7 @@ class Console {
   int timeout_ = 120;
   bool skipCertificateCheck_ = false;
   double takeInterval_ = 0.1;
+  int takeTickMs_ = 100;
   WindowHandle counterWindow_ = 0;
   int64_t counterShown_ = -1;
   std::chrono::steady_clock::time_point counterShownAt_{};
@@ -127,6 +132,7 @@ class Console {
   std::array<WindowHandle, kChannelCount + 1> stopButtons_{};
 
   QTimer status250_, status100_, lists1000_, live2000_;
+  QTimer takeDue_;
 };
 
 }  // namespace orv::console

@@ -22,6 +22,8 @@ double TakeInterval(double intens) {
   return intens;
 }
 
+int TakeTickMs(double intens) { return intens == 3 ? 10 : 100; }
+
 int TransferTimeout(long long rqqm) { return static_cast<int>(std::clamp<long long>(rqqm, 1, 86400)); }
 
 ProxyParts ParseProxySpec(const std::string& rawSpec) {

@@ -694,6 +694,48 @@ TEST_F(KuvetTest, TakeIntervalSpacesTheTakes) {
   EXPECT_GE(std::chrono::steady_clock::now() - first, std::chrono::milliseconds(850));
 }
 
+// Each address is fed as the main program feeds it: its agent and size bounds first, then the
+// mailbox. At "Максимальная" the next address's records are written the moment the mailbox is
+// empty, so a console that read them after emptying the mailbox would fetch with the wrong ones.
+TEST_F(KuvetTest, AtFullPaceEveryAddressKeepsItsOwnRecords) {
+  constexpr int kAddresses = 40;
+  for (int i = 0; i < kAddresses; ++i) server.Serve("/f" + std::to_string(i) + ".bin", Answer{.body = std::string(100, 'x')});
+  orv::WriteSetting("intens", "3");
+  Start();
+  for (int i = 0; i < kAddresses; ++i) {
+    ASSERT_TRUE(h.WaitUntil([&] { return h.Ex().ReadExt(orv::NextUrl).empty(); }, 5000)) << i;
+    h.Ex().WriteExt(orv::UserAgent, "Agent-" + std::to_string(i));
+    h.Ex().WriteExt(orv::MaxSize, i % 2 == 0 ? "0" : "10");  // odd ones are refused as too large
+    h.Ex().WriteExt(orv::NextUrl, server.Url("/f" + std::to_string(i) + ".bin"));
+  }
+  ASSERT_TRUE(h.WaitIdle(20000));
+  for (int i = 0; i < kAddresses; ++i) {
+    const std::string path = "/f" + std::to_string(i) + ".bin";
+    const auto requests = server.Requests(path);
+    ASSERT_EQ(requests.size(), 1u) << path;
+    EXPECT_EQ(requests[0].Header("User-Agent").value_or(""), "Agent-" + std::to_string(i)) << path;
+    EXPECT_EQ(orv::GetFileAttributes(h.LocalFile(server.Url(path))) >= 0, i % 2 == 0) << path;
+  }
+}
+
+// The default intensity: addresses waiting one after another are taken a tenth of a second
+// apart, however the twenty channels' ticks fall, and never closer.
+TEST_F(KuvetTest, TakesAtTheDefaultIntensityAreNeverCloserThanATenthOfASecond) {
+  constexpr int kAddresses = 8;
+  for (int i = 0; i < kAddresses; ++i) server.Serve("/g" + std::to_string(i) + ".bin", Answer{.body = "g"});
+  orv::WriteSetting("intens", "0");
+  Start();
+  for (int i = 0; i < kAddresses; ++i) ASSERT_TRUE(h.Feed(server.Url("/g" + std::to_string(i) + ".bin")));
+  ASSERT_TRUE(h.WaitIdle(10000));
+  std::vector<orv::OutcomeRecord> log = orv::ReadOutcomes(h.Folder().Exchange());
+  ASSERT_EQ(log.size(), static_cast<size_t>(kAddresses));
+  std::sort(log.begin(), log.end(), [](const auto& a, const auto& b) { return a.takenMs < b.takenMs; });
+  for (size_t k = 1; k < log.size(); ++k) {
+    // The outcome log notes the take in whole milliseconds, a little after the take itself.
+    EXPECT_GE(log[k].takenMs - log[k - 1].takenMs, 90) << k;
+  }
+}
+
 TEST_F(KuvetTest, TwentyTransfersAtOnce) {
   for (int i = 0; i < 20; ++i)
     server.Serve("/t" + std::to_string(i) + ".bin",
