@@ -446,6 +446,15 @@ void RunController::FeedingPass() {
       afterSkip = HandOut(i, afterSkip, false) == HandOutResult::Skipped;
       continue;
     }
+    // Everything is handed out and the console still works: the links of the page it
+    // finishes next are the next addresses, so its report is read as soon as it is there,
+    // not at the next collection tick.
+    if (!x_.ReadExt(ReportReady).empty()) {
+      CollectResults();
+    } else {
+      Pump();
+      Sleep(kPollMs);
+    }
   }
 }
 

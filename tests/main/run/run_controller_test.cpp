@@ -273,6 +273,29 @@ TEST_F(RunControllerTest, RunHandsOutEveryAddressAndWritesBack) {
   EXPECT_EQ(x_.ReadExt(CounterWindow), "4321");
 }
 
+// Everything handed out and a page still in the console: the links it reports are read and
+// handed out as soon as they are there, not at the next collection tick.
+TEST_F(RunControllerTest, LinksReportedWhileTheListIsExhaustedAreHandedOutAtOnce) {
+  platform_.timers[RunTimer::Tim1] = false;  // no collection tick to fall back on
+  double startTakenAt = -1, reportedAt = -1, linkTakenAt = -1;
+  platform_.onTake = [&](const std::string& a) {
+    if (a == "http://site.test/") startTakenAt = platform_.seconds;
+    if (a == "http://site.test/b.html") linkTakenAt = platform_.seconds;
+  };
+  platform_.onPump = [&] {
+    // The page's links arrive a while after the take, while the console still counts as busy.
+    if (startTakenAt < 0 || reportedAt >= 0 || platform_.seconds - startTakenAt < 0.6) return;
+    x_.WriteUrlList(LinkListElements({"http://site.test/b.html"}));
+    x_.WriteExt(ReportReady, "A");
+    reportedAt = platform_.seconds;
+  };
+  Start("http://site.test/");
+  ASSERT_GE(reportedAt, 0);
+  ASSERT_GE(linkTakenAt, 0) << "the reported link was never handed out";
+  EXPECT_LT(linkTakenAt - reportedAt, 0.05);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/b.html"}));
+}
+
 TEST_F(RunControllerTest, OfflineStartStartsNothingAndShowsNoMessage) {
   connection_.SetModeDirect(ConnectionMode::Lan);  // and no connection at all
   Start("http://site.test/");
