@@ -161,7 +161,7 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   // request, that run is over: its summary is printed, then the next address is entered, or
   // the batch ends with the status of the first run that did not go well.
   int status = kExitDone;
-  QObject::connect(&orvApp.Timer(orv::RunTimer::Tim2), &QTimer::timeout, [&] {
+  const auto poll = [&] {
     if (run.Ending()) return;
     const int startedBefore = run.RunsStarted();
     run.Tim2Tick();
@@ -202,8 +202,11 @@ int RunBatch(int argc, char** argv, int addressFrom) {
     }
     exitCode = status;
     QCoreApplication::exit(exitCode);
-  });
+  };
+  QObject::connect(&orvApp.Timer(orv::RunTimer::Tim2), &QTimer::timeout, poll);
   orvApp.StartTimers();
+  // The first address is there already: its poll comes at once, not a poll period later.
+  QTimer::singleShot(0, &orvApp.Timer(orv::RunTimer::Tim2), poll);
   const int loopCode = app.exec();
   orvApp.StopTimers();
   if (!run.Ending()) orvApp.Shutdown(false);
