@@ -60,7 +60,7 @@ class BatchRunTest : public ::testing::Test {
                   const std::function<void(ChildProcess&)>& during = {}) {
     const std::string out = prog_.Root() + "out.txt";
     ChildProcess child;
-    std::string cmd = "exec '" + prog_.Prog() + "orv' --batch";
+    std::string cmd = shellPrefix_ + "exec '" + prog_.Prog() + "orv' --batch";
     for (const auto& a : addresses) cmd += " '" + a + "'";
     cmd += " > '" + out + "' 2>&1";
     EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
@@ -118,6 +118,7 @@ class BatchRunTest : public ::testing::Test {
   }
 
   ProgramFolder prog_;
+  std::string shellPrefix_;  // shell commands run before orv, in its shell (limits)
 };
 
 TEST_F(BatchRunTest, InvalidAddressStartsNothingAndFails) {
@@ -153,6 +154,23 @@ TEST_F(BatchRunTest, SummaryAndExitStatusTellHowTheRunWent) {
   EXPECT_NE(r.output.find("отказ соединения 1,"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("orv: the start address could not be fetched"), std::string::npos) << r.output;
   EXPECT_TRUE(ConsoleGone());
+}
+
+// A body the disk cannot take (files limited to 256 kB for orv and the console it starts) is one
+// failure in the summary, fetched once, whatever ways the console has to say so.
+TEST_F(BatchRunTest, AFailedBodyWriteCountsAsOneFailure) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html><img src=\"big.gif\"><img src=\"small.gif\"></html>"));
+  site.Serve("/big.gif", Answer{.headers = {"Content-Type: image/gif"}, .generatedSize = 400000});
+  site.Serve("/small.gif", Answer{.headers = {"Content-Type: image/gif"}, .body = "GIF89a"});
+  shellPrefix_ = "ulimit -f " + std::to_string(256 * 1024 / 512) + " && trap '' XFSZ && ";
+  const BatchRun r = Run(site.Url("/index.html"));
+  EXPECT_NE(r.output.find("Итог: сохранено файлов 2 ("), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("ошибок 1 ("), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("прочие 1)"), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/big.gif"), 1u);
+  EXPECT_FALSE(Saved(site.Url("/big.gif")));
+  EXPECT_EQ(r.status, 0) << r.output;  // the start page was fetched
 }
 
 TEST_F(BatchRunTest, UnwritableCollectionEndsAtOnceWithItsOwnStatus) {
