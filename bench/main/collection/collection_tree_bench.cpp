@@ -18,21 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/main/collection/generated_collection.h"
 #include "main/collection/collection_tree.h"
 
-namespace {
+namespace orvbench {
 
 namespace fs = std::filesystem;
-using orv::collection::CollectionTree;
-using orv::collection::NodeId;
 
-constexpr int kSites = 200;
-constexpr int kLargeSiteFiles = 100000;
-constexpr int kTotalFiles = 1000000;
-constexpr int kFilesPerFolder = 100;
-constexpr int kFoldersPerFolder = 10;
+static constexpr int kFilesPerFolder = 100;
+static constexpr int kFoldersPerFolder = 10;
 
-std::string CollectionRoot() {
+static std::string CollectionRoot() {
   if (const char* env = std::getenv("ORV_BENCH_COLLECTION")) return std::string(env) + "/";
   return (fs::path(ORV_BIN_DIR).parent_path() / "collection-1m").string() + "/";
 }
@@ -41,7 +37,7 @@ std::string SiteName(int i) { return i == 0 ? "www.large-site.ru" : "site" + std
 
 // files are spread over folders of 100 files, ten folders to a parent folder:
 // site/dA/dB/page<N>.html with a few images and archives among them.
-void MakeSite(const std::string& root, int site, int files) {
+static void MakeSite(const std::string& root, int site, int files) {
   std::string base = root + SiteName(site) + "/";
   int folders = (files + kFilesPerFolder - 1) / kFilesPerFolder;
   for (int f = 0; f < folders; ++f) {
@@ -76,6 +72,18 @@ const std::string& GeneratedCollection() {
   }();
   return root;
 }
+
+}  // namespace orvbench
+
+namespace {
+
+using orvbench::GeneratedCollection;
+using orvbench::SiteName;
+using orvbench::kLargeSiteFiles;
+using orvbench::kSites;
+using orvbench::kTotalFiles;
+using orv::collection::CollectionTree;
+using orv::collection::NodeId;
 
 // Bytes in use on the heap: unlike the resident size, it does not hide memory that an earlier
 // iteration freed and the next one reuses.
