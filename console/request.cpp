@@ -22,7 +22,7 @@ double TakeInterval(double intens) {
   return intens;
 }
 
-int TakeTickMs(double intens) { return intens == 3 ? 10 : 100; }
+int TakeTickMs(double intens) { return intens == 3 ? 5 : 100; }
 
 int TransferTimeout(long long rqqm) { return static_cast<int>(std::clamp<long long>(rqqm, 1, 86400)); }
 

@@ -13,7 +13,7 @@ namespace orv::console {
 // Take interval in seconds from the `intens` setting: 0 waits 0.1 s, 2 waits 4 s, 3
 // ("Максимальная") not at all.
 double TakeInterval(double intens);
-// Period of an idle channel's take tick: 100 ms; 10 ms at "Максимальная", where the tick is
+// Period of an idle channel's take tick: 100 ms; 5 ms at "Максимальная", where the tick is
 // the only pause between takes and a page of small files is fetched in less than one.
 int TakeTickMs(double intens);
 // Transfer timeout in seconds from registry RQQM, kept within 1 s and one day: a value past the

@@ -30,7 +30,7 @@ constexpr double kRelaunchSeconds = 3;
 constexpr double kShutdownWaitSeconds = 10;
 // Polling step of the waits for the console. The console's take interval is the pace of a
 // run; a coarser step here would add itself to every address.
-constexpr int kPollMs = 5;
+constexpr int kPollMs = 2;
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
