@@ -24,6 +24,14 @@ const KeyDispatcher::Command* KeyDispatcher::Find(QWidget* focused, QChar letter
   return nullptr;
 }
 
+QWidget* KeyDispatcher::ControlAt(const QObject* receiver) const {
+  for (const Command& c : commands_) {
+    QWidget* control = c.control.data();
+    if (control != nullptr && static_cast<const QObject*>(control) == receiver) return control;
+  }
+  return nullptr;
+}
+
 bool KeyDispatcher::Handles(QWidget* focused, QChar letter) const { return Find(focused, letter) != nullptr; }
 
 KeyDispatcher::Outcome KeyDispatcher::Dispatch(QWidget* focused, QChar letter) {

@@ -25,6 +25,9 @@ class KeyDispatcher {
   // Ctrl+letter pressed while `focused` has the focus.
   Outcome Dispatch(QWidget* focused, QChar letter);
   bool Handles(QWidget* focused, QChar letter) const;
+  // The registered control at the address of an event's receiver, or null. Only addresses are
+  // compared: the receiver of an event may be any object, even one being torn down.
+  QWidget* ControlAt(const QObject* receiver) const;
 
   // The sound of a refused command (QApplication::beep unless replaced).
   void SetBeep(std::function<void()> beep) { beep_ = std::move(beep); }

@@ -409,8 +409,10 @@ bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool OrvMainWindow::DispatchKey(QObject* watched, QEvent* event) {
-  if (!watched->isWidgetType()) return false;
-  auto* widget = static_cast<QWidget*>(watched);
+  // Only registered controls take commands. Found by address before anything is asked of the
+  // receiver: the embedded browser sends key events to its own items while it replaces them.
+  QWidget* widget = keys_.ControlAt(watched);
+  if (widget == nullptr) return false;
   if (widget->window() != this) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
@@ -582,6 +584,7 @@ void OrvMainWindow::ApplyPaneRules() {
 
 void OrvMainWindow::ShowPage(int page, const std::string& key) {
   const Pane p = static_cast<Pane>(static_cast<int>(Pane::OptionsPage1) + page - 1);
+  optionPages_->show();  // a page asked for comes back from beside a widened browser
   optionPages_->setCurrentWidget(Frame(p).frame);
   if (QAction* a = ToolbarAction(key)) a->setChecked(true);
 }
@@ -711,15 +714,8 @@ void OrvMainWindow::SetCollectionColumnHidden(bool hidden) {
 }
 
 void OrvMainWindow::SetBrowserWide(bool wide) {
-  const QList<int> sizes = browserSplit_->sizes();
-  const int total = sizes.value(0) + sizes.value(1);
-  if (total <= 0) return;
-  if (wide) {
-    narrowBrowserWidth_ = sizes.value(0);
-    browserSplit_->setSizes({total, 0});  // the option pages keep their minimum width
-  } else if (narrowBrowserWidth_ > 0) {
-    browserSplit_->setSizes({narrowBrowserWidth_, total - narrowBrowserWidth_});
-  }
+  // The option pages step aside; the splitter gives them their width back when they return.
+  optionPages_->setVisible(!wide);
 }
 
 void OrvMainWindow::closeEvent(QCloseEvent* event) {

@@ -90,8 +90,8 @@ class OrvMainWindow final : public QMainWindow,
   // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
   void ShowScriptSets(bool visible);
   // The collection browser's layout buttons: "FullScreen" hides the collection column (tab
-  // strip, tree, search, bookmarks); "Onleft" lets the browser take the option pages' width
-  // down to their minimum, and gives it back.
+  // strip, tree, search, bookmarks); "Onleft" lets the browser take the option pages' place,
+  // and gives it back (as does showing an option page).
   void SetCollectionColumnHidden(bool hidden);
   void SetBrowserWide(bool wide);
 
@@ -219,7 +219,6 @@ class OrvMainWindow final : public QMainWindow,
   QStackedWidget* GSpan = nullptr;
   QStackedWidget* optionPages_ = nullptr;
   QWidget* collectionColumn_ = nullptr;
-  int narrowBrowserWidth_ = 0;  // the browser's width before "Onleft" widened it
   QList<int> columnBrowserSizes_;  // BRSPH before "FullScreen" hid the collection column
   QWidget* lowerArea_ = nullptr;
   QFrame* channelFrame_ = nullptr;
