@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "common/address_scheme.h"
+#include "common/config_keys.h"
 #include "common/fetch_outcome.h"
 #include "common/local_path.h"
 #include "common/certificates.h"
@@ -577,7 +578,7 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
     job.levels_up = levelsUp_;
     job.search_mode = console_.SearchMode();
     if (job.search_mode) {
-      std::string p = orv::LowerCase(ReadSetting("preview", "True"));
+      std::string p = orv::LowerCase(ReadSetting(kPreviewKey, "True"));
       job.preview = !(p == "false" || p == "0");
     }
     job.embedded_mode = !ex.ReadExt(StartPending).empty() && !ex.ReadExt(EmbeddedMark).empty();

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "common/certificates.h"
+#include "common/config_keys.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
@@ -97,9 +97,9 @@ bool Console::Start() {
   ReloadLists();
 
   PublishWindows();
-  WriteSetting("MHWND", DecimalText(mainWindow_));
-  WriteSetting("LRES", DecimalText(resetButton_));
-  WriteSetting("UBOL", DecimalText(quitButton_));
+  WriteSetting(kConsoleWindowKey, DecimalText(mainWindow_));
+  WriteSetting(kCounterResetButtonKey, DecimalText(resetButton_));
+  WriteSetting(kQuitButtonKey, DecimalText(quitButton_));
 
   std::vector<std::string> auth = ReadStringArrayFile(programFolder_ + "httpauten");
   if (auth.size() > 1) credentials_ = ParseCredentials(std::vector<std::string>(auth.begin() + 1, auth.end()));
@@ -118,7 +118,7 @@ bool Console::Start() {
     channels_.back()->EnableTake();
   }
   retryTable_.Clear();
-  collection_ = ReadSetting("PFOLD", "");
+  collection_ = ReadSetting(kCollectionFolderKey, "");
   if (!collection_.empty() && collection_.back() != '/') collection_ += '/';
 
   takeDue_.setSingleShot(true);
@@ -195,8 +195,8 @@ bool Console::CheckConnection() {
 }
 
 void Console::ReadChannelSettings() {
-  timeout_ = TransferTimeout(LeadingInt(ReadSetting("RQQM", "120")));
-  const double intens = LeadingFloat(ReadSetting("intens", "0"));
+  timeout_ = TransferTimeout(LeadingInt(ReadSetting(kTransferTimeoutKey, "120")));
+  const double intens = LeadingFloat(ReadSetting(kIntensityKey, "0"));
   takeInterval_ = TakeInterval(intens);
   takeTickMs_ = console::TakeTickMs(intens);
   // "Не проверять сертификаты": an intranet site with a certificate of its own.

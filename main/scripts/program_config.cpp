@@ -6,7 +6,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "common/certificates.h"
+#include "common/config_keys.h"
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/run/address_box.h"
@@ -208,7 +208,7 @@ void ProgramModel::StartUpSecondPhase() {
   params_.LoadAll();
   views_.options.RefreshOptionLists();
   // 8.
-  values_.preview = settings_.ReadBool("preview", true);
+  values_.preview = settings_.ReadBool(kPreviewKey, true);
   values_.noCertCheck = settings_.ReadBool(kNoCertCheckKey, false);
   values_.ritm = settings_.ReadNumber("RITM", 0);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
@@ -255,7 +255,7 @@ void ProgramModel::StartUpSecondPhase() {
 }
 
 void ProgramModel::ResolveCollectionFolder() {
-  const std::string stored = settings_.Read("PFOLD", paths_.programFolder);
+  const std::string stored = settings_.Read(kCollectionFolderKey, paths_.programFolder);
   std::string folder = stored.empty() ? paths_.programFolder : stored;
   if (WithSlash(folder) == paths_.programFolder) {
     const std::string home = paths_.defaultCollectionFolder;
@@ -270,7 +270,7 @@ void ProgramModel::ResolveCollectionFolder() {
   folder = WithSlash(folder);
   // The console takes its collection folder from PFOLD: it must name the folder chosen here,
   // or a first run would write the downloads where this program never looks.
-  if (stored != folder) settings_.Write("PFOLD", folder);
+  if (stored != folder) settings_.Write(kCollectionFolderKey, folder);
   scripts_.collectionFolder = folder;
   // The current slot's script can be shown only now that its folder is known.
   scripts_.LoadForDisplay(scripts_.currentSlot);
@@ -282,7 +282,7 @@ void ProgramModel::ChangeCollectionFolder(const std::string& chosen) {
   // A root whose volume is gone is replaced by the program folder.
   const std::string folder = fs::is_directory(chosen) ? WithSlash(chosen) : paths_.programFolder;
   const bool changed = folder != scripts_.collectionFolder;
-  settings_.Write("PFOLD", folder);
+  settings_.Write(kCollectionFolderKey, folder);
   if (changed) {
     scripts_.collectionFolder = folder;
     if (hooks_.clearAddressTree) hooks_.clearAddressTree();
@@ -318,7 +318,7 @@ void ProgramModel::OptionsPageShown(const std::string& key) {
 
 void ProgramModel::SetPreview(bool on) {
   values_.preview = on;
-  settings_.WriteBool("preview", on);
+  settings_.WriteBool(kPreviewKey, on);
 }
 
 void ProgramModel::SetSkipCertificateCheck(bool on) {

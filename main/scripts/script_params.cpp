@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "common/config_keys.h"
 #include "common/numbers.h"
 #include "common/text.h"
 #include "main/run/run_status.h"
@@ -367,7 +368,7 @@ void ScriptParameters::LoadList(int list) {
       MutableRow(list, "pc_count").value = settings_.Read("pc_count", "20");
       MutableRow(list, "pc_repeat").value = settings_.Read("pc_repeat", "5");
       MutableRow(list, "pc_connecta").value = settings_.Read("pc_connecta", "300");
-      long long in = settings_.ReadNumber("intens", 0);
+      long long in = settings_.ReadNumber(kIntensityKey, 0);
       intensity_ = (in >= 0 && in <= kMaxIntensity) ? static_cast<int>(in) : 0;
       ApplyIntensityText();
       break;
@@ -403,8 +404,8 @@ void ScriptParameters::SaveList(int list) {
       settings_.Write("pc_count", Text(list, "pc_count"));
       settings_.Write("pc_repeat", Text(list, "pc_repeat"));
       settings_.Write("pc_connecta", Text(list, "pc_connecta"));
-      settings_.Write("RQQM", Text(list, "pc_connecta"));
-      settings_.WriteNumber("intens", intensity_);
+      settings_.Write(kTransferTimeoutKey, Text(list, "pc_connecta"));
+      settings_.WriteNumber(kIntensityKey, intensity_);
       break;
     case kLimits:
       for (const OptionRow& r : rows) {
@@ -448,8 +449,8 @@ void ScriptParameters::ApplyList(int list) {
       w.value = Clamped(w.value, {10, 480});
       ApplyIntensityText();
       exchange_.WriteRecord(kRecRetryLimit, r.value);
-      settings_.Write("RQQM", w.value);
-      settings_.WriteNumber("intens", intensity_);
+      settings_.Write(kTransferTimeoutKey, w.value);
+      settings_.WriteNumber(kIntensityKey, intensity_);
       break;
     }
     case kLimits: {
@@ -529,7 +530,7 @@ void ScriptParameters::ApplyIntensityText() { MutableRow(kTransfer, "pc_freq").v
 void ScriptParameters::ChooseIntensity(int intensity) {
   if (intensity < 0 || intensity > kMaxIntensity) return;
   intensity_ = intensity;
-  settings_.WriteNumber("intens", intensity_);
+  settings_.WriteNumber(kIntensityKey, intensity_);
   ApplyIntensityText();
 }
 
