@@ -8,6 +8,7 @@
 #include "common/address_markers.h"
 #include "common/address_scheme.h"
 #include "common/address_text.h"
+#include "common/config_keys.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
 #include "common/text.h"
@@ -130,6 +131,19 @@ void RunController::StopRun() {
 void RunController::Cancel() {
   cancelRequested_ = true;
   if (s_.running) StopRun();
+}
+
+bool RunController::CloseRequested() {
+  cancelRequested_ = true;
+  if (!s_.running) {
+    // A start request not yet polled would start a run in a closed window.
+    s_.commandLineAddress.clear();
+    s_.currentStartAddress.clear();
+    s_.pendingStartAddress.clear();
+    return false;
+  }
+  StopAndExit();
+  return true;
 }
 
 void RunController::StopAndExit() {
@@ -273,7 +287,10 @@ void RunController::StartSequence() {
   s_.running = true;
   if (Online()) connection_.SetLatches();
 
-  if (!LaunchConsole()) return;
+  if (!LaunchConsole()) {
+    runLoopDone_ = true;
+    return;
+  }
   RunLoop();
   // The main window is re-initialised: no start request is left over from this run.
   s_.currentStartAddress.clear();
@@ -315,11 +332,11 @@ bool RunController::LaunchConsole() {
   const double launched = clock.Now();
   double lastLaunch = launched;
   int polls = 0;
-  while (!ending_) {
+  while (!ending_ && !cancelRequested_) {
     if (!x_.ReadExt(ConsoleStarted).empty()) {
       Sleep(50);
-      s_.counterResetButton = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("LRES", "0")));
-      s_.consoleWindow = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("MHWND", "0")));
+      s_.counterResetButton = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kCounterResetButtonKey, "0")));
+      s_.consoleWindow = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
       s_.consoleReady = true;
       x_.WriteExt(CharsetMode, options_.charsetRecord);
       Sleep(20);
@@ -337,7 +354,8 @@ bool RunController::LaunchConsole() {
     Sleep(10);
     if (++polls % 11 == 0) Pump();
   }
-  if (ending_) return false;
+  // Cancelled (the window closes): the stopped run ends as any other, without the message.
+  if (ending_ || cancelRequested_) return false;
   if (Online()) {
     CloseConnection(true);
     views_.messages.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
@@ -942,17 +960,17 @@ void RunController::WriteBackRun() {
 
 void RunController::ShutdownConsole() {
   Sleep(50);
-  if (LeadingInt(platform_.ReadSetting("UBOL", "0")) == 0) {
+  if (LeadingInt(platform_.ReadSetting(kQuitButtonKey, "0")) == 0) {
     s_.consoleStarting = false;
     s_.livenessFailures = 0;
     platform_.EnableTimer(RunTimer::Tim3, true);
   }
   if (s_.consoleRunning) {
-    const auto handle = static_cast<int32_t>(LeadingInt(platform_.ReadSetting("MHWND", "0")));
+    const auto handle = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
     if (handle != 0) {
       s_.consoleWindow = handle;
       TerminateConsole(handle);
-      platform_.WriteSetting("MHWND", "0");
+      platform_.WriteSetting(kConsoleWindowKey, "0");
     }
     s_.consoleRunning = false;
   }
@@ -963,7 +981,7 @@ void RunController::ShutdownConsole() {
     Pump();
     Sleep(50);
   }
-  platform_.WriteSetting("LRES", "0");
+  platform_.WriteSetting(kCounterResetButtonKey, "0");
   platform_.WriteSetting("DCHI", "0");
   s_.consoleWindow = 0;
   s_.counterResetButton = 0;
@@ -1012,6 +1030,10 @@ void RunController::Timer3Tick() {
   if (++channelPasses_ >= 4) {
     channelPasses_ = 0;
     views_.status.CountdownPass();
+    if (busyLabelCountdown_ >= 0 && --busyLabelCountdown_ <= 0) {
+      busyLabelCountdown_ = -1;
+      views_.controls.HideBusyLabels();
+    }
     // The browser opens dialogs of its own that would stall an unattended run.
     if (platform_.CollectionBrowserShown()) platform_.ClosePopups(true);
   }

@@ -172,12 +172,20 @@ class RunController {
   // Hang-ups also end the dialled connection.
   void SetDialer(Dialer* dialer) { dialer_ = dialer; }
   int PopupCountdown() const { return popupCountdown_; }
+  // Passes of the display countdown (every twelfth channel-list tick) a finished busy label
+  // stays before HideBusyLabels.
+  static constexpr int kBusyLabelPasses = 3;
+  void ArmBusyLabelCountdown(int passes = kBusyLabelPasses) { busyLabelCountdown_ = passes; }
   // The busy console channels, as the channel list shows them.
   const ChannelTable& Channels() const { return channels_; }
   // Ends every wait that is not the run itself (the dial window, a wait for the console):
   // Ctrl-C in the batch front end, a window closed while a dial window waits.
   void Cancel();
   bool CancelRequested() const { return cancelRequested_ || ending_; }
+  // The main window is being closed: every wait that is not the run itself ends (as Cancel), so
+  // nothing starts behind it; a run in progress stops and is written back, and the close
+  // sequence ends the program afterwards. True while the window has to wait for that.
+  bool CloseRequested();
   RunOutcome Outcome() const { return outcome_; }
   // The summary of the last run that ended (valid once RunOver()).
   const RunSummary& Summary() const { return summary_; }
@@ -249,6 +257,7 @@ class RunController {
   bool overallSpeedMode_ = true;
   int channelTicks_ = 0;
   int channelPasses_ = 0;
+  int busyLabelCountdown_ = -1;
   ChannelTable channels_;
   bool commandLineTaken_ = false;
   int runsStarted_ = 0;

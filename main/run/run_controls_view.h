@@ -27,6 +27,9 @@ class RunControlsView {
   virtual void SetConnectionIndicator(bool online) { (void)online; }
   // The script list panel and the saved-sets panel are hidden, the "scripts" button released.
   virtual void HideScriptPanels() {}
+  // The busy-label countdown ran out: the closing words finished work left on its busy label
+  // ("работа завершена.") go.
+  virtual void HideBusyLabels() {}
 };
 
 }  // namespace orv

@@ -490,6 +490,17 @@ void OrvMainWindow::SetBusyLabel(BusyLabel which, bool visible) {
 
 bool OrvMainWindow::BusyLabelVisible(BusyLabel which) const { return !BusyLabelOf(which)->isHidden(); }
 
+void OrvMainWindow::BusyWorkFinished(std::function<void()> hide) {
+  finishedBusy_.push_back(std::move(hide));
+  if (app_) app_->ArmBusyLabelCountdown();
+}
+
+void OrvMainWindow::HideBusyLabels() {
+  std::vector<std::function<void()>> due;
+  due.swap(finishedBusy_);
+  for (const auto& hide : due) hide();
+}
+
 // --- Toolbar ---
 
 QAction* OrvMainWindow::ToolbarAction(const std::string& key) const {
@@ -723,10 +734,9 @@ void OrvMainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  RunController& run = app_->Run();
-  if (run.State().running) {
-    // The run is written back first; the close sequence closes the window afterwards.
-    run.StopAndExit();
+  // A wait for the dial window or the console ends now; a run is written back first, and the
+  // close sequence closes the window afterwards.
+  if (app_->Run().CloseRequested()) {
     app_->Status().Ending();
     event->ignore();
     return;

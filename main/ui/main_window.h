@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "main/run/address_box.h"
 #include "main/run/channel_table.h"
@@ -101,6 +102,9 @@ class OrvMainWindow final : public QMainWindow,
   // --- Busy state ---
   void SetBusyLabel(BusyLabel which, bool visible);
   bool BusyLabelVisible(BusyLabel which) const;
+  // Work behind a busy label ended and left its closing words on its pane ("работа
+  // завершена."): the busy-label countdown takes them away through `hide`.
+  void BusyWorkFinished(std::function<void()> hide);
   void SetToolBusy(bool busy) { toolBusy_ = busy; }
   bool ToolBusy() const { return toolBusy_; }
 
@@ -153,6 +157,7 @@ class OrvMainWindow final : public QMainWindow,
                         const std::string& toolTip) override;
   void SetConnectionIndicator(bool online) override;
   void HideScriptPanels() override;
+  void HideBusyLabels() override;
   // ScriptSlotButtons
   void SelectScriptSlotButton(int slot) override {
     if (hooks_.selectScriptSlot) hooks_.selectScriptSlot(slot);
@@ -231,6 +236,7 @@ class OrvMainWindow final : public QMainWindow,
   int lowerTwips_ = 4500, treeTwips_ = 1200, browserTwips_ = 800;
   bool splittersApplied_ = false;
   bool toolBusy_ = false;
+  std::vector<std::function<void()>> finishedBusy_;
   bool folderChoiceRunning_ = false;
   bool closeAllowed_ = false;
 };

@@ -235,6 +235,7 @@ int OrvApp::StartUp() {
   run_ = std::make_unique<RunController>(runViews, *platform_, program_->Exchange(), *binding_, *binding_,
                                          connection_, paths);
   run_->SetDialer(dialer_.get());
+  if (busyCountdownPending_) run_->ArmBusyLabelCountdown();
   run_->SetAllTimeBytes(program_->Values().gvle);
   connection_.RefreshOnline();
 
@@ -246,6 +247,13 @@ int OrvApp::StartUp() {
     program_->CloseTimerTick([this] { return hooks_.closeWindow ? hooks_.closeWindow() : true; });
   });
   return -1;
+}
+
+void OrvApp::ArmBusyLabelCountdown() {
+  if (run_)
+    run_->ArmBusyLabelCountdown();
+  else
+    busyCountdownPending_ = true;
 }
 
 void OrvApp::StartTimers() {

@@ -79,6 +79,8 @@ class OrvApp {
   void Shutdown(bool closedByUser);
 
   RunController& Run() { return *run_; }
+  // Arms the busy-label countdown of run control; before start-up made it, at its making.
+  void ArmBusyLabelCountdown();
   ProgramModel& Program() { return *program_; }
   // The run phase and the status panels: every panel writer writes here.
   RunStatus& Status() { return status_; }
@@ -106,6 +108,7 @@ class OrvApp {
   std::unique_ptr<ModelRunBinding> binding_;
   std::unique_ptr<Platform> platform_;
   std::unique_ptr<RunController> run_;
+  bool busyCountdownPending_ = false;
   std::unique_ptr<RemoteAccess> remoteAccess_;
   std::unique_ptr<DialHost> dialHost_;
   std::unique_ptr<Dialer> dialer_;

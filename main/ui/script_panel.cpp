@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -190,6 +191,7 @@ void ScriptPanel::BuildAddressTree(std::function<void()> onDone) {
       scripts_.displayed, categorize_,
       [folder](const std::string& address) { return AddressFileState(address, folder); });
   onBuilt_ = std::move(onDone);
+  ++builds_;
   busy_->setText(Q(builder_->BusyText()));
   busy_->show();
   if (ports_.setBusy) ports_.setBusy(true);
@@ -209,6 +211,13 @@ void ScriptPanel::BuildStep() {
   builder_.reset();
   tree_->show();
   if (ports_.setBusy) ports_.setBusy(false);
+  if (ports_.busyFinished) {
+    QPointer<ScriptPanel> self(this);
+    const int build = builds_;
+    ports_.busyFinished([self, build] {
+      if (self && !self->builder_ && self->builds_ == build) self->busy_->hide();
+    });
+  }
   if (auto done = std::move(onBuilt_)) {
     onBuilt_ = nullptr;
     done();

@@ -46,6 +46,9 @@ struct ScriptPanelPorts {
   std::function<bool(const std::string& text)> ask;
   // The busy label of the script tree and the tool-busy flag of the window.
   std::function<void(bool busy)> setBusy;
+  // The tree is built and its busy label shows the closing words; `hide` takes them away
+  // (the window's busy-label countdown calls it), unless another build has begun meanwhile.
+  std::function<void(std::function<void()> hide)> busyFinished;
 };
 
 class ScriptPanel : public QWidget {
@@ -112,6 +115,7 @@ class ScriptPanel : public QWidget {
   int slotColumns_ = 0;
   QPushButton* deleteScript_ = nullptr;
   QLabel* busy_ = nullptr;
+  int builds_ = 0;  // builds begun, so a stale hide leaves a newer closing text alone
   QTreeWidget* tree_ = nullptr;
   QMenu* menu_ = nullptr;
   QAction* expand_ = nullptr;

@@ -26,6 +26,7 @@ ScriptPanes::ScriptPanes(OrvMainWindow& window, OrvApp& app)
     window.ShowOptionsPage("lists");
   };
   ports.setBusy = [&window](bool busy) { window.SetBusyLabel(BusyLabel::ScriptTree, busy); };
+  ports.busyFinished = [&window](std::function<void()> hide) { window.BusyWorkFinished(std::move(hide)); };
   list_ = new ScriptPanel(
       program.Scripts(), app.Lists(),
       [&program](std::string_view address) { return CategoryOf(address, CategoryRules::From(program.Parameters())); },

@@ -466,6 +466,26 @@ TEST_F(DialBeforeStartTest, CancelEndsADialWindowThatNeverConnects) {
   EXPECT_FALSE(platform_.launched);
 }
 
+TEST_F(DialBeforeStartTest, ClosingTheWindowDuringTheDialWaitEndsItAndStartsNothing) {
+  ras_.AddAttempt({Status(kRasStateConnectDevice)});  // dials for ever
+  bool windowWaits = true;
+  platform_.onPump = [this, &windowWaits] {
+    if (host_.now > std::chrono::system_clock::time_point{std::chrono::hours(400000)} + std::chrono::seconds(5))
+      windowWaits = run_->CloseRequested();
+  };
+  Start("http://site.test/");
+  EXPECT_FALSE(windowWaits) << "no run to write back: the window closes at once";
+  EXPECT_FALSE(dialer_.WindowShown());
+  EXPECT_LT(host_.now - std::chrono::system_clock::time_point{std::chrono::hours(400000)}, std::chrono::minutes(1));
+  // The line coming up afterwards starts nothing: the request went with the window.
+  platform_.onPump = nullptr;
+  state_.connected = true;
+  state_.flags = kConnModem;
+  run_->Tim2Tick();
+  EXPECT_FALSE(platform_.launched);
+  EXPECT_FALSE(run_->RunStarted());
+}
+
 TEST_F(RunControllerTest, InvalidAddressShowsTheMessage) {
   Start("site.test");
   EXPECT_FALSE(platform_.launched);
@@ -491,6 +511,27 @@ TEST_F(RunControllerTest, ConsoleThatNeverStartsEndsTheProgramWithTheOnlineMessa
   EXPECT_EQ(state_.hangUps, 1);
   EXPECT_GE(platform_.seconds - before, 30.0);
   EXPECT_LT(platform_.seconds - before, 32.0);
+}
+
+// Closing the window while the console is awaited: the wait ends at once, without the
+// console's failure message, and the stopped run is written back before the program closes.
+TEST_F(RunControllerTest, ClosingTheWindowWhileTheConsoleComesUpEndsTheWaitAndTheProgram) {
+  platform_.consoleStarts = false;
+  const double before = platform_.seconds;
+  bool windowWaits = false;
+  platform_.onPump = [&] {
+    if (platform_.launched && platform_.seconds - before > 2 && !windowWaits) windowWaits = run_->CloseRequested();
+  };
+  Start("http://site.test/");
+  EXPECT_TRUE(windowWaits);
+  EXPECT_LT(platform_.seconds - before, 5.0);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(platform_.endedWith, -1);
+  run_->Tim4Tick();
+  EXPECT_FALSE(run_->State().running);
+  EXPECT_TRUE(run_->RunOver());
+  EXPECT_EQ(scripts_.writeBacks, 1);
+  EXPECT_GE(platform_.prepareToClose, 1);
 }
 
 TEST_F(RunControllerTest, ConsoleMeetingALeftOverLockIsStartedAgainWithinTheLaunchWindow) {
@@ -761,6 +802,32 @@ TEST_F(RunControllerTest, EveryClickedPanelComesBackAndTheBrowserCallsThePopupCl
   platform_.browserShown = true;
   for (int i = 0; i < 24; ++i) run.Timer3Tick();
   EXPECT_EQ(platform_.popupLists, (std::vector<bool>{true, true}));
+}
+
+TEST_F(RunControllerTest, FinishedBusyLabelsGoWhenTheirCountdownRunsOut) {
+  struct Window : testing::FakeMainWindow {
+    int hidden = 0;
+    void HideBusyLabels() override { ++hidden; }
+  } window;
+  RunController run(window.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
+  for (int i = 0; i < 48; ++i) run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 0) << "an idle countdown hides nothing";
+  run.ArmBusyLabelCountdown();
+  // One countdown step every twelfth tick of the channel-list timer.
+  for (int i = 0; i < RunController::kBusyLabelPasses * 12 - 1; ++i) run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 0);
+  run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 1);
+  for (int i = 0; i < 48; ++i) run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 1);
+  // Armed again before it ran out: counted from the last arming.
+  run.ArmBusyLabelCountdown();
+  for (int i = 0; i < 12; ++i) run.Timer3Tick();
+  run.ArmBusyLabelCountdown();
+  for (int i = 0; i < RunController::kBusyLabelPasses * 12 - 1; ++i) run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 1);
+  run.Timer3Tick();
+  EXPECT_EQ(window.hidden, 2);
 }
 
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 #include <filesystem>
 
 #include "common/text.h"
@@ -54,6 +55,7 @@ struct PanelFixture : ::testing::Test {
     ports.setAddress = [this](const std::string& a) { address = a; };
     ports.showInCollection = [this](const std::string& a) { shownFiles.push_back(a); };
     ports.showListsPage = [this] { ++listsPageShown; };
+    ports.busyFinished = [this](std::function<void()> hide) { finishedHides.push_back(std::move(hide)); };
     ports.ask = [this](const std::string& q) {
       asked.push_back(q);
       return true;
@@ -90,6 +92,7 @@ struct PanelFixture : ::testing::Test {
   std::string address;
   std::vector<std::string> shownFiles, asked;
   int listsPageShown = 0;
+  std::vector<std::function<void()>> finishedHides;  // what the window's countdown would call
 };
 
 TEST_F(PanelFixture, ChoosingASlotShowsWhatItsScriptStillHasToFetchAndPrunesIt) {
@@ -187,6 +190,31 @@ TEST_F(PanelFixture, MenuEntriesWaitForTheBuild) {
   EXPECT_TRUE(MenuEntry(panel->ContextMenu(), "Выбрать")->isEnabled());
   MenuEntry(panel->ContextMenu(), "Выбрать")->trigger();
   EXPECT_EQ(address, "http://site0.ru/");
+}
+
+// The closing words of a build stay until the window's busy-label countdown takes them away;
+// a countdown armed by an earlier build never hides the busy text of a later one.
+TEST_F(PanelFixture, ClosingWordsOfABuildGoOnlyWithTheirOwnCountdown) {
+  WriteBytes(collection.Dir() + "orvef1", ScriptBytes("a01", {"http://h.com/docs/readme.html"}));
+  std::vector<std::string> many;
+  for (int k = 0; k < 3000; ++k) many.push_back("http://site.ru/a/page" + std::to_string(k) + ".html");
+  WriteBytes(collection.Dir() + "orvef0", ScriptBytes("a03000", many));
+  panel->ChooseSlot(1);
+  WaitForTree();
+  ASSERT_EQ(finishedHides.size(), 1u);
+  EXPECT_TRUE(panel->BusyLabel()->isVisible());
+  EXPECT_TRUE(panel->BusyLabel()->text().startsWith(QString::fromUtf8(" работа завершена.")));
+
+  panel->ChooseSlot(0);
+  ASSERT_TRUE(panel->Building());
+  finishedHides[0]();
+  EXPECT_TRUE(panel->BusyLabel()->isVisible()) << "the new build's busy text stays";
+  WaitForTree();
+  ASSERT_EQ(finishedHides.size(), 2u);
+  finishedHides[0]();
+  EXPECT_TRUE(panel->BusyLabel()->isVisible());
+  finishedHides[1]();
+  EXPECT_FALSE(panel->BusyLabel()->isVisible());
 }
 
 class QueuedPrompts : public ScriptSetPrompts {
