@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "common/numbers.h"
+#include "common/text.h"
 
 namespace orv {
 
@@ -109,6 +110,22 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   if (f.bad()) return false;
   out = std::move(bytes);
   return true;
+}
+
+std::string SetFileAside(const std::string& path) {
+  std::error_code ec;
+  std::string aside = path + ".unreadable";
+  for (int n = 2; std::filesystem::exists(aside, ec) && n < 1000; ++n) aside = path + ".unreadable" + std::to_string(n);
+  std::filesystem::rename(path, aside, ec);
+  return ec ? std::string() : aside;
+}
+
+std::string SetAsideMessage(std::string_view what, const std::string& file, const std::string& aside,
+                            std::string_view consequence) {
+  std::string text = std::string(what) + file;
+  text += aside.empty() ? Ru(" не читается и не может быть переименован; ")
+                        : Ru(" не читается. Он сохранен как ") + aside + ", ";
+  return text + std::string(consequence) + ".";
 }
 
 std::vector<std::string> ReadStringArrayFile(const std::string& path) {

@@ -62,4 +62,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // Whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& out);
 
+// Keeps a file that cannot be read whole out of the way of the next save: renames it to
+// path + ".unreadable" (".unreadable2", ... when that name is taken). Returns the new name,
+// empty when the file could not be renamed.
+std::string SetFileAside(const std::string& path);
+// What the user is told, once, about such a file (Windows-1251): what + file + " не читается. Он
+// сохранен как " + aside + ", " + consequence + "." (or that it could not be renamed).
+std::string SetAsideMessage(std::string_view what, const std::string& file, const std::string& aside,
+                            std::string_view consequence);
+
 }  // namespace orv

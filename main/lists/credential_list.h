@@ -27,6 +27,8 @@ class CredentialList {
     selected_ = (index >= 0 && static_cast<std::size_t>(index) < entries_.size()) ? index : -1;
   }
   std::string FilePath() const { return path_; }
+  // The list file as the last load found it, when it could not be read whole.
+  const DamagedListFile& LoadDamage() const { return damage_; }
 
  protected:
   explicit CredentialList(std::string path) : path_(std::move(path)) {}
@@ -39,7 +41,7 @@ class CredentialList {
     entries_.clear();
     selected_ = -1;
     std::unordered_set<std::string> seen;
-    for (std::string& record : ReadListRecords(path_)) {
+    for (std::string& record : ReadListRecords(path_, &damage_)) {
       Entry entry;
       if (!make(record, entry)) continue;
       if (!seen.insert(LowerCase(record)).second) continue;
@@ -79,6 +81,7 @@ class CredentialList {
 
  private:
   std::string path_;
+  DamagedListFile damage_;
 };
 
 }  // namespace orv

@@ -164,7 +164,7 @@ void ExclusionList::RebuildActive() {
   WriteStringArrayFile(TorvcessPath(), CountedList(active_));
 }
 
-void ExclusionList::Load() { Fill(ReadListRecords(StorePath())); }
+void ExclusionList::Load() { Fill(ReadListRecords(StorePath(), &damage_)); }
 
 bool ExclusionList::Save() const {
   return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));
@@ -186,7 +186,7 @@ int TrackList::AddEmpty() {
   }
 }
 
-void TrackList::Load() { Fill(ReadListRecords(StorePath())); }
+void TrackList::Load() { Fill(ReadListRecords(StorePath(), &damage_)); }
 
 bool TrackList::Save() const {
   return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "main/lists/list_text.h"
+
 namespace orv {
 
 struct ListEntry {
@@ -77,6 +79,9 @@ class FragmentList {
   // Menu state for a right click: every item except "Добавить" needs at least one entry.
   bool MenuItemsEnabled() const { return !entries_.empty(); }
 
+  // The stored file as the last Load found it, when it could not be read whole.
+  const DamagedListFile& LoadDamage() const { return damage_; }
+
  protected:
   int AppendNew(std::string key);
 
@@ -84,6 +89,7 @@ class FragmentList {
   std::vector<std::string> active_;
   int selected_ = -1;
   int editing_ = -1;
+  DamagedListFile damage_;
 };
 
 // "Исключения". The active set is also written to `torvcess` in the exchange folder.
@@ -97,7 +103,8 @@ class ExclusionList : public FragmentList {
   // Rebuilds the active set and rewrites `torvcess` (write errors are ignored).
   void RebuildActive() override;
 
-  // Start-up: fills from `orvcess` (missing or empty file: empty list) and rebuilds.
+  // Start-up: fills from `orvcess` (missing or empty file: empty list) and rebuilds. A damaged
+  // file is set aside (LoadDamage) and what could be read of it is kept.
   void Load();
   // Program state saving: writes `orvcess`. False on a write error.
   bool Save() const;

@@ -3,15 +3,38 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/numbers.h"
 #include "common/string_list.h"
+#include "common/text.h"
 
 namespace orv {
 
-std::vector<std::string> ReadListRecords(const std::string& path) {
-  std::vector<std::string> elements = ReadStringArrayFile(path);
-  if (elements.size() <= 1) return {};
-  elements.erase(elements.begin());
-  return elements;
+namespace {
+
+bool IsCount(std::string_view text) {
+  const std::string t = Trim(text);
+  return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadListRecords(const std::string& path, DamagedListFile* damage) {
+  if (damage) *damage = {};
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes) || bytes.empty()) return {};
+  std::vector<std::string> records;
+  std::size_t pos = 0;
+  std::string count;
+  bool whole = ReadCountedString(bytes, pos, count) && IsCount(count);
+  // Grown record by record: a corrupt count never allocates more than the file holds.
+  const long long n = whole ? LeadingInt(count) : 0;
+  for (long long k = 1; whole && k <= n; ++k) {
+    std::string record;
+    whole = ReadCountedString(bytes, pos, record);
+    if (whole) records.push_back(std::move(record));
+  }
+  if (!whole && damage) *damage = {path, SetFileAside(path)};
+  return records;
 }
 
 bool RewriteListFileOrRemove(const std::string& path, const std::vector<std::string>& records,

@@ -5,6 +5,10 @@
 // and the User-Agent text from here.
 
 #include <string>
+#include <vector>
+
+#include "common/string_list.h"
+#include "common/text.h"
 
 #include "main/lists/auth_list.h"
 #include "main/lists/fragment_lists.h"
@@ -50,6 +54,19 @@ class ListsModel {
   ProxyList proxies;
   AuthList auth;
   UserAgentPresets userAgents;
+
+  // What the user is told about list files the last load found damaged and set aside (one
+  // message per file; the next load no longer finds them).
+  std::vector<std::string> SetAsideMessages() const {
+    std::vector<std::string> messages;
+    for (const DamagedListFile* d : {&proxies.LoadDamage(), &auth.LoadDamage(), &exclusions.LoadDamage(),
+                                     &tracks.LoadDamage()}) {
+      if (!d->file.empty())
+        messages.push_back(SetAsideMessage(Ru("Файл списка "), d->file, d->setAsideAs,
+                                           Ru("в списке оставлено то, что удалось прочитать")));
+    }
+    return messages;
+  }
 
  private:
   void LoadListFilesAfterProxies() {

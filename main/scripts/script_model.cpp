@@ -214,13 +214,9 @@ std::vector<std::string> ScriptModel::ReadOrSetAside(int slot) {
   bool intact = true;
   std::vector<std::string> list = ReadScriptFile(file, &intact);
   if (intact) return list;
-  std::string aside = file + ".unreadable";
-  for (int n = 2; FileLength(aside) >= 0 && n < 1000; ++n) aside = file + ".unreadable" + DecimalText(n);
-  std::error_code ec;
-  std::filesystem::rename(file, aside, ec);
+  const std::string aside = SetFileAside(file);
   if (views_.messages)
-    views_.messages->ShowMessage(Ru("Файл сценария ") + file + Ru(" не читается. Он сохранен как ") + aside +
-                             Ru(", сценарий начат заново."),
+    views_.messages->ShowMessage(SetAsideMessage(Ru("Файл сценария "), file, aside, Ru("сценарий начат заново")),
                          MessageIcon::Error);
   return {};
 }

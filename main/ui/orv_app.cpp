@@ -146,7 +146,11 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   paths.programFolder = prog;
   paths.defaultCollectionFolder = HomeCollectionFolder();
   ProgramHooks h;
-  h.loadLists = [this] { lists_.LoadListFilesAndProxyState(); };
+  h.loadLists = [this] {
+    lists_.LoadListFilesAndProxyState();
+    for (const std::string& message : lists_.SetAsideMessages())
+      views_.messages.ShowMessage(message, MessageIcon::Error);
+  };
   h.setConnectionMode = [this](bool lan, bool modem, bool localhost) {
     (void)lan;
     connection_.SetModeDirect(localhost ? ConnectionMode::Localhost

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/main/lists/lists_folder.h"
 
@@ -63,6 +64,78 @@ TEST(ListsModelTest, ShutdownFilesAreWhatTheNextStartUpReads) {
   EXPECT_EQ(next.auth.Entries()[0].text, "site.ru");
   // Loading rebuilt the console's exclusion file.
   EXPECT_EQ(ListsFolder::ReadPath(exchange + "torvcess"), Counted("1") + Counted("banner"));
+}
+
+// A list file that cannot be read whole (a record cut short, a count that is no number) is
+// renamed before anything is saved over it, keeps what could be read, and is named to the
+// user once; whole files stay where they are.
+TEST(ListsModelTest, DamagedListFilesAreSetAsideAndToldOnce) {
+  ListsFolder program;
+  const std::string exchange = program.Dir() + "temp/";
+  std::filesystem::create_directory(exchange);
+  {
+    ListsModel lists(program.Dir(), exchange);
+    lists.LoadListFiles();
+    for (const char* fragment : {"counter", "banner"}) {
+      lists.exclusions.Add(fragment);
+      lists.tracks.Add(fragment);
+    }
+    for (const char* proxy : {"one.lan:3128", "two.lan:3128"}) {
+      lists.proxies.PanelAdd();
+      lists.proxies.Panel().address = proxy;
+      lists.proxies.PanelAccept();
+    }
+    lists.auth.PanelAdd();
+    lists.auth.Panel() = {"site.ru", "user", "word", true, false};
+    lists.auth.PanelAccept();
+    ASSERT_TRUE(lists.SaveListFiles());
+  }
+  const std::vector<std::string> damaged = {exchange + "orvcess", exchange + "orvnecess", program.Dir() + "orvproxy"};
+  std::vector<std::string> before;
+  for (const std::string& path : damaged) {
+    std::string bytes = ListsFolder::ReadPath(path);
+    bytes.pop_back();  // the last record ends past the end of the file
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    before.push_back(bytes);
+  }
+  const std::string whole = ListsFolder::ReadPath(program.Dir() + "httpauten");
+  program.Write("orvproxy.unreadable", "an earlier one");
+
+  ListsModel next(program.Dir(), exchange);
+  next.LoadListFiles();
+  EXPECT_EQ(next.exclusions.Size(), 1u);
+  EXPECT_EQ(next.tracks.Size(), 1u);
+  ASSERT_EQ(next.proxies.Size(), 1u);
+  EXPECT_EQ(next.proxies.Entries()[0].text, "one.lan:3128");
+  EXPECT_EQ(next.auth.Size(), 1u);
+  const std::vector<std::string> messages = next.SetAsideMessages();
+  ASSERT_EQ(messages.size(), 3u);
+  const std::vector<std::string> aside = {exchange + "orvcess.unreadable", exchange + "orvnecess.unreadable",
+                                          program.Dir() + "orvproxy.unreadable2"};
+  for (std::size_t k = 0; k < damaged.size(); ++k) {
+    EXPECT_EQ(ListsFolder::ReadPath(aside[k]), before[k]) << aside[k];
+    EXPECT_FALSE(std::filesystem::exists(damaged[k])) << damaged[k];
+    bool named = false;
+    for (const std::string& m : messages)
+      named = named || (m.find(damaged[k] + " ") != std::string::npos && m.find(aside[k]) != std::string::npos);
+    EXPECT_TRUE(named) << aside[k];
+  }
+  EXPECT_EQ(program.Read("orvproxy.unreadable"), "an earlier one");
+  EXPECT_EQ(ListsFolder::ReadPath(program.Dir() + "httpauten"), whole);
+
+  // Saving writes new files beside the kept ones; the next start-up has nothing to tell.
+  ASSERT_TRUE(next.SaveListFiles());
+  program.Write("httpauten", Counted("two") + Counted("http://a.ru"));
+  ListsModel third(program.Dir(), exchange);
+  third.LoadListFiles();
+  EXPECT_EQ(third.exclusions.Size(), 1u);
+  ASSERT_EQ(third.SetAsideMessages().size(), 1u);  // the count of httpauten is no number
+  EXPECT_EQ(third.auth.Size(), 0u);
+  EXPECT_EQ(program.Read("httpauten.unreadable"), Counted("two") + Counted("http://a.ru"));
+  EXPECT_EQ(ListsFolder::ReadPath(aside[0]), before[0]);
+  ListsModel fourth(program.Dir(), exchange);
+  fourth.LoadListFiles();
+  EXPECT_TRUE(fourth.SetAsideMessages().empty());
 }
 
 }  // namespace
