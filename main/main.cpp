@@ -116,8 +116,8 @@ int RunBatch(int argc, char** argv, int addressFrom) {
 
   const int started = orvApp.StartUp();
   if (started >= 0) {
-    Why(started == 0 ? "another orv is running with this program folder"
-                     : "start-up failed (see the message above)");
+    Why(orvApp.AnotherInstanceRunning() ? "another orv is running with this program folder"
+                                        : "start-up failed (see the message above)");
     return kExitNothingStarted;
   }
   const std::string collection = orvApp.Program().CollectionFolder();
@@ -183,7 +183,12 @@ int RunBatch(int argc, char** argv, int addressFrom) {
       std::printf("%s\n", orv::Cp1251ToUtf8(orv::RunSummaryText(sum)).c_str());
       std::fflush(stdout);
       // A run stopped by Ctrl-C ended normally (written back): it counts as any other run.
-      if (sum.outcome == orv::RunOutcome::ConnectionLost) {
+      if (sum.writeFailures > 0) {
+        const std::string why = std::to_string(sum.writeFailures) +
+                                " file(s) could not be written into the collection folder (disk full or read-only?)";
+        Why(why.c_str());
+        thisRun = kExitCollection;
+      } else if (sum.outcome == orv::RunOutcome::ConnectionLost) {
         Why("the connection was lost during the run; the addresses left stay in the script");
         thisRun = kExitCutShort;
       } else if (sum.outcome == orv::RunOutcome::ConsoleStalled) {

@@ -651,6 +651,7 @@ void RunController::RedirectPhase() {
     if (!target.empty()) {
       s_.currentStartAddress = target;
       x_.WriteExt(RedirectTarget, "");
+      f_.redirectOf[startHanded_] = target.back() == '/' ? target + "index.html" : target;
     }
     lastHost = x_.ReadExt(RedirectHost);
     if (!lastHost.empty()) {
@@ -709,15 +710,20 @@ void RunController::CollectResults() {
     timeline::Mark("collected", batch[0]);
     if (n > 0 && batch.size() > 1) {
       const std::string& first = batch[1];
+      std::string redirect;
+      redirect.swap(f_.redirectWaitingForSource);
       if (first.find(kNotFoundMarker) != std::string::npos) {
         const std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         if (rest.size() >= 10) f_.notFound.push_back(Trim(rest));
+        if (!redirect.empty() && rest.size() >= 10) f_.redirectOf.emplace(Trim(rest), redirect);
       } else if (first.compare(0, kFailedMarker.size(), kFailedMarker) == 0) {
         f_.failed.emplace_back(first.substr(kFailedMarker.size()), batch.size() > 2 ? batch[2] : std::string());
       } else if (first.find(kRedirMarker) != std::string::npos) {
         std::string rest = first.size() > 10 ? first.substr(10) : std::string();
-        if (rest.size() >= 9 && options_.ModeCollects()) {
-          if (rest.back() == '/') rest += "index.html";
+        const bool longEnough = rest.size() >= 9;
+        if (!rest.empty() && rest.back() == '/') rest += "index.html";
+        f_.redirectWaitingForSource = rest;
+        if (longEnough && options_.ModeCollects()) {
           if (f_.redirectKeys.insert(LowerCase(rest)).second) {
             f_.redirects.push_back(rest);
             // The target joins the run like a found link; otherwise a redirected address
@@ -930,22 +936,52 @@ void RunController::Summarise() {
   m.outcome = outcome_ == RunOutcome::None ? RunOutcome::Stopped : outcome_;
   m.skippedComplete = f_.skippedComplete;
   m.skippedTooLong = f_.skippedTooLong;
+  for (const auto& failure : f_.failed)
+    if (failure.second == kFailWrite) ++m.writeFailures;
   double seconds = platform_.SecondsSinceMidnight() - runStartSeconds_;
   if (seconds < 0) seconds += 86400;  // past midnight
   m.seconds = seconds;
   m.startFetched = startSkippedComplete_;
   if (paths_.exchangeFolder.empty()) return;
-  for (const OutcomeRecord& r : ReadOutcomes(paths_.exchangeFolder)) {
+  const std::vector<OutcomeRecord> outcomes = ReadOutcomes(paths_.exchangeFolder);
+  for (const OutcomeRecord& r : outcomes) {
     ++m.byOutcome[static_cast<int>(r.outcome)];
     if (r.outcome == FetchOutcome::Saved) {
       ++m.saved;
       m.savedBytes += r.bytes;
     }
     if (r.outcome == FetchOutcome::Unchanged) ++m.unchanged;
-    if (!startHanded_.empty() && r.address == startHanded_ &&
-        (r.outcome == FetchOutcome::Saved || r.outcome == FetchOutcome::Unchanged))
-      m.startFetched = true;
   }
+  m.startFetched = m.startFetched || StartFetched(outcomes);
+}
+
+bool RunController::StartFetched(const std::vector<OutcomeRecord>& outcomes) const {
+  if (startHanded_.empty()) return false;
+  // The last outcome of each address of the redirect chain from the start address.
+  std::unordered_map<std::string, FetchOutcome> last;
+  std::unordered_set<std::string> chain{startHanded_};
+  for (std::string a = startHanded_;;) {
+    const auto next = f_.redirectOf.find(a);
+    if (next == f_.redirectOf.end() || !chain.insert(next->second).second) break;
+    a = next->second;
+  }
+  for (const OutcomeRecord& r : outcomes)
+    if (chain.count(r.address) != 0) last[r.address] = r.outcome;
+
+  std::string address = startHanded_;
+  for (std::size_t hop = 0; hop < chain.size(); ++hop) {
+    const auto outcome = last.find(address);
+    const auto target = f_.redirectOf.find(address);
+    if (outcome == last.end()) {
+      // Not fetched in this run: a target whose complete copy was there already counts.
+      return hop > 0 && LocalState(address) >= 2;
+    }
+    if (outcome->second == FetchOutcome::Saved) return true;
+    if (outcome->second != FetchOutcome::Unchanged) return false;
+    if (target == f_.redirectOf.end()) return true;  // a current copy, not a redirect
+    address = target->second;
+  }
+  return false;  // the redirects go round in a circle
 }
 
 void RunController::WriteBackRun() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -66,6 +67,11 @@ struct FeedState {
   std::unordered_set<std::string> redirectKeys;  // lower-cased redirects, for the comparison
   // Addresses the console gave up on, with the kind of failure (orv_fail: messages).
   std::vector<std::pair<std::string, std::string>> failed;
+  // Redirects of this run, source -> target as it is handed out, so that the start address
+  // counts as fetched only when the page it leads to was; an orv_redir report waits for the
+  // orv_notfn report of its source, which the channel sends right after it.
+  std::unordered_map<std::string, std::string> redirectOf;
+  std::string redirectWaitingForSource;
   int currentCategory = 8;
   bool inScope = false;
   int32_t handOutCounter = 0;
@@ -100,6 +106,7 @@ struct RunSummary {
   int32_t byOutcome[kFetchOutcomeCount] = {};
   int32_t skippedComplete = 0;  // a complete copy was already in the collection
   int32_t skippedTooLong = 0;
+  int32_t writeFailures = 0;  // files the console could not write into the collection
   double seconds = 0;
   // The start address was fetched, or its complete copy was already there.
   bool startFetched = false;
@@ -222,6 +229,9 @@ class RunController {
   bool WaitForConsole(const std::function<bool()>& done, int sleepMs);
   void WriteBackRun();
   void Summarise();
+  // Whether the start address was fetched: its page saved or current, or, for a redirect, the
+  // page the redirects lead to (or its complete copy already in the collection).
+  bool StartFetched(const std::vector<OutcomeRecord>& outcomes) const;
   void RedirectPhase();
   void EndOfRunStep();
   void StopStep();

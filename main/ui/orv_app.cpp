@@ -226,6 +226,7 @@ QTimer& OrvApp::Timer(RunTimer t) {
 
 int OrvApp::StartUp() {
   const StartResult first = program_->StartUpFirstPhase();
+  anotherInstance_ = first == StartResult::EndSilently;
   if (first != StartResult::Continue) return 1;
   program_->StartUpSecondPhase();
   lists_.userAgents.SetSlots(program_->Values().userAgents);

@@ -72,6 +72,8 @@ class OrvApp {
 
   // Both start-up phases. Returns -1 to go on, else the exit status.
   int StartUp();
+  // Start-up ended because another orv holds this program folder.
+  bool AnotherInstanceRunning() const { return anotherInstance_; }
   // Starts the timers as the loaded window has them (Tim2 last, at the end of loading).
   void StartTimers();
   void StopTimers();
@@ -113,6 +115,7 @@ class OrvApp {
   std::unique_ptr<DialHost> dialHost_;
   std::unique_ptr<Dialer> dialer_;
   QTimer tim1_, tim2_, tim3_, tim4_, timer3_, timer1_;
+  bool anotherInstance_ = false;
 };
 
 }  // namespace orv

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -58,11 +59,21 @@ class BatchRunTest : public ::testing::Test {
   // Several runs, one after another, from one orv process.
   BatchRun RunAll(const std::vector<std::string>& addresses,
                   const std::function<void(ChildProcess&)>& during = {}) {
+    return RunWrapped("", addresses, during);
+  }
+  // Runs orv --batch in new namespaces of the kinds `unshareFlags` names (unshare(1)), after the
+  // shell commands `setup` ran there (mounts over the collection folder, for example).
+  BatchRun RunWrapped(const std::string& unshareFlags, const std::vector<std::string>& addresses,
+                      const std::function<void(ChildProcess&)>& during = {}, const std::string& setup = "") {
     const std::string out = prog_.Root() + "out.txt";
     ChildProcess child;
     std::string cmd = shellPrefix_ + "exec '" + prog_.Prog() + "orv' --batch";
     for (const auto& a : addresses) cmd += " '" + a + "'";
     cmd += " > '" + out + "' 2>&1";
+    if (!unshareFlags.empty()) {
+      orvtest::WriteWholeFile(prog_.Root() + "wrapped.sh", "set -e\n" + setup + "\n" + cmd + "\n");
+      cmd = "exec unshare " + unshareFlags + " sh '" + prog_.Root() + "wrapped.sh'";
+    }
     EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
                             {{"HOME", prog_.Root()},
                              {"XDG_CONFIG_HOME", prog_.Config()},
@@ -170,7 +181,15 @@ TEST_F(BatchRunTest, AFailedBodyWriteCountsAsOneFailure) {
   EXPECT_NE(r.output.find("прочие 1)"), std::string::npos) << r.output;
   EXPECT_EQ(site.Count("/big.gif"), 1u);
   EXPECT_FALSE(Saved(site.Url("/big.gif")));
-  EXPECT_EQ(r.status, 0) << r.output;  // the start page was fetched
+  // The start page was fetched, but the collection could not take a file: that is no success.
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("1 file(s) could not be written into the collection folder"), std::string::npos)
+      << r.output;
+}
+
+// Namespaces of their own (mounts, network) need privileges a test machine may not grant.
+bool CanUnshare(const std::string& flags) {
+  return std::system(("unshare " + flags + " true >/dev/null 2>&1").c_str()) == 0;
 }
 
 TEST_F(BatchRunTest, UnwritableCollectionEndsAtOnceWithItsOwnStatus) {
@@ -181,6 +200,80 @@ TEST_F(BatchRunTest, UnwritableCollectionEndsAtOnceWithItsOwnStatus) {
   const BatchRun r = Run("http://127.0.0.1:9/");
   EXPECT_EQ(r.status, 6) << r.output;
   EXPECT_NE(r.output.find("cannot be written"), std::string::npos) << r.output;
+}
+
+// A collection on a read-only file system (root may write anywhere else) ends at once; one that
+// fills up during the run ends with the same status although the start page was saved.
+TEST_F(BatchRunTest, ReadOnlyOrFullCollectionEndsWithItsOwnStatus) {
+  if (!CanUnshare("-m")) GTEST_SKIP() << "no mount namespace here";
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html><a href=\"big.bin\">big</a></html>"));
+  site.Serve("/big.bin", Answer{.generatedSize = 2 << 20});
+  const std::string coll = "'" + prog_.Collection() + "'";
+
+  BatchRun r = RunWrapped("-m", {site.Url("/index.html")}, {},
+                          "mount --bind " + coll + " " + coll + "\nmount -o remount,bind,ro " + coll);
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("cannot be written"), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/index.html"), 0u);
+
+  r = RunWrapped("-m", {site.Url("/index.html")}, {}, "mount -t tmpfs -o size=512k tmpfs " + coll);
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("could not be written into the collection folder"), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/index.html"), 1u);
+  EXPECT_GE(site.Count("/big.bin"), 1u);
+  EXPECT_TRUE(ConsoleGone());
+}
+
+// Nothing starts, and the batch says why: another orv holds this program folder; the machine
+// is off line (a network namespace of its own has no route) in the LAN connection mode.
+TEST_F(BatchRunTest, NothingStartedSaysWhy) {
+  {
+    auto held = orv::SingleInstanceLock::AtPath(prog_.Exchange() + "orv.lock");
+    ASSERT_TRUE(held.Acquired());
+    const BatchRun r = Run("http://127.0.0.1:9/");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("another orv is running"), std::string::npos) << r.output;
+  }
+  if (!CanUnshare("-n")) GTEST_SKIP() << "no network namespace here";
+  orv::WriteSetting("MocConnect", "False");
+  orv::WriteSetting("LanConnect", "True");
+  const BatchRun r = RunWrapped("-n", {"http://example.org/"});
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("not on line"), std::string::npos) << r.output;
+  EXPECT_TRUE(ConsoleGone());
+}
+
+// A redirecting start page counts as fetched only when the page the redirects lead to was
+// fetched, or was complete in the collection already.
+TEST_F(BatchRunTest, RedirectedStartAddressIsFetchedOnlyWithItsTarget) {
+  HttpTestServer site;
+  const auto redirect = [&](const std::string& to) {
+    return Answer{.status = 302, .headers = {"Location: " + site.Url(to), "Content-Type: text/html"},
+                  .body = "<html>moved</html>"};
+  };
+  site.Serve("/to-missing.html", redirect("/missing.html"));
+  site.Serve("/twice.html", redirect("/moved.html"));
+  site.Serve("/moved.html", redirect("/final/gone.html"));
+  site.Serve("/to-page.html", redirect("/final/page.html"));
+  site.Serve("/final/page.html", Html("<html>here</html>"));
+
+  BatchRun r = Run(site.Url("/to-missing.html"));
+  EXPECT_EQ(r.status, 5) << r.output;
+  EXPECT_NE(r.output.find("the start address could not be fetched"), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/missing.html"), 1u);
+
+  r = Run(site.Url("/twice.html"));
+  EXPECT_EQ(r.status, 5) << r.output;
+  EXPECT_EQ(site.Count("/final/gone.html"), 1u);
+
+  r = Run(site.Url("/to-page.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/final/page.html")));
+  r = Run(site.Url("/to-page.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("пропущено как уже полные 1,"), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/final/page.html"), 1u);
 }
 
 TEST_F(BatchRunTest, OneRunSettingsReachTheConsoleAndAreNotStored) {
