@@ -62,6 +62,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // Whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& out);
 
+// A stored file a load found damaged.
+struct DamagedFile {
+  std::string file;        // empty when the last load found the file whole, empty or missing
+  std::string setAsideAs;  // what it was renamed to (SetFileAside); empty when it could not be
+};
+
 // Keeps a file that cannot be read whole out of the way of the next save: renames it to
 // path + ".unreadable" (".unreadable2", ... when that name is taken). Returns the new name,
 // empty when the file could not be renamed.

@@ -104,6 +104,8 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   int exitCode = -1;
   orv::OrvApp::Hooks hooks;
   hooks.endProgram = [&](int code) {
+    if (code == kExitConsoleNotReady) Why("the console did not come up within 30 s");
+    if (code == kExitConsoleFailed) Why("the console went away during the run (the run was written back first)");
     exitCode = code;
     QCoreApplication::exit(code);
   };

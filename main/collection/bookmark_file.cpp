@@ -29,15 +29,22 @@ int ImageNumber(std::string_view text) {
 
 }  // namespace
 
-std::vector<BookmarkRecord> ParseBookmarkRecords(std::string_view data) {
+std::vector<BookmarkRecord> ParseBookmarkRecords(std::string_view data, bool* whole) {
+  if (whole) *whole = true;
   std::vector<BookmarkRecord> records;
   if (data.size() < kMinBookmarkFileSize) return records;
   std::size_t pos = 0;
   Fields fields;
-  if (!ReadRecord(data, pos, fields)) return records;
+  if (!ReadRecord(data, pos, fields)) {
+    if (whole) *whole = false;
+    return records;
+  }
   long long count = LeadingInt(fields[3]);
   for (long long i = 1; i <= count; ++i) {
-    if (!ReadRecord(data, pos, fields)) break;
+    if (!ReadRecord(data, pos, fields)) {
+      if (whole) *whole = false;
+      break;
+    }
     BookmarkRecord r;
     r.parentKey = std::move(fields[0]);
     r.key = std::move(fields[1]);
@@ -73,12 +80,17 @@ std::string EncodeBookmarkRecords(const std::vector<BookmarkRecord>& records) {
   return out + body;
 }
 
-std::vector<BookmarkRecord> LoadBookmarkFile(const std::string& collectionRoot) {
+std::vector<BookmarkRecord> LoadBookmarkFile(const std::string& collectionRoot, DamagedFile* damage) {
+  if (damage) *damage = {};
   std::error_code ec;
   std::filesystem::remove(collectionRoot + std::string(kOldBookmarkFileName), ec);
+  const std::string path = collectionRoot + std::string(kBookmarkFileName);
   std::string data;
-  if (!ReadWholeFile(collectionRoot + std::string(kBookmarkFileName), data)) return {};
-  return ParseBookmarkRecords(data);
+  if (!ReadWholeFile(path, data)) return {};
+  bool whole = true;
+  std::vector<BookmarkRecord> records = ParseBookmarkRecords(data, &whole);
+  if (!whole && damage) *damage = {path, SetFileAside(path)};
+  return records;
 }
 
 bool SaveBookmarkFile(const std::string& collectionRoot, const std::vector<BookmarkRecord>& records) {

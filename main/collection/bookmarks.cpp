@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "common/local_path.h"
+#include "common/string_list.h"
+#include "common/text.h"
 
 namespace orv {
 
@@ -11,7 +13,12 @@ void BookmarkModel::Load(const std::string& collectionRoot) {
   root_ = collectionRoot;
   unsaved_ = false;
   categories_.clear();
-  for (auto& r : LoadBookmarkFile(collectionRoot)) {
+  DamagedFile damage;
+  std::vector<BookmarkRecord> records = LoadBookmarkFile(collectionRoot, &damage);
+  if (!damage.file.empty() && setAside_)
+    setAside_(SetAsideMessage(Ru("Файл закладок "), damage.file, damage.setAsideAs,
+                              Ru("закладки, которые удалось прочитать, оставлены")));
+  for (auto& r : records) {
     if (r.key.empty() || Contains(r.key)) continue;  // keys are unique in the whole tree
     BookmarkNode node{std::move(r.key), std::move(r.text), std::move(r.tag), r.image,
                       r.selectedImage};

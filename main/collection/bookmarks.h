@@ -79,6 +79,8 @@ class BookmarkModel {
 
   // Told after every change, so the bookmark tree redraws.
   void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+  // Told, once, the message about a bookmark file a load found damaged and set aside.
+  void SetSetAsideHandler(std::function<void(const std::string&)> handler) { setAside_ = std::move(handler); }
 
  private:
   BookmarkCategory* CategoryByKey(std::string_view key);
@@ -88,6 +90,7 @@ class BookmarkModel {
   std::vector<BookmarkCategory> categories_;
   bool unsaved_ = false;
   std::function<void()> changed_;
+  std::function<void(const std::string&)> setAside_;
 };
 
 // The local file of a channel's address, for bookmarking from the channel list: the

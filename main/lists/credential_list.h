@@ -28,7 +28,7 @@ class CredentialList {
   }
   std::string FilePath() const { return path_; }
   // The list file as the last load found it, when it could not be read whole.
-  const DamagedListFile& LoadDamage() const { return damage_; }
+  const DamagedFile& LoadDamage() const { return damage_; }
 
  protected:
   explicit CredentialList(std::string path) : path_(std::move(path)) {}
@@ -81,7 +81,7 @@ class CredentialList {
 
  private:
   std::string path_;
-  DamagedListFile damage_;
+  DamagedFile damage_;
 };
 
 }  // namespace orv

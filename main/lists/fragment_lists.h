@@ -80,7 +80,7 @@ class FragmentList {
   bool MenuItemsEnabled() const { return !entries_.empty(); }
 
   // The stored file as the last Load found it, when it could not be read whole.
-  const DamagedListFile& LoadDamage() const { return damage_; }
+  const DamagedFile& LoadDamage() const { return damage_; }
 
  protected:
   int AppendNew(std::string key);
@@ -89,7 +89,7 @@ class FragmentList {
   std::vector<std::string> active_;
   int selected_ = -1;
   int editing_ = -1;
-  DamagedListFile damage_;
+  DamagedFile damage_;
 };
 
 // "Исключения". The active set is also written to `torvcess` in the exchange folder.

@@ -18,7 +18,7 @@ bool IsCount(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::string> ReadListRecords(const std::string& path, DamagedListFile* damage) {
+std::vector<std::string> ReadListRecords(const std::string& path, DamagedFile* damage) {
   if (damage) *damage = {};
   std::string bytes;
   if (!ReadWholeFile(path, bytes) || bytes.empty()) return {};

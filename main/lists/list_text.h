@@ -9,17 +9,11 @@
 
 namespace orv {
 
-// A list file a load found damaged.
-struct DamagedListFile {
-  std::string file;        // empty when the last load found the file whole, empty or missing
-  std::string setAsideAs;  // what it was renamed to; empty when it could not be renamed
-};
-
 // Records 1..n of the list file at path (n from record 0). A missing or empty file gives no
 // records. A file that cannot be read whole (record 0 not a count, a record cut short or
 // missing) gives the records before the damage and, with `damage` given, is renamed by
 // SetFileAside so that the next save does not write over it; *damage then names both files.
-std::vector<std::string> ReadListRecords(const std::string& path, DamagedListFile* damage = nullptr);
+std::vector<std::string> ReadListRecords(const std::string& path, DamagedFile* damage = nullptr);
 
 // Writes count + records. With no records the file is removed instead (a missing file is no
 // error). False when the file could not be written or removed.

@@ -59,7 +59,7 @@ class ListsModel {
   // message per file; the next load no longer finds them).
   std::vector<std::string> SetAsideMessages() const {
     std::vector<std::string> messages;
-    for (const DamagedListFile* d : {&proxies.LoadDamage(), &auth.LoadDamage(), &exclusions.LoadDamage(),
+    for (const DamagedFile* d : {&proxies.LoadDamage(), &auth.LoadDamage(), &exclusions.LoadDamage(),
                                      &tracks.LoadDamage()}) {
       if (!d->file.empty())
         messages.push_back(SetAsideMessage(Ru("Файл списка "), d->file, d->setAsideAs,

@@ -916,6 +916,8 @@ int RunWindow(int argc, char** argv) {
   CollectionPage collectionPage;  // before the window: its tree outlives the panes
   SearchPage searchPage(collectionPage);
   OrvMainWindow window;
+  searchPage.bookmarks.SetSetAsideHandler(
+      [&](const std::string& message) { window.ShowMessage(message, MessageIcon::Error); });
   PublishedWindows windows;
   int exitCode = -1;
   OrvApp::Hooks hooks;

@@ -138,6 +138,31 @@ TEST(Bookmarks, CorruptFileLoadsTheWholeRecordsOnly) {
   }
 }
 
+// A damaged file is renamed before the next save could write over it, its whole records are
+// kept, and the user is told once.
+TEST(Bookmarks, DamagedFileIsSetAsideAndToldOnce) {
+  orvtest::TempFolder dir;
+  const std::string root = dir.Dir();
+  const std::string data = Record("", "", "", "3", "", "") + Record("", "c", "C", "", "0", "0") +
+                           Record("c", root + "site.ru/a.htm", "a", "", "7", "7") + Field("c") + "\x05";
+  orvtest::WriteWholeFile(root + "orvrems.orr", data);
+  std::vector<std::string> told;
+  BookmarkModel model;
+  model.SetSetAsideHandler([&](const std::string& message) { told.push_back(message); });
+  model.Load(root);
+  ASSERT_EQ(model.Categories().size(), 1u);
+  EXPECT_EQ(model.Categories()[0].bookmarks.size(), 1u);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find(root + "orvrems.orr.unreadable"), std::string::npos) << told[0];
+  EXPECT_EQ(orvtest::ReadWholeFile(root + "orvrems.orr.unreadable"), data);
+
+  model.AddBookmark(File(root, "b.htm"), "c");  // written at once, beside the kept file
+  model.Load(root);
+  EXPECT_EQ(told.size(), 1u);
+  EXPECT_EQ(model.Categories()[0].bookmarks.size(), 2u);
+  EXPECT_EQ(orvtest::ReadWholeFile(root + "orvrems.orr.unreadable"), data);
+}
+
 TEST(Bookmarks, RemovingLeavesNoStaleBookmarksBehind) {
   orvtest::TempFolder folder;
   const std::string root = folder.Dir();
