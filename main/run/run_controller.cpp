@@ -936,8 +936,9 @@ void RunController::Summarise() {
   m.outcome = outcome_ == RunOutcome::None ? RunOutcome::Stopped : outcome_;
   m.skippedComplete = f_.skippedComplete;
   m.skippedTooLong = f_.skippedTooLong;
+  std::unordered_set<std::string> unwritten;  // the console may report one address more than once
   for (const auto& failure : f_.failed)
-    if (failure.second == kFailWrite) ++m.writeFailures;
+    if (failure.second == kFailWrite && unwritten.insert(failure.first).second) ++m.writeFailures;
   double seconds = platform_.SecondsSinceMidnight() - runStartSeconds_;
   if (seconds < 0) seconds += 86400;  // past midnight
   m.seconds = seconds;
