@@ -12,7 +12,7 @@ namespace {
 constexpr int kStateOk = 0, kStateNotFound = 777;
 constexpr int kWsaTimedOut = 10060, kWsaRefused = 10061, kWsaHostNotFound = 11001;
 constexpr std::string_view kKeywords[kFetchOutcomeCount] = {
-    "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed"};
+    "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed", "unwritten"};
 
 std::string PathOf(const std::string& folder) { return folder + std::string(kOutcomeLogName); }
 }  // namespace

@@ -23,8 +23,9 @@ enum class FetchOutcome {
   Certificate,  // the server's certificate was not accepted
   TooLarge,     // outside the category's size bounds
   Failed,       // any other failure (server error, broken transfer)
+  Unwritten,    // the body could not be written into the collection (disk full, read-only)
 };
-inline constexpr int kFetchOutcomeCount = 8;
+inline constexpr int kFetchOutcomeCount = 9;
 
 // Status numbers the console's "Err:" texts carry beyond the connection ones.
 inline constexpr int kErrSizeRefused = 10040;   // the size bounds refused the body

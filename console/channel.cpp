@@ -525,7 +525,8 @@ void Channel::Finish() {
 void Channel::LogOutcome(int64_t size) {
   OutcomeRecord r;
   // The last error of the transfer, not ErrorCode: a later status text ("Stopped") clears that.
-  r.outcome = OutcomeOfTransfer(state_, timedOut_ ? kWsaTimedOut : lastErrorCode_, size);
+  r.outcome = writeFailed_ ? FetchOutcome::Unwritten
+                           : OutcomeOfTransfer(state_, timedOut_ ? kWsaTimedOut : lastErrorCode_, size);
   r.bytes = std::max<int64_t>(0, size);
   r.takenMs = takenMs_;
   r.firstByteMs = firstByteMs_;

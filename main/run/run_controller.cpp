@@ -42,7 +42,8 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 int32_t RunSummary::Failed() const {
   int32_t n = 0;
   for (FetchOutcome o : {FetchOutcome::NotFound, FetchOutcome::Refused, FetchOutcome::TimedOut,
-                         FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed})
+                         FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed,
+                         FetchOutcome::Unwritten})
     n += byOutcome[static_cast<int>(o)];
   return n;
 }
@@ -55,7 +56,8 @@ std::string RunSummaryText(const RunSummary& s) {
          Ru(" байт); ошибок ") + DecimalText(s.Failed()) + Ru(" (не найдено ") + n(FetchOutcome::NotFound) +
          Ru(", отказ соединения ") + n(FetchOutcome::Refused) + Ru(", истекло время ") +
          n(FetchOutcome::TimedOut) + Ru(", сертификат ") + n(FetchOutcome::Certificate) +
-         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + Ru(", прочие ") + n(FetchOutcome::Failed) +
+         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + Ru(", прочие ") +
+         DecimalText(s.byOutcome[static_cast<int>(FetchOutcome::Failed)] + s.writeFailures) +
          Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
          Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) + Ru("; время ") + time + Ru(" с");
 }
@@ -936,9 +938,6 @@ void RunController::Summarise() {
   m.outcome = outcome_ == RunOutcome::None ? RunOutcome::Stopped : outcome_;
   m.skippedComplete = f_.skippedComplete;
   m.skippedTooLong = f_.skippedTooLong;
-  std::unordered_set<std::string> unwritten;  // the console may report one address more than once
-  for (const auto& failure : f_.failed)
-    if (failure.second == kFailWrite && unwritten.insert(failure.first).second) ++m.writeFailures;
   double seconds = platform_.SecondsSinceMidnight() - runStartSeconds_;
   if (seconds < 0) seconds += 86400;  // past midnight
   m.seconds = seconds;
@@ -953,6 +952,7 @@ void RunController::Summarise() {
     }
     if (r.outcome == FetchOutcome::Unchanged) ++m.unchanged;
   }
+  m.writeFailures = m.byOutcome[static_cast<int>(FetchOutcome::Unwritten)];
   m.startFetched = m.startFetched || StartFetched(outcomes);
 }
 

@@ -138,7 +138,7 @@ TEST_F(KuvetTest, FullDiskKeepsTheDownloadedPageAndFailsTheCutFiles) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(local).parent_path()),
                           std::filesystem::directory_iterator()), 2) << "the page and the resumable copy";
   // A body cut by the full disk is a failed fetch: kept for a resume where the server offers
-  // ranges, gone where it does not, and logged once as failed, the main program's one signal.
+  // ranges, gone where it does not, and logged once as unwritten, the main program's one signal.
   const std::string resumable = h.LocalFile(server.Url("/s/resumable.bin"));
   EXPECT_EQ(orv::GetFileAttributes(resumable), orv::kAttrSystem);
   EXPECT_EQ(orvtest::ReadWholeFile(resumable), orvtest::PatternBody(kLimit));
@@ -148,7 +148,7 @@ TEST_F(KuvetTest, FullDiskKeepsTheDownloadedPageAndFailsTheCutFiles) {
     std::vector<orv::FetchOutcome> outcomes;
     for (const orv::OutcomeRecord& r : log)
       if (r.address == server.Url(p)) outcomes.push_back(r.outcome);
-    EXPECT_EQ(outcomes, std::vector<orv::FetchOutcome>{orv::FetchOutcome::Failed}) << p;
+    EXPECT_EQ(outcomes, std::vector<orv::FetchOutcome>{orv::FetchOutcome::Unwritten}) << p;
   }
   for (const auto& report : h.Reports())
     for (const std::string& e : report) EXPECT_FALSE(e.starts_with("orv_fail:")) << "a second signal: " << e;
