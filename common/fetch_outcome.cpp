@@ -37,10 +37,14 @@ std::string OutcomeLine(const OutcomeRecord& r) {
   std::string line(OutcomeKeyword(r.outcome));
   for (int64_t v : {r.bytes, r.takenMs, r.firstByteMs, r.doneMs}) line += '\t' + std::to_string(v);
   // An address never holds a tab or a line break; should one come, it must not split the line.
-  std::string a = r.address;
-  for (char& c : a)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return line + '\t' + a + '\n';
+  const auto field = [](std::string a) {
+    for (char& c : a)
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return a;
+  };
+  line += '\t' + field(r.address);
+  if (!r.redirectTo.empty()) line += '\t' + field(r.redirectTo);
+  return line + '\n';
 }
 
 bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r) {
@@ -64,6 +68,10 @@ bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r) {
   }
   std::string_view a = line.substr(from);
   while (!a.empty() && (a.back() == '\n' || a.back() == '\r')) a.remove_suffix(1);
+  // The address, then the redirect's target when the answer was a redirect.
+  const std::size_t tab = a.find('\t');
+  r.redirectTo = tab == std::string_view::npos ? std::string() : std::string(a.substr(tab + 1));
+  if (tab != std::string_view::npos) a = a.substr(0, tab);
   if (a.empty()) return false;
   r.address = std::string(a);
   return true;

@@ -42,6 +42,7 @@ struct OutcomeRecord {
   int64_t bytes = 0;
   int64_t takenMs = 0, firstByteMs = 0, doneMs = 0;  // 0 = not reached
   std::string address;
+  std::string redirectTo;  // the target a redirect answer named; empty for any other answer
 };
 
 std::string OutcomeLine(const OutcomeRecord& r);

@@ -297,6 +297,7 @@ void Channel::TakeTick() {
   done_ = false;
   complete_ = false;
   forceText_ = false;
+  redirectTo_.clear();
   noRetry_ = false;
   requeued_ = false;
   judgments_ = 0;
@@ -385,6 +386,7 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
     state_ = kStateFailed;
   }
   if (state_ == kStateLost && !done_ && errorCode_ != 0) Retry();
+  redirectTo_ = target;
   if (!target.empty()) {
     ExchangeFiles& ex = console_.Exchange();
     if (!ex.ReadExt(StartPending).empty()) {
@@ -532,6 +534,7 @@ void Channel::LogOutcome(int64_t size) {
   r.firstByteMs = firstByteMs_;
   r.doneMs = MonotonicMs();
   r.address = url_;
+  r.redirectTo = redirectTo_;
   AppendOutcome(console_.ExchangeFolderPath(), r);
 }
 

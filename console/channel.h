@@ -77,6 +77,7 @@ class Channel final : public NetListener {
   std::string taken_;  // the address as taken, markers included (retry key)
   int64_t takenMs_ = 0, firstByteMs_ = 0;  // for the outcome log
   std::string url_;
+  std::string redirectTo_;  // the target of a redirect answer, for the outcome log
   std::string referrerFolder_;
   bool frameFlag_ = false;
   std::string folder_;

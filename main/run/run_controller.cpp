@@ -37,6 +37,11 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
+// A redirect's target as the run hands it out: a folder address means its index page.
+std::string AsHandedOut(const std::string& target) {
+  return !target.empty() && target.back() == '/' ? target + "index.html" : target;
+}
+
 }  // namespace
 
 int32_t RunSummary::Failed() const {
@@ -653,7 +658,7 @@ void RunController::RedirectPhase() {
     if (!target.empty()) {
       s_.currentStartAddress = target;
       x_.WriteExt(RedirectTarget, "");
-      f_.redirectOf[startHanded_] = target.back() == '/' ? target + "index.html" : target;
+      f_.redirectOf[startHanded_] = AsHandedOut(target);
     }
     lastHost = x_.ReadExt(RedirectHost);
     if (!lastHost.empty()) {
@@ -712,19 +717,15 @@ void RunController::CollectResults() {
     timeline::Mark("collected", batch[0]);
     if (n > 0 && batch.size() > 1) {
       const std::string& first = batch[1];
-      std::string redirect;
-      redirect.swap(f_.redirectWaitingForSource);
       if (first.find(kNotFoundMarker) != std::string::npos) {
         const std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         if (rest.size() >= 10) f_.notFound.push_back(Trim(rest));
-        if (!redirect.empty() && rest.size() >= 10) f_.redirectOf.emplace(Trim(rest), redirect);
       } else if (first.compare(0, kFailedMarker.size(), kFailedMarker) == 0) {
         f_.failed.emplace_back(first.substr(kFailedMarker.size()), batch.size() > 2 ? batch[2] : std::string());
       } else if (first.find(kRedirMarker) != std::string::npos) {
         std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         const bool longEnough = rest.size() >= 9;
-        if (!rest.empty() && rest.back() == '/') rest += "index.html";
-        f_.redirectWaitingForSource = rest;
+        rest = AsHandedOut(rest);
         if (longEnough && options_.ModeCollects()) {
           if (f_.redirectKeys.insert(LowerCase(rest)).second) {
             f_.redirects.push_back(rest);
@@ -958,12 +959,16 @@ void RunController::Summarise() {
 
 bool RunController::StartFetched(const std::vector<OutcomeRecord>& outcomes) const {
   if (startHanded_.empty()) return false;
-  // The last outcome of each address of the redirect chain from the start address.
+  // Each redirect answer's target as it was handed out, then the last outcome of each address
+  // of the redirect chain from the start address.
+  std::unordered_map<std::string, std::string> redirectOf = f_.redirectOf;
+  for (const OutcomeRecord& r : outcomes)
+    if (!r.redirectTo.empty()) redirectOf[r.address] = AsHandedOut(r.redirectTo);
   std::unordered_map<std::string, FetchOutcome> last;
   std::unordered_set<std::string> chain{startHanded_};
   for (std::string a = startHanded_;;) {
-    const auto next = f_.redirectOf.find(a);
-    if (next == f_.redirectOf.end() || !chain.insert(next->second).second) break;
+    const auto next = redirectOf.find(a);
+    if (next == redirectOf.end() || !chain.insert(next->second).second) break;
     a = next->second;
   }
   for (const OutcomeRecord& r : outcomes)
@@ -972,14 +977,14 @@ bool RunController::StartFetched(const std::vector<OutcomeRecord>& outcomes) con
   std::string address = startHanded_;
   for (std::size_t hop = 0; hop < chain.size(); ++hop) {
     const auto outcome = last.find(address);
-    const auto target = f_.redirectOf.find(address);
+    const auto target = redirectOf.find(address);
     if (outcome == last.end()) {
       // Not fetched in this run: a target whose complete copy was there already counts.
       return hop > 0 && LocalState(address) >= 2;
     }
     if (outcome->second == FetchOutcome::Saved) return true;
     if (outcome->second != FetchOutcome::Unchanged) return false;
-    if (target == f_.redirectOf.end()) return true;  // a current copy, not a redirect
+    if (target == redirectOf.end()) return true;  // a current copy, not a redirect
     address = target->second;
   }
   return false;  // the redirects go round in a circle

@@ -67,11 +67,9 @@ struct FeedState {
   std::unordered_set<std::string> redirectKeys;  // lower-cased redirects, for the comparison
   // Addresses the console gave up on, with the kind of failure (orv_fail: messages).
   std::vector<std::pair<std::string, std::string>> failed;
-  // Redirects of this run, source -> target as it is handed out, so that the start address
-  // counts as fetched only when the page it leads to was; an orv_redir report waits for the
-  // orv_notfn report of its source, which the channel sends right after it.
+  // The start address's redirect from the redirect records, source -> target as it is handed
+  // out; the later hops of a chain come from the outcome log, which names each redirect's target.
   std::unordered_map<std::string, std::string> redirectOf;
-  std::string redirectWaitingForSource;
   int currentCategory = 8;
   bool inScope = false;
   int32_t handOutCounter = 0;

@@ -34,6 +34,7 @@ TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
   OutcomeRecord b;
   b.outcome = FetchOutcome::Certificate;
   b.address = "https://site.test/x\ty";  // a tab cannot split the line
+  b.redirectTo = "https://site.test/moved/";  // a redirect answer names its target
   ASSERT_TRUE(AppendOutcome(folder, a));
   {
     std::ofstream junk(folder + std::string(kOutcomeLogName), std::ios::app | std::ios::binary);
@@ -47,8 +48,10 @@ TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
   EXPECT_EQ(read[0].firstByteMs, 15);
   EXPECT_EQ(read[0].doneMs, 40);
   EXPECT_EQ(read[0].address, a.address);
+  EXPECT_EQ(read[0].redirectTo, "");
   EXPECT_EQ(read[1].outcome, FetchOutcome::Certificate);
   EXPECT_EQ(read[1].address, "https://site.test/x y");
+  EXPECT_EQ(read[1].redirectTo, b.redirectTo);
   ClearOutcomes(folder);
   EXPECT_TRUE(ReadOutcomes(folder).empty());
 }
