@@ -588,8 +588,10 @@ void OrvMainWindow::ApplyPaneRules() {
   const QList<int> sizes = browserSplit_->sizes();
   const int total = sizes.value(0) + sizes.value(1);
   int first = wasShown ? sizes.value(0) : browserTwips_ / kTwipsPerPixel;
-  // The browser wants most of the width when it opens beside the option pages.
-  if (browser && first < total / 2) first = total * 2 / 3;
+  // The browser wants most of the width when it opens beside the option pages, but leaves
+  // them the width they are read at while it keeps half.
+  if (browser && first < total / 2)
+    first = std::max(total / 2, std::min(total * 2 / 3, total - optionPages_->sizeHint().width()));
   if (total > 0) browserSplit_->setSizes({first, total - first});
 }
 

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QHBoxLayout>
+#include <QSplitter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
@@ -156,6 +158,30 @@ TEST_F(WindowTest, ScriptAndBrowserTogglesFollowTheirRules) {
   w.SetToolBusy(false);
   s.Click("scripts");
   EXPECT_TRUE(w.PaneVisible(Pane::ScriptList));
+}
+
+TEST_F(WindowTest, TheBrowserOpensBesideOptionPagesThatStayReadable) {
+  for (const char* widthTwips : {"18000", "27000"}) {  // 1200 and 1800 px
+    store.Set("WI", widthTwips);
+    store.Set("maxok", "0");
+    Start s(store, paths);
+    // An option page that is read at 520 px.
+    auto* page = new QWidget;
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addSpacing(520);
+    s.window.InstallPane(Pane::OptionsPage1, page);
+    s.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+    QTest::qWait(20);
+    s.Click("brows");
+    const QList<int> sizes = s.window.findChild<QSplitter*>("BRSPH")->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    const int total = sizes[0] + sizes[1];
+    SCOPED_TRACE(widthTwips);
+    EXPECT_GE(sizes[0], total / 2);  // the browser has at least half
+    EXPECT_GE(sizes[1], std::min(520, total / 2));  // and the page what it needs while that holds
+  }
 }
 
 TEST_F(WindowTest, TheFolderButtonWaitsForBusyWorkAndRebuildsTheTree) {
