@@ -215,12 +215,6 @@ std::vector<std::string> LinkListElements(const std::vector<std::string>& links)
   return CountedList(links);
 }
 
-std::vector<std::string> FailureMessageElements(std::string_view address, std::string_view kind) {
-  std::vector<std::string> elements = MarkerMessageElements(kFailedMarker, address);
-  elements.emplace_back(kind);
-  return elements;
-}
-
 std::vector<std::string> MarkerMessageElements(std::string_view marker, std::string_view address) {
   std::string message(marker);
   message.append(address);

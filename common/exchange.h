@@ -23,18 +23,8 @@ inline constexpr const char* kOrvUrl = "orvurl";
 
 // The messages a channel sends through orvurl (element 1 = marker + address) are
 // kRedirMarker and kNotFoundMarker of address_markers.h.
-// The failure message: element 0 " 2", element 1 this marker + the address, element 2 the kind
-// of failure, one of the words below ("http 503" carries the status). Run control still reads
-// it, but the console no longer sends it: every fetch that is over, failed or not, is counted
-// once from the outcome log (fetch_outcome.h), and a second signal would cost a handshake.
-inline constexpr std::string_view kFailedMarker = "orv_fail:";
-inline constexpr std::string_view kFailWrite = "write";      // the local file could not be written
-inline constexpr std::string_view kFailTooLarge = "size";    // refused by the category's size bounds
-inline constexpr std::string_view kFailRefused = "refused";  // connection refused
-inline constexpr std::string_view kFailHost = "host";        // host name not found
-inline constexpr std::string_view kFailTimeout = "timeout";  // no answer or no progress in time
-inline constexpr std::string_view kFailLost = "lost";        // connection lost, body cut or empty
-inline constexpr std::string_view kFailHttp = "http";        // + " " + the status of an error answer
+// A fetch that is over, failed or not, is counted once from the outcome log (fetch_outcome.h),
+// not by a message here: a second signal would cost a handshake.
 
 // orvext records.
 enum ExtRecord : int {
@@ -139,7 +129,5 @@ class ExchangeFiles {
 std::vector<std::string> LinkListElements(const std::vector<std::string>& links);
 // Marker message shape: element 0 = " 2", element 1 = marker + address.
 std::vector<std::string> MarkerMessageElements(std::string_view marker, std::string_view address);
-// Failure message: the marker message of kFailedMarker with the kind as element 2.
-std::vector<std::string> FailureMessageElements(std::string_view address, std::string_view kind);
 
 }  // namespace orv

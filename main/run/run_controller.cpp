@@ -720,8 +720,6 @@ void RunController::CollectResults() {
       if (first.find(kNotFoundMarker) != std::string::npos) {
         const std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         if (rest.size() >= 10) f_.notFound.push_back(Trim(rest));
-      } else if (first.compare(0, kFailedMarker.size(), kFailedMarker) == 0) {
-        f_.failed.emplace_back(first.substr(kFailedMarker.size()), batch.size() > 2 ? batch[2] : std::string());
       } else if (first.find(kRedirMarker) != std::string::npos) {
         std::string rest = first.size() > 10 ? first.substr(10) : std::string();
         const bool longEnough = rest.size() >= 9;
@@ -897,7 +895,6 @@ void RunController::EndOfRunStep() {
   f_.redirects.clear();
   f_.redirectKeys.clear();
   f_.notFound.clear();
-  f_.failed.clear();
   scripts_.ClearRun();
 
   platform_.WriteSetting("GVLE", DecimalText(stats_.AllTimeBytes()));

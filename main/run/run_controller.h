@@ -65,8 +65,6 @@ struct FeedState {
   std::vector<std::string> notFound;
   std::vector<std::string> redirects;
   std::unordered_set<std::string> redirectKeys;  // lower-cased redirects, for the comparison
-  // Addresses the console gave up on, with the kind of failure (orv_fail: messages).
-  std::vector<std::pair<std::string, std::string>> failed;
   // The start address's redirect from the redirect records, source -> target as it is handed
   // out; the later hops of a chain come from the outcome log, which names each redirect's target.
   std::unordered_map<std::string, std::string> redirectOf;

@@ -615,10 +615,6 @@ TEST_F(RunControllerTest, CollectResultsMarkerRules) {
   report(MarkerMessageElements(kRedirMarker, "http://other.test/"));
   report(MarkerMessageElements(kRedirMarker, "HTTP://OTHER.TEST/index.html"));  // same, other case
   EXPECT_EQ(run_->Feed().redirects, (std::vector<std::string>{"http://other.test/index.html"}));
-  // An address given up on is counted with its kind, never taken for a found link.
-  report(FailureMessageElements("http://site.test/big.iso", kFailWrite));
-  EXPECT_EQ(run_->Feed().failed,
-            (std::vector<std::pair<std::string, std::string>>{{"http://site.test/big.iso", "write"}}));
   report(LinkListElements({"http://site.test/x.html"}));
   EXPECT_EQ(scripts_.merged.size(), mergedBefore + 2);  // the redirect target and the list
   report({"0"});  // an empty list still completes the handshake
