@@ -5,25 +5,24 @@
 //   log gives the timeline of every address (taken, first byte, done).
 // - 1,000 small files from a server that answers every request after 50 ms: `orv --batch` at
 //   the intensity "Максимальная" next to `wget -m` on the same server in the same run.
+// - A whole run of `orv --batch` against a 500-page site: wall time and the main program's own
+//   CPU time (user + system); 500 pages cannot take less than 50 s at the default intensity.
 // - Hand-outs of a run of 100,000 addresses (50,000 of them images) against a simulated
 //   console: the time per 1,000 hand-outs at the start and at the end of the run.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <spawn.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/exchange.h"
@@ -32,6 +31,7 @@
 #include "main/run/run_controller.h"
 #include "platform/connection.h"
 #include "tests/main/fake_main_window.h"
+#include "tests/support/http_test_server.h"
 
 extern char** environ;
 
@@ -40,80 +40,21 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A loopback site: every path answers after delayMs with what the page function gives
-// (an empty body = 404). One thread per connection, as browsers' servers do.
-class PaceServer {
- public:
-  PaceServer(std::function<std::string(const std::string& path)> page, int delayMs)
-      : page_(std::move(page)), delayMs_(delayMs) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd_, 256);
-    socklen_t len = sizeof a;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    thread_ = std::thread([this] { Loop(); });
-  }
-  ~PaceServer() {
-    stop_ = true;
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-    thread_.join();
-    while (open_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+// Serves an HTML page at path of the loopback test server, answered after delayMs.
+void ServePage(orvtest::HttpTestServer& site, const std::string& path, std::string body, int delayMs = 0) {
+  site.Serve(path, {.headers = {"Content-Type: text/html"}, .body = std::move(body), .headerDelayMs = delayMs});
+}
 
- private:
-  void Loop() {
-    while (!stop_) {
-      const int c = ::accept(fd_, nullptr, nullptr);
-      if (c < 0) continue;
-      ++open_;
-      std::thread([this, c] {
-        Answer(c);
-        --open_;
-      }).detach();
-    }
-  }
-  void Answer(int c) {
-    std::string head;
-    char buf[4096];
-    while (head.find("\r\n\r\n") == std::string::npos) {
-      const ssize_t n = ::recv(c, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      head.append(buf, static_cast<size_t>(n));
-    }
-    const size_t s1 = head.find(' '), s2 = head.find(' ', s1 + 1);
-    const std::string path = s1 == std::string::npos ? "/" : head.substr(s1 + 1, s2 - s1 - 1);
-    if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
-    const std::string body = page_(path);
-    const std::string out = std::string(body.empty() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK") +
-                            "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-                            "\r\nConnection: close\r\n\r\n" + body;
-    size_t off = 0;
-    while (off < out.size()) {
-      const ssize_t n = ::send(c, out.data() + off, out.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) break;
-      off += static_cast<size_t>(n);
-    }
-    ::close(c);
-  }
-  std::function<std::string(const std::string&)> page_;
-  int delayMs_;
-  int fd_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> open_{0};
-  std::thread thread_;
+// How a program run to its end ended: its wall time, its exit status (-1: not started or
+// killed) and its own CPU time (user + system).
+struct Ended {
+  double wall = -1;
+  int exit = -1;
+  double cpu = 0;
 };
 
-// Runs a program to its end with its output thrown away; the wall time in seconds, or < 0.
-double RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+// Runs a program to its end with its output thrown away.
+Ended RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
   std::vector<std::string> envs = extraEnv;
   for (char** e = environ; *e; ++e) {
     const std::string kv = *e;
@@ -133,15 +74,17 @@ double RunToEnd(const std::vector<std::string>& args, const std::vector<std::str
   posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
   const auto start = Clock::now();
   pid_t pid = -1;
-  double wall = -1;
+  Ended ended;
   if (::posix_spawnp(&pid, a[0].c_str(), &fa, nullptr, argv.data(), envp.data()) == 0) {
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    wall = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) wall = -1 - wall;
+    rusage ru{};
+    ::wait4(pid, &status, 0, &ru);
+    ended.wall = std::chrono::duration<double>(Clock::now() - start).count();
+    ended.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ended.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
   }
   posix_spawn_file_actions_destroy(&fa);
-  return wall;
+  return ended;
 }
 
 // A private program folder with orv and kuvet, its settings and collection.
@@ -166,11 +109,13 @@ struct Install {
     std::error_code ec;
     if (!root.empty()) fs::remove_all(root, ec);
   }
-  double Batch(const std::vector<std::string>& extra) const {
+  Ended Batch(const std::vector<std::string>& extra, bool timeline = true) const {
     std::vector<std::string> args = {(root / "prog/orv").string(), "--batch"};
     args.insert(args.end(), extra.begin(), extra.end());
-    return RunToEnd(args, {"XDG_CONFIG_HOME=" + (root / "config").string(), "HOME=" + root.string(),
-                           "QT_QPA_PLATFORM=offscreen", "ORV_TIMELINE=1"});
+    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (root / "config").string(), "HOME=" + root.string(),
+                                    "QT_QPA_PLATFORM=offscreen"};
+    if (timeline) env.push_back("ORV_TIMELINE=1");
+    return RunToEnd(args, env);
   }
   size_t Files(const fs::path& under) const {
     size_t n = 0;
@@ -292,19 +237,17 @@ void BM_LinkHeavySiteAtHighIntensity(benchmark::State& state) {
   // Every page links to every page: files x files links in all.
   std::string links;
   for (int i = 1; i < files; ++i) links += "<a href=\"p" + std::to_string(i) + ".html\">page " + std::to_string(i) + "</a>\n";
-  PaceServer site(
-      [&](const std::string& path) -> std::string {
-        if (path == "/" || path == "/index.html" ||
-            (path.rfind("/p", 0) == 0 && std::atoi(path.c_str() + 2) > 0 && std::atoi(path.c_str() + 2) < files))
-          return "<html><body><a href=\"index.html\">home</a>\n" + links + "</body></html>";
-        return {};
-      },
-      0);
+  orvtest::HttpTestServer site;
+  const std::string page = "<html><body><a href=\"index.html\">home</a>\n" + links + "</body></html>";
+  ServePage(site, "/", page);
+  ServePage(site, "/index.html", page);
+  for (int i = 1; i < files; ++i) ServePage(site, "/p" + std::to_string(i) + ".html", page);
   for (auto _ : state) {
     const int64_t spawnUs = orv::timeline::MonotonicUs();
-    const double wall = in.Batch({site.Url("/index.html")});
+    const Ended run = in.Batch({site.Url("/index.html")});
     const int64_t exitUs = orv::timeline::MonotonicUs();
-    state.SetIterationTime(wall < 0 ? -wall - 1 : wall);
+    const double wall = run.wall;
+    state.SetIterationTime(wall);
     const double bound = files * 0.1;
     // The timeline of the console: the gap between two takes and the time of a fetch.
     std::vector<orv::OutcomeRecord> log = orv::ReadOutcomes((in.root / "prog/temp/").string());
@@ -318,7 +261,7 @@ void BM_LinkHeavySiteAtHighIntensity(benchmark::State& state) {
     state.counters["bound_s"] = bound;
     state.counters["ratio_to_bound"] = wall / bound;
     state.counters["goal_s"] = 1.1 * bound + 3;
-    state.counters["within_goal"] = wall >= 0 && wall <= 1.1 * bound + 3 ? 1 : 0;
+    state.counters["within_goal"] = run.exit == 0 && wall <= 1.1 * bound + 3 ? 1 : 0;
     state.counters["files_saved"] = static_cast<double>(in.Files(in.root / "coll"));
     state.counters["mean_take_gap_ms"] = log.size() > 1 ? gaps / static_cast<double>(log.size() - 1) : 0;
     state.counters["mean_fetch_ms"] = log.empty() ? 0 : fetch / static_cast<double>(log.size());
@@ -334,36 +277,69 @@ void BM_MaximumIntensityAgainstWget(benchmark::State& state) {
     state.SkipWithError("orv and kuvet are not built");
     return;
   }
-  if (RunToEnd({"wget", "--version"}, {}) < 0) {
+  if (RunToEnd({"wget", "--version"}, {}).exit != 0) {
     state.SkipWithError("wget is not installed");
     return;
   }
   std::string index = "<html><body>\n";
   for (int i = 1; i < files; ++i) index += "<a href=\"f" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>\n";
   index += "</body></html>";
-  PaceServer site(
-      [&](const std::string& path) -> std::string {
-        if (path == "/" || path == "/index.html") return index;
-        if (path.rfind("/f", 0) == 0) return "<html><body>small file " + path + "</body></html>";
-        return {};
-      },
-      50);
+  orvtest::HttpTestServer site;
+  ServePage(site, "/", index, 50);
+  ServePage(site, "/index.html", index, 50);
+  for (int i = 1; i < files; ++i) {
+    const std::string path = "/f" + std::to_string(i) + ".html";
+    ServePage(site, path, "<html><body>small file " + path + "</body></html>", 50);
+  }
   for (auto _ : state) {
     const int64_t spawnUs = orv::timeline::MonotonicUs();
-    const double orvWall = in.Batch({"--set", "intens=3", site.Url("/index.html")});
+    const double orvWall = in.Batch({"--set", "intens=3", site.Url("/index.html")}).wall;
     const Breakdown timeline = TimelineBreakdown(in.root / "prog/temp", 0, spawnUs, orv::timeline::MonotonicUs());
     const fs::path wgetDir = in.root / "wget";
-    const double wgetWall = RunToEnd({"wget", "-m", "-np", "-q", "-P", wgetDir.string(), site.Url("/index.html")}, {});
-    state.SetIterationTime(orvWall < 0 ? -orvWall - 1 : orvWall);
+    // wget -m ends 8 on a 404 (robots.txt), so its exit status is not looked at.
+    const double wgetWall = RunToEnd({"wget", "-m", "-np", "-q", "-P", wgetDir.string(), site.Url("/index.html")}, {}).wall;
+    state.SetIterationTime(orvWall);
     state.counters["orv_s"] = orvWall;
-    state.counters["wget_s"] = wgetWall < 0 ? -wgetWall - 1 : wgetWall;  // wget -m ends 8 on a 404 (robots.txt)
-    state.counters["wget_over_orv"] = (wgetWall < 0 ? -wgetWall - 1 : wgetWall) / (orvWall < 0 ? -orvWall - 1 : orvWall);
+    state.counters["wget_s"] = wgetWall;
+    state.counters["wget_over_orv"] = wgetWall / orvWall;
     state.counters["orv_files"] = static_cast<double>(in.Files(in.root / "coll"));
     state.counters["wget_files"] = static_cast<double>(fs::exists(wgetDir) ? in.Files(wgetDir) : 0);
     Report(state, timeline);
   }
 }
 BENCHMARK(BM_MaximumIntensityAgainstWget)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_BatchRunOfALoopbackSite(benchmark::State& state) {
+  const int pages = static_cast<int>(state.range(0));
+  // "/" links to every page, each a small page linking back.
+  std::string index = "<html><body>";
+  for (int i = 1; i < pages; ++i) index += "<a href=\"p" + std::to_string(i) + ".html\">" + std::to_string(i) + "</a>\n";
+  index += "</body></html>";
+  orvtest::HttpTestServer site;
+  ServePage(site, "/", index);
+  ServePage(site, "/index.html", index);
+  for (int i = 1; i < pages; ++i)
+    ServePage(site, "/p" + std::to_string(i) + ".html",
+              "<html><body><a href=\"index.html\">up</a>" + std::string(2000, 'x') + "</body></html>");
+  for (auto _ : state) {
+    Install in;
+    if (!in.ok) {
+      state.SkipWithError("orv and kuvet are not built");
+      break;
+    }
+    const Ended run = in.Batch({site.Url("/")}, false);
+    state.SetIterationTime(run.wall);
+    size_t saved = 0;
+    for (const auto& e : fs::recursive_directory_iterator(in.root / "coll"))
+      if (e.is_regular_file() && e.path().extension() == ".html") ++saved;
+    state.counters["wall_s"] = run.wall;
+    state.counters["orv_cpu_s"] = run.cpu;
+    state.counters["orv_cpu_pct"] = 100.0 * run.cpu / run.wall;
+    state.counters["pages_saved"] = static_cast<double>(saved);
+    state.counters["exit"] = run.exit;
+  }
+}
+BENCHMARK(BM_BatchRunOfALoopbackSite)->Arg(500)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 // ------------------------------------------------------------------ hand-outs
 
