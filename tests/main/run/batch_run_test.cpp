@@ -18,79 +18,19 @@
 #include "platform/file_attributes.h"
 #include "platform/process.h"
 #include "platform/settings.h"
-#include "tests/support/http_test_server.h"
-#include "tests/support/program_folder.h"
+#include "tests/main/run/batch_run_fixture.h"
 
 namespace fs = std::filesystem;
 using orvtest::Answer;
+using orvtest::BatchRun;
 using orvtest::ChildProcess;
+using orvtest::Html;
 using orvtest::HttpTestServer;
-using orvtest::ProgramFolder;
 
 namespace {
 
-Answer Html(std::string body) {
-  Answer a;
-  a.headers = {"Content-Type: text/html"};
-  a.body = std::move(body);
-  return a;
-}
-
-struct BatchRun {
-  int status = -1;
-  std::string output;
-};
-
-class BatchRunTest : public ::testing::Test {
+class BatchRunTest : public orvtest::BatchRunFixture {
  protected:
-  void SetUp() override {
-    if (!fs::exists(fs::path(ORV_BIN_DIR) / "orv") || !fs::exists(fs::path(ORV_BIN_DIR) / "kuvet"))
-      GTEST_SKIP() << "orv and kuvet are not built";
-    // Localhost mode: the loopback site counts as on line without any network.
-    orv::WriteSetting("MocConnect", "True");
-    orv::WriteSetting("LanConnect", "False");
-    orv::WriteSetting("PFOLD", prog_.Collection());
-  }
-
-  // Starts orv --batch; `during` runs while it works (it may interrupt it).
-  BatchRun Run(const std::string& address, const std::function<void(ChildProcess&)>& during = {}) {
-    return RunAll({address}, during);
-  }
-  // Several runs, one after another, from one orv process.
-  BatchRun RunAll(const std::vector<std::string>& addresses,
-                  const std::function<void(ChildProcess&)>& during = {}) {
-    return RunWrapped("", addresses, during);
-  }
-  // Runs orv --batch in new namespaces of the kinds `unshareFlags` names (unshare(1)), after the
-  // shell commands `setup` ran there (mounts over the collection folder, for example).
-  BatchRun RunWrapped(const std::string& unshareFlags, const std::vector<std::string>& addresses,
-                      const std::function<void(ChildProcess&)>& during = {}, const std::string& setup = "") {
-    const std::string out = prog_.Root() + "out.txt";
-    ChildProcess child;
-    std::string cmd = shellPrefix_ + "exec '" + prog_.Prog() + "orv' --batch";
-    for (const auto& a : addresses) cmd += " '" + a + "'";
-    cmd += " > '" + out + "' 2>&1";
-    if (!unshareFlags.empty()) {
-      orvtest::WriteWholeFile(prog_.Root() + "wrapped.sh", "set -e\n" + setup + "\n" + cmd + "\n");
-      cmd = "exec unshare " + unshareFlags + " sh '" + prog_.Root() + "wrapped.sh'";
-    }
-    EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
-                            {{"HOME", prog_.Root()},
-                             {"XDG_CONFIG_HOME", prog_.Config()},
-                             {"ASAN_OPTIONS", "detect_leaks=0"},
-                             {"QT_QPA_PLATFORM", "offscreen"}}));
-    if (during) during(child);
-    BatchRun r;
-    r.status = child.WaitExit(90000);
-    r.output = orvtest::ReadWholeFile(out);
-    return r;
-  }
-
-  std::string Local(const std::string& address) const {
-    return orv::LocalNameOf(address, prog_.Collection()).path;
-  }
-  bool Saved(const std::string& address) const { return fs::exists(Local(address)); }
-
   // No console is left running: its single-instance lock is free.
   bool ConsoleGone() {
     auto lock = orv::SingleInstanceLock::AtPath(prog_.Exchange() + "kuvet.lock");
@@ -127,9 +67,6 @@ class BatchRunTest : public ::testing::Test {
     }
     return broken;
   }
-
-  ProgramFolder prog_;
-  std::string shellPrefix_;  // shell commands run before orv, in its shell (limits)
 };
 
 TEST_F(BatchRunTest, InvalidAddressStartsNothingAndFails) {

@@ -10,56 +10,33 @@
 #include "main/collection/tree_commands.h"
 #include "platform/file_attributes.h"
 #include "platform/settings.h"
-#include "tests/support/http_test_server.h"
-#include "tests/support/program_folder.h"
+#include "tests/main/run/batch_run_fixture.h"
 #include "tests/support/tls_authority.h"
 
 namespace fs = std::filesystem;
 using orvtest::Answer;
 using orvtest::ChildProcess;
+using orvtest::Html;
 using orvtest::HttpTestServer;
 
 namespace {
 
-Answer Html(std::string body) {
-  Answer a;
-  a.headers = {"Content-Type: text/html"};
-  a.body = std::move(body);
-  return a;
-}
-
-class SecureBatchTest : public ::testing::Test {
+class SecureBatchTest : public orvtest::BatchRunFixture {
  protected:
   void SetUp() override {
-    if (!fs::exists(fs::path(ORV_BIN_DIR) / "orv") || !fs::exists(fs::path(ORV_BIN_DIR) / "kuvet"))
-      GTEST_SKIP() << "orv and kuvet are not built";
-    orv::WriteSetting("MocConnect", "True");
-    orv::WriteSetting("LanConnect", "False");
-    orv::WriteSetting("PFOLD", prog_.Collection());
+    BatchRunFixture::SetUp();
+    if (IsSkipped()) return;
     bundle_ = prog_.Root() + "authority.pem";
     ASSERT_TRUE(authority_.WriteBundle(bundle_));
+    extraEnv_["SSL_CERT_FILE"] = bundle_;
   }
 
   // orv --batch address; returns the exit status, output in output_.
   int Run(const std::string& address) {
-    const std::string out = prog_.Root() + "out.txt";
-    ChildProcess child;
-    const std::string cmd = "exec '" + prog_.Prog() + "orv' --batch '" + address + "' > '" + out + "' 2>&1";
-    EXPECT_TRUE(child.Start("/bin/sh", {"-c", cmd}, prog_.Prog(),
-                            {{"HOME", prog_.Root()},
-                             {"XDG_CONFIG_HOME", prog_.Config()},
-                             {"SSL_CERT_FILE", bundle_},
-                             {"ASAN_OPTIONS", "detect_leaks=0"},
-                             {"QT_QPA_PLATFORM", "offscreen"}}));
-    const int status = child.WaitExit(90000);
-    output_ = orvtest::ReadWholeFile(out);
-    return status;
+    const orvtest::BatchRun r = BatchRunFixture::Run(address);
+    output_ = r.output;
+    return r.status;
   }
-
-  std::string Local(const std::string& address) const {
-    return orv::LocalNameOf(address, prog_.Collection()).path;
-  }
-  bool Saved(const std::string& address) const { return fs::exists(Local(address)); }
 
   // Every relative link (href, src, srcset candidates, url(), @import strings) of every saved
   // page or style sheet, as a browser would open it, names a stored file.
@@ -102,7 +79,6 @@ class SecureBatchTest : public ::testing::Test {
     return broken;
   }
 
-  orvtest::ProgramFolder prog_;
   orvtest::TestAuthority authority_;
   std::string bundle_;
   std::string output_;
