@@ -20,6 +20,7 @@
 #include "console/downloaded_page.h"
 #include "console/page/page_processor.h"
 #include "console/response.h"
+#include "console/take_policy.h"
 #include "platform/file_attributes.h"
 #include "platform/settings.h"
 #include "platform/window_link.h"
@@ -94,11 +95,10 @@ Channel::~Channel() {
 }
 
 void Channel::Create() {
-  frameFlag_ = false;
   net_ = std::make_unique<NetComponent>(this);
   console_.Exchange().WriteExt(ConsoleStarted, "a");
   console_.ReadChannelSettings();
-  takeTimer_.setInterval(console_.TakeTickMs());
+  takeTimer_.setInterval(console_.Takes().TickMs());
 }
 
 void Channel::EnableTake() { takeTimer_.start(); }
@@ -108,7 +108,7 @@ void Channel::Stop() {
     // A stop ends the wait, and the retry it waited for.
     holdTimer_.stop();
     holding_ = false;
-    requeued_ = false;
+    t_.requeued = false;
     Recycle();
     return;
   }
@@ -122,129 +122,87 @@ void Channel::SetIdle() {
 
 void Channel::TakeTick() {
   if (fetching_ || console_.Quitting()) return;
-  bool& taking = console_.TakingFlag();
-  if (taking) return;
-  double now = Console::SecondsSinceMidnight();
-  double& last = console_.LastTake();
-  if (now >= last && now - last < console_.TakeIntervalSeconds()) {
-    console_.TakeWhenDue(console_.TakeIntervalSeconds() - (now - last));
+  TakePolicy& policy = console_.Takes();
+  if (policy.Taking()) return;
+  const double now = Console::SecondsSinceMidnight();
+  if (const double wait = policy.SecondsUntilDue(now); wait > 0) {
+    console_.TakeWhenDue(wait);
     return;
   }
   ExchangeFiles& ex = console_.Exchange();
   console_.CounterWindow() = static_cast<WindowHandle>(ex.ReadExtNumber(CounterWindow));
   watchTimer_.stop();
   if (console_.CollectionFolder().empty()) return;
-  taking = true;
-  foundLinks_.assign(1, std::string());
+  policy.BeginTake();
+  std::optional<AddressSettings> next = NextAddress(now);
+  policy.EndTake();
+  if (next) StartTransfer(*next);
+}
 
-  std::string address;
-  bool fromRetry = false;
-  for (int n = 1; n <= kChannelCount; ++n) {
-    std::string& slot = console_.RetrySlot(n);
-    if (slot.empty()) continue;
-    address = slot;
-    slot.clear();
-    last = now;
-    if (DroppedByExclusions(address, console_.Exclusions()) || DroppedByType(address, console_.TypeEntries())) {
+std::optional<AddressSettings> Channel::NextAddress(double now) {
+  TakePolicy& policy = console_.Takes();
+  ExchangeControlRecords records(console_.Exchange());
+  AddressSettings next;
+  if (std::optional<std::string> retried = policy.TakePutBack()) {
+    policy.Took(now);
+    if (DroppedByExclusions(*retried, console_.Exclusions()) || DroppedByType(*retried, console_.TypeEntries())) {
       SetIdle();
-      taking = false;
-      return;
+      return std::nullopt;
     }
-    fromRetry = true;
-    timeline::Mark("retaken", address);
-    break;
+    timeline::Mark("retaken", *retried);
+    ReadAddressSettings(records, next);
+    next.address = *retried;
+    return next;
   }
-  ChannelRecord& rec = console_.Record(index_);
-  ExchangeControlRecords records(ex);
-  AddressSettings settings;
-  if (fromRetry) ReadAddressSettings(records, settings);
-  if (!fromRetry) {
-    settings = TakeFromMailbox(records);
-    address = settings.address;
-    if (!address.empty()) {
-      // Only a take starts the interval: a look into an empty mailbox would otherwise hold
-      // back the address the main program puts there a moment later.
-      last = now;
-      timeline::Mark("taken", address);
-    }
-    if (address.empty()) {
-      rec.url.clear();
-      rec.statusText.clear();
-      rec.sizeText.clear();
-      SetIdle();
-      taking = false;
-      return;
-    }
-    if (console_.SearchMode() && !console_.SearchTaken().insert(address).second) {
-      SetIdle();
-      taking = false;
-      return;
-    }
+  next = TakeFromMailbox(records);
+  if (next.address.empty()) {
+    ChannelRecord& rec = console_.Record(index_);
+    rec.url.clear();
+    rec.statusText.clear();
+    rec.sizeText.clear();
+    SetIdle();
+    return std::nullopt;
   }
-  std::string& remembered = console_.RememberedProxy();
-  if (!remembered.empty()) {
-    proxySpec_ = remembered;
-    remembered.clear();
-  } else {
-    proxySpec_ = settings.proxySpec;
+  policy.Took(now);
+  timeline::Mark("taken", next.address);
+  if (console_.SearchMode() && !console_.SearchTaken().insert(next.address).second) {
+    SetIdle();
+    return std::nullopt;
   }
-  proxy_ = ParseProxySpec(proxySpec_);
-  std::string agent = orv::Trim(settings.userAgent);
+  return next;
+}
 
-  taking = false;
+void Channel::StartTransfer(const AddressSettings& next) {
+  t_ = Transfer{};
+  t_.proxySpec = console_.Takes().TakeRememberedProxy();
+  if (t_.proxySpec.empty()) t_.proxySpec = next.proxySpec;
+  t_.proxy = ParseProxySpec(t_.proxySpec);
   fetching_ = true;
   console_.SetBusy(index_, true);
 
-  taken_ = address;
-  folder_ = console_.CollectionFolder();
-  MarkedAddress marked = SplitMarkers(address);
-  frameFlag_ = marked.frame;
-  referrerFolder_ = marked.referrerFolder;
+  t_.taken = next.address;
+  t_.collection = console_.CollectionFolder();
+  MarkedAddress marked = SplitMarkers(next.address);
+  t_.frame = marked.frame;
+  t_.referrerFolder = marked.referrerFolder;
   std::optional<std::string> host = HostRule(marked.url);
-  if (!host || host->empty() || folder_.empty()) {
+  if (!host || host->empty() || t_.collection.empty()) {
     SetIdle();
     return;
   }
-  url_ = marked.url;
-
-  createdFolders_.clear();
-  LocalName name = console_.SearchMode() ? PrepareSearchLocalName(url_, folder_)
-                                         : PrepareLocalName(url_, folder_, &createdFolders_);
-  localPath_ = name.path;
-  levelsUp_ = name.levelsUp;
-  if (!name.requestAddress.empty()) url_ = name.requestAddress;
-  std::string site = SitePart(url_);
-  siteRootPrefix_ = "../" + site + "/";
-  // The site root keeps the page's scheme: relative links of an https page stay https.
-  siteRoot_ = std::string(HasWebScheme(url_) ? SchemeOf(url_) : kHttpScheme) + site + "/";
-  // The site remembers its scheme for the main program's way back from a file to its address.
-  // An https fetch marks it https; plain http only marks a site that has no mark yet, so the
-  // odd "http://" link of a site that moved to https leaves the mark alone.
-  if (!console_.SearchMode()) {
-    const std::string siteFolder = SiteFolderOf(localPath_, folder_);
-    if (!siteFolder.empty() && (IsHttps(url_) || ReadSiteScheme(siteFolder).empty())) {
-      RememberSiteScheme(siteFolder, IsHttps(url_) ? "https" : "http");
-    }
-  }
+  t_.url = marked.url;
+  PlaceLocalFile();
 
   // The take goes on to " Start..." in this same step: the main program sees the analysis, and
   // below the resume, only if each is written as it applies.
+  ExchangeFiles& ex = console_.Exchange();
+  ChannelRecord& rec = console_.Record(index_);
   rec.statusText = orv::Ru("Анализ...");
-  rec.url = url_;
+  rec.url = t_.url;
   console_.PublishRecord(index_);
 
-  existsFlag_ = false;
-  bool partial = false;
-  bool completeCopy = false;
-  int attrs = DownloadAttributes(localPath_);
-  if (attrs > 0) {
-    if (attrs & kAttrSystem) {
-      partial = true;
-    } else {
-      completeCopy = true;
-    }
-  }
-  if (completeCopy) {
+  const LocalCopy copy = ExistingCopy();
+  if (copy == LocalCopy::Complete) {
     if (ex.ReadExt(RefetchExisting) != "1") {
       SetIdle();
       ex.WriteExt(StartPending, "");
@@ -252,141 +210,157 @@ void Channel::TakeTick() {
       rec.statusText.clear();
       return;
     }
-    existsFlag_ = true;
+    t_.exists = true;
   }
-  if (partial) {
+  if (copy == LocalCopy::Partial) {
     rec.statusText = orv::Ru("Докачка...");
-    existsFlag_ = true;
+    t_.exists = true;
     console_.PublishRecord(index_);
   }
 
-  state_ = kStateOk;
-  pageFolderUrl_ = AddressFolder(url_);
-  HeaderLines lines;
-  localSize_ = 0;
-  if (partial) {
-    localSize_ = SizeOf(localPath_);
-    lines.range = RangeLine(localSize_);
-  } else if (completeCopy) {
-    // The modification time, not the access time: reading a saved page updates its access
-    // time, which would make a changed page look unchanged.
-    if (auto times = GetFileTimes(localPath_))
-      lines.condition = ConditionLine(std::chrono::system_clock::to_time_t(times->modified));
-  }
-  long long charset = ex.ReadExtNumber(CharsetMode);
-  lines.charset = CharsetLine(static_cast<int>(charset));
+  t_.pageFolderUrl = AddressFolder(t_.url);
+  HeaderLines lines = RequestLines(copy, orv::Trim(next.userAgent));
   rec.statusText = " Start...";
-  rec.url = url_;
-  lines.auth = AuthorizationLine(url_, console_.Credentials());
-  lines.userAgent = UserAgentLine(agent);
-  lines.proxyAuth = ProxyAuthLine(proxy_);
-
+  rec.url = t_.url;
   console_.CheckConnection();
-  contentLength_ = -1;
-  state_ = kStateOk;
-  std::string block = HeaderBlock(lines);
+  const std::string block = HeaderBlock(lines);
   if (!console_.Connected()) {
     fetching_ = false;  // the address is lost; the busy flag stays until the next take
     return;
   }
+  BeginFetch(block, next);
+}
 
+void Channel::PlaceLocalFile() {
+  LocalName name = console_.SearchMode() ? PrepareSearchLocalName(t_.url, t_.collection)
+                                         : PrepareLocalName(t_.url, t_.collection, &t_.createdFolders);
+  t_.localPath = name.path;
+  t_.levelsUp = name.levelsUp;
+  if (!name.requestAddress.empty()) t_.url = name.requestAddress;
+  const std::string site = SitePart(t_.url);
+  t_.siteRootPrefix = "../" + site + "/";
+  // The site root keeps the page's scheme: relative links of an https page stay https.
+  t_.siteRoot = std::string(HasWebScheme(t_.url) ? SchemeOf(t_.url) : kHttpScheme) + site + "/";
+  // The site remembers its scheme for the main program's way back from a file to its address.
+  // An https fetch marks it https; plain http only marks a site that has no mark yet, so the
+  // odd "http://" link of a site that moved to https leaves the mark alone.
+  if (!console_.SearchMode()) {
+    const std::string siteFolder = SiteFolderOf(t_.localPath, t_.collection);
+    if (!siteFolder.empty() && (IsHttps(t_.url) || ReadSiteScheme(siteFolder).empty())) {
+      RememberSiteScheme(siteFolder, IsHttps(t_.url) ? "https" : "http");
+    }
+  }
+}
+
+Channel::LocalCopy Channel::ExistingCopy() const {
+  // Clear attributes are how every finished download is left: such a file is simply fetched.
+  const int attrs = DownloadAttributes(t_.localPath);
+  if (attrs <= 0) return LocalCopy::None;
+  return attrs & kAttrSystem ? LocalCopy::Partial : LocalCopy::Complete;
+}
+
+HeaderLines Channel::RequestLines(LocalCopy copy, const std::string& agent) {
+  HeaderLines lines;
+  if (copy == LocalCopy::Partial) {
+    t_.localSize = SizeOf(t_.localPath);
+    lines.range = RangeLine(t_.localSize);
+  } else if (copy == LocalCopy::Complete) {
+    // The modification time, not the access time: reading a saved page updates its access
+    // time, which would make a changed page look unchanged.
+    if (auto times = GetFileTimes(t_.localPath))
+      lines.condition = ConditionLine(std::chrono::system_clock::to_time_t(times->modified));
+  }
+  lines.charset = CharsetLine(static_cast<int>(console_.Exchange().ReadExtNumber(CharsetMode)));
+  lines.auth = AuthorizationLine(t_.url, console_.Credentials());
+  lines.userAgent = UserAgentLine(agent);
+  lines.proxyAuth = ProxyAuthLine(t_.proxy);
+  return lines;
+}
+
+void Channel::BeginFetch(const std::string& headerBlock, const AddressSettings& next) {
   connTimer_.start();
-  takenMs_ = MonotonicMs();
-  timeline::Mark("fetching", url_);
-  firstByteMs_ = 0;
-  done_ = false;
-  complete_ = false;
-  forceText_ = false;
-  redirectTo_.clear();
-  noRetry_ = false;
-  requeued_ = false;
-  judgments_ = 0;
-  errorCode_ = 0;
-  lastErrorCode_ = 0;
-  httpStatus_ = 0;
-  writeFailed_ = timedOut_ = false;
-  responseHeaders_.clear();
-  acceptsRanges_ = rangeAccepted_ = false;
-  net_->BeginAddress(url_);
+  t_.takenMs = MonotonicMs();
+  timeline::Mark("fetching", t_.url);
+  net_->BeginAddress(t_.url);
   FetchArgs args;
-  args.address = url_;
-  args.proxyHost = proxy_.host;
-  args.proxyPort = proxy_.port;
-  args.headerBlock = block;
-  args.localPath = localPath_;
+  args.address = t_.url;
+  args.proxyHost = t_.proxy.host;
+  args.proxyPort = t_.proxy.port;
+  args.headerBlock = headerBlock;
+  args.localPath = t_.localPath;
   args.timeoutSeconds = console_.Timeout();
-  args.collection = folder_;
-  args.exists = existsFlag_;
-  args.minSize = LeadingInt(settings.minSize);
-  args.maxSize = LeadingInt(settings.maxSize);
+  args.collection = t_.collection;
+  args.exists = t_.exists;
+  args.minSize = LeadingInt(next.minSize);
+  args.maxSize = LeadingInt(next.maxSize);
   args.verifyCertificates = !console_.SkipCertificateCheck();
   if (!net_->Fetch(args)) {
-    state_ = kStateFailed;
-    done_ = true;
+    t_.state = kStateFailed;
+    t_.done = true;
   }
-  lastActivity_ = std::chrono::steady_clock::now();
+  t_.lastActivity = std::chrono::steady_clock::now();
   takeTimer_.stop();
   watchTimer_.start();
 }
 
 void Channel::HeadersReceived(const std::string& headers, int64_t contentLength) {
-  responseHeaders_ = orv::LowerCase(headers);
-  httpStatus_ = StatusCodeOf(responseHeaders_);
-  HeaderFacts facts = AnalyseHeaders(responseHeaders_, localSize_);
-  acceptsRanges_ = facts.acceptsRanges;
-  rangeAccepted_ = facts.rangeAccepted;
-  if (facts.fullBody && GetFileAttributes(localPath_) >= 0) DeleteFile(localPath_);
-  contentLength_ = contentLength;
+  t_.responseHeaders = orv::LowerCase(headers);
+  t_.httpStatus = StatusCodeOf(t_.responseHeaders);
+  HeaderFacts facts = AnalyseHeaders(t_.responseHeaders, t_.localSize);
+  t_.acceptsRanges = facts.acceptsRanges;
+  t_.rangeAccepted = facts.rangeAccepted;
+  if (facts.fullBody && GetFileAttributes(t_.localPath) >= 0) DeleteFile(t_.localPath);
+  t_.contentLength = contentLength;
   console_.Record(index_).sizeText = contentLength < 0 ? std::string("???") : StrText(contentLength);
 }
 
 void Channel::StatusMessage(const std::string& text, EventTime time) {
-  lastActivity_ = time;
-  errorCode_ = 0;
+  t_.lastActivity = time;
+  t_.errorCode = 0;
   ChannelRecord& rec = console_.Record(index_);
   if (text.rfind("Err:", 0) == 0) {
-    errorCode_ = static_cast<int>(LeadingInt(text.substr(4)));
-    lastErrorCode_ = errorCode_;
+    t_.errorCode = static_cast<int>(LeadingInt(text.substr(4)));
+    t_.lastErrorCode = t_.errorCode;
     console_.CheckConnection();
   }
-  if (errorCode_ == kInetInvalidCertificate) {
+  if (t_.errorCode == kInetInvalidCertificate) {
     // The row tells why, in words; the number stays the channel's error for the outcome.
     console_.Record(index_).statusText = orv::Ru(kCertificateRefusedText);
     return;
   }
-  rec.resumable = acceptsRanges_ || rangeAccepted_ ? "1" : "0";
+  rec.resumable = t_.acceptsRanges || t_.rangeAccepted ? "1" : "0";
   if (text.rfind("++", 0) == 0) {
-    rec.statusText = ProgressText(LeadingInt(text.substr(2)), contentLength_);
+    rec.statusText = ProgressText(LeadingInt(text.substr(2)), t_.contentLength);
   } else {
     rec.statusText = text;
   }
 }
 
 void Channel::DataReceived(int64_t bytes, EventTime time) {
-  if (firstByteMs_ == 0) {
-    firstByteMs_ = MonotonicMs();
-    timeline::Mark("first-byte", url_);
+  if (t_.firstByteMs == 0) {
+    t_.firstByteMs = MonotonicMs();
+    timeline::Mark("first-byte", t_.url);
   }
   console_.AddBytes(bytes);
-  lastActivity_ = time;
+  t_.lastActivity = time;
 }
 
 void Channel::TransferDone(int code, bool complete, const std::string& target) {
-  timeline::Mark("done", url_);
+  timeline::Mark("done", t_.url);
   inHandler_ = true;
-  complete_ = complete;
-  state_ = code;
+  t_.complete = complete;
+  t_.state = code;
   if (code == kDoneStopped || code == kDoneTooLarge) {
-    noRetry_ = true;
-    state_ = kStateLost;
+    t_.noRetry = true;
+    t_.state = kStateLost;
   }
   if (code == kDoneWriteFailed) {
-    writeFailed_ = true;
-    noRetry_ = true;
-    state_ = kStateFailed;
+    t_.writeFailed = true;
+    t_.noRetry = true;
+    t_.state = kStateFailed;
   }
-  if (state_ == kStateLost && !done_ && errorCode_ != 0) Retry();
-  redirectTo_ = target;
+  if (t_.state == kStateLost && !t_.done && t_.errorCode != 0) Retry();
+  t_.redirectTo = target;
   if (!target.empty()) {
     ExchangeFiles& ex = console_.Exchange();
     if (!ex.ReadExt(StartPending).empty()) {
@@ -395,11 +369,11 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
       ex.WriteExt(RedirectTarget, target);
     }
     SendMarker(std::string(kRedirMarker), target);
-    SendMarker(std::string(kNotFoundMarker), url_);
-    forceText_ = true;
+    SendMarker(std::string(kNotFoundMarker), t_.url);
+    t_.forceText = true;
   }
-  if (state_ == kStateNotFound) SendMarker(std::string(kNotFoundMarker), url_);
-  done_ = true;
+  if (t_.state == kStateNotFound) SendMarker(std::string(kNotFoundMarker), t_.url);
+  t_.done = true;
   inHandler_ = false;
   // The transfer is over: it is finished now, not at the watch's next tick, so the channel
   // is free for the next address. The component's events all came before this one.
@@ -409,7 +383,7 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
 }
 
 void Channel::SendMarker(const std::string& marker, const std::string& address) {
-  if (state_ == kStateLost) return;
+  if (t_.state == kStateLost) return;
   ApplyMarking();
   std::string a = marker == kNotFoundMarker ? orv::Trim(address) : address;
   SendReport(MarkerMessageElements(marker, a));
@@ -432,50 +406,50 @@ bool Channel::SendReport(const std::vector<std::string>& elements) {
   // "A" only for a list that is in the file: else the main program reads the previous one.
   if (!ex.WriteUrlList(elements)) return false;
   if (!ex.WriteExt(ReportReady, "A")) return false;
-  timeline::Mark("reported", url_);
+  timeline::Mark("reported", t_.url);
   return true;
 }
 
 void Channel::ApplyMarking() {
-  int64_t size = SizeOf(localPath_);
-  int attrs = DownloadAttributes(localPath_);
-  MarkingDecision d = MarkingAfterTransfer(contentLength_, size, rangeAccepted_, acceptsRanges_, attrs == kAttrSystem);
-  if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
-  if (d.marking == Marking::System) SetSystemMark(localPath_);
-  if (d.shortFile) state_ = kStateShort;
+  int64_t size = SizeOf(t_.localPath);
+  int attrs = DownloadAttributes(t_.localPath);
+  MarkingDecision d = MarkingAfterTransfer(t_.contentLength, size, t_.rangeAccepted, t_.acceptsRanges, attrs == kAttrSystem);
+  if (d.marking == Marking::Normal) SetNormalAttributes(t_.localPath);
+  if (d.marking == Marking::System) SetSystemMark(t_.localPath);
+  if (d.shortFile) t_.state = kStateShort;
 }
 
 void Channel::Retry() {
-  if (errorCode_ == kWsaAborted) return;
+  if (t_.errorCode == kWsaAborted) return;
   int limit = static_cast<int>(console_.Exchange().ReadExtNumber(RetryLimit));
   // A failed fetch can be judged twice, at its end and by the watch. The address is put back
   // once, when the channel is recycled after both judgments: put back at the first one, another
   // channel could fetch it and fail before the second judgment counted, one fetch too many.
-  if (console_.Retries().ShouldRequeue(taken_, limit, noRetry_, state_)) requeued_ = true;
-  ++judgments_;
+  if (console_.Retries().ShouldRequeue(t_.taken, limit, t_.noRetry, t_.state)) t_.requeued = true;
+  ++t_.judgments;
 }
 
 void Channel::CompleteRetryJudgment() {
   // A fetch that fails by a short body is judged twice, at its end and by the watch, and the
   // retry counter moves twice. A failure seen only once (a reset before any body, a stall the
   // watch times out) must move it as far, or it would get one fetch more than the limit allows.
-  if (judgments_ == 1) Retry();
+  if (t_.judgments == 1) Retry();
 }
 
 void Channel::WatchTick() {
   if (inWatch_ || inHandler_ || holding_) return;
   inWatch_ = true;
   takeTimer_.stop();
-  if (errorCode_ == kWsaAborted || !console_.Connected()) {
-    state_ = kStateLost;
-  } else if (!done_) {
-    double idle = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastActivity_).count();
+  if (t_.errorCode == kWsaAborted || !console_.Connected()) {
+    t_.state = kStateLost;
+  } else if (!t_.done) {
+    double idle = std::chrono::duration<double>(std::chrono::steady_clock::now() - t_.lastActivity).count();
     if (!TimedOut(idle, console_.Timeout())) {
       inWatch_ = false;
       return;
     }
-    state_ = kStateFailed;
-    timedOut_ = true;
+    t_.state = kStateFailed;
+    t_.timedOut = true;
   }
   // From here the transfer is over: no event of this component may change the fields.
   watchTimer_.stop();
@@ -485,34 +459,34 @@ void Channel::WatchTick() {
 }
 
 void Channel::Finish() {
-  timeline::Mark("finished", url_);
-  int64_t size = SizeOf(localPath_);
+  timeline::Mark("finished", t_.url);
+  int64_t size = SizeOf(t_.localPath);
   std::string outcome;  // a status the row keeps for a moment before the channel recycles
-  if (writeFailed_) {
+  if (t_.writeFailed) {
     // What was written stays for a resume where the server offers ranges; elsewhere a cut copy
     // would pass for a finished one.
-    if (size > 0 && (acceptsRanges_ || rangeAccepted_)) {
-      SetSystemMark(localPath_);
+    if (size > 0 && (t_.acceptsRanges || t_.rangeAccepted)) {
+      SetSystemMark(t_.localPath);
     } else {
-      DeleteFile(localPath_);
+      DeleteFile(t_.localPath);
     }
     outcome = orv::Ru("Ошибка записи файла");
   } else {
-    state_ = StateFromSize(state_, contentLength_, size);
-    if (size > 0 && state_ == kStateOk && complete_) {
+    t_.state = StateFromSize(t_.state, t_.contentLength, size);
+    if (size > 0 && t_.state == kStateOk && t_.complete) {
       if (!ProcessAsPage(size)) outcome = orv::Ru("Больше 64 МБ: сохранено без обработки");
     }
-    if (size < 1) DeleteFile(localPath_);
-    if (console_.Connected() && state_ == kStateShort) Retry();
+    if (size < 1) DeleteFile(t_.localPath);
+    if (console_.Connected() && t_.state == kStateShort) Retry();
     // A busy server is asked again after the time it names, within the retry limit.
-    if ((httpStatus_ == 429 || httpStatus_ == 503) && state_ == kStateFailed) Retry();
+    if ((t_.httpStatus == 429 || t_.httpStatus == 503) && t_.state == kStateFailed) Retry();
   }
   CompleteRetryJudgment();
   // The outcome log is the main program's one count of what each fetch came to.
-  if (!requeued_) LogOutcome(size);
-  if (GetFileAttributes(localPath_) < 0) RemoveFoldersLeftEmpty();
-  if (requeued_ && (httpStatus_ == 429 || httpStatus_ == 503)) {
-    int wait = RetryWaitSeconds(responseHeaders_, console_.Retries().Count(taken_), console_.Timeout(),
+  if (!t_.requeued) LogOutcome(size);
+  if (GetFileAttributes(t_.localPath) < 0) RemoveFoldersLeftEmpty();
+  if (t_.requeued && (t_.httpStatus == 429 || t_.httpStatus == 503)) {
+    int wait = RetryWaitSeconds(t_.responseHeaders, console_.Retries().Count(t_.taken), console_.Timeout(),
                                 std::time(nullptr));
     HoldThenRecycle(wait * 1000, orv::Ru("Повтор через ") + std::to_string(wait) + orv::Ru(" с"));
     return;
@@ -527,21 +501,21 @@ void Channel::Finish() {
 void Channel::LogOutcome(int64_t size) {
   OutcomeRecord r;
   // The last error of the transfer, not ErrorCode: a later status text ("Stopped") clears that.
-  r.outcome = writeFailed_ ? FetchOutcome::Unwritten
-                           : OutcomeOfTransfer(state_, timedOut_ ? kWsaTimedOut : lastErrorCode_, size);
+  r.outcome = t_.writeFailed ? FetchOutcome::Unwritten
+                           : OutcomeOfTransfer(t_.state, t_.timedOut ? kWsaTimedOut : t_.lastErrorCode, size);
   r.bytes = std::max<int64_t>(0, size);
-  r.takenMs = takenMs_;
-  r.firstByteMs = firstByteMs_;
+  r.takenMs = t_.takenMs;
+  r.firstByteMs = t_.firstByteMs;
   r.doneMs = MonotonicMs();
-  r.address = url_;
-  r.redirectTo = redirectTo_;
+  r.address = t_.url;
+  r.redirectTo = t_.redirectTo;
   AppendOutcome(console_.ExchangeFolderPath(), r);
 }
 
 void Channel::HoldThenRecycle(int ms, const std::string& status) {
   holding_ = true;
   ChannelRecord& rec = console_.Record(index_);
-  rec.url = url_;
+  rec.url = t_.url;
   rec.statusText = status;
   holdTimer_.start(ms);
 }
@@ -549,79 +523,78 @@ void Channel::HoldThenRecycle(int ms, const std::string& status) {
 void Channel::RemoveFoldersLeftEmpty() {
   // Only folders this take made, innermost first, only while empty and needed by no other
   // running transfer: a missing page leaves no trace.
-  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+  for (auto it = t_.createdFolders.rbegin(); it != t_.createdFolders.rend(); ++it) {
     if (console_.FolderInUse(*it, this)) break;
     std::error_code ec;
     if (!std::filesystem::is_empty(*it, ec) || ec || !std::filesystem::remove(*it, ec)) break;
   }
-  createdFolders_.clear();
+  t_.createdFolders.clear();
 }
 
 bool Channel::ProcessAsPage(int64_t receivedSize) {
-  DownloadedPage body = ReadDownloadedPage(localPath_, receivedSize, orv::LowerCase(url_), responseHeaders_, forceText_);
+  DownloadedPage body = ReadDownloadedPage(t_.localPath, receivedSize, orv::LowerCase(t_.url), t_.responseHeaders, t_.forceText);
   const bool isText = body.kind == DownloadKind::Page;
   std::string text = std::move(body.text);
-  pageFolderUrl_ = AddressFolder(url_);
+  t_.pageFolderUrl = AddressFolder(t_.url);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
   if (isText) {
     ExchangeFiles& ex = console_.Exchange();
     ChannelRecord& rec = console_.Record(index_);
-    rec.url = url_;
+    rec.url = t_.url;
     rec.statusText = orv::Ru(" Обработка...");
     page::PageJob job;
-    job.url = url_;
-    job.page_folder_url = pageFolderUrl_;
-    job.referrer_folder = referrerFolder_;
-    job.site_root = siteRoot_;
-    job.site_root_prefix = siteRootPrefix_;
-    job.frame_flag = frameFlag_;
+    job.url = t_.url;
+    job.page_folder_url = t_.pageFolderUrl;
+    job.referrer_folder = t_.referrerFolder;
+    job.site_root = t_.siteRoot;
+    job.site_root_prefix = t_.siteRootPrefix;
+    job.frame_flag = t_.frame;
     // Unreadable counts as on.
     std::optional<std::string> frame = ex.TryReadExt(FrameMark);
     job.frame_mode = !frame || *frame == "1";
-    job.levels_up = levelsUp_;
+    job.levels_up = t_.levelsUp;
     job.search_mode = console_.SearchMode();
     if (job.search_mode) {
       std::string p = orv::LowerCase(ReadSetting(kPreviewKey, "True"));
       job.preview = !(p == "false" || p == "0");
     }
     job.embedded_mode = !ex.ReadExt(StartPending).empty() && !ex.ReadExt(EmbeddedMark).empty();
-    job.collection = folder_;
-    job.local_path = localPath_;
+    job.collection = t_.collection;
+    job.local_path = t_.localPath;
     console_.SpeedLog(orv::Ru("Начало обработки"));
     RedirectRecords redirect(ex);
     // The rewritten page replaces the downloaded one only once it is complete.
     page::PageResult result = page::ProcessPageFile(std::move(text), job, pages, &redirect);
     console_.SpeedLog(orv::Ru("Конец обработки"));
     rec.statusText.clear();
-    foundLinks_ = std::move(result.found_links);
-    if (foundLinks_.empty()) foundLinks_.assign(1, std::string());
-    SendLinkReport();
-    foundLinks_.assign(1, std::string());
+    std::vector<std::string> found = std::move(result.found_links);
+    if (found.empty()) found.assign(1, std::string());
+    SendLinkReport(std::move(found));
   }
   // Marked by the body as received: a page that rewriting made shorter is still complete. The
   // transfer ended complete, so a system mark on the file is the one the component set while
   // writing, not an unfinished copy kept from before: a body without a length is cleared too.
-  MarkingDecision d = MarkingAfterTransfer(contentLength_, receivedSize, rangeAccepted_, acceptsRanges_, false);
-  if (d.marking == Marking::Normal) SetNormalAttributes(localPath_);
-  if (d.marking == Marking::System) SetSystemMark(localPath_);
-  if (d.shortFile) state_ = kStateShort;
+  MarkingDecision d = MarkingAfterTransfer(t_.contentLength, receivedSize, t_.rangeAccepted, t_.acceptsRanges, false);
+  if (d.marking == Marking::Normal) SetNormalAttributes(t_.localPath);
+  if (d.marking == Marking::System) SetSystemMark(t_.localPath);
+  if (d.shortFile) t_.state = kStateShort;
   return body.kind != DownloadKind::TooLargeToScan;
 }
 
-void Channel::SendLinkReport() {
-  if (state_ == kStateNotFound) return;
+void Channel::SendLinkReport(std::vector<std::string> foundLinks) {
+  if (t_.state == kStateNotFound) return;
   // Shown while the main program still reads the list before.
   console_.Record(index_).statusText = orv::Ru("Обмен...");
-  foundLinks_[0] = DecimalText(static_cast<long long>(foundLinks_.size()) - 1);
-  if (!SendReport(foundLinks_)) {
+  foundLinks[0] = DecimalText(static_cast<long long>(foundLinks.size()) - 1);
+  if (!SendReport(foundLinks)) {
     // An address too long for the list (a hostile page can make one) is left out; the rest go.
     std::vector<std::string> fitting;
-    fitting.reserve(foundLinks_.size());
-    for (std::string& link : foundLinks_)
+    fitting.reserve(foundLinks.size());
+    for (std::string& link : foundLinks)
       if (link.size() <= kMaxCountedString) fitting.push_back(std::move(link));
     fitting[0] = DecimalText(static_cast<long long>(fitting.size()) - 1);
-    if (fitting.size() < foundLinks_.size()) SendReport(fitting);
+    if (fitting.size() < foundLinks.size()) SendReport(fitting);
   }
 }
 
@@ -632,17 +605,16 @@ void Channel::Recycle() {
   takeTimer_.stop();
   connTimer_.stop();
   net_.reset();
-  if (requeued_) {
-    requeued_ = false;
-    console_.RememberedProxy() = proxySpec_;
-    console_.RetrySlot(index_) = taken_;
+  if (t_.requeued) {
+    t_.requeued = false;
+    console_.Takes().PutBack(index_, t_.taken, t_.proxySpec);
   }
   ChannelRecord& rec = console_.Record(index_);
   rec.url.clear();
   rec.statusText.clear();
   rec.sizeText.clear();
   SetIdle();
-  timeline::Mark("recycled", url_);
+  timeline::Mark("recycled", t_.url);
   Create();
   takeTimer_.start();
   console_.Exchange().WriteExt(StartPending, "");

@@ -6,11 +6,13 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/net_component.h"
 #include "console/request.h"
+#include "console/transfer.h"
 
 namespace orv::console {
 
@@ -33,7 +35,7 @@ class Channel final : public NetListener {
   bool WaitsToTake() const { return takeTimer_.isActive(); }
   // Takes the next address when the pace allows (the take timer's tick).
   void TakeTick();
-  const std::string& LocalPath() const { return localPath_; }
+  const std::string& LocalPath() const { return t_.localPath; }
 
   // NetListener.
   void HeadersReceived(const std::string& headers, int64_t contentLength) override;
@@ -43,6 +45,19 @@ class Channel final : public NetListener {
 
  private:
   void Create();  // creation steps, also after each recycle
+  // The next address and the settings the main program wrote for it: one put back for a retry
+  // first, else the mailbox's. nullopt when there is none or it is dropped (the channel is idle).
+  std::optional<AddressSettings> NextAddress(double now);
+  // Starts the fetch of a taken address with a fresh transfer record.
+  void StartTransfer(const AddressSettings& next);
+  // Maps the address to its local file and the site roots its page links are rewritten against.
+  void PlaceLocalFile();
+  // Where the local copy stands: none, partial (resumed) or complete (revalidated or skipped).
+  enum class LocalCopy { None, Partial, Complete };
+  LocalCopy ExistingCopy() const;
+  // The header lines for the fetch, given the local copy.
+  HeaderLines RequestLines(LocalCopy copy, const std::string& agent);
+  void BeginFetch(const std::string& headerBlock, const AddressSettings& next);
   void WatchTick();
   void Finish();
   void Recycle();
@@ -51,7 +66,7 @@ class Channel final : public NetListener {
   void CompleteRetryJudgment();
   void ApplyMarking();
   void SendMarker(const std::string& marker, const std::string& address);
-  void SendLinkReport();
+  void SendLinkReport(std::vector<std::string> foundLinks);
   // One line of the outcome log for an address whose fetch is over.
   void LogOutcome(int64_t size);
   // Processes a complete download that may be a page; false when it was a page too large to
@@ -73,43 +88,9 @@ class Channel final : public NetListener {
   QTimer holdTimer_;   // a finished transfer shows its outcome, or waits before its retry
   std::unique_ptr<NetComponent> net_;
 
-  // Transfer fields.
-  std::string taken_;  // the address as taken, markers included (retry key)
-  int64_t takenMs_ = 0, firstByteMs_ = 0;  // for the outcome log
-  std::string url_;
-  std::string redirectTo_;  // the target of a redirect answer, for the outcome log
-  std::string referrerFolder_;
-  bool frameFlag_ = false;
-  std::string folder_;
-  std::string siteRootPrefix_, siteRoot_, pageFolderUrl_;
-  std::string localPath_;
-  std::string levelsUp_;
-  bool existsFlag_ = false;
-  int64_t localSize_ = 0;
-  std::string proxySpec_;
-  ProxyParts proxy_;
-  int64_t contentLength_ = -1;
-  int state_ = 0;
-  bool done_ = false;
-  EventTime lastActivity_{};
-  int errorCode_ = 0;
-  bool noRetry_ = false;
-  bool requeued_ = false;  // the address goes back to the retry slot when the channel recycles
-  int judgments_ = 0;      // retry judgments of this fetch (its end, the watch)
-  std::string responseHeaders_;
-  bool acceptsRanges_ = false;
-  bool rangeAccepted_ = false;
-  bool complete_ = false;
-  bool forceText_ = false;
-  std::vector<std::string> foundLinks_;
-  std::vector<std::string> createdFolders_;  // folders this take created for its local file
-  int httpStatus_ = 0;
-  bool writeFailed_ = false;
-  bool timedOut_ = false;
-  int lastErrorCode_ = 0;  // the last "Err:" number of the transfer (ErrorCode is reset by texts)
-  bool holding_ = false;
-  std::string heldStatus_;
+  Transfer t_;  // the current take's record, replaced whole by the next take
 
+  bool holding_ = false;  // the hold timer runs: the row shows an outcome or a retry wait
   bool fetching_ = false;
   bool inHandler_ = false;  // a handler that yields is running: the watch waits
   bool inWatch_ = false;

@@ -124,12 +124,7 @@ bool Console::Start() {
   takeDue_.setSingleShot(true);
   takeDue_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&takeDue_, &QTimer::timeout, [this] {
-    for (auto& c : channels_) {
-      if (c->WaitsToTake()) {
-        c->TakeTick();
-        break;
-      }
-    }
+    if (Channel* c = NextTaker()) c->TakeTick();
   });
   QObject::connect(&status250_, &QTimer::timeout, [this] { WriteStatusTable(); });
   QObject::connect(&status100_, &QTimer::timeout, [this] { WriteStatusTable(); });
@@ -197,8 +192,7 @@ bool Console::CheckConnection() {
 void Console::ReadChannelSettings() {
   timeout_ = TransferTimeout(LeadingInt(ReadSetting(kTransferTimeoutKey, "120")));
   const double intens = LeadingFloat(ReadSetting(kIntensityKey, "0"));
-  takeInterval_ = TakeInterval(intens);
-  takeTickMs_ = console::TakeTickMs(intens);
+  takes_.Configure(TakeInterval(intens), TakeTickMs(intens));
   // "Не проверять сертификаты": an intranet site with a certificate of its own.
   skipCertificateCheck_ = LowerCase(Trim(ReadSetting(kNoCertCheckKey, "False"))) == "true";
 }
@@ -207,6 +201,12 @@ void Console::TakeWhenDue(double secondsLeft) {
   if (takeDue_.isActive() || quitting_) return;
   // A tick that still comes early finds the interval not over and asks again.
   takeDue_.start(static_cast<int>(std::ceil(secondsLeft * 1000)));
+}
+
+Channel* Console::NextTaker() const {
+  for (const auto& c : channels_)
+    if (c->WaitsToTake()) return c.get();
+  return nullptr;
 }
 
 bool Console::FolderInUse(const std::string& folder, const Channel* except) const {

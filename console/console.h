@@ -13,6 +13,7 @@
 #include "common/exchange.h"
 #include "console/request.h"
 #include "console/response.h"
+#include "console/take_policy.h"
 #include "platform/window_link.h"
 
 namespace orv::console {
@@ -20,6 +21,7 @@ namespace orv::console {
 class Channel;
 
 inline constexpr int kChannelCount = 20;
+static_assert(kChannelCount == TakePolicy::kSlots);
 
 // Appends one speed-log entry (CR LF, message, ": ", clock, CR LF, CR LF); a log past 1 MB is
 // started anew first.
@@ -51,10 +53,8 @@ class Console {
   void SetBusy(int n, bool busy);
   bool Connected() const { return connected_; }
   bool CheckConnection();  // runs the query (record 29 forces connected) and remembers it
-  bool& TakingFlag() { return taking_; }
-  double& LastTake() { return lastTake_; }
-  std::string& RetrySlot(int n) { return retrySlots_[n]; }
-  std::string& RememberedProxy() { return rememberedProxy_; }
+  // When channels take, and an address put back for a retry before the mailbox's.
+  TakePolicy& Takes() { return takes_; }
   RetryTable& Retries() { return retryTable_; }
   std::set<std::string>& SearchTaken() { return searchTaken_; }
   bool SearchMode() const { return searchMode_; }
@@ -65,10 +65,9 @@ class Console {
   const std::vector<Credential>& Credentials() const { return credentials_; }
   int Timeout() const { return timeout_; }
   bool SkipCertificateCheck() const { return skipCertificateCheck_; }
-  double TakeIntervalSeconds() const { return takeInterval_; }
-  int TakeTickMs() const { return takeTickMs_; }
   // A take tick that came before the take interval was over: an idle channel takes as soon as
   // it is over, not only at its next tick, so takes are the interval apart and no more.
+  // The channel that takes then is the first one waiting to take.
   void TakeWhenDue(double secondsLeft);
   void ReadChannelSettings();  // RQQM and intens, at each channel creation
   // Whether a running transfer of a channel other than `except` writes below folder.
@@ -95,22 +94,20 @@ class Console {
  private:
   void PublishWindows();
   void UpdateCounterWindow(bool force);
+  Channel* NextTaker() const;
 
   ExchangeFiles ex_;
   std::string programFolder_, exchangeFolder_;
   std::array<ChannelRecord, kChannelCount + 1> records_{};
   std::array<bool, kChannelCount + 1> busy_{};
-  std::array<std::string, kChannelCount + 1> retrySlots_{};
   std::vector<std::unique_ptr<Channel>> channels_;
-  std::string rememberedProxy_;
+  TakePolicy takes_;
   RetryTable retryTable_;
   std::set<std::string> searchTaken_;
   bool searchMode_ = false;
   bool stopAll_ = false;
-  bool taking_ = false;
   bool quitting_ = false;
   bool connected_ = true;
-  double lastTake_ = -1e9;
   double startTime_ = 0;
   int processedPages_ = 0;
   int busyWritten_ = -1;
@@ -121,8 +118,6 @@ class Console {
   std::vector<Credential> credentials_;
   int timeout_ = 120;
   bool skipCertificateCheck_ = false;
-  double takeInterval_ = 0.1;
-  int takeTickMs_ = 100;
   WindowHandle counterWindow_ = 0;
   int64_t counterShown_ = -1;
   std::chrono::steady_clock::time_point counterShownAt_{};

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/take_policy.h"
 #include "tests/support/temp_folder.h"
 
 namespace orv::console {
@@ -29,6 +30,32 @@ TEST(Liveness, GraceOfFourteenSecondsRestartsAfterMidnight) {
   EXPECT_DOUBLE_EQ(start, 3);
   EXPECT_FALSE(GraceOver(16, start));
   EXPECT_TRUE(GraceOver(17.5, start));
+}
+
+// The take interval counts from the last take that found an address, survives midnight, and an
+// address put back for a retry comes before the mailbox, lowest slot first, its proxy once.
+TEST(TakePolicy, SpacesTakesAndHandsBackRetriesFirst) {
+  TakePolicy p;
+  p.Configure(0.1, 100);
+  EXPECT_DOUBLE_EQ(p.SecondsUntilDue(50), 0);
+  p.Took(50);
+  EXPECT_NEAR(p.SecondsUntilDue(50.04), 0.06, 1e-9);
+  EXPECT_DOUBLE_EQ(p.SecondsUntilDue(50.1), 0);
+  p.Took(86399.95);
+  EXPECT_DOUBLE_EQ(p.SecondsUntilDue(0.01), 0) << "the clock went back at midnight";
+  p.Configure(0, 5);
+  p.Took(10);
+  EXPECT_DOUBLE_EQ(p.SecondsUntilDue(10), 0) << "no interval at the highest intensity";
+
+  EXPECT_FALSE(p.TakePutBack());
+  p.PutBack(7, "http://a/7", "proxy7:80");
+  p.PutBack(3, "http://a/3", "proxy3:80");
+  p.PutBack(21, "http://a/none", "ignored:80");
+  EXPECT_EQ(p.TakePutBack(), "http://a/3");
+  EXPECT_EQ(p.TakeRememberedProxy(), "proxy3:80");
+  EXPECT_EQ(p.TakeRememberedProxy(), "");
+  EXPECT_EQ(p.TakePutBack(), "http://a/7");
+  EXPECT_FALSE(p.TakePutBack());
 }
 
 }  // namespace
