@@ -17,8 +17,8 @@
 
 #include "common/text.h"
 #include "platform/settings.h"
-#include "main/ui/batch_view.h"
-#include "main/ui/orv_app.h"
+#include "main/app/batch_view.h"
+#include "main/app/orv_app.h"
 
 #ifdef ORV_HAVE_WIDGETS
 #include "main/ui/main_window.h"

@@ -17,13 +17,13 @@
 
 #include "common/exchange.h"
 #include "common/fetch_outcome.h"
-#include "main/run/address_box.h"
+#include "main/base/address_box.h"
 #include "main/run/channel_table.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
 #include "main/run/run_controls_view.h"
 #include "main/run/run_interfaces.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 #include "main/run/transfer_statistics.h"
 #include "main/scripts/messages.h"
 

@@ -15,7 +15,7 @@
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 #include "main/scripts/messages.h"
 #include "main/scripts/option_controls.h"
 #include "platform/file_attributes.h"

@@ -7,7 +7,7 @@
 #include "common/config_keys.h"
 #include "common/numbers.h"
 #include "common/text.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 
 namespace orv {
 

@@ -10,7 +10,7 @@
 #include "main/ui/collection_tools_ui.h"
 #include "main/ui/collection_tree_pane.h"
 #include "main/ui/main_window.h"
-#include "main/ui/orv_app.h"
+#include "main/app/orv_app.h"
 
 namespace orv {
 

@@ -40,7 +40,7 @@
 #include "main/ui/folder_chooser.h"
 #include "main/ui/lists_page.h"
 #include "main/ui/option_pages.h"
-#include "main/ui/orv_app.h"
+#include "main/app/orv_app.h"
 #include "main/ui/browser_pane.h"
 #include "main/ui/collection_page.h"
 #include "main/ui/collection_tree_pane.h"

@@ -21,14 +21,14 @@
 #include <optional>
 #include <vector>
 
-#include "main/run/address_box.h"
+#include "main/base/address_box.h"
 #include "main/run/channel_table.h"
 #include "main/run/run_controls_view.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 #include "main/scripts/messages.h"
 #include "main/ui/key_dispatcher.h"
 #include "main/ui/panes.h"
-#include "main/ui/remembered_view_state.h"
+#include "main/app/remembered_view_state.h"
 
 class QAction;
 class QActionGroup;

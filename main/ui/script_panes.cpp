@@ -3,7 +3,7 @@
 #include "common/local_path.h"
 #include "main/run/classification.h"
 #include "main/ui/main_window.h"
-#include "main/ui/orv_app.h"
+#include "main/app/orv_app.h"
 #include "main/ui/script_panel.h"
 
 namespace orv {

@@ -9,7 +9,7 @@
 #include "main/ui/browser_pane.h"
 #include "main/ui/collection_tree_pane.h"
 #include "main/ui/main_window.h"
-#include "main/ui/orv_app.h"
+#include "main/app/orv_app.h"
 #include "main/ui/remark_list.h"
 #include "main/ui/search_pane.h"
 #include "main/ui/web_search_switch.h"

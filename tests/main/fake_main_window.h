@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "main/run/address_box.h"
+#include "main/base/address_box.h"
 #include "main/run/channel_table.h"
 #include "main/run/run_controller.h"
 #include "main/run/run_controls_view.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 #include "main/scripts/messages.h"
 #include "main/scripts/option_controls.h"
 #include "main/scripts/program_config.h"

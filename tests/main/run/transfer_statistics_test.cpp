@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/text.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 
 namespace orv {
 namespace {

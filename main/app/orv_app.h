@@ -15,7 +15,7 @@
 #include "main/run/dialer.h"
 #include "main/run/run_bindings.h"
 #include "main/run/run_controller.h"
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 #include "main/scripts/option_controls.h"
 #include "main/scripts/program_config.h"
 #include "main/scripts/window_layout.h"

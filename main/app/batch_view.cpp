@@ -1,4 +1,4 @@
-#include "main/ui/batch_view.h"
+#include "main/app/batch_view.h"
 
 #include <QCoreApplication>
 

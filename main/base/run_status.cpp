@@ -1,4 +1,4 @@
-#include "main/run/run_status.h"
+#include "main/base/run_status.h"
 
 #include "common/text.h"
 

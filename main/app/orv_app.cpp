@@ -1,4 +1,4 @@
-#include "main/ui/orv_app.h"
+#include "main/app/orv_app.h"
 
 #include <QCoreApplication>
 #include <QThread>
