@@ -147,6 +147,33 @@ bool ProxyList::Alternate() {
   return true;
 }
 
+namespace {
+
+// An address and port as typed by hand may carry a scheme, a final "/" and other letter case.
+std::string ComparableProxy(std::string_view text) {
+  std::string t = LowerCase(Trim(text));
+  if (t.rfind("http://", 0) == 0) t.erase(0, 7);
+  if (!t.empty() && t.back() == '/') t.pop_back();
+  return t;
+}
+
+}  // namespace
+
+std::string ProxyList::ConsoleSpec() const {
+  const std::string current = Trim(currentProxy_);
+  // Credentials written into the text by hand are the user's own choice.
+  if (current.find(kProxyCredentialMark) != std::string::npos) return current;
+  const std::string wanted = ComparableProxy(current);
+  if (wanted.empty()) return current;
+  for (const ProxyEntry& e : entries_) {
+    if (ComparableProxy(e.text) != wanted) continue;
+    const std::size_t mark = e.key.find(kProxyCredentialMark);
+    if (mark == std::string::npos) return current;
+    return e.key.substr(mark + kProxyCredentialMark.size()) + std::string(kProxyCredentialMark) + current;
+  }
+  return current;
+}
+
 void ProxyList::ReadCurrentFromSettings() {
   currentProxy_ = ReadSetting("MPRX", "");
   currentIndex_ = static_cast<int>(LeadingInt(ReadSetting("NPRX", "0")));

@@ -78,6 +78,11 @@ class ProxyList : public CredentialList<ProxyEntry> {
   bool Alternate();
 
   const std::string& CurrentProxy() const { return currentProxy_; }
+  // The current proxy as the console is handed it: "user:password" "@@@@@" address ":" port
+  // when the list entry with that address holds credentials, else the address and port alone.
+  // The entry is found by its address whether the current proxy was checked in the list or
+  // written into the configuration by hand; the credentials never go into the configuration.
+  std::string ConsoleSpec() const;
   int CurrentIndex() const { return currentIndex_; }  // 1-based; 0 = none
   void SetCurrent(std::string proxy, int index) {
     currentProxy_ = std::move(proxy);

@@ -146,7 +146,7 @@ int ModelRunBinding::IconCategoryOf(const std::string& address) {
   return orv::IconCategoryOf(address, rules_);
 }
 
-std::string ModelRunBinding::CurrentProxy() { return proxies_.CurrentProxy(); }
+std::string ModelRunBinding::CurrentProxy() { return proxies_.ConsoleSpec(); }
 void ModelRunBinding::AlternateProxy() { proxies_.Alternate(); }
 
 }  // namespace orv

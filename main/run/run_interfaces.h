@@ -135,7 +135,8 @@ class RunAdmission {
   virtual bool TooDeep(const std::string& address, int32_t limit) = 0;
   virtual int CategoryOf(const std::string& address) = 0;
   virtual int IconCategoryOf(const std::string& address) = 0;
-  // Proxy list: current proxy text, row count and the alternation step.
+  // Proxy list: the current proxy as the console is handed it (with the credentials of its
+  // list entry) and the alternation step.
   virtual std::string CurrentProxy() = 0;
   virtual void AlternateProxy() = 0;
 };

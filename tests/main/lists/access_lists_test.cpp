@@ -127,6 +127,28 @@ TEST_F(ProxyListTest, CheckingOneUnchecksTheOthersAndSetsTheCurrentProxy) {
   EXPECT_EQ(list.CurrentIndex(), 2);
 }
 
+// The console is handed the current proxy with the credentials of its list entry, whether it
+// was checked in the list or typed into the configuration by hand; rotation carries them too.
+TEST_F(ProxyListTest, TheConsoleGetsTheCredentialsOfTheCurrentProxysEntry) {
+  AddProxy(list, "open.ru:8080");
+  AddProxy(list, "Login.ru:3128", "user", "se:cret");
+  list.SetChecked(1, true);
+  console::ProxyParts p = console::ParseProxySpec(list.ConsoleSpec());
+  EXPECT_EQ(p.host, "Login.ru");
+  EXPECT_EQ(p.port, 3128);
+  EXPECT_EQ(p.credentials, "user:se:cret");
+
+  list.SetCurrent("  http://login.RU:3128/ ", 0);  // by hand
+  p = console::ParseProxySpec(list.ConsoleSpec());
+  EXPECT_EQ(p.host, "login.RU");
+  EXPECT_EQ(p.credentials, "user:se:cret");
+
+  ASSERT_TRUE(list.Alternate());  // to the first row, which has none
+  EXPECT_EQ(list.ConsoleSpec(), "open.ru:8080");
+  list.SetCurrent("other.ru:3128", 0);  // in no entry
+  EXPECT_EQ(list.ConsoleSpec(), "other.ru:3128");
+}
+
 TEST_F(ProxyListTest, AlternationWalksTheRowsAndWraps) {
   AddProxy(list, "p1.ru:1");
   EXPECT_FALSE(list.Alternate());  // a single row does not rotate
