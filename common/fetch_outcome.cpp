@@ -12,7 +12,8 @@ namespace {
 constexpr int kStateOk = 0, kStateNotFound = 777;
 constexpr int kWsaTimedOut = 10060, kWsaRefused = 10061, kWsaHostNotFound = 11001;
 constexpr std::string_view kKeywords[kFetchOutcomeCount] = {
-    "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed", "unwritten"};
+    "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed", "unwritten",
+    "proxylogin", "proxydown"};
 
 std::string PathOf(const std::string& folder) { return folder + std::string(kOutcomeLogName); }
 }  // namespace
@@ -25,6 +26,8 @@ FetchOutcome OutcomeOfTransfer(int state, int errorCode, int64_t bytes) {
     case kWsaRefused:
     case kWsaHostNotFound: return FetchOutcome::Refused;
     case kWsaTimedOut: return FetchOutcome::TimedOut;
+    case kErrProxyLogin: return FetchOutcome::ProxyLogin;
+    case kErrProxyDown: return FetchOutcome::ProxyDown;
     default: break;
   }
   if (state == kStateOk) return bytes > 0 ? FetchOutcome::Saved : FetchOutcome::Unchanged;

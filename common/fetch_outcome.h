@@ -24,12 +24,24 @@ enum class FetchOutcome {
   TooLarge,     // outside the category's size bounds
   Failed,       // any other failure (server error, broken transfer)
   Unwritten,    // the body could not be written into the collection (disk full, read-only)
+  ProxyLogin,   // the proxy refused its login (407), through every proxy tried
+  ProxyDown,    // the proxy itself could not be reached, through every proxy tried
 };
-inline constexpr int kFetchOutcomeCount = 9;
+inline constexpr int kFetchOutcomeCount = 11;
 
 // Status numbers the console's "Err:" texts carry beyond the connection ones.
 inline constexpr int kErrSizeRefused = 10040;   // the size bounds refused the body
 inline constexpr int kErrCertificate = 12045;   // the certificate was not accepted
+// The proxy's own failures, told apart from the server's: a login the proxy refused (its 407),
+// and a proxy that refused the connection or whose name does not resolve.
+inline constexpr int kErrProxyLogin = 12407;
+inline constexpr int kErrProxyDown = 12461;
+// What a channel row says of them after "Прокси " and the proxy's address (UTF-8; through Ru).
+inline constexpr std::string_view kProxyLoginRefusedText = "отклонил вход (407)";
+inline constexpr std::string_view kProxyDownText = "не отвечает";
+
+// A failure for the proxy's fault: another proxy may fetch the address.
+inline bool IsProxyFault(FetchOutcome o) { return o == FetchOutcome::ProxyLogin || o == FetchOutcome::ProxyDown; }
 
 // Outcome of a finished transfer from the console's state code (0 ok, 777 not found,
 // 888 short, 895 lost, 999 failed), the last error number and the bytes on disk.

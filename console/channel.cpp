@@ -323,9 +323,14 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
     t_.lastErrorCode = t_.errorCode;
     console_.CheckConnection();
   }
+  // The row tells why, in words; the number stays the channel's error for the outcome.
   if (t_.errorCode == kInetInvalidCertificate) {
-    // The row tells why, in words; the number stays the channel's error for the outcome.
-    console_.Record(index_).statusText = orv::Ru(kCertificateRefusedText);
+    rec.statusText = orv::Ru(kCertificateRefusedText);
+    return;
+  }
+  if (t_.errorCode == kErrProxyLogin || t_.errorCode == kErrProxyDown) {
+    rec.statusText = orv::Ru("Прокси ") + t_.proxy.host + ":" + std::to_string(t_.proxy.port) + " " +
+                     orv::Ru(t_.errorCode == kErrProxyLogin ? kProxyLoginRefusedText : kProxyDownText);
     return;
   }
   rec.resumable = t_.acceptsRanges || t_.rangeAccepted ? "1" : "0";

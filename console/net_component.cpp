@@ -312,7 +312,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     std::string proxy;
     curl_slist* proxyHeaders = nullptr;
     const bool secure = IsSecureAddress(args.address);
-    if (!args.proxyHost.empty() && args.proxyPort != 0) {
+    const bool viaProxy = !args.proxyHost.empty() && args.proxyPort != 0;
+    if (viaProxy) {
       proxy = "http://" + args.proxyHost + ":" + std::to_string(args.proxyPort);
       headers = curl_slist_append(headers, "Proxy-Connection:");
       // Through a tunnel the request's own lines reach the server: the proxy's credentials
@@ -328,6 +329,10 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // "" also ignores *_proxy variables
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders);
+    // The proxy's answer to CONNECT ("200 Connection established") is not the server's: taken
+    // for it, it would replace a partial copy before the server's own 206 came. Its status
+    // is read after the transfer instead.
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(args.timeoutSeconds > 0 ? args.timeoutSeconds : 120));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 512L * 1024L);
@@ -373,6 +378,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     }
     long osErrno = 0;
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+    long connectStatus = 0;  // the proxy's answer to CONNECT; 0 when none came
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
     int lostCode = LostConnectionCode(osErrno);
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
@@ -408,6 +415,20 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     }
     if (inHeaders) {
       // No complete answer arrived.
+      if (viaProxy) {
+        if (connectStatus == 407) {
+          PostStatus("Err:" + std::to_string(kErrProxyLogin));
+          Finish(kDoneFailed, false, {});
+          return;
+        }
+        // No answer from the proxy at all: it refused the connection, or its name is unknown
+        // (a server the proxy cannot reach is told by the proxy's answer instead).
+        if (connectStatus == 0 && (result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY)) {
+          PostStatus("Err:" + std::to_string(kErrProxyDown));
+          Finish(kDoneFailed, false, {});
+          return;
+        }
+      }
       if (IsCertificateFailure(result)) {
         PostStatus("Err:" + std::to_string(kInetInvalidCertificate));
         Finish(kDoneFailed, false, {});
@@ -444,6 +465,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       }
       return;
     }
+    // A proxy asking for a login answers a plain request itself.
+    if (viaProxy && status == 407) PostStatus("Err:" + std::to_string(kErrProxyLogin));
     Finish(endCode, false, target);
   }
 

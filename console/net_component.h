@@ -20,7 +20,11 @@
 // - https:// addresses are verified against the system's certificate store, or against the PEM
 //   bundle named by SSL_CERT_FILE when that is set, unless verifyCertificates is false. Through
 //   a proxy they go by CONNECT; a Proxy-Authorization line of the header block then goes to the
-//   proxy with the CONNECT request only, never through the tunnel to the server.
+//   proxy with the CONNECT request only, never through the tunnel to the server. The proxy's
+//   answer to CONNECT is never reported as the response: only the server's final header block.
+// - The proxy's own failures end with 999 after their own "Err:" numbers: a login it refused
+//   (407, to CONNECT or to a plain request) as "Err:12407", no connection to the proxy at all
+//   (refused, unknown name) as "Err:12461".
 // - A 3xx answer with a Location ends with the absolute target as redirect target.
 // - Abort ends the transfer within about 100 ms; after destruction no event of the instance runs.
 // - Destruction never waits for the network: the transfer's thread ends on its own.

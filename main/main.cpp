@@ -196,8 +196,17 @@ int RunBatch(int argc, char** argv, int addressFrom) {
       } else if (sum.outcome == orv::RunOutcome::ConsoleStalled) {
         Why("the console stopped taking addresses; the addresses left stay in the script");
         thisRun = kExitCutShort;
-      } else if (!sum.startFetched) {
-        Why("the start address could not be fetched");
+      } else if (!sum.startFetched || sum.ProxyFailures() > 0) {
+        // Files lost to the proxy leave the copy incomplete as surely as a missing start page.
+        std::string why = sum.startFetched ? std::string() : "the start address could not be fetched";
+        if (const int32_t n = sum.byOutcome[static_cast<int>(orv::FetchOutcome::ProxyLogin)]; n > 0)
+          why += (why.empty() ? "" : "; ") + std::to_string(n) +
+                 " address(es) not fetched: the proxy refused the login (407; check the user name and "
+                 "password of its entry in the proxy list)";
+        if (const int32_t n = sum.byOutcome[static_cast<int>(orv::FetchOutcome::ProxyDown)]; n > 0)
+          why += (why.empty() ? "" : "; ") + std::to_string(n) +
+                 " address(es) not fetched: no proxy of the list could be reached";
+        Why(why.c_str());
         thisRun = kExitStartFailed;
       }
     }

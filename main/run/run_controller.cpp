@@ -42,13 +42,23 @@ std::string AsHandedOut(const std::string& target) {
   return !target.empty() && target.back() == '/' ? target + "index.html" : target;
 }
 
+// The proxy's failures, named only when there were any: a run without a proxy keeps its line.
+std::string ProxyFailureText(const RunSummary& s) {
+  std::string text;
+  if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::ProxyLogin)]; n > 0)
+    text += Ru(", прокси отклонил вход ") + DecimalText(n);
+  if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::ProxyDown)]; n > 0)
+    text += Ru(", прокси не отвечает ") + DecimalText(n);
+  return text;
+}
+
 }  // namespace
 
 int32_t RunSummary::Failed() const {
   int32_t n = 0;
   for (FetchOutcome o : {FetchOutcome::NotFound, FetchOutcome::Refused, FetchOutcome::TimedOut,
                          FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed,
-                         FetchOutcome::Unwritten})
+                         FetchOutcome::Unwritten, FetchOutcome::ProxyLogin, FetchOutcome::ProxyDown})
     n += byOutcome[static_cast<int>(o)];
   return n;
 }
@@ -61,7 +71,7 @@ std::string RunSummaryText(const RunSummary& s) {
          Ru(" байт); ошибок ") + DecimalText(s.Failed()) + Ru(" (не найдено ") + n(FetchOutcome::NotFound) +
          Ru(", отказ соединения ") + n(FetchOutcome::Refused) + Ru(", истекло время ") +
          n(FetchOutcome::TimedOut) + Ru(", сертификат ") + n(FetchOutcome::Certificate) +
-         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + Ru(", прочие ") +
+         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + ProxyFailureText(s) + Ru(", прочие ") +
          DecimalText(s.byOutcome[static_cast<int>(FetchOutcome::Failed)] + s.writeFailures) +
          Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
          Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) + Ru("; время ") + time + Ru(" с");

@@ -108,6 +108,10 @@ struct RunSummary {
   bool startFetched = false;
   RunOutcome outcome = RunOutcome::None;
   int32_t Failed() const;
+  // Addresses lost for the proxy's fault (its login refused, no proxy reachable).
+  int32_t ProxyFailures() const {
+    return byOutcome[static_cast<int>(FetchOutcome::ProxyLogin)] + byOutcome[static_cast<int>(FetchOutcome::ProxyDown)];
+  }
 };
 
 // The summary as one line of the status texts' language (Windows-1251).

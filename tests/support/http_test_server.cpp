@@ -37,6 +37,39 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+std::string Base64(const std::string& in) {
+  static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < in.size(); i += 3) {
+    uint32_t v = static_cast<unsigned char>(in[i]) << 16;
+    if (i + 1 < in.size()) v |= static_cast<unsigned char>(in[i + 1]) << 8;
+    if (i + 2 < in.size()) v |= static_cast<unsigned char>(in[i + 2]);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+  }
+  return out;
+}
+
+// A connected socket to a loopback "host:port", or -1: tests never reach out.
+int ConnectLoopback(const std::string& hostPort) {
+  const size_t colon = hostPort.rfind(':');
+  const std::string host = colon == std::string::npos ? hostPort : hostPort.substr(0, colon);
+  const int port = colon == std::string::npos ? 0 : std::atoi(hostPort.c_str() + colon + 1);
+  if ((host != "127.0.0.1" && host != "localhost") || port <= 0 || port >= 65536) return -1;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
 const char* Phrase(int status) {
   switch (status) {
     case 200: return "OK";
@@ -49,6 +82,7 @@ const char* Phrase(int status) {
     case 400: return "Bad Request";
     case 403: return "Forbidden";
     case 404: return "Not Found";
+    case 407: return "Proxy Authentication Required";
     case 410: return "Gone";
     case 416: return "Range Not Satisfiable";
     case 429: return "Too Many Requests";
@@ -361,6 +395,25 @@ void HttpTestServer::Handle(int fd) {
       std::lock_guard<std::mutex> lock(mu_);
       requests_.push_back(req);
     }
+    const bool proxied = conn.ssl == nullptr && (req.method == "CONNECT" || req.target.rfind("http://", 0) == 0);
+    std::string login;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      login = proxyLogin_;
+    }
+    if (proxied && !login.empty() && req.Header("Proxy-Authorization").value_or("") != login) {
+      const std::string refusal =
+          "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"test\"\r\n"
+          "Content-Length: 0\r\nConnection: close\r\n\r\n";
+      SendAll(conn, refusal.data(), refusal.size(), stopping_);
+      CloseConnection(conn);
+      return;
+    }
+    if (proxied && req.method != "CONNECT" && forward_.load() && !HasRoute(req.target)) {
+      Forward(conn, req);
+      CloseConnection(conn);
+      return;
+    }
     if (req.method == "CONNECT" && conn.ssl == nullptr && !HasRoute(req.target)) {
       Tunnel(conn, req.target);
       CloseConnection(conn);
@@ -466,29 +519,43 @@ void HttpTestServer::CloseConnection(Connection& conn) {
   --active_;
 }
 
-void HttpTestServer::Tunnel(Connection& client, const std::string& target) {
-  // Only loopback targets: tests never reach out.
-  const size_t colon = target.rfind(':');
-  const std::string host = colon == std::string::npos ? target : target.substr(0, colon);
-  const int port = colon == std::string::npos ? 0 : std::atoi(target.c_str() + colon + 1);
-  int upstream = -1;
-  if ((host == "127.0.0.1" || host == "localhost") && port > 0 && port < 65536) {
-    upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (upstream >= 0 && ::connect(upstream, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      ::close(upstream);
-      upstream = -1;
-    }
+void HttpTestServer::RequireProxyLogin(const std::string& user, const std::string& password) {
+  std::lock_guard<std::mutex> lock(mu_);
+  proxyLogin_ = "Basic " + Base64(user + ":" + password);
+}
+
+void HttpTestServer::Forward(Connection& client, const Request& req) {
+  // "http://127.0.0.1:<port>/path": the request goes on in origin form.
+  const size_t slash = req.target.find('/', 7);
+  const int upstream = ConnectLoopback(req.target.substr(7, slash == std::string::npos ? std::string::npos : slash - 7));
+  if (upstream < 0) {
+    const std::string answer = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    SendAll(client, answer.data(), answer.size(), stopping_);
+    return;
   }
+  std::string head = req.method + " " + (slash == std::string::npos ? "/" : req.target.substr(slash)) + " HTTP/1.1\r\n";
+  for (const std::string& line : req.headerLines)
+    if (Lower(line).rfind("proxy-", 0) != 0) head += line + "\r\n";
+  head += "\r\n";
+  Connection up;
+  up.fd = upstream;
+  if (SendAll(up, head.data(), head.size(), stopping_)) Relay(client, upstream);
+  ::close(upstream);
+}
+
+void HttpTestServer::Tunnel(Connection& client, const std::string& target) {
+  const int upstream = ConnectLoopback(target);
   const std::string answer = upstream >= 0 ? "HTTP/1.1 200 Connection established\r\n\r\n"
                                            : "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
   if (!SendAll(client, answer.data(), answer.size(), stopping_) || upstream < 0) {
     if (upstream >= 0) ::close(upstream);
     return;
   }
+  Relay(client, upstream);
+  ::close(upstream);
+}
+
+void HttpTestServer::Relay(Connection& client, int upstream) {
   Connection up;
   up.fd = upstream;
   std::vector<char> buf(256 * 1024);
@@ -508,7 +575,6 @@ void HttpTestServer::Tunnel(Connection& client, const std::string& target) {
       open = SendAll(k == 0 ? up : client, buf.data(), static_cast<size_t>(n), stopping_);
     }
   }
-  ::close(upstream);
 }
 
 }  // namespace orvtest

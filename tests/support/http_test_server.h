@@ -15,7 +15,12 @@
 //
 // As a proxy it answers absolute-form requests by their route ("http://host/path") and tunnels
 // CONNECT requests to a loopback port; a route named like the CONNECT target ("127.0.0.1:<port>")
-// answers instead of the tunnel (a 407, say).
+// answers instead of the tunnel (a 407, say). ForwardPlainRequests passes absolute-form requests
+// without a route on to their loopback server; RequireProxyLogin makes it a proxy that asks for
+// a Basic login:
+//   HttpTestServer proxy;
+//   proxy.ForwardPlainRequests();
+//   proxy.RequireProxyLogin("user", "secret");   // 407 without that login, CONNECT included
 //
 // Each connection is answered once and closed ("Connection: close"). Paths without a route get 404.
 // When a route lists several answers they are used in order; the last one repeats.
@@ -90,6 +95,13 @@ class HttpTestServer {
   std::string Url(const std::string& path) const;  // path starts with "/"
   std::string HostPort() const;                    // "127.0.0.1:<port>"
 
+  // As a proxy: requests without "Proxy-Authorization: Basic " + Base64(user ":" password)
+  // (CONNECT and absolute-form ones) are answered 407 with a Proxy-Authenticate line.
+  void RequireProxyLogin(const std::string& user, const std::string& password);
+  // As a proxy: absolute-form requests for a loopback server that have no route here are passed
+  // on to it (origin form, without the Proxy- lines) and its answer relayed back.
+  void ForwardPlainRequests() { forward_ = true; }
+
   void Serve(const std::string& path, Answer answer);
   void Serve(const std::string& path, std::vector<Answer> answers);
   // Serves every file below folder at urlPrefix + its relative path (urlPrefix starts and ends
@@ -111,6 +123,9 @@ class HttpTestServer {
   void AcceptLoop();
   void Handle(int fd);
   void Tunnel(Connection& client, const std::string& target);
+  void Forward(Connection& client, const Request& req);
+  // Copies both ways between the client and a loopback server until either side closes.
+  void Relay(Connection& client, int upstream);
   bool HasRoute(const std::string& path) const;
   void CloseConnection(Connection& conn);
 
@@ -124,6 +139,8 @@ class HttpTestServer {
   std::atomic<int> active_{0};
   std::thread acceptThread_;
   mutable std::mutex mu_;
+  std::string proxyLogin_;  // the expected Proxy-Authorization value; empty: none asked
+  std::atomic<bool> forward_{false};
   std::map<std::string, std::vector<Answer>> routes_;
   std::map<std::string, size_t> used_;
   std::vector<Request> requests_;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/local_path.h"
+#include "common/string_list.h"
 #include "common/text.h"
 #include "main/scripts/script_model.h"
 #include "platform/file_attributes.h"
@@ -554,6 +555,35 @@ TEST_F(BatchRunTest, ProxyCarriesEveryRequest) {
   EXPECT_TRUE(Saved(site.Url("/page.html")));
   EXPECT_EQ(site.Requests().size(), 0u);
   EXPECT_EQ(proxy.Count(site.Url("/page.html")), 1u);
+}
+
+// A proxy that asks for a login gets the one of its list entry with every request, also when the
+// current proxy was typed into the configuration by hand; the login goes into no file others can
+// read. A refused login is told in words and fails the run.
+TEST_F(BatchRunTest, AProxyLoginGoesWithEveryRequestAndItsRefusalIsTold) {
+  HttpTestServer site, proxy;
+  site.Serve("/index.html", Html("<html><a href=\"page.html\">p</a></html>"));
+  site.Serve("/page.html", Html("<html>page</html>"));
+  site.Serve("/other.html", Html("<html>other</html>"));
+  proxy.ForwardPlainRequests();
+  proxy.RequireProxyLogin("puser", "psecret");
+  ASSERT_TRUE(orv::WriteStringArrayFile(prog_.Prog() + "orvproxy", {"1", proxy.HostPort() + "@@@@@puser:psecret"}));
+  orv::WriteSetting("p_Proxy", "True");
+  orv::WriteSetting("MPRX", proxy.HostPort());
+  BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(Saved(site.Url("/page.html"))) << r.output;
+  EXPECT_EQ(site.Count("/page.html"), 1u);  // passed on: the proxy took the login
+  EXPECT_EQ(orvtest::ReadWholeFile(prog_.Config() + "belmor/orvanta.conf").find("psecret"), std::string::npos);
+  const fs::perms exchangeRights = fs::status(prog_.Exchange() + "orvext").permissions();
+  EXPECT_EQ(exchangeRights & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+
+  ASSERT_TRUE(orv::WriteStringArrayFile(prog_.Prog() + "orvproxy", {"1", proxy.HostPort() + "@@@@@puser:wrong"}));
+  r = Run(site.Url("/other.html"));
+  EXPECT_EQ(r.status, 5) << r.output;
+  EXPECT_EQ(site.Count("/other.html"), 0u);
+  EXPECT_NE(r.output.find("прокси отклонил вход 1, прочие 0)"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("the proxy refused the login"), std::string::npos) << r.output;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/local_path.h"
+#include "common/string_list.h"
 #include "main/collection/tree_commands.h"
 #include "platform/file_attributes.h"
 #include "platform/settings.h"
@@ -142,6 +143,37 @@ TEST_F(SecureBatchTest, AnUnknownCertificateFailsTheAddressUnlessTheCheckIsSwitc
   ASSERT_EQ(Run(start), 0) << output_;
   EXPECT_TRUE(Saved(start)) << output_;
   EXPECT_TRUE(Saved(site.Url("/x.html"))) << output_;
+}
+
+// Through a proxy that asks for a login, over CONNECT: a partial copy is resumed from where it
+// stopped (the proxy's "200 Connection established" is not the server's answer), and a
+// certificate the run does not trust is counted as one.
+TEST_F(SecureBatchTest, ThroughALoginProxyAPartialCopyIsResumedAndARefusedCertificateCounted) {
+  HttpTestServer site, stranger, proxy;
+  site.EnableTls(authority_.Issue({"localhost"}, {"127.0.0.1"}));
+  stranger.EnableTls(orvtest::TestAuthority::SelfSigned({"localhost"}, {"127.0.0.1"}));
+  constexpr int64_t kSize = 300000, kHave = 100000;
+  site.Serve("/big.bin", Answer{.generatedSize = kSize, .ranges = true});
+  stranger.Serve("/", Html("<html>x</html>"));
+  proxy.RequireProxyLogin("puser", "psecret");
+  ASSERT_TRUE(orv::WriteStringArrayFile(prog_.Prog() + "orvproxy", {"1", proxy.HostPort() + "@@@@@puser:psecret"}));
+  orv::WriteSetting("p_Proxy", "True");
+  orv::WriteSetting("MPRX", proxy.HostPort());
+
+  const std::string local = Local(site.Url("/big.bin"));
+  fs::create_directories(fs::path(local).parent_path());
+  orvtest::WriteWholeFile(local, orvtest::PatternBody(kHave));
+  ASSERT_TRUE(orv::SetSystemMark(local));
+  ASSERT_EQ(Run(site.Url("/big.bin")), 0) << output_;
+  EXPECT_EQ(orvtest::ReadWholeFile(local), orvtest::PatternBody(kSize));
+  const std::vector<orvtest::Request> asked = site.Requests("/big.bin");
+  ASSERT_EQ(asked.size(), 1u) << output_;
+  EXPECT_EQ(asked[0].Header("Range").value_or(""), "bytes=" + std::to_string(kHave) + "-");
+  EXPECT_FALSE(asked[0].Header("Proxy-Authorization"));  // the login is the proxy's alone
+
+  EXPECT_EQ(Run(stranger.Url("/")), 5) << output_;
+  EXPECT_NE(output_.find("сертификат 1,"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("прочие 0)"), std::string::npos) << output_;
 }
 
 }  // namespace
