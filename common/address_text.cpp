@@ -117,6 +117,8 @@ std::string LocalPathToAddress(std::string_view path, std::string_view collectio
   }
   std::string address = std::string(SchemeForStored(stored)) + rest;
   if (address.find(",8,,x2") != std::string::npos) NameUnescape(address);
+  // A name that ends in its ending once more came from the address without it.
+  if (address.find('?') != std::string::npos) address = WithoutRestoredEnding(address);
   return address;
 }
 

@@ -50,7 +50,8 @@ using SiteSchemeLookup = std::function<std::string(const std::string& siteFolder
 // Local path -> address: with the collection folder (closing "/" optional) found in the path (case-
 // insensitive), the site's scheme + the rest, NameEscape sequences undone; otherwise the
 // path itself. "\" are read as "/". The scheme is "https://" when siteScheme tells so for
-// the site's folder, else "http://".
+// the site's folder, else "http://". The ending a name got once more after its query
+// (local_path.h) is dropped again.
 std::string LocalPathToAddress(std::string_view path, std::string_view collectionFolder,
                                const SiteSchemeLookup& siteScheme = {});
 

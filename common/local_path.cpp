@@ -236,14 +236,61 @@ std::string AddressFilePart(std::string_view address) {
   return std::string(address.substr(k + 1));
 }
 
-LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder) {
+namespace {
+
+// Endings a browser types a local file by (a file:// style sheet or script with another ending
+// is refused).
+constexpr std::string_view kBrowsableEndings[] = {
+    ".html", ".htm", ".xhtml", ".shtml", ".css", ".js",   ".mjs",  ".svg",   ".png", ".gif", ".jpg",
+    ".jpeg", ".webp", ".avif", ".ico",  ".bmp", ".woff", ".woff2", ".ttf", ".otf",  ".eot"};
+
+bool EqualsNoCase(std::string_view a, std::string_view lowB) {
+  if (a.size() != lowB.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char c = a[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != lowB[i]) return false;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view lowSuffix) {
+  return s.size() >= lowSuffix.size() && EqualsNoCase(s.substr(s.size() - lowSuffix.size()), lowSuffix);
+}
+
+// The browsable ending of the path's last segment (as written there), or empty.
+std::string_view PathEnding(std::string_view address, std::size_t query) {
+  const std::size_t scheme = SchemeLength(address);
+  if (scheme == 0) return {};
+  const std::size_t slash = address.rfind('/', query);
+  if (slash == std::string_view::npos || slash < scheme) return {};  // a site name alone
+  const std::string_view segment = address.substr(slash + 1, query - slash - 1);
+  const std::size_t dot = segment.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  const std::string_view ending = segment.substr(dot);
+  for (std::string_view e : kBrowsableEndings) {
+    if (EqualsNoCase(ending, e)) return ending;
+  }
+  return {};
+}
+
+bool IsUnreservedByte(int v) {
+  return v >= 128 || (v >= '0' && v <= '9') || (v >= 'A' && v <= 'Z') || (v >= 'a' && v <= 'z') || v == '-' ||
+         v == '_' || v == '~';
+}
+
+// The mapping itself. `ending` is appended to the name's path (a restored ending); slash tells
+// whether the request needs a "/" (a folder is meant).
+LocalName MapAddress(std::string_view address, std::string_view collectionFolder, std::string_view ending,
+                     bool& slash) {
   LocalName result;
-  result.requestAddress = std::string(address);
+  slash = false;
   // The scheme is no part of the name: both schemes of a site share its folder. Text without
   // a scheme loses its first seven characters, as an "http://" would.
   std::size_t scheme = SchemeLength(address);
   if (scheme == 0) scheme = kHttpScheme.size();
   std::string path(address.size() > scheme ? address.substr(scheme) : std::string_view());
+  path.append(ending);
   // "/" and "\" before the query both separate folders; inside the query the
   // escape turns every one of them into ",8,,x25C".
   for (char& c : path) {
@@ -264,14 +311,14 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
     r += "index.html";
   } else if (address.size() <= scheme || address.find('/', scheme) == std::string_view::npos) {
     r += "/index.html";
-    result.requestAddress += '/';
+    slash = true;
   } else {
     std::size_t k = beforeQuery.rfind('/');
     std::string_view last = k == std::string_view::npos ? address : address.substr(k);
     if (last.find('.') == std::string_view::npos && last.find('?') == std::string_view::npos &&
         last.back() != '/') {
       r += "/index.html";
-      result.requestAddress += '/';
+      slash = true;
     }
   }
   std::string collection = CollectionWithSlash(collectionFolder);
@@ -279,6 +326,73 @@ LocalName LocalNameOf(std::string_view address, std::string_view collectionFolde
   result.levelsUp = LevelsUpText(result.levels);
   result.path = collection + r;
   return result;
+}
+
+}  // namespace
+
+std::string DecodeUnreservedEscapes(std::string_view address) {
+  std::string out;
+  out.reserve(address.size());
+  for (std::size_t i = 0; i < address.size(); ++i) {
+    if (address[i] == '%' && i + 2 < address.size()) {
+      const int h = detail::HexDigit(address[i + 1]), l = detail::HexDigit(address[i + 2]);
+      if (h >= 0 && l >= 0 && IsUnreservedByte(h * 16 + l)) {
+        out.push_back(static_cast<char>(h * 16 + l));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(address[i]);
+  }
+  return out;
+}
+
+std::string_view RestoredEnding(std::string_view address) {
+  const std::size_t query = address.find('?');
+  if (query == std::string_view::npos) return {};
+  const std::string_view ending = PathEnding(address, query);
+  if (ending.empty() || EndsWithNoCase(address.substr(query), LowerCase(std::string(ending)))) return {};
+  return ending;
+}
+
+std::string WithoutRestoredEnding(std::string_view address) {
+  const std::size_t query = address.find('?');
+  if (query == std::string_view::npos) return std::string(address);
+  const std::string_view ending = PathEnding(address, query);
+  const std::string low = LowerCase(std::string(ending));
+  std::string_view rest = address.substr(query);
+  if (ending.empty() || !EndsWithNoCase(rest, low)) return std::string(address);
+  rest.remove_suffix(ending.size());
+  // A query that holds the ending itself was stored as it is.
+  if (LowerCase(std::string(rest)).find(low) != std::string::npos) return std::string(address);
+  return std::string(address.substr(0, address.size() - ending.size()));
+}
+
+LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder) {
+  const bool escaped = address.find('%') != std::string_view::npos;
+  const std::string decoded = escaped ? DecodeUnreservedEscapes(address) : std::string();
+  const std::string_view mapped = escaped ? std::string_view(decoded) : address;
+  const std::string_view ending = RestoredEnding(mapped);
+  bool slash = false;
+  LocalName result = MapAddress(mapped, collectionFolder, ending, slash);
+  result.requestAddress = std::string(address);
+  if (slash) result.requestAddress += '/';
+  if (!ending.empty() || mapped != address) {
+    bool unused = false;
+    std::string former = MapAddress(address, collectionFolder, {}, unused).path;
+    if (former != result.path) result.formerPath = std::move(former);
+  }
+  return result;
+}
+
+std::string FoundLocalPath(std::string_view address, std::string_view collectionFolder) {
+  LocalName name = LocalNameOf(address, collectionFolder);
+  std::error_code ec;
+  if (!name.formerPath.empty() && !std::filesystem::exists(name.path, ec) &&
+      std::filesystem::exists(name.formerPath, ec)) {
+    return name.formerPath;
+  }
+  return name.path;
 }
 
 std::string SiteFolderOf(std::string_view localPath, std::string_view collectionFolder) {

@@ -12,6 +12,13 @@
 // system allows) becomes its first bytes, "~", twelve hex digits of a hash of the whole
 // part and the part's ending from its last "." (up to 16 bytes): every program that maps
 // an address (console, page rewriter, main program) finds the same file.
+//
+// Two spellings of one address name one file: percent escapes a server reads as the byte
+// itself (letters, digits, "-", "_", "~" and bytes from 128 on, so a UTF-8 name arrives as
+// the server sent it) are decoded before the name is formed. A browser decides by a local
+// file's ending whether it is a page, a style sheet, a script, an image or a font: where a
+// query follows such an ending ("theme.css?v=2"), the name ends in it once more
+// ("theme.css,8,,x23Fv=2.css"). Names that end right already are mapped as they always were.
 
 #include <functional>
 #include <optional>
@@ -23,6 +30,9 @@ namespace orv {
 
 struct LocalName {
   std::string path;            // full local file name
+  // The name collections saved before the two rules above gave the address, when it differs
+  // from path (empty otherwise): such a collection still holds its files under it.
+  std::string formerPath;
   std::string requestAddress;  // the address to request ("/" appended where a folder is meant)
   int levels = 0;              // folder levels below the collection folder
   std::string levelsUp;        // "../" x levels: from the file's folder back to the collection
@@ -43,6 +53,21 @@ std::string NameEscapeDecode(std::string_view text);
 // characters after it stays.
 std::string LinkPercentDecode(std::string_view text);
 
+// The escapes of an address that a server reads as the bytes themselves, decoded: "%" + two
+// hex digits giving an ASCII letter or digit, "-", "_", "~", or a byte from 128 on. Every other
+// escape ("%20", "%2F", "%3F", "%25", ...) stays, since decoding it would change what the
+// address names. No restart: the result decodes to itself.
+std::string DecodeUnreservedEscapes(std::string_view address);
+
+// The ending the local name of an address gets once more: the ending of its path's last
+// segment when that is one a browser types a local file by (page, style sheet, script, image,
+// font), a query follows and the address does not end in it already. Empty otherwise.
+std::string_view RestoredEnding(std::string_view address);
+
+// The way back from a restored ending: the address without the ending its local name was
+// given (a query that itself ends in the path's ending, "combo.js?a.js&b.js", is left whole).
+std::string WithoutRestoredEnding(std::string_view address);
+
 // Host of an address: only for addresses starting "http://" or "https://" (any case) and
 // longer than their scheme; the text after it up to the first "\" (or, with none, the first
 // "/") or the end, case kept. Empty when a separator follows the scheme at once;
@@ -60,6 +85,10 @@ std::string SiteFolderOf(std::string_view localPath, std::string_view collection
 
 // Ordinary mapping, pure (no file-system effects).
 LocalName LocalNameOf(std::string_view address, std::string_view collectionFolder);
+
+// The local name of an address as found in the collection: the former name when only that
+// exists, else the name of today's mapping.
+std::string FoundLocalPath(std::string_view address, std::string_view collectionFolder);
 
 // The same, then creates the folders of the name; a file standing where a folder
 // is needed is deleted (only below the collection folder). created, when given, receives

@@ -165,7 +165,7 @@ void BookmarkModel::Changed() const {
 std::optional<std::string> BookmarkPathOfAddress(std::string_view address,
                                                  std::string_view collectionRoot) {
   if (address.size() <= 11) return std::nullopt;
-  return LocalNameOf(address, collectionRoot).path;
+  return FoundLocalPath(address, collectionRoot);
 }
 
 }  // namespace orv

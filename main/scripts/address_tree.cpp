@@ -24,7 +24,8 @@ std::string RecentLine(const std::string& address) {
 }  // namespace
 
 FileState AddressFileState(const std::string& address, const std::string& collectionFolder) {
-  std::string path = LocalNameOf(address, collectionFolder).path;
+  // A collection saved before today's names holds the file under its former name.
+  std::string path = FoundLocalPath(address, collectionFolder);
   if (!path.empty() && path.back() == '/') path += "index.html";
   const int attrs = GetFileAttributes(path);
   // A folder standing at the name is no downloaded file.

@@ -17,7 +17,7 @@ ScriptPanes::ScriptPanes(OrvMainWindow& window, OrvApp& app)
   ports.setAddress = [&window](const std::string& address) { window.SetAddressText(address); };
   ports.showInCollection = [this, &program](const std::string& address) {
     if (!viewer_) return;
-    std::string path = LocalNameOf(address, program.CollectionFolder()).path;
+    std::string path = FoundLocalPath(address, program.CollectionFolder());
     if (!path.empty() && path.back() == '/') path += "index.html";
     viewer_(path);
   };

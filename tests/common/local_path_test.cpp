@@ -264,9 +264,54 @@ TEST(HostAndParts, HostRuleOfLocalNames) {
   EXPECT_EQ(AddressFolder("noslash"), "noslash");
 }
 
+TEST(LocalName, AQueryAfterABrowsableEndingEndsInItOnceMore) {
+  // A browser types a local file by its ending: the name ends in it again after the query.
+  EXPECT_EQ(Rel("http://S/_static/theme.css?2022.1"), "S/_static/theme.css,8,,x23F2022.1.css");
+  EXPECT_EQ(Rel("https://S/app.js?v=3"), "S/app.js,8,,x23Fv=3.js");
+  EXPECT_EQ(Rel("http://S/Page.HTML?lang=en/x"), "S/Page.HTML,8,,x23Flang=en,8,,x25Cx.HTML");
+  EXPECT_EQ(Rel("http://S/f/icons.woff2?#iefix"), "S/f/icons.woff2,8,,x23F#iefix.woff2");
+  // Names that end right already, and endings a browser does not type by, keep their mapping.
+  EXPECT_EQ(Rel("http://S/combo.js?a.js&b.JS"), "S/combo.js,8,,x23Fa.js&b.JS");
+  EXPECT_EQ(Rel("http://S/a.php?x=1"), "S/a.php,8,,x23Fx=1");
+  EXPECT_EQ(Rel("http://S.css?x=1"), "S.css,8,,x23Fx=1/index.html");
+  LocalName n = LocalNameOf("http://S/t.css?v=2", kColl);
+  EXPECT_EQ(n.requestAddress, "http://S/t.css?v=2");
+  EXPECT_EQ(n.formerPath, kColl + "S/t.css,8,,x23Fv=2");
+  EXPECT_EQ(LocalNameOf("http://S/t.css", kColl).formerPath, "");
+  // A name too long for the file system keeps the ending through its shortening.
+  std::string longQuery = "http://S/t.css?" + std::string(300, 'q');
+  EXPECT_TRUE(LocalNameOf(longQuery, kColl).path.ends_with(".css"));
+
+  // A collection saved before finds its file under the former name until a new copy exists.
+  TempFolder tmp;
+  const std::string coll = tmp.path();
+  fs::create_directories(coll + "S");
+  const LocalName t = LocalNameOf("http://S/t.css?v=2", coll);
+  EXPECT_EQ(FoundLocalPath("http://S/t.css?v=2", coll), t.path);
+  PutFileBytes(t.formerPath, "old");
+  EXPECT_EQ(FoundLocalPath("http://S/t.css?v=2", coll), t.formerPath);
+  PutFileBytes(t.path, "new");
+  EXPECT_EQ(FoundLocalPath("http://S/t.css?v=2", coll), t.path);
+}
+
+TEST(LocalName, BothSpellingsOfANameAreOneFile) {
+  const std::string raw = "http://S/d/\xD1\x81\xD1\x82\xD1\x80.html";
+  for (const char* spelling : {"http://S/d/%D1%81%D1%82%D1%80.html", "http://S/d/%d1%81%D1%82%d1%80.html",
+                               "http://S/%64/\xD1\x81%D1%82\xD1\x80.html"}) {
+    const LocalName n = LocalNameOf(spelling, kColl);
+    EXPECT_EQ(n.path, kColl + raw.substr(7)) << spelling;
+    EXPECT_EQ(n.requestAddress, spelling);  // the request goes out as the page wrote it
+    EXPECT_EQ(n.formerPath, kColl + std::string(spelling).substr(7));
+  }
+  // Escapes that change what an address names stay: blank, "/", "?", "#", "%", "&", ".".
+  EXPECT_EQ(DecodeUnreservedEscapes("http://S/a%20b%2Fc%3Fd%23e%25%34%31%26%2E%7E%5F%2d%4"),
+            "http://S/a%20b%2Fc%3Fd%23e%2541%26%2E~_-%4");
+}
+
 TEST(HostAndParts, LocalNameLeadsBackToItsAddress) {
   for (std::string a : {"http://S/dir/page.htm", "http://S:81/a!b.php?q=1", "http://S/a*b<c>.gif",
-                        "http://S/x/", "http://S/x"}) {
+                        "http://S/x/", "http://S/x", "http://S/_static/theme.css?2022.1", "http://S/a.js?",
+                        "http://S/combo.js?a.js&b.js", "http://S/p.html?a=b"}) {
     LocalName n = LocalNameOf(a, kColl);
     std::string back = LocalPathToAddress(n.path, kColl);
     std::string expected = n.requestAddress;
