@@ -51,6 +51,7 @@ enum ExtRecord : int {
   RedirectTarget = 27,  // full address of the latest redirect target
   SearchMode = 28,      // 1 web-search job, 0 ordinary; other values = 1
   AssumeOnline = 29,    // "1": treat the machine as connected
+  TextFileNames = 30,   // "1": take file names anywhere in a page's text, not only in its links
 };
 
 // One orvint record, fields in stored order. Strings are counted strings; the stop

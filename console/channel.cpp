@@ -567,6 +567,8 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
     job.embedded_mode = !ex.ReadExt(StartPending).empty() && !ex.ReadExt(EmbeddedMark).empty();
     job.collection = t_.collection;
     job.local_path = t_.localPath;
+    job.file_names_in_text = ex.ReadExt(TextFileNames) == "1";
+    job.content_type = HeaderValue(t_.responseHeaders, "content-type");
     console_.SpeedLog(orv::Ru("Начало обработки"));
     RedirectRecords redirect(ex);
     // The rewritten page replaces the downloaded one only once it is complete.

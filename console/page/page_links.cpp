@@ -88,6 +88,32 @@ bool ExtensionTestPasses(std::string_view fromDot) {
   return false;
 }
 
+bool WholeEndingAt(std::string_view fromDot) {
+  static constexpr std::string_view kEndings[] = {
+      "htm", "html", "xhtml", "shtml", "shtm", "phtml", "mht", "mhtml", "asp", "aspx", "jsp", "php", "php3",
+      "cgi", "pl", "cfm", "css", "js", "mjs", "vbs", "xsl", "xslt", "xml", "json", "class", "swf", "gif",
+      "jpg", "jpeg", "png", "svg", "webp", "avif", "ico", "bmp", "tif", "tiff", "woff", "woff2", "ttf",
+      "otf", "eot", "mp3", "mp4", "m4a", "m3u", "ogg", "oga", "ogv", "wav", "webm", "mov", "avi", "mid",
+      "pdf", "txt", "zip", "rar", "gz", "tgz", "7z", "exe", "chm", "doc", "djvu"};
+  if (fromDot.empty() || fromDot[0] != '.') return false;
+  char word[8];
+  std::size_t n = 0;
+  std::size_t i = 1;
+  for (; i < fromDot.size(); ++i) {
+    const char c = LowerAscii(fromDot[i]);
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) break;
+    if (n == sizeof word) return false;
+    word[n++] = c;
+  }
+  // A name goes on after a letter, a digit, "_", "-" or another ending (".css.map").
+  if (i < fromDot.size() && (fromDot[i] == '_' || fromDot[i] == '-' || fromDot[i] == '.')) return false;
+  const std::string_view ending(word, n);
+  for (std::string_view e : kEndings) {
+    if (e == ending) return true;
+  }
+  return false;
+}
+
 std::string ResolveRelative(std::string_view link, std::string_view base, std::string_view root) {
   std::string r;
   ResolveRelativeTo(link, base, root, r);

@@ -13,6 +13,11 @@ namespace orv::page {
 // that group's endings.
 bool ExtensionTestPasses(std::string_view fromDot);
 
+// The whole-ending test: the word after the dot is a file ending of the known kinds (pages,
+// style sheets, scripts, images, fonts, media, archives, documents) and the character after it
+// cannot continue a name (".css\"", ".js?v=2"; not ".classList", ".zipinfo", ".css.map").
+bool WholeEndingAt(std::string_view fromDot);
+
 // Resolves a relative link (not starting with "http") against `base`, the folder address of
 // the page; `root` is the page's scheme + site + "/". Empty when there is no result (a leading "."
 // that is neither "./" nor a run of dots followed by "/").

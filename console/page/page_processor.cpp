@@ -12,6 +12,7 @@
 #include "common/numbers.h"
 #include "common/search_engine.h"
 #include "common/text.h"
+#include "console/page/markup_context.h"
 #include "console/page/page_links.h"
 
 namespace orv::page {
@@ -176,6 +177,44 @@ std::size_t NumericCharRefAt(std::string_view t, std::size_t j) {
   return k + 1 - j;
 }
 
+// The character a reference at j stands for, when it is a numeric one or one of the named ones
+// that write markup's own characters; its length goes to `length` (0: no reference there).
+// Codes above 255 give 255: a character that is no delimiter and ends nothing.
+int CharRefAt(std::string_view t, std::size_t j, std::size_t& length) {
+  length = 0;
+  if (j >= t.size() || t[j] != '&') return -1;
+  if (const std::size_t n = NumericCharRefAt(t, j)) {
+    const bool hex = t[j + 2] == 'x' || t[j + 2] == 'X';
+    const long code = std::strtol(std::string(t.substr(j + (hex ? 3 : 2), n)).c_str(), nullptr, hex ? 16 : 10);
+    length = n;
+    return code >= 0 && code < 256 ? static_cast<int>(code) : 255;
+  }
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&quot;", '"'}, {"&apos;", '\''}, {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}};
+  for (const auto& [name, c] : kNamed) {
+    if (t.compare(j, name.size(), name) == 0) {
+      length = name.size();
+      return U(c);
+    }
+  }
+  return -1;
+}
+
+// The character a reference ending right before `end` stands for ("&quot;" before a name), or -1.
+int CharRefEndingAt(std::string_view t, std::size_t end) {
+  if (end == 0 || t[end - 1] != ';') return -1;
+  const std::size_t from = end > 12 ? end - 12 : 0;
+  for (std::size_t k = end - 1; k-- > from;) {
+    if (t[k] == '&') {
+      std::size_t n = 0;
+      const int c = CharRefAt(t, k, n);
+      return n != 0 && k + n == end ? c : -1;
+    }
+    if (t[k] == ';') return -1;
+  }
+  return -1;
+}
+
 // A browser reads "&#45;" in an attribute as "-": printable ASCII references are decoded so
 // the link names the file the server has.
 void DecodeNumericCharRefs(std::string& link) {
@@ -250,11 +289,12 @@ std::string SiteLocalName(std::string_view address) {
 const std::string& StoredName(std::string_view address, std::string& out) {
   const std::size_t query = address.find('?');
   const std::size_t s = SchemeLength(address);
-  // A long address may hold a name part the mapping shortens.
-  bool plain = s != 0 && address.size() > s && address.size() <= s + 255;
+  // A long address may hold a name part the mapping shortens (a restored ending included).
+  bool plain = s != 0 && address.size() > s && address.size() + 6 <= s + 255;
   for (std::size_t i = s; plain && i < address.size(); ++i) {
     switch (address[i]) {
       case ':': case '|': case '*': case '<': case '>': case '!': case '\\': case '\0':
+      case '%':  // an escape the mapping may decode
         plain = false;
         break;
       case '.':  // a segment made only of dots is confined
@@ -298,6 +338,7 @@ const std::string& StoredName(std::string_view address, std::string& out) {
     }
   }
   if (address.find('/', s) == std::string_view::npos) out += "/index.html";
+  out.append(RestoredEnding(address));
   return out;
 }
 
@@ -339,11 +380,37 @@ std::size_t FindBaseElement(std::string_view t) {
   }
 }
 
+// What kind of text is scanned: a page's markup, a style sheet or a script.
+enum class TextKind { Markup, StyleSheet, Script };
+
+TextKind KindOf(const PageJob& job) {
+  const std::string& type = job.content_type;
+  if (type.find("html") != std::string::npos) return TextKind::Markup;
+  if (type.find("css") != std::string::npos) return TextKind::StyleSheet;
+  if (type.find("javascript") != std::string::npos || type.find("ecmascript") != std::string::npos) {
+    return TextKind::Script;
+  }
+  const std::string_view url(job.url);
+  const std::string_view path = url.substr(0, url.find('?'));
+  if (EndsWithNoCase(path, ".css")) return TextKind::StyleSheet;
+  if (EndsWithNoCase(path, ".js") || EndsWithNoCase(path, ".mjs")) return TextKind::Script;
+  return TextKind::Markup;
+}
+
+// When a token a dot anchor found is a link.
+enum class DotRule {
+  Any,             // file names in text: wherever it stands
+  None,            // never
+  QuotedString,    // a whole quoted string of a script
+  WholeValue,      // the whole value of an attribute
+  StyleReference,  // the name in url() or after @import
+};
+
 class Processor {
  public:
   Processor(std::string text, const PageJob& job, OutputSink& out, int& pages,
             StartRedirectSink* redirect)
-      : t_(std::move(text)), job_(job), out_(out), pages_(pages), redirect_(redirect) {}
+      : t_(std::move(text)), job_(job), out_(out), pages_(pages), redirect_(redirect), kind_(KindOf(job)) {}
 
   PageResult Run() {
     Prepare();
@@ -423,6 +490,7 @@ class Processor {
     if (!job_.search_mode && !job_.url.empty()) {
       pageFolder_ = AddressFolder(SiteLocalName(job_.url));
     }
+    markup_ = MarkupContext(t_);
   }
 
   void Emit(std::size_t from, std::size_t to) {
@@ -457,20 +525,40 @@ class Processor {
     }
   }
 
+  // A delimiter ends right before j: the byte there, or a character reference standing for one
+  // ("&#39;" around a name in a code sample is a quote).
+  bool DelimiterEndsAt(std::size_t j) const {
+    if (IsDelimiter(t_[j - 1])) return true;
+    const int c = t_[j - 1] == ';' ? CharRefEndingAt(t_, j) : -1;
+    return c >= 0 && IsDelimiter(static_cast<char>(c));
+  }
+  // The character before v and the one at j as a browser reads them (references decoded).
+  char CharBefore(std::size_t v) const {
+    if (v == 0) return '\0';
+    const int c = t_[v - 1] == ';' ? CharRefEndingAt(t_, v) : -1;
+    return c >= 0 ? static_cast<char>(c) : t_[v - 1];
+  }
+  char CharAt(std::size_t j) const {
+    if (j >= t_.size()) return '\0';
+    std::size_t n = 0;
+    const int c = t_[j] == '&' ? CharRefAt(t_, j, n) : -1;
+    return c >= 0 ? static_cast<char>(c) : t_[j];
+  }
+
   // Last delimiter before `d`, or npos. Dots arrive in increasing order, so the backward scan
   // only covers text not scanned before: the whole pass stays linear.
   std::size_t DelimiterBefore(std::size_t d) {
     if (d < delimScanned_) {
       std::size_t j = d;
       while (j > 0) {
-        if (IsDelimiter(t_[j - 1])) return j - 1;
+        if (DelimiterEndsAt(j)) return j - 1;
         --j;
       }
       return std::string::npos;
     }
     std::size_t found = std::string::npos;
     for (std::size_t j = d; j > delimScanned_; --j) {
-      if (IsDelimiter(t_[j - 1])) {
+      if (DelimiterEndsAt(j)) {
         found = j - 1;
         break;
       }
@@ -497,26 +585,108 @@ class Processor {
       pos_ = d + 1;
       return;
     }
-    bool accept = false;
-    if (ts + 5 <= n) {
-      bool whole = true;
-      for (std::size_t i = 0; i < 5; ++i) whole = whole && !IsValueStop(t_[ts + i]);
-      const char* p = t_.data() + ts;
-      if (whole && ((p[0] == 'h' && p[1] == 't' && p[2] == 't' && p[3] == 'p') ||
-                    (p[0] == 'w' && p[1] == 'w' && p[2] == 'w' && p[3] == '.'))) {
-        accept = true;
+    if (job_.file_names_in_text) {
+      bool accept = false;
+      if (ts + 5 <= n) {
+        bool whole = true;
+        for (std::size_t i = 0; i < 5; ++i) whole = whole && !IsValueStop(t_[ts + i]);
+        const char* p = t_.data() + ts;
+        if (whole && ((p[0] == 'h' && p[1] == 't' && p[2] == 't' && p[3] == 'p') ||
+                      (p[0] == 'w' && p[1] == 'w' && p[2] == 'w' && p[3] == '.'))) {
+          accept = true;
+        }
       }
+      if (!accept) accept = ExtensionTestPasses(std::string_view(t_).substr(d, 6));
+      if (!accept) {
+        pos_ = d + 1;
+        return;
+      }
+      Value(d, ts, false, DotRule::Any, {});
+      return;
     }
-    if (!accept) accept = ExtensionTestPasses(std::string_view(t_).substr(d, 6));
-    if (!accept) {
+    const std::string_view token = std::string_view(t_).substr(ts, 8);
+    const bool address = StartsWithHttp(token) || StartsWithNoCaseAscii(token, "www.");
+    const bool named = address || WholeEndingAt(std::string_view(t_).substr(d, 10));
+    const Place place = PlaceOf(d);
+    DotRule rule = DotRule::None;
+    switch (place.region) {
+      case Region::Script: rule = DotRule::QuotedString; break;
+      case Region::Style: rule = DotRule::StyleReference; break;
+      case Region::Value:
+        if (place.attribute.starts_with("on") || StartsWithNoCaseAscii(std::string_view(t_).substr(place.valueStart),
+                                                                       "javascript:")) {
+          rule = DotRule::QuotedString;
+        } else if (place.attribute == "style") {
+          rule = DotRule::StyleReference;
+        } else {
+          rule = DotRule::WholeValue;
+        }
+        break;
+      default: break;  // prose, code samples, tag names, comments
+    }
+    // A style sheet's url() names a file whatever its ending; elsewhere the name must say so.
+    if (rule == DotRule::None || (rule != DotRule::StyleReference && !named)) {
       pos_ = d + 1;
       return;
     }
-    Value(d, ts, false);
+    Value(d, ts, false, rule, place);
+  }
+
+  // Where the byte at pos lies: in a style sheet or script file everything is style or script.
+  Place PlaceOf(std::size_t pos) {
+    if (kind_ == TextKind::Markup) return markup_.At(pos);
+    Place whole;
+    whole.region = kind_ == TextKind::StyleSheet ? Region::Style : Region::Script;
+    return whole;
+  }
+
+  // Whether the token [ts, j) found through a dot is a link under `rule`.
+  bool DotRuleHolds(DotRule rule, const Place& place, std::size_t ts, std::size_t j) const {
+    const std::string_view t(t_);
+    switch (rule) {
+      case DotRule::Any: return true;
+      case DotRule::None: return false;
+      case DotRule::QuotedString: {
+        const char q = CharBefore(ts);
+        const char end = CharAt(j);
+        return (q == '"' || q == '\'' || q == '`') && (end == q || end == '#');
+      }
+      case DotRule::WholeValue: {
+        if (ts != place.valueStart) return false;
+        const char end = t[j];
+        return place.quote != '\0' ? end == place.quote || end == '#' : U(end) <= 32 || end == '>';
+      }
+      case DotRule::StyleReference: {
+        // url(name), url("name"), url( 'name' ), or @import "name".
+        std::size_t k = ts;
+        const char q = CharBefore(k);
+        const bool quoted = q == '"' || q == '\'';
+        if (quoted) k = QuoteStart(ts);
+        while (k > 0 && (t[k - 1] == ' ' || t[k - 1] == '\t')) --k;
+        if (k >= 4 && t[k - 1] == '(' && HasNoCase(t.substr(k - 4, 3), "url")) return true;
+        return quoted && k >= 7 && HasNoCase(t.substr(k - 7, 7), "@import");
+      }
+    }
+    return false;
+  }
+
+  // Where the quote right before v begins (the "&" of a reference, or the quote itself).
+  std::size_t QuoteStart(std::size_t v) const {
+    if (t_[v - 1] != ';' || CharRefEndingAt(t_, v) < 0) return v - 1;
+    return t_.rfind('&', v - 1);
   }
 
   void EqualsAnchor(std::size_t e) {
     const std::string_view t(t_);
+    // An attribute's "=" or one inside a value (a meta refresh's "url="); comments keep the
+    // links of conditional markup. An "=" in prose, code samples, scripts or style sheets is none.
+    if (!job_.file_names_in_text) {
+      const Region r = PlaceOf(e).region;
+      if (r != Region::Tag && r != Region::Value && r != Region::Comment) {
+        pos_ = e + 1;
+        return;
+      }
+    }
     if (IsSrcSetAt(e)) {
       SrcSet(e);
       return;
@@ -563,11 +733,12 @@ class Processor {
       pos_ = e + 1;  // empty value or a fragment of this page
       return;
     }
-    Value(e, v, codebase);
+    Value(e, v, codebase, DotRule::Any, {});
   }
 
   // The candidate value starting at `v`, found through the anchor at `anchor`.
-  void Value(std::size_t anchor, std::size_t v, bool codebase) {
+  // A dot's token is taken only when `rule` holds for it.
+  void Value(std::size_t anchor, std::size_t v, bool codebase, DotRule rule, const Place& place) {
     const std::string_view t(t_);
     const std::size_t n = t.size();
     // The extent depends on the start alone. Dots after a "#" or "!" inside one token share a
@@ -582,8 +753,11 @@ class Processor {
           j += 8;
           continue;
         }
-        if (c == '&') {
-          if (const std::size_t ref = NumericCharRefAt(t, j)) {
+        if (c == '&') {  // a reference is read as the character it stands for
+          std::size_t ref = 0;
+          const int decoded = CharRefAt(t, j, ref);
+          if (ref != 0 && IsValueStop(static_cast<char>(decoded))) break;
+          if (ref != 0) {
             j += ref;
             continue;
           }
@@ -599,6 +773,14 @@ class Processor {
       stopped_ = true;
       result_.truncated_scan = true;
       return;
+    }
+    if (!DotRuleHolds(rule, place, v, j)) {
+      pos_ = anchor + 1;
+      return;
+    }
+    if (rule == DotRule::StyleReference) {  // "url(a.png)}": the name ends at its ")"
+      const std::size_t close = t.substr(v, j - v).find(')');
+      if (close != std::string_view::npos) j = v + close;
     }
     pos_ = std::max(j, anchor + 1);
     Candidate(v, j, codebase);
@@ -649,8 +831,8 @@ class Processor {
   void Candidate(std::size_t v, std::size_t j, bool codebase) {
     const std::string_view t(t_);
     const std::size_t len = j - v;
-    const char before = v > 0 ? t[v - 1] : '\0';
-    const char after = t[j];
+    const char before = CharBefore(v);
+    const char after = CharAt(j);
     if (len == 0 || len > kMaxLinkLength || before == '>' || after == '<') return;
     if (Has(t.substr(j, 3), '=')) return;
     if (before == '&' || before == '+' || before == ';') return;
@@ -754,6 +936,9 @@ class Processor {
         }
       }
     }
+
+    // One file, one address: "%D1%81.html" and "с.html" are reported and stored alike.
+    if (!job_.search_mode && Has(address, '%')) address = DecodeUnreservedEscapes(address);
 
     Report(address);
     if (job_.search_mode) return;  // result pages keep their links as found
@@ -861,6 +1046,8 @@ class Processor {
   OutputSink& out_;
   int& pages_;
   StartRedirectSink* redirect_;
+  const TextKind kind_;
+  MarkupContext markup_{std::string_view()};  // views t_ once Prepare has shaped it
 
   PageResult result_;
   bool outOk_ = true;

@@ -4,8 +4,15 @@
 // and collects the referenced addresses, with their markers, for the main program.
 //
 // The scanner does not parse HTML: it works on bytes around two kinds of anchors, an "=" (an
-// attribute value) and a "." followed by a letter (a file name anywhere). All text is
-// Windows-1251 (or anything else) held as std::string, one char per byte, compared unsigned.
+// attribute value) and a "." followed by a letter (a file name). All text is Windows-1251 (or
+// anything else) held as std::string, one char per byte, compared unsigned.
+//
+// Only what a browser would follow is taken: attribute values (the known link attributes, srcset,
+// a value that is a whole file name or address), meta refresh, style sheets (url(), @import),
+// and inside scripts (script elements, script files, on... attributes, "javascript:" values) the
+// quoted strings that are a file name with a known ending or an address ("http://", "https://",
+// "www."). Prose and code samples are left alone. With file_names_in_text, for old sites whose
+// scripts build names by hand, any word with a file ending anywhere in the text is taken too.
 #pragma once
 
 #include <cstddef>
@@ -77,6 +84,11 @@ struct PageJob {
   bool embedded_mode = false;    // orvext records 6 and 13 both non-empty at the start
   std::string collection;        // collection folder, ending with "/" (links come out relative)
   std::string local_path;        // where ProcessPageFile writes the new file
+  // The script option "Имена файлов в тексте": take file names anywhere in the text.
+  bool file_names_in_text = false;
+  // The answer's Content-Type (lower case; may be empty): tells a style sheet or a script from
+  // a page, with the address's ending when it says nothing.
+  std::string content_type;
 };
 
 struct PageResult {

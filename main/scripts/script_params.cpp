@@ -39,6 +39,7 @@ constexpr int kRecEmbeddedMark = 13;
 constexpr int kRecFrameMark = 14;
 constexpr int kRecRefetchExisting = 15;
 constexpr int kRecRetryLimit = 20;
+constexpr int kRecTextFileNames = 30;
 
 long long WholeNumber(const std::string& text) { return LeadingInt(text); }
 
@@ -163,6 +164,7 @@ void ScriptParameters::ResetToDefaults() {
       sw("p_allfrom", "Все с первой", false),     sw("p_SlideStop", "Плавный стоп", false),
       sw("p_Proxy", "Прокси", false),             sw("p_sounds", "Звуки", false),
       sw("p_media", "Мультимедиа режим", true),   sw("p_proxy2", "Чередование прокси", false),
+      sw("p_textnames", "Имена файлов в тексте", false),
   };
   lists_[kConnection] = {
       val("pc_connect", "Соединение", ""),
@@ -429,6 +431,7 @@ void ScriptParameters::ApplyList(int list) {
       exchange_.WriteRecord(kRecFrameMark, mark("p_frames"));
       exchange_.WriteRecord(kRecRefetchExisting, mark("p_refresh"));
       exchange_.WriteRecord(kRecEmbeddedMark, mark("p_allfrom"));
+      exchange_.WriteRecord(kRecTextFileNames, mark("p_textnames"));
       break;
     }
     case kConnection: {

@@ -26,9 +26,10 @@ namespace fs = std::filesystem;
 
 std::string Read(const fs::path& p) { return orvtest::ReadWholeFile(p); }
 
-// The href and src values of a page, in either quote: what the search for
-// (?:href|src)\s*=\s*(?:"([^"]*)"|'([^']*)') (any case) finds, scanned by hand, since a regular
-// expression over some 400 pages in the sanitizer build cost more time than the mirror itself.
+// The href and src values of a page's tags, in either quote: what the search for
+// (?:href|src)\s*=\s*(?:"([^"]*)"|'([^']*)') (any case) finds inside a tag, scanned by hand, since
+// a regular expression over some 400 pages in the sanitizer build cost more time than the mirror
+// itself. Markup quoted in prose ("&lt;base href=...&gt;") links nothing.
 std::vector<std::string> LinksOf(const std::string& page) {
   const std::size_t n = page.size();
   const auto wordAt = [&](std::size_t i, std::string_view word) {
@@ -45,6 +46,8 @@ std::vector<std::string> LinksOf(const std::string& page) {
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t j = wordAt(i, "href") ? i + 4 : wordAt(i, "src") ? i + 3 : std::string::npos;
     if (j == std::string::npos) continue;
+    const std::size_t open = page.rfind('<', i), close = page.rfind('>', i);
+    if (open == std::string::npos || (close != std::string::npos && close > open)) continue;
     j = skipBlanks(j);
     if (j >= n || page[j] != '=') continue;
     j = skipBlanks(j + 1);

@@ -183,22 +183,71 @@ TEST(PageProcessor, ValueRunningToTheEndStopsTheScan) {
   EXPECT_TRUE(o.result.truncated_scan);
 }
 
-TEST(PageProcessor, DotsInProse) {
-  // A version number is no anchor; ".gif's" picks the "s" group and fails the test; a plain
-  // file name and a bare www. address are found through the dot.
-  Outcome o = Process("Version 1.5 of file.gif's size. See logo.gif here or www.t.org now.",
-                      PageAt(kPage));
+TEST(PageProcessor, FileNamesInProseAreTakenOnlyWithTheOption) {
+  const std::string prose = "Version 1.5 of file.gif's size. See logo.gif here or www.t.org now.";
+  PageJob job = PageAt(kPage);
+  Outcome o = Process(prose, job);
+  EXPECT_EQ(o.text, prose);
+  EXPECT_TRUE(o.links.empty());
+  // The old rule: a version number is no anchor; ".gif's" picks the "s" group and fails the
+  // test; a plain file name and a bare www. address are found through the dot.
+  job.file_names_in_text = true;
+  o = Process(prose, job);
   EXPECT_EQ(o.text,
             "Version 1.5 of file.gif's size. See logo.gif here or ../../www.t.org/index.html now.");
   EXPECT_EQ(o.links, (Links{"http://s.com/dir/logo.gif", "http://www.t.org/"}));
 }
 
+TEST(PageProcessor, OnlyWhatABrowserFollowsIsTaken) {
+  // Words of prose and code samples that look like file names, as real documentation has them.
+  const std::string samples =
+      "<p>Call document.documentElement.classList.toggle or http.client.HTTPResponse, read\n"
+      "zipfile.ZipInfo.file_size, run hello.js or see www.example.org and t.css.map.</p>\n"
+      "<pre>new Worker(&#39;./worker_pool.js&#39;); &lt;a href=&quot;x.html&quot;&gt; src=y.gif</pre>\n"
+      "<div title=\"see a.html\" data-x=\"a.js b\"><!-- old.gif --></div>\n";
+  Outcome o = Process(samples, PageAt(kPage));
+  EXPECT_EQ(o.text, samples);
+  EXPECT_TRUE(o.links.empty()) << o.links.front();
+
+  // What a browser does follow: link attributes, whole values, script strings (quotes written
+  // as references too), "javascript:" values, style attributes and elements, conditional markup.
+  const std::string page =
+      "<object data=\"m.swf\"><param name=movie value=m2.swf></object><video poster='p.jpg'>\n"
+      "<a href=\"#\" onclick=\"open(&quot;pop.html&quot;); x.classList.add('on')\">o</a>\n"
+      "<a href=\"javascript:show('big.jpg')\">j</a><div style=\"background:url( 'bg.png' )\">\n"
+      "<script>var a = \"lib/x.min.js?v=2\", b = 'https://cdn.org/y', c = \"see t.js now\";\n"
+      "if (a.href=b) load(`tpl.html#top`);</script><style>@import \"s.css\"; i{src:url(f.woff2?#x)}</style>\n"
+      "<!--[if lt IE 9]><script src=\"shiv.js\"></script><![endif]-->";
+  o = Process(page, PageAt(kPage));
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/m.swf", "http://s.com/dir/m2.swf", "http://s.com/dir/p.jpg",
+                            "http://s.com/dir/pop.html", "http://s.com/dir/big.jpg", "http://s.com/dir/bg.png",
+                            "http://s.com/dir/lib/x.min.js?v=2", "https://cdn.org/y",
+                            "http://s.com/dir/tpl.html", "http://s.com/dir/s.css",
+                            "http://s.com/dir/f.woff2", "http://s.com/dir/shiv.js(((((http://s.com/dir/"}));
+  EXPECT_NE(o.text.find("onclick=\"open(&quot;pop.html&quot;); x.classList"), std::string::npos) << o.text;
+  EXPECT_NE(o.text.find("\"lib/x.min.js,8,,x23Fv=2.js\""), std::string::npos) << o.text;
+
+  // A style sheet or script file is all style or script: the answer's type says so, else the
+  // address's ending.
+  const std::string sheet = "a.nav{x:url(i/a.cur)} /* see b.png */ @import 'c.css';";
+  o = Process(sheet, PageAt("http://s.com/dir/s.css?v=1"));
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/i/a.cur", "http://s.com/dir/c.css"}));
+  PageJob typed = PageAt("http://s.com/dir/style");
+  typed.content_type = "text/css; charset=utf-8";
+  EXPECT_EQ(Process(sheet, typed).links, o.links);
+  const std::string script = "// uses old.gif\nload('m/a.js'); x.href = \"p.html\"; y = 'b.c.d';";
+  o = Process(script, PageAt("http://s.com/dir/app.js"));
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/m/a.js(((((http://s.com/dir/", "http://s.com/dir/p.html"}));
+}
+
 TEST(PageProcessor, ElementContentNeighboursAndTrailingPunctuation) {
   // A link's visible text is no link; a value followed closely by another attribute's "="
-  // is skipped; a full stop after a file name in prose stays in the page.
+  // is skipped; a full stop after a file name in prose (taken with the option) stays in the page.
+  PageJob job = PageAt(kPage);
+  job.file_names_in_text = true;
   Outcome o = Process(
       "<a href=\"/x.html\">see.html</a> <img src=a.gif b=c> Read /a.html. Next",
-      PageAt(kPage));
+      job);
   EXPECT_EQ(o.text, "<a href=\"../x.html\">see.html</a> <img src=a.gif b=c> Read ../a.html. Next");
   EXPECT_EQ(o.links, (Links{"http://s.com/x.html", "http://s.com/a.html"}));
 }
@@ -294,7 +343,8 @@ TEST(PageProcessor, LinksOfEveryShapeOpenTheirStoredFiles) {
       "http://t.org/a.php?x=1/2",  "http://t.org?q=a/b",          "http://t.org/a/../b.html",
       "http://s.com/dir/sub",      "http://s.com/x.html?a=/b/c",  "http://t.org:81/p.gif",
       "http://s.com/dir/a%20b.gif", "http://t.org/",              "http://s.com/dir/q?",
-      "http://s.com/y/z.html",     "http://t.org/a.b/c",          "http://s.com/dir/i.gif?v=2"};
+      "http://s.com/y/z.html",     "http://t.org/a.b/c",          "http://s.com/dir/i.gif?v=2",
+      "http://s.com/_static/theme.css?2022.1", "http://s.com/dir/%D1%81.html"};
   for (const std::string& a : addresses) {
     Outcome o = Process("<a href=\"" + a + "\">x</a>", PageAt(kPage));
     ASSERT_EQ(o.links.size(), 1u) << a;
@@ -338,6 +388,16 @@ TEST(PageProcessor, BrowserOpensTheStoredNamesOfRewrittenLinks) {
   Outcome again = Process(o.text, PageAt(kPage));
   EXPECT_EQ(again.text, o.text);
   EXPECT_EQ(again.links, o.links);
+}
+
+TEST(PageProcessor, BothSpellingsOfANameAreOneAddressAndOneLink) {
+  Outcome o = Process("<a href=\"%D1%81%D1%82.html\">1</a><a href=\"\xD1\x81\xD1\x82.html\">2</a>"
+                      "<a href=\"http://s.com/dir/%d1%81%D1%82.html\">3</a>",
+                      PageAt(kPage));
+  const std::string name = "\xD1\x81\xD1\x82.html";
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/" + name, "http://s.com/dir/" + name, "http://s.com/dir/" + name}));
+  EXPECT_EQ(o.text, "<a href=\"%D1%81%D1%82.html\">1</a><a href=\"%D1%81%D1%82.html\">2</a>"
+                    "<a href=\"%D1%81%D1%82.html\">3</a>");
 }
 
 TEST(PageProcessor, PortIsEscapedInTheRewrittenLink) {
@@ -496,11 +556,14 @@ TEST(PageProcessor, SecondRewriteGivesTheSameCopy) {
 
 void ExpectCopiedUnchanged(const std::vector<std::string>& texts) {
   PageJob job = PageAt(kPage);
-  for (const std::string& t : texts) {
-    Outcome o = Process(t, job);
-    EXPECT_EQ(o.text.size(), t.size());
-    EXPECT_TRUE(o.text == t);
-    EXPECT_TRUE(o.links.empty());
+  for (bool namesInText : {false, true}) {
+    job.file_names_in_text = namesInText;
+    for (const std::string& t : texts) {
+      Outcome o = Process(t, job);
+      EXPECT_EQ(o.text.size(), t.size());
+      EXPECT_TRUE(o.text == t);
+      EXPECT_TRUE(o.links.empty());
+    }
   }
 }
 
@@ -514,9 +577,15 @@ TEST(PageProcessor, DegenerateTextsAreCopiedUnchanged) {
       std::string(1 << 20, 'a') + "=",
   });
 
-  // NUL bytes end a value like any control character; the scan goes on after them.
+  // NUL bytes end a value like any control character; the scan goes on after them, and only
+  // the old rule takes the rest of the value for a file name.
   const std::string nul("<a href=\"x\0y.html\">\0</a>", 23);
-  Outcome o = Process(nul, PageAt(kPage));
+  PageJob job = PageAt(kPage);
+  Outcome o = Process(nul, job);
+  EXPECT_EQ(o.text, nul);
+  EXPECT_TRUE(o.links.empty());
+  job.file_names_in_text = true;
+  o = Process(nul, job);
   EXPECT_EQ(o.text, nul);
   EXPECT_EQ(o.links, (Links{"http://s.com/dir/y.html"}));
 }
@@ -539,7 +608,9 @@ TEST(PageProcessor, TextsThatWouldMakeAScanQuadratic) {
   // Applet classes in elements that never end: the codebase lookup is bounded.
   std::string classes;
   for (int i = 0; i < 20000; ++i) classes += "<x =A.class ";
-  Outcome o = Process(classes, PageAt(kPage));
+  PageJob job = PageAt(kPage);
+  job.file_names_in_text = true;
+  Outcome o = Process(classes, job);
   EXPECT_EQ(o.links.size(), 20000u);
   EXPECT_EQ(o.links.back(), "http://s.com/dir/A.class..)(..");
 }
@@ -621,7 +692,7 @@ TEST(PageProcessor, SrcsetCandidatesAreEachReportedAndRewrittenKeepingTheirDescr
   EXPECT_EQ(o.text,
             "<img src=\"a.jpg\" srcset=\"a.jpg 1x, ../big/a-2x/index.html 2x,../../cdn.org/a3.avif 3x\" alt=\"x\">"
             "<picture><source type=\"image/webp\" SRCSET='w/s.webp 320w,w/m.webp 640w'></picture>"
-            "<link rel=preload as=image imagesrcset=\"p.png,8,,x23Fv=1 1x, p2.png\" href=\"p.png\">");
+            "<link rel=preload as=image imagesrcset=\"p.png,8,,x23Fv=1.png 1x, p2.png\" href=\"p.png\">");
   EXPECT_EQ(o.links, (Links{"http://s.com/dir/a.jpg", "http://s.com/dir/a.jpg", "http://s.com/big/a-2x/",
                             "https://cdn.org/a3.avif", "http://s.com/dir/w/s.webp", "http://s.com/dir/w/m.webp",
                             "http://s.com/dir/p.png?v=1", "http://s.com/dir/p2.png", "http://s.com/dir/p.png"}));
@@ -634,7 +705,7 @@ TEST(PageProcessor, CssImportStringsAreLinks) {
   Outcome o = Process("@import \"more.css\";\n@import 'print.css?v=2' print;\n"
                       "@import \"https://fonts.org/css2.css\";\nbody{background:url(i/bg.svg);}\n",
                       PageAt("https://s.com/dir/site.css"));
-  EXPECT_EQ(o.text, "@import \"more.css\";\n@import 'print.css,8,,x23Fv=2' print;\n"
+  EXPECT_EQ(o.text, "@import \"more.css\";\n@import 'print.css,8,,x23Fv=2.css' print;\n"
                     "@import \"../../fonts.org/css2.css\";\nbody{background:url(i/bg.svg);}\n");
   EXPECT_EQ(o.links, (Links{"https://s.com/dir/more.css", "https://s.com/dir/print.css?v=2",
                             "https://fonts.org/css2.css", "https://s.com/dir/i/bg.svg"}));

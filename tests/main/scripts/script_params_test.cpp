@@ -266,6 +266,12 @@ TEST_F(ParamsTest, SwitchesWriteTheirRecordsWhenToggled) {
   EXPECT_EQ(sink.records.at(EmbeddedMark), "1");
   params.ToggleOption(kSwitches, 3);
   EXPECT_EQ(sink.records.at(FrameMark), "");
+  EXPECT_EQ(sink.records.at(TextFileNames), "");
+  params.ToggleOption(kSwitches, 11);  // p_textnames, "Имена файлов в тексте"
+  EXPECT_EQ(sink.records.at(TextFileNames), "1");
+  EXPECT_FALSE(store.Has("p_textnames"));  // stored with the others at shutdown
+  params.SaveAll();
+  EXPECT_EQ(store.Get("p_textnames"), "True");
   EXPECT_FALSE(sink.order.empty());
 }
 
