@@ -134,14 +134,17 @@ void HashedAddressList::Clear() {
 
 namespace {
 
-// Every address files under its "http://" form (the scheme's case and "s" aside).
+// Every address files under its "http://" form (the scheme's case and "s" aside), with the
+// escapes a server reads as the bytes themselves decoded: "%D1%81.html" and "с.html" are one
+// file, fetched once.
 std::string SchemeKey(const std::string& address) {
   if (!HasWebScheme(address)) return address;
-  return std::string(kHttpScheme) + std::string(WithoutScheme(address));
+  std::string key = std::string(kHttpScheme) + std::string(WithoutScheme(address));
+  return key.find('%') == std::string::npos ? key : DecodeUnreservedEscapes(key);
 }
 
 bool SameEntry(const std::string& a, const std::string& b) {
-  return a == b || (HasWebScheme(a) && HasWebScheme(b) && WithoutScheme(a) == WithoutScheme(b));
+  return a == b || (HasWebScheme(a) && HasWebScheme(b) && SchemeKey(a) == SchemeKey(b));
 }
 
 }  // namespace

@@ -62,8 +62,9 @@ std::string CleanRunAddress(std::string address);
 std::string SiteKernel(const std::string& lowerHost);
 
 // A run address list with a hash index, so merges never compare texts pairwise. An address
-// and the same address under the other scheme ("http://" / "https://") are one entry: they
-// name one local file, which must be fetched once.
+// and the same address under the other scheme ("http://" / "https://"), or with a letter or a
+// UTF-8 byte percent-encoded ("%D1%81.html" / "с.html"), are one entry: they name one local
+// file, which must be fetched once.
 class HashedAddressList {
  public:
   HashedAddressList() { Clear(); }

@@ -19,6 +19,7 @@
 #include "platform/file_attributes.h"
 #include "platform/process.h"
 #include "platform/settings.h"
+#include "tests/console/page/browser_link.h"
 #include "tests/main/run/batch_run_fixture.h"
 
 namespace fs = std::filesystem;
@@ -58,7 +59,7 @@ class BatchRunTest : public orvtest::BatchRunFixture {
       for (std::sregex_iterator it(text.begin(), text.end(), link), end; it != end; ++it) {
         std::string target = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
         if (target.empty() || target.find(':') != std::string::npos || target[0] == '#') continue;
-        target = target.substr(0, target.find('#'));
+        target = orvtest::AsBrowserReadsIt(target.substr(0, target.find('#')));
         fs::path p = e.path().parent_path() / target;
         if (!target.empty() && target.back() == '/') p /= "index.html";
         if (fs::exists(p)) continue;
@@ -298,6 +299,33 @@ TEST_F(BatchRunTest, DownloadsAWholeSiteWithWorkingLocalLinks) {
   EXPECT_NE(r.output.find("panel 1: Готово"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("channel "), std::string::npos);
   EXPECT_TRUE(ConsoleGone());
+}
+
+// A page links one Cyrillic name percent-encoded and raw, and a style sheet and an image with a
+// query: one request and one readable file per name, and names a browser types by their ending.
+TEST_F(BatchRunTest, OneFilePerNameUnderItsReadableNameAndEndingsThatTypeTheFile) {
+  HttpTestServer site;
+  const std::string raw = "страница.html";
+  const std::string encoded = "%D1%81%D1%82%D1%80%D0%B0%D0%BD%D0%B8%D1%86%D0%B0.html";
+  site.Serve("/index.html", Html("<html><head><link rel=stylesheet href=\"theme.css?v=2\"></head><body>"
+                                 "<a href=\"" + encoded + "\">1</a> <a href=\"" + raw + "\">2</a></body></html>"));
+  site.Serve("/" + encoded, Html("<html><a href=\"index.html\">back</a></html>"));
+  site.Serve("/theme.css?v=2", Answer{.headers = {"Content-Type: text/css"},
+                                      .body = "body{background:url(bg.png?1)}"});
+  site.Serve("/bg.png?1", Answer{.body = "PNG"});
+
+  const BatchRun r = Run(site.Url("/index.html"));
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(site.Count("/" + encoded), 1u);
+  EXPECT_EQ(site.Count("/theme.css?v=2"), 1u);
+  EXPECT_EQ(site.Count("/bg.png?1"), 1u);
+  const fs::path folder = fs::path(Local(site.Url("/index.html"))).parent_path();
+  EXPECT_TRUE(fs::is_regular_file(folder / raw));
+  EXPECT_FALSE(fs::exists(folder / encoded));
+  EXPECT_TRUE(fs::is_regular_file(folder / "theme.css,8,,x23Fv=2.css"));
+  EXPECT_TRUE(fs::is_regular_file(folder / "bg.png,8,,x23F1.png"));
+  const auto broken = BrokenLocalLinks();
+  EXPECT_TRUE(broken.empty()) << ::testing::PrintToString(broken);
 }
 
 // A site of pages in two folders, for the scope and depth cases.
