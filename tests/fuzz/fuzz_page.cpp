@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   job.frame_mode = flags & 0x04;
   job.frame_flag = flags & 0x08;
   job.embedded_mode = flags & 0x10;
+  job.file_names_in_text = (size & 1) != 0;  // every flag bit is taken: the length picks the rule
   int pages = (flags & 0x20) ? 1 : 2;
 
   struct Redirect : orv::page::StartRedirectSink {

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "common/exchange.h"
 #include "common/string_list.h"
 #include "main/lists/lists_model.h"
 #include "main/scripts/script_params.h"
@@ -169,6 +170,18 @@ TEST_F(CategoriesFixture, TurnOffNeverStaysChecked) {
   EXPECT_TRUE(params.Switch("pc_close"));
   EXPECT_FALSE(params.Switch("pc_off"));
   EXPECT_EQ(view->topLevelItem(2)->checkState(0), Qt::Unchecked);
+}
+
+TEST_F(CategoriesFixture, FileNamesInTextIsACheckBoxAmongTheScriptSwitches) {
+  OptionListView switches(params, kSwitches, "switches");
+  QTreeWidgetItem* item = switches.View()->topLevelItem(10);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->text(0), QString::fromUtf8("Имена файлов в тексте"));
+  EXPECT_EQ(item->checkState(0), Qt::Unchecked);
+  item->setCheckState(0, Qt::Checked);
+  Settle();
+  EXPECT_TRUE(params.Switch("p_textnames"));
+  EXPECT_EQ(sink.records.at(orv::TextFileNames), "1");
 }
 
 TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
