@@ -744,7 +744,9 @@ class Processor {
     // The extent depends on the start alone. Dots after a "#" or "!" inside one token share a
     // start whose value ends before them; remembering the last extent keeps such texts linear.
     std::size_t j = v;
-    if (v == extentFrom_) {
+    // A name in url() ends at its ")" ("url(a.png)}" at the very end of a style sheet).
+    const bool inUrl = rule == DotRule::StyleReference;
+    if (v == extentFrom_ && inUrl == extentInUrl_) {
       j = extentEnd_;
     } else {
       while (j < n) {
@@ -763,11 +765,12 @@ class Processor {
           }
         }
         if (IsValueStop(c)) break;
-        if (c == ')' && j + 1 < n && t[j + 1] == ';' && n - j >= 3) break;
+        if (c == ')' && (inUrl || (j + 1 < n && t[j + 1] == ';' && n - j >= 3))) break;
         ++j;
       }
       extentFrom_ = v;
       extentEnd_ = j;
+      extentInUrl_ = inUrl;
     }
     if (j >= n) {  // runs off the end: the rest is copied unchanged
       stopped_ = true;
@@ -777,10 +780,6 @@ class Processor {
     if (!DotRuleHolds(rule, place, v, j)) {
       pos_ = anchor + 1;
       return;
-    }
-    if (rule == DotRule::StyleReference) {  // "url(a.png)}": the name ends at its ")"
-      const std::size_t close = t.substr(v, j - v).find(')');
-      if (close != std::string_view::npos) j = v + close;
     }
     pos_ = std::max(j, anchor + 1);
     Candidate(v, j, codebase);
@@ -1058,6 +1057,7 @@ class Processor {
   std::size_t lastDelim_ = std::string::npos;
   std::size_t extentFrom_ = std::string::npos;
   std::size_t extentEnd_ = 0;
+  bool extentInUrl_ = false;
   std::string base_;
   std::string pageFolderUrl_;  // folder of the page's address, its query aside
   std::string pageFolder_;

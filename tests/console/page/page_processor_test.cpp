@@ -229,9 +229,10 @@ TEST(PageProcessor, OnlyWhatABrowserFollowsIsTaken) {
 
   // A style sheet or script file is all style or script: the answer's type says so, else the
   // address's ending.
-  const std::string sheet = "a.nav{x:url(i/a.cur)} /* see b.png */ @import 'c.css';";
+  const std::string sheet = "a.nav{x:url(i/a.cur)} /* see b.png */ @import 'c.css'; b{y:url(z.png?1)}";
   o = Process(sheet, PageAt("http://s.com/dir/s.css?v=1"));
-  EXPECT_EQ(o.links, (Links{"http://s.com/dir/i/a.cur", "http://s.com/dir/c.css"}));
+  EXPECT_EQ(o.links, (Links{"http://s.com/dir/i/a.cur", "http://s.com/dir/c.css", "http://s.com/dir/z.png?1"}));
+  EXPECT_TRUE(o.text.ends_with("url(z.png,8,,x23F1.png)}")) << o.text;
   PageJob typed = PageAt("http://s.com/dir/style");
   typed.content_type = "text/css; charset=utf-8";
   EXPECT_EQ(Process(sheet, typed).links, o.links);
