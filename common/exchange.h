@@ -48,6 +48,8 @@ enum ExtRecord : int {
   StopAllButton = 19,   // handle of the console's stop-all button
   RetryLimit = 20,      // retries allowed for a failed address
   ConsoleStarted = 21,  // "a" once the console is up
+  ProxyAlternates = 22, // "1": an address failing for its proxy's fault goes on through the next
+                        // proxy of the proxy list; empty: the handed proxy only
   RedirectTarget = 27,  // full address of the latest redirect target
   SearchMode = 28,      // 1 web-search job, 0 ordinary; other values = 1
   AssumeOnline = 29,    // "1": treat the machine as connected

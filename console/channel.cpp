@@ -176,6 +176,13 @@ void Channel::StartTransfer(const AddressSettings& next) {
   t_ = Transfer{};
   t_.proxySpec = console_.Takes().TakeRememberedProxy();
   if (t_.proxySpec.empty()) t_.proxySpec = next.proxySpec;
+  // A proxy that refused connections a moment ago is left out; the next one of the list serves.
+  std::string leftOut;
+  if (!t_.proxySpec.empty() && ProxiesAlternate()) {
+    ProxyRotation::Choice choice = console_.Proxies().Choose(t_.proxySpec, MonotonicMs() / 1000.0);
+    t_.proxySpec = choice.spec;
+    leftOut = choice.skipped;
+  }
   t_.proxy = ParseProxySpec(t_.proxySpec);
   fetching_ = true;
   console_.SetBusy(index_, true);
@@ -221,6 +228,9 @@ void Channel::StartTransfer(const AddressSettings& next) {
   t_.pageFolderUrl = AddressFolder(t_.url);
   HeaderLines lines = RequestLines(copy, orv::Trim(next.userAgent));
   rec.statusText = " Start...";
+  if (!leftOut.empty())
+    rec.statusText = orv::Ru("Прокси ") + leftOut + orv::Ru(" не отвечает и пропускается: через ") + t_.proxy.host +
+                     ":" + std::to_string(t_.proxy.port);
   rec.url = t_.url;
   console_.CheckConnection();
   const std::string block = HeaderBlock(lines);
@@ -487,8 +497,12 @@ void Channel::Finish() {
     if ((t_.httpStatus == 429 || t_.httpStatus == 503) && t_.state == kStateFailed) Retry();
   }
   CompleteRetryJudgment();
+  const std::string proxyNote = t_.requeued || t_.writeFailed ? std::string() : RetryThroughNextProxy(size);
   // The outcome log is the main program's one count of what each fetch came to.
-  if (!t_.requeued) LogOutcome(size);
+  if (!t_.requeued) {
+    LogOutcome(size);
+    console_.Proxies().Forget(t_.taken);
+  }
   if (GetFileAttributes(t_.localPath) < 0) RemoveFoldersLeftEmpty();
   if (t_.requeued && (t_.httpStatus == 429 || t_.httpStatus == 503)) {
     int wait = RetryWaitSeconds(t_.responseHeaders, console_.Retries().Count(t_.taken), console_.Timeout(),
@@ -496,11 +510,30 @@ void Channel::Finish() {
     HoldThenRecycle(wait * 1000, orv::Ru("Повтор через ") + std::to_string(wait) + orv::Ru(" с"));
     return;
   }
+  if (!proxyNote.empty()) outcome = proxyNote;
   if (!outcome.empty()) {
     HoldThenRecycle(1000, outcome);
     return;
   }
   Recycle();
+}
+
+bool Channel::ProxiesAlternate() { return console_.Exchange().ReadExt(ProxyAlternates) == "1"; }
+
+std::string Channel::RetryThroughNextProxy(int64_t size) {
+  const FetchOutcome failure = OutcomeOfTransfer(t_.state, t_.lastErrorCode, size);
+  if (!IsProxyFault(failure) || !ProxiesAlternate()) return {};
+  const bool refused = failure == FetchOutcome::ProxyDown;
+  std::optional<std::string> next =
+      console_.Proxies().RetryThrough(t_.taken, t_.proxySpec, refused, MonotonicMs() / 1000.0);
+  if (!next) return {};
+  const std::string failed = t_.proxy.host + ":" + std::to_string(t_.proxy.port);
+  t_.proxySpec = *next;
+  t_.requeued = true;
+  const ProxyParts through = ParseProxySpec(*next);
+  return orv::Ru("Прокси ") + failed + " " + orv::Ru(refused ? kProxyDownText : kProxyLoginRefusedText) +
+         orv::Ru(refused ? ", пропускается " + std::to_string(static_cast<int>(ProxyRotation::kSkipSeconds)) + " с" : "") +
+         orv::Ru(": повтор через ") + through.host + ":" + std::to_string(through.port);
 }
 
 void Channel::LogOutcome(int64_t size) {

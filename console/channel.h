@@ -64,6 +64,12 @@ class Channel final : public NetListener {
   void SetIdle();
   void Retry();
   void CompleteRetryJudgment();
+  // Whether the run alternates proxies: an address failing for its proxy's fault goes on
+  // through the next proxy of the list.
+  bool ProxiesAlternate();
+  // Puts an address that failed for its proxy's fault back, to go through the next proxy of the
+  // list; returns what the row says of it, empty when it is not put back.
+  std::string RetryThroughNextProxy(int64_t size);
   void ApplyMarking();
   void SendMarker(const std::string& marker, const std::string& address);
   void SendLinkReport(std::vector<std::string> foundLinks);

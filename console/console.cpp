@@ -103,6 +103,8 @@ bool Console::Start() {
 
   std::vector<std::string> auth = ReadStringArrayFile(programFolder_ + "httpauten");
   if (auth.size() > 1) credentials_ = ParseCredentials(std::vector<std::string>(auth.begin() + 1, auth.end()));
+  std::vector<std::string> proxies = ReadStringArrayFile(programFolder_ + "orvproxy");
+  if (proxies.size() > 1) proxies_.SetList(std::vector<std::string>(proxies.begin() + 1, proxies.end()));
 
   for (int n = 1; n <= kChannelCount; ++n) {
     records_[n] = ChannelRecord{};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/exchange.h"
+#include "console/proxy_rotation.h"
 #include "console/request.h"
 #include "console/response.h"
 #include "console/take_policy.h"
@@ -63,6 +64,8 @@ class Console {
   const std::vector<std::string>& Exclusions() const { return exclusions_; }
   const std::vector<std::string>& TypeEntries() const { return typeEntries_; }
   const std::vector<Credential>& Credentials() const { return credentials_; }
+  // The proxy list (`orvproxy`, read at start) and which of its proxies are left out.
+  ProxyRotation& Proxies() { return proxies_; }
   int Timeout() const { return timeout_; }
   bool SkipCertificateCheck() const { return skipCertificateCheck_; }
   // A take tick that came before the take interval was over: an idle channel takes as soon as
@@ -102,6 +105,7 @@ class Console {
   std::array<bool, kChannelCount + 1> busy_{};
   std::vector<std::unique_ptr<Channel>> channels_;
   TakePolicy takes_;
+  ProxyRotation proxies_;
   RetryTable retryTable_;
   std::set<std::string> searchTaken_;
   bool searchMode_ = false;

@@ -542,6 +542,7 @@ RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSki
     }
     x_.WriteExt(UserAgent, options_.userAgent);
     x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
+    x_.WriteExt(ProxyAlternates, options_.proxy && options_.proxyAlternate ? "1" : "");
     x_.WriteExt(StartPending, "a");
     StripTrailingMarker(address, kEmbeddedMarker);
     if (!options_.analog) StripTrailingMarker(address, kFrameMarker);

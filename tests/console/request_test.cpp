@@ -1,4 +1,5 @@
 #include "console/request.h"
+#include "console/proxy_rotation.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +177,32 @@ TEST(Mailbox, AnAddressKeepsTheSettingsWrittenWithItWhenTheNextOnesFollowAtOnce)
   main.records = {{1, ""}, {9, "Agent/1"}};
   EXPECT_EQ(TakeFromMailbox(main).address, "");
   EXPECT_EQ(main.records[9], "Agent/1");
+}
+
+// Alternation inside the console: a dead proxy's address goes on through the next proxy with
+// that proxy's credentials, the dead one is left out for a while, and an address gets each
+// proxy of the list once.
+TEST(ProxyRotation, AFailingProxyHandsItsAddressOnAndIsLeftOutForAWhile) {
+  ProxyRotation r;
+  r.SetList({"dead.lan:3128", "nothing", "live.lan:8080@@@@@user:pw", "third.lan:81"});
+  ASSERT_EQ(r.Size(), 3u);
+  EXPECT_EQ(r.Choose("dead.lan:3128", 0).spec, "dead.lan:3128");
+
+  std::optional<std::string> next = r.RetryThrough("http://s/a", "DEAD.lan:3128", true, 100);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(ProxyAuthLine(ParseProxySpec(*next)), "Proxy-Authorization: Basic dXNlcjpwdw==\r\n");
+  ProxyRotation::Choice c = r.Choose("dead.lan:3128", 100 + ProxyRotation::kSkipSeconds - 1);
+  EXPECT_EQ(c.spec, *next);
+  EXPECT_EQ(c.skipped, "dead.lan:3128");
+  EXPECT_EQ(r.Choose("dead.lan:3128", 100 + ProxyRotation::kSkipSeconds + 1).spec, "dead.lan:3128");
+
+  // A login refused: the next proxy, the refusing one stays in use for other addresses.
+  next = r.RetryThrough("http://s/a", *next, false, 200);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(*next, "third.lan:81");
+  EXPECT_EQ(r.Choose("live.lan:8080", 200).skipped, "");
+  EXPECT_FALSE(r.RetryThrough("http://s/a", "third.lan:81", true, 200));  // all three tried
+  EXPECT_FALSE(r.RetryThrough("http://s/b", "elsewhere.lan:3128", true, 200));
 }
 
 }  // namespace

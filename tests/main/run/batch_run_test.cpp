@@ -614,4 +614,35 @@ TEST_F(BatchRunTest, AProxyLoginGoesWithEveryRequestAndItsRefusalIsTold) {
   EXPECT_NE(r.output.find("the proxy refused the login"), std::string::npos) << r.output;
 }
 
+// With alternation on and the first proxy of the list dead, every address still arrives: the
+// ones handed out with the dead proxy go through the next one, which is used in its place.
+TEST_F(BatchRunTest, AlternationPastADeadProxyLosesNoAddress) {
+  HttpTestServer site, live;
+  std::string dead;
+  {
+    HttpTestServer gone;
+    dead = gone.HostPort();
+  }
+  std::string links;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".html";
+    links += "<a href=\"" + name + "\">" + name + "</a>";
+    site.Serve("/" + name, Html("<html>" + name + "</html>"));
+  }
+  site.Serve("/index.html", Html("<html>" + links + "</html>"));
+  live.ForwardPlainRequests();
+  live.RequireProxyLogin("puser", "psecret");
+  ASSERT_TRUE(orv::WriteStringArrayFile(prog_.Prog() + "orvproxy",
+                                        {"2", dead, live.HostPort() + "@@@@@puser:psecret"}));
+  orv::WriteSetting("p_Proxy", "True");
+  orv::WriteSetting("p_proxy2", "True");
+  orv::WriteSetting("MPRX", dead);
+  orv::WriteSetting("NPRX", "1");
+  const BatchRun r = Run(site.Url("/index.html"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("сохранено файлов 13 ("), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("ошибок 0 ("), std::string::npos) << r.output;
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(site.Count("/p" + std::to_string(i) + ".html"), 1u) << i;
+}
+
 }  // namespace
