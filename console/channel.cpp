@@ -209,6 +209,8 @@ void Channel::StartTransfer(const AddressSettings& next) {
   console_.PublishRecord(index_);
 
   const LocalCopy copy = ExistingCopy();
+  const int attrs = DownloadAttributes(t_.localPath);
+  t_.keepsCopy = attrs >= 0 && (attrs & (kAttrSystem | kAttrDirectory)) == 0;
   if (copy == LocalCopy::Complete) {
     if (ex.ReadExt(RefetchExisting) != "1") {
       SetIdle();
@@ -301,6 +303,7 @@ void Channel::BeginFetch(const std::string& headerBlock, const AddressSettings& 
   args.timeoutSeconds = console_.Timeout();
   args.collection = t_.collection;
   args.exists = t_.exists;
+  args.keepCopy = t_.keepsCopy;
   args.minSize = LeadingInt(next.minSize);
   args.maxSize = LeadingInt(next.maxSize);
   args.verifyCertificates = !console_.SkipCertificateCheck();
@@ -319,7 +322,9 @@ void Channel::HeadersReceived(const std::string& headers, int64_t contentLength)
   HeaderFacts facts = AnalyseHeaders(t_.responseHeaders, t_.localSize);
   t_.acceptsRanges = facts.acceptsRanges;
   t_.rangeAccepted = facts.rangeAccepted;
-  if (facts.fullBody && GetFileAttributes(t_.localPath) >= 0) DeleteFile(t_.localPath);
+  // A full body replaces a partial copy from its first byte; a finished copy stays until the
+  // new body is whole, and the component replaces it then.
+  if (facts.fullBody && !t_.keepsCopy && GetFileAttributes(t_.localPath) >= 0) DeleteFile(t_.localPath);
   t_.contentLength = contentLength;
   console_.Record(index_).sizeText = contentLength < 0 ? std::string("???") : StrText(contentLength);
 }
@@ -399,7 +404,7 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
 
 void Channel::SendMarker(const std::string& marker, const std::string& address) {
   if (t_.state == kStateLost) return;
-  ApplyMarking();
+  if (!t_.keepsCopy) ApplyMarking();  // no body of this answer reached a kept copy
   std::string a = marker == kNotFoundMarker ? orv::Trim(address) : address;
   SendReport(MarkerMessageElements(marker, a));
 }
@@ -475,23 +480,34 @@ void Channel::WatchTick() {
 
 void Channel::Finish() {
   timeline::Mark("finished", t_.url);
-  int64_t size = SizeOf(t_.localPath);
+  // A finished copy that no whole new body replaced is the copy from before, exactly as it was:
+  // nothing of this fetch is on disk, so nothing of it counts as saved.
+  const bool copyLeftAsItWas = t_.keepsCopy && !t_.complete && t_.state != kStateNotFound &&
+                               (t_.state != kStateOk || (t_.httpStatus >= 200 && t_.httpStatus < 300));
+  int64_t size = copyLeftAsItWas ? 0 : SizeOf(t_.localPath);
   std::string outcome;  // a status the row keeps for a moment before the channel recycles
   if (t_.writeFailed) {
     // What was written stays for a resume where the server offers ranges; elsewhere a cut copy
-    // would pass for a finished one.
-    if (size > 0 && (t_.acceptsRanges || t_.rangeAccepted)) {
-      SetSystemMark(t_.localPath);
-    } else {
-      DeleteFile(t_.localPath);
+    // would pass for a finished one. A kept copy was never written to.
+    if (!copyLeftAsItWas) {
+      if (size > 0 && (t_.acceptsRanges || t_.rangeAccepted)) {
+        SetSystemMark(t_.localPath);
+      } else {
+        DeleteFile(t_.localPath);
+      }
     }
     outcome = orv::Ru("Ошибка записи файла");
   } else {
-    t_.state = StateFromSize(t_.state, t_.contentLength, size);
-    if (size > 0 && t_.state == kStateOk && t_.complete) {
-      if (!ProcessAsPage(size)) outcome = orv::Ru("Больше 64 МБ: сохранено без обработки");
+    if (copyLeftAsItWas) {
+      // A cut body is retried as any short one is.
+      if (t_.state == kStateLost && !t_.noRetry) t_.state = kStateShort;
+    } else {
+      t_.state = StateFromSize(t_.state, t_.contentLength, size);
+      if (size > 0 && t_.state == kStateOk && t_.complete) {
+        if (!ProcessAsPage(size)) outcome = orv::Ru("Больше 64 МБ: сохранено без обработки");
+      }
+      if (size < 1) DeleteFile(t_.localPath);
     }
-    if (size < 1) DeleteFile(t_.localPath);
     if (console_.Connected() && t_.state == kStateShort) Retry();
     // A busy server is asked again after the time it names, within the retry limit.
     if ((t_.httpStatus == 429 || t_.httpStatus == 503) && t_.state == kStateFailed) Retry();

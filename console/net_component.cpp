@@ -93,6 +93,16 @@ int64_t RequestedRange(const std::string& block) {
   return std::strtoll(block.c_str() + p + 13, nullptr, 10);
 }
 
+// A file beside the local copy, for a body that replaces the copy only once it is whole. The name
+// is short (the copy's own name may already take the whole length a name may have) and unique
+// to the transfer, so a transfer that ends late never removes the file of the one after it.
+std::string SideFileFor(const std::string& localPath) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = localPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : localPath.substr(0, slash + 1);
+  return folder + ".orvnew" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
 }  // namespace
 
 struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared> {
@@ -123,6 +133,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   int endCode = kDoneOk;
   bool sizeRefused = false;
   int fd = -1;
+  std::string bodyPath;  // where the body goes: the local file, or the side file of a kept copy
   int64_t written = 0;
   int64_t contentLength = -1;
   bool writeFailed = false;
@@ -213,18 +224,22 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
           endCode = kDoneFailed;
           return;
         }
-        fd = ::open(args.localPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        bodyPath = args.localPath;
+        fd = ::open(bodyPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         plan = BodyPlan::Append;
       } else {
-        fd = ::open(args.localPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        bodyPath = args.keepCopy ? SideFileFor(args.localPath) : args.localPath;
+        fd = ::open(bodyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         plan = BodyPlan::WriteFresh;
       }
       if (fd < 0) {
+        // A read-only folder, a name the file system refuses: the body cannot be saved.
         plan = BodyPlan::Discard;
-        endCode = kDoneFailed;
+        bodyPath.clear();
+        writeFailed = true;
         return;
       }
-      SetSystemMark(args.localPath);
+      SetSystemMark(bodyPath);
       endCode = kDoneOk;
       return;
     }
@@ -385,9 +400,21 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     curl_slist_free_all(proxyHeaders);
+    bool closedWell = true;
     if (fd >= 0) {
-      ::close(fd);
+      closedWell = ::close(fd) == 0;
       fd = -1;
+    }
+    const bool toSideFile = plan == BodyPlan::WriteFresh && bodyPath != args.localPath;
+    if (toSideFile) {
+      const bool whole = !abort.load() && !writeFailed && !sizeRefused && result == CURLE_OK &&
+                         (contentLength < 0 || written >= contentLength);
+      if (whole && closedWell && ::rename(bodyPath.c_str(), args.localPath.c_str()) == 0) {
+        bodyPath = args.localPath;
+      } else {
+        ::unlink(bodyPath.c_str());
+        if (whole) writeFailed = true;  // the copy could not be replaced
+      }
     }
     // Progress still pending goes first: a later "++" text would clear the error number that
     // the end of the transfer is judged by.
@@ -408,7 +435,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       return;
     }
     if (sizeRefused) {
-      if (plan == BodyPlan::WriteFresh || plan == BodyPlan::Append) ::unlink(args.localPath.c_str());
+      if ((plan == BodyPlan::WriteFresh && !toSideFile) || plan == BodyPlan::Append) ::unlink(args.localPath.c_str());
       PostStatus("Err:" + std::to_string(kErrSizeRefused));
       Finish(kDoneTooLarge, false, {});
       return;

@@ -10,11 +10,15 @@
 // - Body bytes reach the local file only for 2xx: appended for a 206 whose Content-Range starts
 //   at the requested offset, from byte 0 for other 2xx answers. The file carries the system mark
 //   while it is written. 4xx/5xx bodies are never saved; 304 leaves the copy untouched.
+// - With keepCopy (a finished copy is there) a body from byte 0 is written to a file beside it
+//   and renamed over the copy only once it is whole: a cut body, a refusal, a stop or a full disk
+//   leave the copy exactly as it was. TransferDone's complete flag then says it was replaced.
 // - TransferDone codes: 0 finished, 777 not found (404, 410), 976 aborted, 975 refused by the
 //   size bounds (by the announced length, or by the bytes as they arrive when none was
 //   announced; the local file is removed), 895 connection lost during the transfer, 998 the
 //   body could not be written to the local file (full disk, no permission; what was written
-//   stays, with the system mark), 999 anything else. Network errors are announced first as
+//   stays, with the system mark; a local file that cannot be opened or a copy that cannot be
+//   replaced counts the same), 999 anything else. Network errors are announced first as
 //   "Err:" + the Windows Sockets number of the same condition; a server certificate that is
 //   not accepted as "Err:12045" (the number WinINet gives an unknown authority), ending with 999.
 // - https:// addresses are verified against the system's certificate store, or against the PEM
@@ -57,6 +61,7 @@ struct FetchArgs {
   int timeoutSeconds = 120;
   std::string collection;
   bool exists = false;
+  bool keepCopy = false;   // a finished copy is there: replaced only by a whole new body
   int64_t minSize = 0;     // size bounds apply only when maxSize != 0
   int64_t maxSize = 0;
   bool verifyCertificates = true;  // https: refuse a server whose certificate does not verify

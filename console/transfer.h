@@ -29,6 +29,7 @@ struct Transfer {
   std::string siteRoot, siteRootPrefix, pageFolderUrl;
   std::vector<std::string> createdFolders;  // folders this take made for its local file
   bool exists = false;  // a copy is there, being resumed or revalidated
+  bool keepsCopy = false;  // a finished copy is there: only a whole new body replaces it
   int64_t localSize = 0;  // the resumed copy's size
 
   // The answer.

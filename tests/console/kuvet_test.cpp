@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 #include <set>
 #include <string>
@@ -362,6 +363,43 @@ TEST_F(KuvetTest, ResumesAfterTruncatedBody) {
   std::string local = h.LocalFile(server.Url("/cut.bin"));
   EXPECT_EQ(orvtest::ReadWholeFile(local), body);
   EXPECT_EQ(orv::GetFileAttributes(local), 0);
+}
+
+// A finished copy fetched again is replaced only by a whole new body: a body the server cuts and
+// one a full disk cuts leave the copy exactly as it was and count as no saved file; a whole one
+// replaces it. Nothing is left beside the copies.
+TEST_F(KuvetTest, AFinishedCopyIsReplacedOnlyByAWholeNewBody) {
+  constexpr long long kLimit = 100 * 1024;
+  std::string page = "<html><body>" + std::string(200000, 'n') + "</body></html>";
+  server.Serve("/s/cut.html", Answer{.headers = {"Content-Type: text/html"}, .body = page, .truncateAfter = 50000});
+  server.Serve("/s/huge.bin", Answer{.generatedSize = 300000});
+  server.Serve("/s/whole.bin", Answer{.body = "the new body"});
+  const std::vector<std::string> paths = {"/s/cut.html", "/s/huge.bin", "/s/whole.bin"};
+  for (const std::string& p : paths) orvtest::WriteWholeFile(h.LocalFile(server.Url(p)), "the old copy of " + p);
+  h.PrepareRun(0);
+  h.Ex().WriteExt(orv::RefetchExisting, "1");
+  ASSERT_TRUE(h.LaunchWithFileSizeLimit(kLimit));
+  for (const std::string& p : paths) ASSERT_TRUE(h.Feed(server.Url(p)));
+  ASSERT_TRUE(h.WaitIdle(15000));
+
+  for (const std::string p : {"/s/cut.html", "/s/huge.bin"}) {
+    const std::string local = h.LocalFile(server.Url(p));
+    EXPECT_EQ(orvtest::ReadWholeFile(local), "the old copy of " + p);
+    EXPECT_EQ(orv::GetFileAttributes(local), 0) << p;
+  }
+  EXPECT_GE(server.Count("/s/cut.html"), 2u) << "a cut body is asked again like any short one";
+  const std::string whole = h.LocalFile(server.Url("/s/whole.bin"));
+  EXPECT_EQ(orvtest::ReadWholeFile(whole), "the new body");
+  EXPECT_EQ(orv::GetFileAttributes(whole), 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(whole).parent_path()),
+                          std::filesystem::directory_iterator()), 3);
+
+  std::map<std::string, std::vector<orv::FetchOutcome>> outcomes;
+  for (const orv::OutcomeRecord& r : orv::ReadOutcomes(h.Folder().Exchange())) outcomes[r.address].push_back(r.outcome);
+  using O = orv::FetchOutcome;
+  EXPECT_EQ(outcomes[server.Url("/s/cut.html")], std::vector<O>{O::Failed});
+  EXPECT_EQ(outcomes[server.Url("/s/huge.bin")], std::vector<O>{O::Unwritten});
+  EXPECT_EQ(outcomes[server.Url("/s/whole.bin")], std::vector<O>{O::Saved});
 }
 
 TEST_F(KuvetTest, FullAnswerToResumeReplacesThePartialFile) {
