@@ -41,4 +41,10 @@ std::string_view SchemeForStored(std::string_view stored) {
   return Trim(stored) == "https" ? kHttpsScheme : kHttpScheme;
 }
 
+std::size_t UserInfoLength(std::string_view withoutScheme) {
+  const std::string_view authority = withoutScheme.substr(0, withoutScheme.find_first_of("/\\?#"));
+  const std::size_t at = authority.rfind('@');
+  return at == std::string_view::npos ? 0 : at + 1;
+}
+
 }  // namespace orv

@@ -25,6 +25,11 @@ inline bool IsHttps(std::string_view address) { return SchemeLength(address) == 
 // The address without its scheme (unchanged when it has none).
 std::string_view WithoutScheme(std::string_view address);
 
+// Length of the user-info part ("user:password@") at the start of a schemeless address: up to
+// the last "@" before the first "/", "\\", "?" or "#"; 0 when there is none. A local name never
+// carries it, so a password in an address never becomes a folder name.
+std::size_t UserInfoLength(std::string_view withoutScheme);
+
 // For comparisons that must not tell the two schemes of one site apart (scope, same site,
 // already-known addresses): every "https://" (any case) in text becomes "http://".
 std::string FoldScheme(std::string_view text);

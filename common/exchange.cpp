@@ -49,6 +49,8 @@ bool ExchangeFiles::Open(const std::string& exchangeFolder, bool create) {
   if (create) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    // Everything in it (records, lists, logs) names addresses with their credentials.
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace, ec);
     for (const auto& n : names) {
       if (!EnsureOwnerOnlyFile(folder + n)) return false;
     }

@@ -1,10 +1,13 @@
 #include "common/fetch_outcome.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 
 #include "common/numbers.h"
+#include "common/string_list.h"
 
 namespace orv {
 
@@ -82,11 +85,11 @@ bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r) {
 
 bool AppendOutcome(const std::string& exchangeFolder, const OutcomeRecord& r) {
   // One write of the whole line in append mode: lines of one writer never interleave.
-  std::FILE* f = std::fopen(PathOf(exchangeFolder).c_str(), "ab");
-  if (!f) return false;
+  const int fd = OpenOwnerOnlyAppend(PathOf(exchangeFolder));
+  if (fd < 0) return false;
   const std::string line = OutcomeLine(r);
-  const bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  return std::fclose(f) == 0 && ok;
+  const bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  return ::close(fd) == 0 && ok;
 }
 
 std::vector<OutcomeRecord> ReadOutcomes(const std::string& exchangeFolder) {

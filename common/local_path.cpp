@@ -290,6 +290,7 @@ LocalName MapAddress(std::string_view address, std::string_view collectionFolder
   std::size_t scheme = SchemeLength(address);
   if (scheme == 0) scheme = kHttpScheme.size();
   std::string path(address.size() > scheme ? address.substr(scheme) : std::string_view());
+  path.erase(0, UserInfoLength(path));
   path.append(ending);
   // "/" and "\" before the query both separate folders; inside the query the
   // escape turns every one of them into ",8,,x25C".

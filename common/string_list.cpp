@@ -1,5 +1,9 @@
 #include "common/string_list.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -110,6 +114,12 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   if (f.bad()) return false;
   out = std::move(bytes);
   return true;
+}
+
+int OpenOwnerOnlyAppend(const std::string& path, bool startAnew) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (startAnew ? O_TRUNC : 0), 0600);
+  if (fd >= 0) (void)::fchmod(fd, 0600);
+  return fd;
 }
 
 std::string SetFileAside(const std::string& path) {

@@ -59,6 +59,11 @@ std::vector<std::string> CountedList(const std::vector<std::string>& items);
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          FileAccess access = FileAccess::Shared);
 
+// Opens a log or exchange file for appending (emptied first with startAnew), readable and
+// writable by the owner alone, an existing file with wider rights included: such files carry
+// addresses with their credentials. A descriptor for write(2), or -1.
+int OpenOwnerOnlyAppend(const std::string& path, bool startAnew = false);
+
 // Whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& out);
 

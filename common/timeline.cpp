@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "common/string_list.h"
+
 namespace orv::timeline {
 namespace {
 
@@ -19,7 +21,7 @@ void Open(const std::string& exchangeFolder, std::string_view fileName) {
   if (fd >= 0) ::close(fd);
   const std::string path = exchangeFolder + std::string(fileName);
   // One write per line with O_APPEND: a line is never split, even when the process is ended.
-  fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  fd = OpenOwnerOnlyAppend(path, true);
 }
 
 bool On() { return fd >= 0; }

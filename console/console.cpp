@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include <QCoreApplication>
+#include <unistd.h>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -37,10 +38,11 @@ std::string TrimmedText(std::string text) {
 void AppendSpeedLog(const std::string& path, const std::string& message, const std::string& clock) {
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
-  auto mode = std::ios::binary | std::ios::app;
-  if (!ec && size > kSpeedLogLimit) mode = std::ios::binary | std::ios::trunc;
-  std::ofstream out(path, mode);
-  out << "\r\n" << message << ": " << clock << "\r\n" << "\r\n";
+  const int fd = OpenOwnerOnlyAppend(path, !ec && size > kSpeedLogLimit);
+  if (fd < 0) return;
+  const std::string entry = "\r\n" + message + ": " + clock + "\r\n\r\n";
+  (void)!::write(fd, entry.data(), entry.size());
+  ::close(fd);
 }
 
 bool GraceOver(double now, double& startTime) {
@@ -287,7 +289,7 @@ void Console::ReloadLists() {
   std::string anyPath = exchangeFolder_ + "torvany";
   std::string bytes;
   if (!ReadWholeFile(anyPath, bytes)) {
-    std::ofstream create(anyPath, std::ios::binary | std::ios::app);
+    if (const int fd = OpenOwnerOnlyAppend(anyPath); fd >= 0) ::close(fd);
   }
   // Nine counted strings from the start of the file; missing ones are empty.
   typeEntries_.assign(9, std::string());

@@ -208,6 +208,7 @@ std::string SitePart(const std::string& url) {
   std::size_t scheme = SchemeLength(url);
   if (scheme == 0) scheme = kHttpScheme.size();
   std::string rest = url.size() > scheme ? url.substr(scheme) : std::string();
+  rest.erase(0, UserInfoLength(rest));
   size_t slash = rest.find('/');
   return slash == std::string::npos ? rest : rest.substr(0, slash);
 }

@@ -71,7 +71,8 @@ MarkedAddress SplitMarkers(const std::string& taken);
 bool DroppedByExclusions(const std::string& address, const std::vector<std::string>& exclusions);
 bool DroppedByType(const std::string& address, const std::vector<std::string>& typeEntries);
 
-// Site part of an address: after its scheme ("http://" or "https://") up to the first "/".
+// Site part of an address: after its scheme ("http://" or "https://") and its user-info part
+// ("user:password@"), up to the first "/".
 std::string SitePart(const std::string& url);
 
 // The address as it goes on the request line: blanks, control bytes, bytes above 0x7E and the

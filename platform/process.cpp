@@ -79,8 +79,9 @@ SingleInstanceLock SingleInstanceLock::AtPath(const std::string& lockPath) {
 
 void SingleInstanceLock::Lock(const std::string& lockPath) {
   // O_CLOEXEC: a started console must not keep the main program's lock alive.
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return;
+  (void)fchmod(fd, 0600);  // the exchange folder's files are the owner's alone
   int r;
   do {
     r = flock(fd, LOCK_EX | LOCK_NB);

@@ -160,14 +160,15 @@ int ExclusionList::AddEmpty() {
 void ExclusionList::RebuildActive() {
   FragmentList::RebuildActive();
   // The atomic writer replaces the file in one step, so the console, which re-reads it every
-  // second, never meets a half-written list. A failed write leaves the previous file.
-  WriteStringArrayFile(TorvcessPath(), CountedList(active_));
+  // second, never meets a half-written list. A failed write leaves the previous file. Like
+  // every file of the exchange folder it is the owner's alone: entries may name credentials.
+  WriteStringArrayFile(TorvcessPath(), CountedList(active_), nullptr, FileAccess::OwnerOnly);
 }
 
 void ExclusionList::Load() { Fill(ReadListRecords(StorePath(), &damage_)); }
 
 bool ExclusionList::Save() const {
-  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));
+  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()), nullptr, FileAccess::OwnerOnly);
 }
 
 bool ExclusionList::Excludes(std::string_view address) const {
@@ -189,7 +190,7 @@ int TrackList::AddEmpty() {
 void TrackList::Load() { Fill(ReadListRecords(StorePath(), &damage_)); }
 
 bool TrackList::Save() const {
-  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()));
+  return WriteStringArrayFile(StorePath(), CountedList(StoredRecords()), nullptr, FileAccess::OwnerOnly);
 }
 
 bool MatchesExclusion(std::string_view address, const std::vector<std::string>& activeExclusions) {
