@@ -321,6 +321,45 @@ void SetOverride(const std::string& utf8Key, const std::string& utf8Value) {
   setenv(kOverrideVariable, text.c_str(), 1);
 }
 
+// Holds the store's lock while alive; Held() is false when it could not be taken in time (a
+// holder keeps it for one rewrite only: give up rather than hang).
+class StoreLock {
+ public:
+  explicit StoreLock(const std::string& path) : fd_(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline) {
+        close(fd_);
+        fd_ = -1;
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0) close(fd_);  // releases the lock
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Whether the text of the store reads whole: UTF-8 without NUL bytes, every line blank, a
+// comment, a section or an entry with a usable key.
+bool ReadsWhole(const std::string& data) {
+  if (!IsValidUtf8(data) || data.find('\0') != std::string::npos) return false;
+  for (const std::string& line : SplitLines(data)) {
+    std::string_view name, key, value;
+    const std::string_view t = TrimWhite(line);
+    if (t.empty() || t.front() == ';' || t.front() == '#' || IsSectionLine(line, &name)) continue;
+    if (!SplitEntry(line, &key, &value) || !UsableKey(key)) return false;
+  }
+  return true;
+}
+
 // Lock, re-read, change, write a temporary file and rename it over the store.
 void Change(const std::vector<std::pair<std::string, std::optional<std::string>>>& cp1251) {
   std::vector<std::pair<std::string, std::optional<std::string>>> changes;
@@ -347,17 +386,8 @@ void Change(const std::vector<std::pair<std::string, std::optional<std::string>>
   std::string folder = ConfigFolder();
   if (!MakeFolders(folder)) return;
   std::string path = folder + "/orvanta.conf";
-  int lock = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock < 0) return;
-  // A holder keeps the lock for one rewrite only; give up rather than hang.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-  while (flock(lock, LOCK_EX | LOCK_NB) != 0) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline) {
-      close(lock);
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  StoreLock lock(path);
+  if (!lock.Held()) return;
   std::optional<std::string> current = ReadFile(path);
   if (current) {
     std::string text = Apply(*current, changes);
@@ -369,12 +399,24 @@ void Change(const std::vector<std::pair<std::string, std::optional<std::string>>
       if (!ok || rename(temp.c_str(), path.c_str()) != 0) unlink(temp.c_str());
     }
   }
-  close(lock);  // releases the lock
 }
 
 }  // namespace
 
 std::string SettingsFilePath() { return ConfigFolder() + "/orvanta.conf"; }
+
+DamagedFile SetAsideUnreadableSettings() {
+  DamagedFile damage;
+  const std::string path = SettingsFilePath();
+  if (access(path.c_str(), F_OK) != 0) return damage;
+  StoreLock lock(path);
+  if (!lock.Held()) return damage;
+  const std::optional<std::string> data = ReadFile(path);
+  if (data && ReadsWhole(*data)) return damage;
+  damage.file = path;
+  damage.setAsideAs = SetFileAside(path);
+  return damage;
+}
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
   std::string k = Cp1251ToUtf8(key);

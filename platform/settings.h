@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/string_list.h"
+
 namespace orv {
 
 // The value stored under key, or defaultValue when the key or the store is missing.
@@ -31,6 +33,12 @@ void DeleteSetting(std::string_view key);
 
 // Full path of the INI file for the current environment.
 std::string SettingsFilePath();
+
+// A store that cannot be read whole (bytes that are no UTF-8 text, a line that is neither a
+// section, an entry nor a comment) would read as the defaults and be written over: it is renamed
+// out of the way instead (SetFileAside), under the store's lock. Called once at start-up, before
+// any value is read. Returns what was found; an empty file when the store is whole or missing.
+DamagedFile SetAsideUnreadableSettings();
 
 // Values set for one run only ("KEY=VALUE", Windows-1251): every read of the key in this
 // process and in the programs it starts sees the value, and writes of the key change it there

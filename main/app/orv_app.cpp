@@ -225,6 +225,12 @@ QTimer& OrvApp::Timer(RunTimer t) {
 }
 
 int OrvApp::StartUp() {
+  // Before any value is read: a damaged store would silently read as the defaults (another
+  // collection folder, another connection mode).
+  if (const DamagedFile settings = SetAsideUnreadableSettings(); !settings.file.empty())
+    views_.messages.ShowMessage(SetAsideMessage(Ru("Файл настроек "), settings.file, settings.setAsideAs,
+                                                Ru("действуют настройки по умолчанию")),
+                                MessageIcon::Error);
   const StartResult first = program_->StartUpFirstPhase();
   anotherInstance_ = first == StartResult::EndSilently;
   if (first != StartResult::Continue) return 1;

@@ -141,6 +141,29 @@ TEST_F(SettingsStore, ByteOrderMarkBeforeTheSectionIsSkipped) {
   EXPECT_EQ(ReadWholeFile(file_), "[orvanta]\nRQQM=45\nintens=2\n");  // one section
 }
 
+// A store that cannot be read whole is renamed out of the way, once, instead of reading as the
+// defaults and being written over; a whole one, comments, other sections and a byte-order mark
+// included, stays where it is.
+TEST_F(SettingsStore, AStoreThatCannotBeReadWholeIsSetAsideOnce) {
+  Seed("\xEF\xBB\xBF; note\n[other]\nx = 1\n\n[orvanta]\nPFOLD=/kept/\n");
+  EXPECT_TRUE(SetAsideUnreadableSettings().file.empty());
+  EXPECT_EQ(ReadSetting("PFOLD", ""), "/kept/");
+
+  const std::string random = std::string("[orvanta]\nPFOLD=/kept/\n\x93\xff\x01\x00 n", 29);
+  const std::string noEntry = "[orvanta]\nPFOLD=/kept/\na line without its sign\n";
+  for (const std::string& damaged : {random, noEntry}) {
+    Seed(damaged);
+    const DamagedFile found = SetAsideUnreadableSettings();
+    EXPECT_EQ(found.file, file_);
+    ASSERT_FALSE(found.setAsideAs.empty());
+    EXPECT_EQ(ReadWholeFile(found.setAsideAs), damaged);
+    EXPECT_FALSE(std::filesystem::exists(file_));
+    EXPECT_TRUE(SetAsideUnreadableSettings().file.empty()) << "told once";
+  }
+  EXPECT_TRUE(std::filesystem::exists(file_ + ".unreadable"));
+  EXPECT_TRUE(std::filesystem::exists(file_ + ".unreadable2")) << "an earlier one is not replaced";
+}
+
 // Permissions bind ordinary users only: as the superuser the writer is a peer that is not.
 TEST_F(SettingsStore, FailedWritesLeaveTheStoreAsItWas) {
   bool root = geteuid() == 0;
