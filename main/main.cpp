@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "common/text.h"
+#include "platform/display.h"
 #include "platform/settings.h"
 #include "main/app/batch_view.h"
 #include "main/app/orv_app.h"
@@ -248,7 +249,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--batch") == 0) batchAt = i;
   if (batchAt != 0) return RunBatch(argc, argv, batchAt + 1);
 #ifdef ORV_HAVE_WIDGETS
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+  // Asked before the application exists: Qt ends the process when its display is not there.
+  if (!orv::DisplayReachable()) {
     Why("no display to open the window on; use orv --batch ADDRESS");
     return kExitUsage;
   }
