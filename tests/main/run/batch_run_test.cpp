@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "common/fetch_outcome.h"
 #include "common/local_path.h"
 #include "common/string_list.h"
 #include "common/text.h"
@@ -164,6 +166,97 @@ TEST_F(BatchRunTest, ReadOnlyOrFullCollectionEndsWithItsOwnStatus) {
   EXPECT_TRUE(ConsoleGone());
 }
 
+// A file the console cannot write ends the batch with the collection's status and counts as no
+// saved file: a read-only folder inside the site copy, and a refresh into a read-only site folder,
+// which leaves the copies there as they were.
+TEST_F(BatchRunTest, FilesTheConsoleCannotWriteAreFailuresOfTheCollection) {
+  if (!CanUnshare("-m")) GTEST_SKIP() << "no mount namespace here";
+  HttpTestServer site;
+  const std::string index = "<html><img src=\"ro/a.gif\"><img src=\"ro/b.gif\"><a href=\"p.html\">p</a></html>";
+  site.Serve("/index.html", Html(index));
+  site.Serve("/p.html", Html("<html>p</html>"));
+  for (const char* gif : {"/ro/a.gif", "/ro/b.gif"})
+    site.Serve(gif, Answer{.headers = {"Content-Type: image/gif"}, .body = "GIF89a"});
+  const auto readOnly = [](const fs::path& folder) {
+    fs::create_directories(folder);
+    const std::string q = "'" + folder.string() + "'";
+    return "mount --bind " + q + " " + q + "\nmount -o remount,bind,ro " + q;
+  };
+
+  BatchRun r = RunWrapped("-m", {site.Url("/index.html")}, {}, readOnly(fs::path(Local(site.Url("/ro/a.gif"))).parent_path()));
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("orv: 2 file(s) could not be written into the collection folder"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Итог: сохранено файлов 2 ("), std::string::npos) << r.output;
+  EXPECT_FALSE(Saved(site.Url("/ro/a.gif")));
+  ASSERT_TRUE(Saved(site.Url("/p.html")));
+
+  // Two days old: a refresh fetches the start page again.
+  const std::string start = Local(site.Url("/index.html"));
+  const std::string saved = orvtest::ReadWholeFile(start);
+  fs::last_write_time(start, fs::file_time_type::clock::now() - std::chrono::hours(48));
+  r = RunWrapped("-m", {"--set", "p_refresh=True", site.Url("/index.html")}, {}, readOnly(fs::path(start).parent_path()));
+  EXPECT_EQ(r.status, 6) << r.output;
+  EXPECT_NE(r.output.find("Итог: сохранено файлов 0 ("), std::string::npos) << r.output;
+  EXPECT_EQ(site.Count("/index.html"), 2u) << "the complete start page was fetched again";
+  bool unwritten = false;
+  for (const orv::OutcomeRecord& o : orv::ReadOutcomes(prog_.Exchange()))
+    unwritten = unwritten || (o.address == site.Url("/index.html") && o.outcome == orv::FetchOutcome::Unwritten);
+  EXPECT_TRUE(unwritten) << "the refresh counts as a file that could not be written";
+  EXPECT_EQ(orvtest::ReadWholeFile(start), saved);
+  EXPECT_EQ(orv::GetFileAttributes(start), 0);
+  EXPECT_TRUE(ConsoleGone());
+}
+
+// A password in the start address is used, but never becomes a folder name, and what the run
+// leaves in the exchange folder (records, lists, outcome log, timelines) is the owner's alone.
+TEST_F(BatchRunTest, APasswordInTheAddressStaysOutOfFolderNamesAndOtherUsersReach) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html><a href=\"b.html\">b</a></html>"));
+  site.Serve("/b.html", Html("<html>b</html>"));
+  extraEnv_["ORV_TIMELINE"] = "1";
+  const BatchRun r = Run("http://user:secret@" + site.HostPort() + "/index.html");
+  EXPECT_EQ(r.status, 0) << r.output;
+  ASSERT_EQ(site.Count("/index.html"), 1u);
+  EXPECT_EQ(site.Requests("/index.html")[0].Header("Authorization").value_or(""), "Basic dXNlcjpzZWNyZXQ=");
+  EXPECT_TRUE(Saved(site.Url("/index.html")));
+  EXPECT_TRUE(Saved(site.Url("/b.html")));
+  for (const auto& e : fs::recursive_directory_iterator(prog_.Collection()))
+    EXPECT_EQ(e.path().string().find("secret"), std::string::npos) << e.path();
+
+  const auto othersMay = [](const fs::path& p) {
+    return (fs::status(p).permissions() & (fs::perms::group_all | fs::perms::others_all)) != fs::perms::none;
+  };
+  EXPECT_FALSE(othersMay(prog_.Exchange()));
+  std::set<std::string> seen;
+  for (const auto& e : fs::directory_iterator(prog_.Exchange())) {
+    seen.insert(e.path().filename().string());
+    EXPECT_FALSE(othersMay(e.path())) << e.path();
+  }
+  for (const char* name : {"orvext", "orvint", "orvurl", "timeline-orv", "timeline-kuvet"})
+    EXPECT_EQ(seen.count(name), 1u) << name;
+}
+
+// A settings file of random bytes is set aside and the user is told, once; the run goes on with
+// the defaults (and the values given for it) instead of silently.
+TEST_F(BatchRunTest, ASettingsFileThatCannotBeReadIsSetAsideAndSaid) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html>x</html>"));
+  std::string noise(600, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 151 + 7) % 256);
+  orvtest::WriteWholeFile(orv::SettingsFilePath(), noise);
+  const std::vector<std::string> args = {"--set", "MocConnect=True", "--set", "LanConnect=False",
+                                         "--set", "PFOLD=" + prog_.Collection(), site.Url("/index.html")};
+  BatchRun r = RunWrapped("", args);
+  EXPECT_EQ(r.status, 0) << r.output;
+  const std::string told = "Файл настроек " + orv::SettingsFilePath() + " не читается. Он сохранен как " +
+                           orv::SettingsFilePath() + ".unreadable";
+  EXPECT_NE(r.output.find(told), std::string::npos) << r.output;
+  EXPECT_EQ(orvtest::ReadWholeFile(orv::SettingsFilePath() + ".unreadable"), noise);
+  r = RunWrapped("", args);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("Файл настроек"), std::string::npos) << "told once: " << r.output;
+}
+
 // Nothing starts, and the batch says why: another orv holds this program folder; the machine
 // is off line (a network namespace of its own has no route) in the LAN connection mode.
 TEST_F(BatchRunTest, NothingStartedSaysWhy) {
@@ -238,6 +331,23 @@ TEST_F(BatchRunTest, HelpAndVersionNeedNoDisplay) {
     EXPECT_NE(orvtest::ReadWholeFile(out).find(std::string(arg) == "--help" ? "--batch" : "Orvanta"),
               std::string::npos)
         << arg;
+  }
+}
+
+// A display named but not there (no server behind it) is told like no display at all, not a
+// crash of the window system's plugin.
+TEST_F(BatchRunTest, ADisplayWithNothingBehindItIsToldLikeNone) {
+  int n = 55;
+  while (fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) ++n;
+  const std::string out = prog_.Root() + "window.txt";
+  for (const std::string& display : {"DISPLAY=:" + std::to_string(n), std::string("-u DISPLAY")}) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("/bin/sh",
+                            {"-c", "exec env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + display + " '" +
+                                       prog_.Prog() + "orv' > '" + out + "' 2>&1"},
+                            prog_.Prog(), {{"HOME", prog_.Root()}, {"XDG_CONFIG_HOME", prog_.Config()}}));
+    EXPECT_EQ(child.WaitExit(30000), 2) << display;
+    EXPECT_EQ(orvtest::ReadWholeFile(out), "orv: no display to open the window on; use orv --batch ADDRESS\n") << display;
   }
 }
 
