@@ -643,6 +643,33 @@ TEST_F(KuvetTest, ProxyAndServerCredentials) {
   EXPECT_EQ(orvtest::ReadWholeFile(h.LocalFile("http://site.invalid/p/doc.bin")), "via proxy");
 }
 
+// With alternation on, an address whose proxy refuses connections goes through the next proxy
+// of the list, and the channel row names the proxy left out.
+TEST_F(KuvetTest, ADeadProxysAddressGoesThroughTheNextProxyAndTheRowSaysSo) {
+  std::string dead;
+  {
+    orvtest::HttpTestServer gone;
+    dead = gone.HostPort();
+  }
+  server.Serve("http://site.invalid/a.bin", Answer{.body = "via the second"});
+  ASSERT_TRUE(orv::WriteStringArrayFile(h.Folder().Prog() + "orvproxy", {"2", dead, server.HostPort()}));
+  Start();
+  h.Ex().WriteExt(orv::ProxyAlternates, "1");
+  h.Ex().WriteExt(orv::ProxySpec, dead);
+  ASSERT_TRUE(h.Feed("http://site.invalid/a.bin"));
+  const std::string local = h.LocalFile("http://site.invalid/a.bin");
+  bool said = false;
+  for (int i = 0; i < 500 && (!said || !std::filesystem::exists(local)); ++i) {
+    for (int n = 1; n <= orv::ExchangeFiles::kChannels && !said; ++n)
+      said = orv::Cp1251ToUtf8(h.Ex().ReadChannel(n).statusText).find("Прокси " + dead + " не отвечает") != std::string::npos;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(said);
+  ASSERT_TRUE(h.WaitIdle(5000));
+  EXPECT_EQ(orvtest::ReadWholeFile(local), "via the second");
+  EXPECT_EQ(server.Count("http://site.invalid/a.bin"), 1u);
+}
+
 TEST_F(KuvetTest, RevalidationAsksSinceTheModificationTime) {
   server.Serve("/keep.html", Answer{.body = "changed", .notModified = true});
   std::string local = h.LocalFile(server.Url("/keep.html"));
