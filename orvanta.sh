@@ -14,7 +14,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth curl
-  fp-utils xchm xdg-utils
+  fp-utils xchm xdg-utils qt6-translations-l10n
 )
 
 install_missing() {

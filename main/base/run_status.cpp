@@ -5,9 +5,11 @@
 namespace orv {
 
 void RunStatus::SetPhase(RunPhase phase, const std::string& text) {
+  const bool changed = phase != phase_;
   phase_ = phase;
   texts_[0] = text;
   if (view_) view_->ShowStatusPanel(1, text);
+  if (view_ && changed) view_->PhaseChanged(phase);
 }
 
 void RunStatus::Clear() { SetPhase(RunPhase::Idle, ""); }

@@ -31,6 +31,8 @@ class StatusBarView {
   virtual void EnableStatusPanel(int panel, bool enabled) { (void)panel, (void)enabled; }
   // Panel 4's tool tip ("Общая скорость" / "Средняя скорость").
   virtual void ShowSpeedPanelToolTip(const std::string& text) { (void)text; }
+  // The run entered another phase (after panel 1 shows it): the window reports a run at Done.
+  virtual void PhaseChanged(RunPhase phase) { (void)phase; }
 };
 
 class RunStatus {

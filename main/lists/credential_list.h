@@ -18,7 +18,7 @@ namespace orv {
 
 // Entry needs `key` (the stored record) and `text` (what the list shows).
 template <typename Entry>
-class CredentialList {
+class CredentialList : public ChangeNotifier {
  public:
   const std::vector<Entry>& Entries() const { return entries_; }
   std::size_t Size() const { return entries_.size(); }
@@ -48,6 +48,7 @@ class CredentialList {
       entry.key = std::move(record);
       entries_.push_back(std::move(entry));
     }
+    Changed();
   }
 
   // Position of the entry whose key equals `key` without letter case, or -1.
@@ -66,6 +67,7 @@ class CredentialList {
     keys.reserve(entries_.size());
     for (const Entry& e : entries_) keys.push_back(e.key);
     RewriteListFileOrRemove(path_, keys, FileAccess::OwnerOnly);
+    Changed();
   }
 
   // Removes the selected entry; the selection stays on the same row or the new last one.

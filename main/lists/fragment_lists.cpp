@@ -59,6 +59,7 @@ void FragmentList::Fill(const std::vector<std::string>& records) {
     entries_.push_back(std::move(entry));
   }
   RebuildActive();
+  Changed();
 }
 
 std::vector<std::string> FragmentList::StoredRecords() const {
@@ -74,6 +75,7 @@ int FragmentList::AppendNew(std::string key) {
   entry.key = std::move(key);
   entries_.push_back(std::move(entry));
   selected_ = static_cast<int>(entries_.size()) - 1;
+  Changed();
   return selected_;
 }
 
@@ -105,9 +107,11 @@ bool FragmentList::FinishEdit(std::string_view newLabel) {
   if (label.size() > 1 && label.size() <= kMaxCountedString && (other < 0 || other == index)) {
     entry.key = label;
     entry.text = std::move(label);
+    Changed();
     return true;
   }
   entry.text = entry.key;
+  Changed();
   return false;
 }
 
@@ -115,6 +119,7 @@ void FragmentList::SetChecked(int index, bool checked) {
   if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return;
   entries_[index].checked = checked;
   RebuildActive();
+  Changed();
 }
 
 void FragmentList::DeleteSelected() {
@@ -123,21 +128,25 @@ void FragmentList::DeleteSelected() {
   editing_ = -1;
   if (static_cast<std::size_t>(selected_) >= entries_.size()) selected_ = static_cast<int>(entries_.size()) - 1;
   RebuildActive();
+  Changed();
 }
 
 void FragmentList::CheckAll() {
   for (ListEntry& e : entries_) e.checked = true;
   RebuildActive();
+  Changed();
 }
 
 void FragmentList::UncheckAll() {
   for (ListEntry& e : entries_) e.checked = false;
   RebuildActive();
+  Changed();
 }
 
 void FragmentList::Invert() {
   for (ListEntry& e : entries_) e.checked = !e.checked;
   RebuildActive();
+  Changed();
 }
 
 void FragmentList::RebuildActive() {

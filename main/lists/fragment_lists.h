@@ -31,7 +31,7 @@ inline constexpr const char* kOrvcessFile = "orvcess";
 inline constexpr const char* kOrvnecessFile = "orvnecess";
 
 // Behaviour common to both lists. Indices are 0-based list positions; -1 means "none".
-class FragmentList {
+class FragmentList : public ChangeNotifier {
  public:
   virtual ~FragmentList() = default;
 

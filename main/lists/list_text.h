@@ -2,12 +2,29 @@
 // File helpers shared by the list models: every list file is a StringArrayFile whose record 0
 // is the entry count, written whole through the atomic writer of common/.
 
+#include <functional>
 #include <string>
-
-#include "common/string_list.h"
+#include <utility>
 #include <vector>
 
+#include "common/string_list.h"
+
 namespace orv {
+
+// A list tells one listener (the lists model, which tells every view) that its entries, their
+// marks or its selection changed through one of its operations.
+class ChangeNotifier {
+ public:
+  void OnChange(std::function<void()> changed) { changed_ = std::move(changed); }
+
+ protected:
+  void Changed() const {
+    if (changed_) changed_();
+  }
+
+ private:
+  std::function<void()> changed_;
+};
 
 // Records 1..n of the list file at path (n from record 0). A missing or empty file gives no
 // records. A file that cannot be read whole (record 0 not a count, a record cut short or

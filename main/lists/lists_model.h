@@ -4,6 +4,8 @@
 // folder) and the User-Agent presets. Run control reads the active sets, the current proxy
 // and the User-Agent text from here.
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,36 @@
 
 namespace orv {
 
+enum class ListKind { Exclusions, Tracks, Proxies, Credentials };
+
 class ListsModel {
  public:
   // Both folders end with "/".
   ListsModel(const std::string& programFolder, const std::string& exchangeFolder)
-      : exclusions(exchangeFolder), tracks(exchangeFolder), proxies(programFolder), auth(programFolder) {}
+      : exclusions(exchangeFolder), tracks(exchangeFolder), proxies(programFolder), auth(programFolder) {
+    exclusions.OnChange([this] { Notify(ListKind::Exclusions); });
+    tracks.OnChange([this] { Notify(ListKind::Tracks); });
+    proxies.OnChange([this] { Notify(ListKind::Proxies); });
+    auth.OnChange([this] { Notify(ListKind::Credentials); });
+  }
+  ListsModel(const ListsModel&) = delete;
+  ListsModel& operator=(const ListsModel&) = delete;
+
+  // Every view of the lists hears of each change, whoever made it (the lists page, the
+  // collection tree, the channel list, the script tree, proxy alternation during a run).
+  // Returns the token Forget takes.
+  using Listener = std::function<void(ListKind)>;
+  int Listen(Listener listener) {
+    listeners_[++lastToken_] = std::move(listener);
+    return lastToken_;
+  }
+  void Forget(int token) { listeners_.erase(token); }
+
+  // "В Исключения" / "В Колею", from wherever the user sends an address (collection tree,
+  // script tree, channel list): the address becomes an entry (unchecked) and the list file is
+  // written at once. False when the list already holds it (or it is empty).
+  bool Exclude(const std::string& address) { return exclusions.Add(address) && exclusions.Save(); }
+  bool Track(const std::string& address) { return tracks.Add(address) && tracks.Save(); }
 
   // Start-up: `orvproxy` and `httpauten`, then `orvcess` and `orvnecess` (which rebuilds the
   // active sets and writes `torvcess`). No proxy entry is checked afterwards.
@@ -69,11 +96,19 @@ class ListsModel {
   }
 
  private:
+  void Notify(ListKind kind) {
+    // A listener may forget itself while it is told.
+    const auto listeners = listeners_;
+    for (const auto& [token, listener] : listeners) listener(kind);
+  }
   void LoadListFilesAfterProxies() {
     auth.Load();
     exclusions.Load();
     tracks.Load();
   }
+
+  std::map<int, Listener> listeners_;
+  int lastToken_ = 0;
 };
 
 }  // namespace orv

@@ -110,12 +110,14 @@ void ProxyList::SetChecked(int index, bool checked) {
   if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return;
   if (!checked) {
     entries_[index].checked = false;
+    Changed();
     return;
   }
   for (ProxyEntry& e : entries_) e.checked = false;
   entries_[index].checked = true;
   currentProxy_ = entries_[index].text;
   currentIndex_ = index + 1;
+  Changed();
 }
 
 void ProxyList::Move(int from, int to) {
@@ -144,6 +146,7 @@ bool ProxyList::Alternate() {
   for (ProxyEntry& e : entries_) e.checked = false;
   entries_[currentIndex_ - 1].checked = true;
   currentProxy_ = entries_[currentIndex_ - 1].text;
+  Changed();
   return true;
 }
 

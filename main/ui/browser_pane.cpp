@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <QWebEngineView>
 
 #include "common/text.h"
+#include "main/collection/text_editor.h"
 #include "main/ui/node_properties_dialog.h"
 #include "platform/file_attributes.h"
 
@@ -367,13 +369,23 @@ std::string BrowserPane::CurrentLocalFile() const {
 void BrowserPane::EditCurrent() {
   std::string file = CurrentLocalFile();
   if (file.empty() || GetFileAttributes(file) < 0) return;
-  QString editor = qEnvironmentVariable("VISUAL");
-  if (editor.isEmpty()) editor = qEnvironmentVariable("EDITOR");
-  QStringList args = editor.isEmpty() ? QStringList{"xdg-open"} : QProcess::splitCommand(editor);
-  if (args.isEmpty()) return;
-  QString program = args.takeFirst();
-  args << QFile::decodeName(file.c_str());
-  QProcess::startDetached(program, args);
+  // The desktop's program for plain text, so a page opens as text rather than in a browser.
+  std::string desktopExec;
+  QProcess query;
+  query.start("xdg-mime", {"query", "default", "text/plain"});
+  if (query.waitForFinished(3000)) {
+    const QString entry = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    const QString path = entry.isEmpty() ? QString() : QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry);
+    QFile desktop(path);
+    if (!path.isEmpty() && desktop.open(QIODevice::ReadOnly))
+      desktopExec = collection::DesktopEntryExec(desktop.readAll().toStdString());
+  }
+  const std::vector<std::string> command =
+      collection::EditorCommand(qEnvironmentVariable("VISUAL").toStdString(), qEnvironmentVariable("EDITOR").toStdString(),
+                                desktopExec, QFile::decodeName(file.c_str()).toStdString());
+  QStringList args;
+  for (std::size_t i = 1; i < command.size(); ++i) args << QString::fromStdString(command[i]);
+  QProcess::startDetached(QString::fromStdString(command.front()), args);
 }
 
 void BrowserPane::PrintCurrent() {

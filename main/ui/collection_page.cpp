@@ -37,12 +37,8 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   ports.setAddressBar = [&window](const QString& a) { window.SetAddressText(Bytes(a)); };
   ports.setCaption = [&window](const QString& c) { window.setWindowTitle(c); };
   ports.setStatus = [&app](const QString& s) { app.Status().Show(kStatusLinePanel, Bytes(s)); };
-  ports.addToTrackList = [&app](const std::string& a) {
-    if (app.Lists().tracks.Add(a)) app.Lists().SaveListFiles();
-  };
-  ports.addToExclusions = [&app](const std::string& a) {
-    if (app.Lists().exclusions.Add(a)) app.Lists().SaveListFiles();
-  };
+  ports.addToTrackList = [&app](const std::string& a) { app.Lists().Track(a); };
+  ports.addToExclusions = [&app](const std::string& a) { app.Lists().Exclude(a); };
   ports.addToScript = [this, &app](const std::string& address) {
     collection::ScriptTake take = app.CurrentScript().AddToCurrentScript(address);
     if (take.outcome == collection::ScriptTakeOutcome::Added && scriptChanged) scriptChanged();

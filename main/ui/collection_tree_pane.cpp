@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "common/text.h"
+#include "main/collection/site_start.h"
 #include "main/ui/collection_tree_model.h"
 #include "main/ui/node_properties_dialog.h"
 
@@ -166,6 +167,9 @@ std::string CollectionTreePane::WebAddress(const std::string& localPath) const {
 void CollectionTreePane::Open(NodeId id) {
   if (!tree_.Alive(id)) return;
   collection::OpenResult r = collection::OpenNode(tree_, current_, id, markMode_);
+  // A site opens on its start page, not on a listing of its folder.
+  if (tree_.Node(id).image == kImageSite)
+    r.localPath = collection::SiteStartPage(r.localPath, tree_.Root(), collection::ScriptStartAddresses(tree_.Root()));
   if (browser_ != nullptr) browser_->ShowLocalPath(r.localPath);
   if (r.loadQueued) {
     revealAfterScan_ = id;

@@ -174,6 +174,13 @@ ListsPage::ListsPage(ListsModel& lists, KeyDispatcher& keys, QWidget* parent)
   connect(proxies_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (!refreshing_) lists_.proxies.Select(row);
   });
+  // Dragging an entry to another place reorders the list and rewrites `orvproxy`.
+  proxies_->setDragDropMode(QAbstractItemView::InternalMove);
+  proxies_->setDefaultDropAction(Qt::MoveAction);
+  connect(proxies_->model(), &QAbstractItemModel::rowsMoved, this,
+          [this](const QModelIndex&, int from, int, const QModelIndex&, int before) {
+            if (!refreshing_) ProxyDropped(from, before);
+          });
   connect(proxies_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     lists_.proxies.Select(proxies_->row(item));
     lists_.proxies.PanelLoadSelected();
@@ -261,6 +268,37 @@ ListsPage::ListsPage(ListsModel& lists, KeyDispatcher& keys, QWidget* parent)
     agentText_->setToolTip(ToQ(lists_.userAgents.Tooltip()));
   });
   Refresh();
+  listenToken_ = lists_.Listen([this](ListKind kind) { ListChanged(static_cast<int>(kind)); });
+}
+
+ListsPage::~ListsPage() { lists_.Forget(listenToken_); }
+
+void ListsPage::ListChanged(int kind) {
+  const unsigned bit = 1u << kind;
+  if (pendingRefresh_ & bit) return;
+  pendingRefresh_ |= bit;
+  QMetaObject::invokeMethod(
+      this,
+      [this, kind, bit] {
+        pendingRefresh_ &= ~bit;
+        switch (static_cast<ListKind>(kind)) {
+          // An open label editor refreshes its list when it closes.
+          case ListKind::Exclusions:
+            if (lists_.exclusions.Editing() < 0) RefreshFragments(exclusions_, lists_.exclusions);
+            break;
+          case ListKind::Tracks:
+            if (lists_.tracks.Editing() < 0) RefreshFragments(tracks_, lists_.tracks);
+            break;
+          case ListKind::Proxies: RefreshProxies(); break;
+          case ListKind::Credentials: RefreshCredentials(); break;
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void ListsPage::ProxyDropped(int from, int before) {
+  // The view moved the row itself; the model's Move takes the row's final place.
+  lists_.proxies.Move(from, before > from ? before - 1 : before);
 }
 
 QListWidget* ListsPage::MakeFragmentList(FragmentList& model, const char* name, const char* title, bool exclusions) {

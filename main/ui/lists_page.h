@@ -30,6 +30,7 @@ struct EntryPanel {
 class ListsPage final : public QWidget {
  public:
   ListsPage(ListsModel& lists, KeyDispatcher& keys, QWidget* parent = nullptr);
+  ~ListsPage() override;
 
   void Refresh();
 
@@ -53,6 +54,10 @@ class ListsPage final : public QWidget {
   void ShowAuthPanel();
   void AcceptProxyPanel();
   void AcceptAuthPanel();
+  // The model changed (here or anywhere else): the list is shown again once the event that
+  // changed it is over, as a view must not be rebuilt under its own signal.
+  void ListChanged(int kind);
+  void ProxyDropped(int from, int before);
 
   ListsModel& lists_;
   KeyDispatcher& keys_;
@@ -69,6 +74,8 @@ class ListsPage final : public QWidget {
   QMenu* proxiesMenu_ = nullptr;
   QMenu* authMenu_ = nullptr;
   bool refreshing_ = false;
+  int listenToken_ = 0;
+  unsigned pendingRefresh_ = 0;  // one bit per list kind
 };
 
 }  // namespace orv

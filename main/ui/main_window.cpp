@@ -1,6 +1,7 @@
 #ifdef ORV_HAVE_WIDGETS
 #include "main/ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QDesktopServices>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QDropEvent>
 #include <QUrl>
@@ -30,9 +32,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#ifdef ORV_HAVE_MULTIMEDIA
-#include <QSoundEffect>
-#endif
 
 #include "common/numbers.h"
 #include "common/search_engine.h"
@@ -190,6 +189,8 @@ OrvMainWindow::OrvMainWindow() {
   ListCons->setHeaderLabels({Q(Ru("Адрес")), Q(Ru("Статус")), Q(Ru("Размер"))});
   ListCons->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   channelLayout->addWidget(ListCons);
+  BuildRunReport(channelFrame_);
+  channelLayout->addWidget(report_);
   ListCons->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ListCons, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QTreeWidgetItem* item = ListCons->itemAt(at);
@@ -210,6 +211,7 @@ OrvMainWindow::OrvMainWindow() {
                           infoFrame_);
   info->setObjectName("infoText");
   info->setAccessibleName(Q(Ru("Информация")));
+  info->setAccessibleDescription(info->text());  // the name alone would hide what it says
   info->setWordWrap(true);
   info->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   infoLayout->addWidget(info);
@@ -230,6 +232,7 @@ OrvMainWindow::OrvMainWindow() {
   connection_ = new QLabel(this);
   connection_->setObjectName("connection");
   connection_->setAccessibleName(Q(Ru("Соединение")));
+  connection_->setToolTip(Q(Ru("Подключение: Модем, Локалка или localhost")));
   connection_->setFixedWidth(18);  // the indicator picture comes later; the panels must not move
   connection_->installEventFilter(this);
   statusBar()->addWidget(connection_);
@@ -252,11 +255,7 @@ OrvMainWindow::OrvMainWindow() {
 
   // The window sees every key before its controls (keyboard commands).
   qApp->installEventFilter(this);
-  ShowPage(1, "options");
-  Frame(Pane::ScriptList).frame->hide();
-  Frame(Pane::ScriptSets).frame->hide();
-  Frame(Pane::Browser).frame->hide();
-  ApplyPaneRules();
+  ApplyLayout();
   SetWindowSize(kDefaultWidthTwips, kDefaultHeightTwips);
 }
 
@@ -305,8 +304,9 @@ void OrvMainWindow::BuildToolbar() {
   static const Button kButtons[] = {
       {"options", "Настройки", QStyle::SP_FileDialogContentsView, "Параметры сценария"},
       {"kateg", "Категории", QStyle::SP_FileDialogListView, "Категории файлов"},
-      {"net", "Сеть", QStyle::SP_DriveNetIcon, "Сеть: прокси, User-Agent, авторизация"},
-      {"lists", "Списки", QStyle::SP_FileDialogDetailedView, "Списки исключений и колея"},
+      {"net", "Сеть", QStyle::SP_DriveNetIcon, "Сеть: связь, кодировка страниц, подключение, сертификаты"},
+      {"lists", "Списки", QStyle::SP_FileDialogDetailedView,
+       "Списки: исключения, колея, прокси, авторизация на сайтах, User-Agent"},
       {"scripts", "Сценарии", QStyle::SP_DirHomeIcon, "Показать или скрыть список сценариев"},
       {"brows", "Браузер", QStyle::SP_ComputerIcon, "Показать или скрыть браузер коллекции"},
       {"openfolder", "Папка", QStyle::SP_DirOpenIcon, "Выбрать папку коллекции"},
@@ -329,7 +329,28 @@ void OrvMainWindow::BuildToolbar() {
       w->setObjectName(b.key);
       w->setAccessibleName(Q(Ru(b.caption)));
     }
-    connect(a, &QAction::triggered, this, [this, key](bool checked) { OnToolbarButton(key, checked); });
+    if (a->isCheckable()) {
+      // A toggle acts on its checked state, however it changed: a click, the keyboard, or a
+      // screen reader's toggle action (which checks the button without a click).
+      connect(a, &QAction::toggled, this, [this, key, page](bool on) {
+        if (applyingLayout_) return;
+        if (page && !on) {
+          // The page shown keeps its button pressed; checking another page released it.
+          QMetaObject::invokeMethod(this, [this] { ApplyLayout(); }, Qt::QueuedConnection);
+          return;
+        }
+        OnToolbarButton(key, on);
+      });
+      // A click on the page button already pressed toggles nothing, yet brings its page
+      // back from beside a widened browser.
+      if (page) {
+        connect(a, &QAction::triggered, this, [this, key] {
+          if (ShownPage() != key || !layout_.Shown().optionPages) OnToolbarButton(key, true);
+        });
+      }
+    } else {
+      connect(a, &QAction::triggered, this, [this, key](bool checked) { OnToolbarButton(key, checked); });
+    }
     actions_[key] = a;
     if (key == "lists" || key == "brows") toolbar_->addSeparator();
   }
@@ -462,13 +483,20 @@ bool OrvMainWindow::PaneVisible(Pane where) const {
     case Pane::CollectionTree:
     case Pane::Search:
     case Pane::Bookmarks: return GSpan->currentWidget() == f.frame;
-    default: return !f.frame->isHidden();
+    case Pane::ScriptList: return layout_.Shown().scriptList;
+    case Pane::ScriptSets: return layout_.Shown().scriptSets;
+    case Pane::Browser: return layout_.Shown().browser;
   }
+  return false;
 }
 
 void OrvMainWindow::ShowScriptSets(bool visible) {
-  Frame(Pane::ScriptSets).frame->setVisible(visible && !PaneVisible(Pane::Browser));
-  ApplyPaneRules();
+  if (visible != layout_.Shown().scriptSets) ToggleScriptSets();
+}
+
+void OrvMainWindow::ToggleScriptSets() {
+  layout_.ToggleSets();
+  ApplyLayout();
 }
 
 QLabel* OrvMainWindow::BusyLabelOf(BusyLabel which) const {
@@ -481,6 +509,7 @@ QLabel* OrvMainWindow::BusyLabelOf(BusyLabel which) const {
 }
 
 void OrvMainWindow::SetBusyLabel(BusyLabel which, bool visible) {
+  busy_[static_cast<std::size_t>(which)] = visible;
   QLabel* label = BusyLabelOf(which);
   label->setVisible(visible);
   // The busy label stands in for the pane while long work fills it.
@@ -488,7 +517,7 @@ void OrvMainWindow::SetBusyLabel(BusyLabel which, bool visible) {
     if (f.busy == label && f.content) f.content->setVisible(!visible);
 }
 
-bool OrvMainWindow::BusyLabelVisible(BusyLabel which) const { return !BusyLabelOf(which)->isHidden(); }
+bool OrvMainWindow::BusyLabelVisible(BusyLabel which) const { return busy_[static_cast<std::size_t>(which)]; }
 
 void OrvMainWindow::BusyWorkFinished(std::function<void()> hide) {
   finishedBusy_.push_back(std::move(hide));
@@ -516,107 +545,80 @@ bool OrvMainWindow::ToolbarButtonPressed(const std::string& key) const {
 void OrvMainWindow::PressToolbarButton(const std::string& key, bool pressed) {
   QAction* a = ToolbarAction(key);
   if (!a) return;
-  if (a->isCheckable()) a->setChecked(pressed);
-  OnToolbarButton(key, pressed);
+  if (a->isCheckable() && a->isChecked() != pressed) {
+    a->setChecked(pressed);  // its toggle carries the button out
+  } else {
+    OnToolbarButton(key, pressed);
+  }
 }
-
-namespace {
-int PageNumber(const std::string& key) {
-  if (key == "options") return 1;
-  if (key == "kateg") return 2;
-  if (key == "net") return 3;
-  if (key == "lists") return 4;
-  return 0;
-}
-}  // namespace
 
 void OrvMainWindow::OnToolbarButton(const std::string& key, bool pressed) {
-  QAction* scripts = actions_["scripts"];
-  QAction* brows = actions_["brows"];
-  QFrame* list = Frame(Pane::ScriptList).frame;
-  QFrame* sets = Frame(Pane::ScriptSets).frame;
-  QFrame* browser = Frame(Pane::Browser).frame;
-  if (const int page = PageNumber(key)) {
-    ShowPage(page, key);
+  if (const int page = PaneLayout::PageOfKey(key)) {
+    layout_.PressPage(page);
+    ApplyLayout();
     if (hooks_.pageShown) hooks_.pageShown(key);
-  } else if (key == "openfolder") {
+    return;
+  }
+  if (key == "openfolder") {
     OpenFolder();
   } else if (key == "help") {
     if (hooks_.showHelp) hooks_.showHelp();
   } else if (key == "scripts") {
-    if (!pressed) {
-      sets->hide();
-      list->hide();
-    } else if (toolBusy_) {
-      scripts->setChecked(false);
-    } else {
-      list->setVisible(browser->isHidden());
-      scripts->setChecked(true);
-    }
+    layout_.PressScripts(pressed);
   } else if (key == "brows") {
-    if (pressed) {
-      list->hide();
-      browser->show();
-    } else {
-      browser->hide();
-      if (scripts->isChecked()) {
-        if (toolBusy_) {
-          scripts->setChecked(false);
-          list->hide();
-        } else {
-          list->show();
-        }
-      }
-    }
-    brows->setChecked(pressed);
+    layout_.PressBrows(pressed);
   }
-  ApplyPaneRules();
+  ApplyLayout();
 }
 
-void OrvMainWindow::ApplyPaneRules() {
-  const bool browser = !Frame(Pane::Browser).frame->isHidden();
-  if (browser) Frame(Pane::ScriptSets).frame->hide();
-  channelFrame_->setVisible(!browser);
-  infoFrame_->setVisible(!browser);
-  lowerArea_->setVisible(!browser);
+void OrvMainWindow::ApplyLayout() {
+  const PaneShown& s = layout_.Shown();
+  applyingLayout_ = true;
+  actions_["scripts"]->setChecked(s.scriptsPressed);
+  actions_["brows"]->setChecked(s.browsPressed);
+  const Pane page = static_cast<Pane>(static_cast<int>(Pane::OptionsPage1) + s.page - 1);
+  optionPages_->setCurrentWidget(Frame(page).frame);
+  actions_[PaneLayout::KeyOfPage(s.page)]->setChecked(true);
+  applyingLayout_ = false;
+
+  PlaceCollectionColumn(s.collectionColumn);
+  Frame(Pane::ScriptList).frame->setVisible(s.scriptList);
+  Frame(Pane::ScriptSets).frame->setVisible(s.scriptSets);
+  Frame(Pane::Browser).frame->setVisible(s.browser);
+  channelFrame_->setVisible(s.lowerArea);
+  infoFrame_->setVisible(s.lowerArea);
+  lowerArea_->setVisible(s.lowerArea);
+
   QWidget* side = Frame(Pane::ScriptList).frame->parentWidget();
-  const bool anySide = !Frame(Pane::ScriptList).frame->isHidden() || !Frame(Pane::ScriptSets).frame->isHidden() || browser;
-  const bool wasShown = !side->isHidden();
-  if (wasShown && !anySide && splittersApplied_) browserTwips_ = browserSplit_->sizes().value(0) * kTwipsPerPixel;
+  const bool anySide = s.scriptList || s.scriptSets || s.browser;
+  const bool sideShared = !side->isHidden() && !optionPages_->isHidden();
+  // The script list's width is kept (BRSPH) while the pages stand beside it.
+  if (sideShared && !s.browser && splittersApplied_ && !anySide)
+    browserTwips_ = browserSplit_->sizes().value(0) * kTwipsPerPixel;
   side->setVisible(anySide);
-  if (!anySide || !splittersApplied_) return;
+  optionPages_->setVisible(s.optionPages || !anySide);
+  if (!anySide || !s.optionPages || !splittersApplied_) return;
   const QList<int> sizes = browserSplit_->sizes();
   const int total = sizes.value(0) + sizes.value(1);
-  int first = wasShown ? sizes.value(0) : browserTwips_ / kTwipsPerPixel;
-  // The browser wants most of the width when it opens beside the option pages, but leaves
-  // them the width they are read at while it keeps half.
-  if (browser && first < total / 2)
+  int first = sideShared ? sizes.value(0) : browserTwips_ / kTwipsPerPixel;
+  // The browser keeps at least half beside a page, and leaves the page the width it is read
+  // at while it keeps that half.
+  if (s.browser)
     first = std::max(total / 2, std::min(total * 2 / 3, total - optionPages_->sizeHint().width()));
   if (total > 0) browserSplit_->setSizes({first, total - first});
 }
 
-void OrvMainWindow::ShowPage(int page, const std::string& key) {
-  const Pane p = static_cast<Pane>(static_cast<int>(Pane::OptionsPage1) + page - 1);
-  optionPages_->show();  // a page asked for comes back from beside a widened browser
-  optionPages_->setCurrentWidget(Frame(p).frame);
-  if (QAction* a = ToolbarAction(key)) a->setChecked(true);
-}
-
-std::string OrvMainWindow::ShownPage() const {
-  static const char* const kKeys[] = {"options", "kateg", "net", "lists"};
-  const int i = optionPages_->currentIndex();
-  return i >= 0 && i < 4 ? kKeys[i] : "options";
-}
+std::string OrvMainWindow::ShownPage() const { return PaneLayout::KeyOfPage(layout_.Shown().page); }
 
 void OrvMainWindow::ShowOptionsPage(const std::string& key) {
-  const int page = PageNumber(key);
-  ShowPage(page ? page : 1, page ? key : "options");
+  layout_.PressPage(std::max(1, PaneLayout::PageOfKey(key)));
+  ApplyLayout();
 }
 
 void OrvMainWindow::OpenFolder() {
   QAction* button = actions_["openfolder"];
   const bool busy = BusyLabelVisible(BusyLabel::CollectionTree) || BusyLabelVisible(BusyLabel::ScriptTree) ||
-                    BusyLabelVisible(BusyLabel::BlendPanel) || toolBusy_ || folderChoiceRunning_;
+                    BusyLabelVisible(BusyLabel::BlendPanel) || layout_.ToolBusy() || folderChoiceRunning_;
   if (!busy) {
     folderChoiceRunning_ = true;
     const std::string current = hooks_.collectionFolder ? hooks_.collectionFolder() : std::string();
@@ -645,8 +647,8 @@ int OrvMainWindow::TreeSplitter() const {
   return splittersApplied_ ? treeSplit_->sizes().value(0) * kTwipsPerPixel : treeTwips_;
 }
 int OrvMainWindow::BrowserSplitter() const {
-  return splittersApplied_ && !browserSplit_->widget(0)->isHidden() ? browserSplit_->sizes().value(0) * kTwipsPerPixel
-                                                                    : browserTwips_;
+  const bool shared = !browserSplit_->widget(0)->isHidden() && !optionPages_->isHidden();
+  return splittersApplied_ && shared ? browserSplit_->sizes().value(0) * kTwipsPerPixel : browserTwips_;
 }
 
 void OrvMainWindow::ArrangePanes() {
@@ -663,7 +665,7 @@ void OrvMainWindow::ApplySplitters() {
   };
   place(treeSplit_, treeTwips_);
   place(lowerSplit_, lowerTwips_);
-  if (!browserSplit_->widget(0)->isHidden()) place(browserSplit_, browserTwips_);
+  if (!browserSplit_->widget(0)->isHidden() && !optionPages_->isHidden()) place(browserSplit_, browserTwips_);
   splittersApplied_ = true;
 }
 
@@ -673,10 +675,8 @@ void OrvMainWindow::SetPreviewMenu(bool checked) { preview_->setChecked(checked)
 bool OrvMainWindow::PreviewMenu() const { return preview_->isChecked(); }
 
 void OrvMainWindow::HideScriptPanels() {
-  Frame(Pane::ScriptList).frame->hide();
-  Frame(Pane::ScriptSets).frame->hide();
-  actions_["scripts"]->setChecked(false);
-  ApplyPaneRules();
+  layout_.HideScriptPanels();
+  ApplyLayout();
 }
 
 void OrvMainWindow::ShowConnectionMenu() {
@@ -712,13 +712,18 @@ void OrvMainWindow::OnRunStop() {
 }
 
 void OrvMainWindow::SetCollectionColumnHidden(bool hidden) {
-  if (collectionColumn_->isHidden() == hidden) return;
+  layout_.FullScreen(hidden);
+  ApplyLayout();
+}
+
+void OrvMainWindow::PlaceCollectionColumn(bool shown) {
+  if (collectionColumn_->isHidden() != shown) return;
   // The browser takes the column's width and gives it back; the option pages keep theirs.
   const QList<int> before = browserSplit_->sizes();
-  collectionColumn_->setVisible(!hidden);
+  collectionColumn_->setVisible(shown);
   treeSplit_->refresh();
   const int total = browserSplit_->width() - browserSplit_->handleWidth();
-  if (hidden) {
+  if (!shown) {
     columnBrowserSizes_ = before;
     if (before.size() == 2 && total > before[1]) browserSplit_->setSizes({total - before[1], before[1]});
   } else if (columnBrowserSizes_.size() == 2) {
@@ -727,8 +732,9 @@ void OrvMainWindow::SetCollectionColumnHidden(bool hidden) {
 }
 
 void OrvMainWindow::SetBrowserWide(bool wide) {
-  // The option pages step aside; the splitter gives them their width back when they return.
-  optionPages_->setVisible(!wide);
+  // The option pages step aside; a page button brings them back.
+  layout_.Onleft(wide);
+  ApplyLayout();
 }
 
 void OrvMainWindow::closeEvent(QCloseEvent* event) {
@@ -772,7 +778,10 @@ bool OrvMainWindow::AskYesNo(const std::string& text) {
 }
 
 void OrvMainWindow::ShowStatusPanel(int panel, const std::string& text) {
-  if (panel >= 1 && panel <= 5) panels_[panel]->setText(Q(text));
+  if (panel < 1 || panel > 5) return;
+  panels_[panel]->setText(Q(text));
+  // A screen reader reads the panel's name and then what it shows.
+  panels_[panel]->setAccessibleDescription(Q(text).trimmed());
 }
 
 void OrvMainWindow::ProcessPendingEvents() { QApplication::processEvents(); }
@@ -831,6 +840,13 @@ void OrvMainWindow::SetToolbarButtonEnabled(const std::string& key, bool enabled
 }
 
 void OrvMainWindow::SetToolbarButtonPressed(const std::string& key, bool pressed) {
+  // The two toggles say what is shown: releasing one is pressing it off.
+  if (key == "scripts" || key == "brows") {
+    if (key == "scripts") layout_.PressScripts(pressed);
+    if (key == "brows") layout_.PressBrows(pressed);
+    ApplyLayout();
+    return;
+  }
   auto it = actions_.find(key);
   if (it != actions_.end() && it->second->isCheckable()) it->second->setChecked(pressed);
 }
@@ -845,6 +861,7 @@ void OrvMainWindow::SetRunStopButton(const std::string& key, const std::string& 
 }
 
 void OrvMainWindow::SetConnectionIndicator(bool online) {
+  connection_->setAccessibleDescription(Q(Ru(online ? "на связи" : "нет связи")));
   connection_->setPixmap(style()
                              ->standardIcon(online ? QStyle::SP_DialogApplyButton : QStyle::SP_DialogCancelButton)
                              .pixmap(16, 16));
@@ -880,6 +897,69 @@ void OrvMainWindow::SetChannelRow(const ChannelRow& row) {
 
 void OrvMainWindow::RemoveChannelRow(const ChannelRow& row) { delete RowItem(row.channel); }
 
+// --- Run report ---
+
+void OrvMainWindow::BuildRunReport(QWidget* parent) {
+  report_ = new QFrame(parent);
+  report_->setObjectName("runReport");
+  report_->setAccessibleName(Q(Ru("Итог закачки")));
+  auto* layout = new QVBoxLayout(report_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  reportHeading_ = new QLabel(report_);
+  reportHeading_->setObjectName("runReportHeading");
+  reportHeading_->setAccessibleName(Q(Ru("Итог закачки")));
+  reportHeading_->setWordWrap(true);
+  reportHeading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  reportFailures_ = new QListWidget(report_);
+  reportFailures_->setObjectName("runReportFailures");
+  reportFailures_->setAccessibleName(Q(Ru("Ошибки закачки")));
+  auto* buttons = new QHBoxLayout;
+  reportOpen_ = new QPushButton(Q(Ru("Открыть сайт")), report_);
+  reportOpen_->setObjectName("runReportOpen");
+  reportOpen_->setAccessibleName(reportOpen_->text());
+  reportOpen_->setToolTip(Q(Ru("Показать начальную страницу закачки в браузере коллекции")));
+  auto* close = new QPushButton(Q(Ru("Скрыть")), report_);
+  close->setObjectName("runReportClose");
+  close->setAccessibleName(Q(Ru("Скрыть итог")));
+  buttons->addWidget(reportOpen_);
+  buttons->addWidget(close);
+  buttons->addStretch(1);
+  layout->addWidget(reportHeading_);
+  layout->addWidget(reportFailures_, 1);
+  layout->addLayout(buttons);
+  connect(reportOpen_, &QPushButton::clicked, this, [this] {
+    if (hooks_.openStartPage && !reportStart_.empty()) hooks_.openStartPage(reportStart_);
+  });
+  connect(close, &QPushButton::clicked, this, [this] {
+    report_->hide();
+    ListCons->show();
+  });
+  report_->hide();
+}
+
+void OrvMainWindow::ShowRunReport(const RunReport& report) {
+  const std::vector<std::string> lines = RunReportLines(report);
+  reportHeading_->setText(Q(lines.front()));
+  reportHeading_->setAccessibleDescription(reportHeading_->text());
+  reportFailures_->clear();
+  for (std::size_t i = 1; i < lines.size(); ++i) reportFailures_->addItem(Q(lines[i]));
+  reportFailures_->setVisible(lines.size() > 1);
+  reportStart_ = report.startAddress;
+  reportOpen_->setEnabled(!reportStart_.empty() && bool(hooks_.openStartPage));
+  ListCons->hide();
+  report_->show();
+}
+
+void OrvMainWindow::PhaseChanged(RunPhase phase) {
+  if (phase == RunPhase::HandingOut) {
+    // A new run: its channels take the report's place.
+    report_->hide();
+    ListCons->show();
+  } else if (phase == RunPhase::Done && hooks_.runReport) {
+    if (const std::optional<RunReport> report = hooks_.runReport()) ShowRunReport(*report);
+  }
+}
+
 QMenu* OrvMainWindow::ChannelMenu(int channel) {
   const ChannelRow* row = hooks_.channelRow ? hooks_.channelRow(channel) : nullptr;
   if (!row || row->address.empty()) return nullptr;
@@ -910,132 +990,6 @@ QMenu* OrvMainWindow::ChannelMenu(int channel) {
   });
   add("Копировать", "copy", [address] { QGuiApplication::clipboard()->setText(Q(address)); });
   return menu;
-}
-
-int RunWindow(int argc, char** argv) {
-  PrepareEmbeddedBrowser();
-  QApplication app(argc, argv);
-  CollectionPage collectionPage;  // before the window: its tree outlives the panes
-  SearchPage searchPage(collectionPage);
-  OrvMainWindow window;
-  searchPage.bookmarks.SetSetAsideHandler(
-      [&](const std::string& message) { window.ShowMessage(message, MessageIcon::Error); });
-  PublishedWindows windows;
-  int exitCode = -1;
-  OrvApp::Hooks hooks;
-  hooks.endProgram = [&](int code) {
-    exitCode = code;
-    QApplication::exit(code);
-  };
-  hooks.closeWindow = [&] { return window.CloseForGood(); };
-  hooks.closePopups = [](bool fullList) { CloseStalledPopup(fullList); };
-  hooks.collectionBrowserShown = [&] { return window.PaneVisible(Pane::Browser); };
-  hooks.confirmScriptDeletion = [&](int slot) {
-    // ScrDel: twenty seconds to cancel, then the script goes.
-    QDialog dialog(&window);
-    dialog.setWindowTitle(Q(Ru("Автоудаление сценария")));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* text = new QLabel(&dialog);
-    auto* cancel = new QPushButton(Q(Ru("Отмена")), &dialog);
-    layout->addWidget(text);
-    layout->addWidget(cancel);
-    int left = 20;
-    auto show = [&] {
-      text->setText(Q(Ru("Сценарий № ") + std::to_string(slot) + Ru(" будет удален через") + "\n\n" +
-                      std::to_string(left) + Ru(" секунд.")));
-    };
-    show();
-    QTimer tick;
-    tick.setInterval(1000);
-    QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
-      if (--left <= 0) dialog.accept();
-      show();
-    });
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
-    tick.start();
-    return dialog.exec() == QDialog::Accepted;
-  };
-#ifdef ORV_HAVE_MULTIMEDIA
-  QSoundEffect sound;
-  hooks.playSound = [&](const std::string& path) {
-    sound.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
-    sound.play();
-  };
-#endif
-  OrvApp orvApp(AppViewsOf(window), windows, hooks);
-  window.Attach(&orvApp);
-  OrvMainWindow::Hooks shell;
-  shell.pageShown = [&](const std::string& key) { orvApp.Program().OptionsPageShown(key); };
-  shell.previewChanged = [&](bool on) { orvApp.Program().SetPreview(on); };
-  shell.activeCursorChanged = [&](bool on) { orvApp.Program().SetActiveCursor(on); };
-  shell.collectionFolder = [&] { return orvApp.Program().CollectionFolder(); };
-  ScriptPanes scriptPanes(window, orvApp);
-  shell.collectionFolderChosen = [&](const std::string& folder) {
-    const std::string before = orvApp.Program().CollectionFolder();
-    orvApp.Program().ChangeCollectionFolder(folder);
-    if (orvApp.Program().CollectionFolder() != before) scriptPanes.CollectionFolderChanged();
-    collectionPage.Rebuild(orvApp.Program().CollectionFolder());
-  };
-  shell.selectScriptSlot = [&](int slot) { scriptPanes.SelectSlot(slot); };
-  shell.showHelp = [&] {
-    const QString page = QString::fromStdString(ProgramFolder() + "help/index.html");
-    if (!QFileInfo::exists(page) || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
-      window.ShowMessage(Ru("Не удается открыть справку: ") + B(page), MessageIcon::Warning);
-  };
-  shell.bookmarkAddress = [&](const std::string& address) { searchPage.BookmarkAddress(address); };
-  shell.chooseCollectionFolder = [&](const std::string& current) {
-    const std::string start = collection::AvailableRootOr(current, orvApp.Program().Paths().programFolder);
-    return FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, start, &window);
-  };
-  shell.channelRow = [&](int channel) { return orvApp.Run().Channels().Row(channel); };
-  shell.closeChannel = [&](int channel) { orvApp.Run().CloseChannel(channel); };
-  ListsPage* listsPage = nullptr;  // shows what the channel menu adds to the lists
-  shell.excludeAddress = [&](const std::string& address) {
-    if (orvApp.Lists().exclusions.Add(address) && listsPage) listsPage->Refresh();
-  };
-  shell.trackAddress = [&](const std::string& address) {
-    if (orvApp.Lists().tracks.Add(address) && listsPage) listsPage->Refresh();
-  };
-  // The user's stop also ends a site scan of the collection tree.
-  shell.userStop = [&] {
-    if (collectionPage.treePane) collectionPage.treePane->RequestStop();
-  };
-  window.SetHooks(std::move(shell));
-  const int started = orvApp.StartUp();
-  if (started >= 0) return started;
-  // The option pages show the settings and lists as start-up loaded them.
-  window.InstallPane(Pane::OptionsPage1, new SettingsPage(orvApp.Program()));
-  window.InstallPane(Pane::OptionsPage2, new CategoriesPage(orvApp.Program().Parameters()));
-  window.InstallPane(Pane::OptionsPage3, new NetworkPage(orvApp.Program(), orvApp.Connection(),
-                                                         [&] { return orvApp.Run().State().running; }));
-  listsPage = new ListsPage(orvApp.Lists(), window.Keys());
-  window.InstallPane(Pane::OptionsPage4, listsPage);
-  scriptPanes.SetListsChanged([&] { listsPage->Refresh(); });
-  scriptPanes.Sets().Refresh();
-  window.SetPreviewMenu(orvApp.Program().Values().preview);
-  collectionPage.createBookmark = [&] { searchPage.BookmarkCurrentFile(); };
-  collectionPage.interruptSearch = [&] { searchPage.search.RequestStop(); };
-  collectionPage.pageBookmark = [&](const std::string& path) { searchPage.Bookmark(path); };
-  collectionPage.built = [&](const std::string& root) { searchPage.TreeBuilt(root); };
-  collectionPage.scriptChanged = [&] { scriptPanes.List().BuildAddressTree(); };
-  collectionPage.webSearchOn = [&] { return searchPage.webSearch && searchPage.webSearch->On(); };
-  searchPage.Install(window, orvApp);
-  collectionPage.Install(window, orvApp);
-  // "Показывать файлы": a click in the script's address tree shows that file in the browser.
-  scriptPanes.SetCollectionViewer([&](const std::string& localPath) {
-    if (collectionPage.browser) collectionPage.browser->ShowLocalPath(localPath);
-  });
-  std::string address;
-  for (int i = 1; i < argc; ++i) address += (address.empty() ? "" : " ") + std::string(argv[i]);
-  orvApp.Run().SetCommandLineAddress(Utf8ToCp1251(address));
-  QObject::connect(&orvApp.Timer(RunTimer::Tim2), &QTimer::timeout, &window, [&] {
-    if (!orvApp.Run().Ending()) orvApp.Run().Tim2Tick();
-  });
-  window.show();
-  orvApp.StartTimers();
-  const int code = app.exec();
-  searchPage.Save();
-  return exitCode >= 0 ? exitCode : code;
 }
 
 }  // namespace orv

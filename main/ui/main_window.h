@@ -21,20 +21,24 @@
 #include <optional>
 #include <vector>
 
+#include "main/app/pane_layout.h"
+#include "main/app/remembered_view_state.h"
 #include "main/base/address_box.h"
+#include "main/base/run_status.h"
 #include "main/run/channel_table.h"
 #include "main/run/run_controls_view.h"
-#include "main/base/run_status.h"
+#include "main/run/run_report.h"
 #include "main/scripts/messages.h"
 #include "main/ui/key_dispatcher.h"
 #include "main/ui/panes.h"
-#include "main/app/remembered_view_state.h"
 
 class QAction;
 class QActionGroup;
 class QFrame;
 class QHBoxLayout;
+class QListWidget;
 class QMenu;
+class QPushButton;
 
 namespace orv {
 
@@ -69,6 +73,10 @@ class OrvMainWindow final : public QMainWindow,
     std::function<void(const std::string& address)> trackAddress;
     // A script slot button is marked without the slot-change reaction (start-up, AutoSelect).
     std::function<void(int slot)> selectScriptSlot;
+    // The report of the run that just ended (asked when the run is done).
+    std::function<std::optional<RunReport>()> runReport;
+    // The report's "Открыть сайт": the run's start page in the collection browser.
+    std::function<void(const std::string& startAddress)> openStartPage;
   };
 
   OrvMainWindow();
@@ -90,6 +98,7 @@ class OrvMainWindow final : public QMainWindow,
   bool PaneVisible(Pane where) const;
   // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
   void ShowScriptSets(bool visible);
+  void ToggleScriptSets();
   // The collection browser's layout buttons: "FullScreen" hides the collection column (tab
   // strip, tree, search, bookmarks); "Onleft" lets the browser take the option pages' place,
   // and gives it back (as does showing an option page).
@@ -105,8 +114,13 @@ class OrvMainWindow final : public QMainWindow,
   // Work behind a busy label ended and left its closing words on its pane ("работа
   // завершена."): the busy-label countdown takes them away through `hide`.
   void BusyWorkFinished(std::function<void()> hide);
-  void SetToolBusy(bool busy) { toolBusy_ = busy; }
-  bool ToolBusy() const { return toolBusy_; }
+  void SetToolBusy(bool busy) { layout_.SetToolBusy(busy); }
+  bool ToolBusy() const { return layout_.ToolBusy(); }
+
+  // --- Run report ---
+  // Shown in place of the channel list when a run ends, until the next run starts.
+  void ShowRunReport(const RunReport& report);
+  QWidget* RunReportView() const { return report_; }
 
   // --- Toolbar ---
   // A click on the button `key`, or a call with its pressed state (toggles and page buttons).
@@ -123,6 +137,7 @@ class OrvMainWindow final : public QMainWindow,
   void ShowStatusPanel(int panel, const std::string& text) override;
   void EnableStatusPanel(int panel, bool enabled) override;
   void ShowSpeedPanelToolTip(const std::string& text) override;
+  void PhaseChanged(RunPhase phase) override;
 
   void ProcessPendingEvents();
   // WindowLayout (what RememberedViewState does not keep)
@@ -194,9 +209,11 @@ class OrvMainWindow final : public QMainWindow,
   void BuildToolbar();
   void BuildMenu();
   void OnToolbarButton(const std::string& key, bool pressed);
-  void ShowPage(int page, const std::string& key);
   void OpenFolder();
-  void ApplyPaneRules();
+  // Shows what the layout model says; the only place that hides or shows a pane.
+  void ApplyLayout();
+  void PlaceCollectionColumn(bool shown);
+  void BuildRunReport(QWidget* parent);
   void ApplySplitters();
   void ResizeNormal(int widthTwips, int heightTwips);
   QSize NormalSize() const;
@@ -235,7 +252,14 @@ class OrvMainWindow final : public QMainWindow,
   std::array<QIcon, 9> categoryIcons_;
   int lowerTwips_ = 4500, treeTwips_ = 1200, browserTwips_ = 800;
   bool splittersApplied_ = false;
-  bool toolBusy_ = false;
+  PaneLayout layout_;
+  bool applyingLayout_ = false;  // button states follow the model, not the other way round
+  std::array<bool, 3> busy_{};   // the busy labels shown, by BusyLabel
+  QFrame* report_ = nullptr;
+  QLabel* reportHeading_ = nullptr;
+  QListWidget* reportFailures_ = nullptr;
+  QPushButton* reportOpen_ = nullptr;
+  std::string reportStart_;
   std::vector<std::function<void()>> finishedBusy_;
   bool folderChoiceRunning_ = false;
   bool closeAllowed_ = false;

@@ -39,6 +39,9 @@ QLineEdit* NumberField(long long highest, QWidget* parent) {
 QComboBox* ChoiceField(const std::vector<std::string>& choices, const std::string& current, QWidget* parent) {
   auto* box = new QComboBox(parent);
   for (const std::string& c : choices) box->addItem(ToQ(c));
+  // A stored value the choices lack (the dial entry while no phonebook is there) stays the
+  // value: opening the field must not change it.
+  if (box->findText(ToQ(current)) < 0 && !current.empty()) box->addItem(ToQ(current));
   const int at = box->findText(ToQ(current));
   if (at >= 0) box->setCurrentIndex(at);
   return box;

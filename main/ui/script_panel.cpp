@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -94,7 +95,19 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   deleteScript_ = new QPushButton(QString::fromUtf8("Удалить сценарий"), this);
   deleteScript_->setAccessibleName(deleteScript_->text());
   connect(deleteScript_, &QPushButton::clicked, this, [this] { DeleteScript(); });
-  layout->addWidget(deleteScript_, 0, Qt::AlignLeft);
+  // The saved script sets open under the list and close again with the same button.
+  sets_ = new QPushButton(QString::fromUtf8("Наборы сценариев"), this);
+  sets_->setObjectName(QStringLiteral("ScriptSetsButton"));
+  sets_->setAccessibleName(sets_->text());
+  sets_->setToolTip(QString::fromUtf8("Сохранить, загрузить, экспортировать или импортировать весь блок сценариев"));
+  connect(sets_, &QPushButton::clicked, this, [this] {
+    if (ports_.toggleScriptSets) ports_.toggleScriptSets();
+  });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(deleteScript_);
+  buttons->addWidget(sets_);
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
 
   busy_ = new QLabel(this);
   busy_->setObjectName(QStringLiteral("ScriptTreeBusy"));
@@ -126,6 +139,11 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   showFiles_ = menu_->addAction(QString::fromUtf8("Показывать файлы"));
   showFiles_->setCheckable(true);
   delete_ = add("Удалить", &ScriptPanel::DeleteNode);
+  menu_->addSeparator();
+  QAction* sets = menu_->addAction(QString::fromUtf8("Наборы Сценариев"));
+  connect(sets, &QAction::triggered, this, [this] {
+    if (ports_.toggleScriptSets) ports_.toggleScriptSets();
+  });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (QTreeWidgetItem* item = tree_->itemAt(pos)) {
       tree_->setCurrentItem(item);
@@ -303,12 +321,12 @@ void ScriptPanel::CopyKey() {
 
 void ScriptPanel::ToTrackList() {
   if (nodeKey_.size() <= kTrackKeyAbove) return;
-  if (lists_.tracks.Add(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+  if (lists_.Track(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
 }
 
 void ScriptPanel::ToExclusionList() {
   if (nodeKey_.size() < kExclusionKeyFrom) return;
-  if (lists_.exclusions.Add(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+  if (lists_.Exclude(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
 }
 
 void ScriptPanel::ExpandAll() { tree_->expandAll(); }

@@ -49,6 +49,8 @@ struct ScriptPanelPorts {
   // The tree is built and its busy label shows the closing words; `hide` takes them away
   // (the window's busy-label countdown calls it), unless another build has begun meanwhile.
   std::function<void(std::function<void()> hide)> busyFinished;
+  // "Наборы сценариев": opens or closes the saved script sets under the list.
+  std::function<void()> toggleScriptSets;
 };
 
 class ScriptPanel : public QWidget {
@@ -87,6 +89,7 @@ class ScriptPanel : public QWidget {
   QLabel* BusyLabel() const { return busy_; }
   QRadioButton* SlotButton(int slot) const;
   QPushButton* DeleteScriptButton() const { return deleteScript_; }
+  QPushButton* ScriptSetsButton() const { return sets_; }
   QMenu* ContextMenu() const { return menu_; }
   QAction* ShowFilesAction() const { return showFiles_; }
   // Enables the menu entries for the remembered node, as a right click does before opening it.
@@ -114,6 +117,7 @@ class ScriptPanel : public QWidget {
   QScrollArea* slotArea_ = nullptr;
   int slotColumns_ = 0;
   QPushButton* deleteScript_ = nullptr;
+  QPushButton* sets_ = nullptr;
   QLabel* busy_ = nullptr;
   int builds_ = 0;  // builds begun, so a stale hide leaves a newer closing text alone
   QTreeWidget* tree_ = nullptr;

@@ -21,10 +21,8 @@ ScriptPanes::ScriptPanes(OrvMainWindow& window, OrvApp& app)
     if (!path.empty() && path.back() == '/') path += "index.html";
     viewer_(path);
   };
-  ports.showListsPage = [this, &window] {
-    if (listsChanged_) listsChanged_();
-    window.ShowOptionsPage("lists");
-  };
+  ports.showListsPage = [&window] { window.PressToolbarButton("lists"); };
+  ports.toggleScriptSets = [&window] { window.ToggleScriptSets(); };
   ports.setBusy = [&window](bool busy) { window.SetBusyLabel(BusyLabel::ScriptTree, busy); };
   ports.busyFinished = [&window](std::function<void()> hide) { window.BusyWorkFinished(std::move(hide)); };
   list_ = new ScriptPanel(

@@ -27,9 +27,6 @@ class ScriptPanes {
   // Shows an address's local file in the collection browser ("Показывать файлы").
   void SetCollectionViewer(std::function<void(const std::string& localPath)> viewer) { viewer_ = std::move(viewer); }
 
-  // The lists page shows an address the tree sent to a list.
-  void SetListsChanged(std::function<void()> refresh) { listsChanged_ = std::move(refresh); }
-
   ScriptPanel& List() { return *list_; }
   ScriptSetsPanel& Sets() { return *setsPanel_; }
 
@@ -39,7 +36,6 @@ class ScriptPanes {
   ScriptPanel* list_ = nullptr;
   ScriptSetsPanel* setsPanel_ = nullptr;
   std::function<void(const std::string&)> viewer_;
-  std::function<void()> listsChanged_;
 };
 
 }  // namespace orv

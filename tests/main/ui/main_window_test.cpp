@@ -13,14 +13,20 @@
 #include <QSplitter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <QToolBar>
 
 #include <memory>
 
+#include "common/fetch_outcome.h"
+#include "common/text.h"
+#include "main/run/run_report.h"
 #include "main/scripts/program_config.h"
 #include "main/ui/main_window.h"
+#include "main/ui/ui_text.h"
 #include "tests/main/fake_main_window.h"
 #include "tests/main/scripts/scripts_test_support.h"
 
@@ -48,10 +54,23 @@ struct Start {
     EXPECT_EQ(model->StartUpFirstPhase(), StartResult::Continue);
     model->StartUpSecondPhase();
   }
+  QWidget* Button(const std::string& key) {
+    return window.findChild<QToolBar*>("Toolbar1")->widgetForAction(window.ToolbarAction(key));
+  }
   void Click(const std::string& key) {
-    QWidget* button = window.findChild<QToolBar*>("Toolbar1")->widgetForAction(window.ToolbarAction(key));
+    QWidget* button = Button(key);
     ASSERT_NE(button, nullptr) << key;
     QTest::mouseClick(button, Qt::LeftButton);
+  }
+  // What a screen reader does with the button: its one action (toggle or press).
+  void AccessibleAction(const std::string& key) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(Button(key));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(a->actionInterface(), nullptr);
+    const QStringList names = a->actionInterface()->actionNames();
+    ASSERT_FALSE(names.isEmpty()) << key;
+    a->actionInterface()->doAction(names.front());
+    QCoreApplication::processEvents();
   }
   OrvMainWindow window;
   RunStatus status{&window};
@@ -174,7 +193,11 @@ TEST_F(WindowTest, TheBrowserOpensBesideOptionPagesThatStayReadable) {
     s.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
     QTest::qWait(20);
+    // "Браузер" gives browsing the main area; a page button brings its page back beside it.
     s.Click("brows");
+    EXPECT_TRUE(s.window.findChild<QWidget*>("optionPages")->isHidden());
+    s.Click("options");
+    EXPECT_TRUE(s.window.PaneVisible(Pane::Browser));
     const QList<int> sizes = s.window.findChild<QSplitter*>("BRSPH")->sizes();
     ASSERT_EQ(sizes.size(), 2);
     const int total = sizes[0] + sizes[1];
@@ -299,6 +322,79 @@ TEST_F(WindowTest, EveryControlHasAName) {
   for (const char* key : {"options", "kateg", "net", "lists", "scripts", "brows", "openfolder", "help"})
     EXPECT_EQ(s.window.findChild<QToolBar*>("Toolbar1")->widgetForAction(s.window.ToolbarAction(key))->accessibleName(),
               s.window.ToolbarAction(key)->text());
+}
+
+TEST_F(WindowTest, ScreenReaderActionsDoWhatClicksDoAndStateLabelsSayTheirState) {
+  Start s(store, paths);
+  s.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+  for (const char* key : {"kateg", "net", "lists"}) {
+    s.AccessibleAction(key);
+    EXPECT_EQ(s.window.ShownPage(), key);
+    EXPECT_EQ(store.Get("tbbtn"), key);
+    EXPECT_TRUE(s.window.ToolbarButtonPressed(key));
+  }
+  // Toggling the page button already shown keeps its page (one of four stays pressed).
+  s.AccessibleAction("lists");
+  EXPECT_EQ(s.window.ShownPage(), "lists");
+  EXPECT_TRUE(s.window.ToolbarButtonPressed("lists"));
+  s.AccessibleAction("scripts");
+  EXPECT_TRUE(s.window.PaneVisible(Pane::ScriptList));
+  s.AccessibleAction("scripts");
+  EXPECT_FALSE(s.window.PaneVisible(Pane::ScriptList));
+
+  // The status panels keep their names and expose what they show.
+  s.status.Done();
+  QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(s.window.findChild<QLabel*>("StatusPanel1"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->text(QAccessible::Name), ToQ(Ru("Панель состояния 1")));
+  EXPECT_EQ(panel->text(QAccessible::Description), ToQ(Ru("Готово")));
+  QAccessibleInterface* info = QAccessible::queryAccessibleInterface(s.window.findChild<QLabel*>("infoText"));
+  EXPECT_TRUE(info->text(QAccessible::Description).startsWith(ToQ(Ru("Введите адрес"))));
+}
+
+TEST_F(WindowTest, AFinishedRunLeavesItsReportWithTheFailedAddresses) {
+  Start s(store, paths);
+  // The console's outcome log of the run: a saved page, a missing one, a refused one.
+  const std::string exchange = root.Dir() + "prog/temp/";
+  std::filesystem::create_directories(exchange);
+  OutcomeRecord page{FetchOutcome::Saved, 2048, 1, 2, 3, "http://127.0.0.1:8080/", ""};
+  OutcomeRecord missing{FetchOutcome::NotFound, 0, 1, 2, 3, "http://127.0.0.1:8080/missing.html", ""};
+  OutcomeRecord refused{FetchOutcome::Refused, 0, 1, 0, 3, "http://127.0.0.1:9/x.png", ""};
+  for (const OutcomeRecord& r : {page, missing, refused}) ASSERT_TRUE(AppendOutcome(exchange, r));
+  std::string opened;
+  OrvMainWindow::Hooks hooks;
+  hooks.runReport = [&]() -> std::optional<RunReport> {
+    RunSummary summary;
+    summary.saved = 1;
+    summary.savedBytes = 2048;
+    summary.outcome = RunOutcome::Completed;
+    return BuildRunReport(summary, ReadOutcomes(exchange), "http://127.0.0.1:8080/");
+  };
+  hooks.openStartPage = [&](const std::string& address) { opened = address; };
+  s.window.SetHooks(std::move(hooks));
+  s.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+
+  QWidget* report = s.window.RunReportView();
+  auto* channels = s.window.findChild<QWidget*>("ListCons");
+  s.status.HandingOut("1");
+  EXPECT_FALSE(report->isVisible());
+  s.status.Done();
+  ASSERT_TRUE(report->isVisible());
+  EXPECT_FALSE(channels->isVisible());
+  EXPECT_TRUE(s.window.findChild<QLabel*>("runReportHeading")->text().contains(ToQ(Ru("сохранено файлов 1 (2048 байт), ошибок 2"))));
+  auto* failures = s.window.findChild<QListWidget*>("runReportFailures");
+  ASSERT_EQ(failures->count(), 2);
+  EXPECT_EQ(failures->item(0)->text(), ToQ(Ru("не найдено: http://127.0.0.1:8080/missing.html")));
+  EXPECT_EQ(failures->item(1)->text(), ToQ(Ru("отказ соединения: http://127.0.0.1:9/x.png")));
+  QTest::mouseClick(s.window.findChild<QPushButton*>("runReportOpen"), Qt::LeftButton);
+  EXPECT_EQ(opened, "http://127.0.0.1:8080/");
+
+  // The next run gives the place back to its channels.
+  s.status.HandingOut("1");
+  EXPECT_FALSE(report->isVisible());
+  EXPECT_TRUE(channels->isVisible());
 }
 
 }  // namespace

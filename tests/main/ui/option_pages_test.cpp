@@ -348,6 +348,48 @@ TEST_F(ListsFixture, ExclusionsAddEditCheckAndReachTheConsole) {
   EXPECT_EQ(ReadStringArrayFile(lists.exclusions.TorvcessPath()), (std::vector<std::string>{"0"}));
 }
 
+TEST_F(ListsFixture, ThePageFollowsChangesMadeElsewhere) {
+  // "В Исключения" from the collection tree or the channel list goes through the model alone:
+  // the entry is stored at once and the page shows it, so Ctrl+D deletes what the user sees.
+  ASSERT_TRUE(lists.Exclude("http://ads.example/"));
+  ASSERT_TRUE(lists.Track("http://keep.example/"));
+  EXPECT_FALSE(lists.Exclude("HTTP://ADS.example/"));  // already there
+  Settle();
+  ASSERT_EQ(page.Exclusions()->count(), 1);
+  EXPECT_EQ(page.Exclusions()->item(0)->text(), "http://ads.example/");
+  ASSERT_EQ(page.Tracks()->count(), 1);
+  EXPECT_EQ(ReadStringArrayFile(lists.exclusions.StorePath()), (std::vector<std::string>{"1", "http://ads.example/"}));
+  EXPECT_TRUE(page.MenuFor(page.Exclusions())->actions()[1]->isEnabled());
+  page.Exclusions()->setCurrentRow(0);
+  EXPECT_EQ(keys.Dispatch(page.Exclusions(), 'D'), KeyDispatcher::Outcome::Ran);
+  EXPECT_TRUE(lists.exclusions.Entries().empty());
+
+  // Proxy alternation during a run moves the check mark on the page.
+  const EntryPanel& panel = page.ProxyPanel();
+  for (const char* address : {"a.proxy:1", "b.proxy:2", "c.proxy:3"}) {
+    page.MenuFor(page.Proxies())->actions()[0]->trigger();
+    panel.address->setText(address);
+    QTest::mouseClick(panel.accept, Qt::LeftButton);
+  }
+  ASSERT_TRUE(lists.proxies.Alternate());
+  ASSERT_TRUE(lists.proxies.Alternate());
+  Settle();
+  ASSERT_EQ(page.Proxies()->count(), 3);
+  EXPECT_EQ(page.Proxies()->item(0)->checkState(), Qt::Unchecked);
+  EXPECT_EQ(page.Proxies()->item(1)->checkState(), Qt::Checked);
+
+  // Dragging the first proxy below the last reorders the list and rewrites orvproxy; the
+  // check mark travels with its entry.
+  page.Proxies()->setCurrentRow(0);
+  ASSERT_TRUE(page.Proxies()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+  Settle();
+  EXPECT_EQ(ReadStringArrayFile(lists.proxies.FilePath()),
+            (std::vector<std::string>{"3", "b.proxy:2", "c.proxy:3", "a.proxy:1"}));
+  EXPECT_EQ(page.Proxies()->item(0)->text(), "b.proxy:2");
+  EXPECT_EQ(page.Proxies()->item(0)->checkState(), Qt::Checked);
+  EXPECT_EQ(lists.proxies.CurrentIndex(), 1);
+}
+
 TEST_F(ListsFixture, UserAgentPresetFillsTheFieldAndEditsKeepDefault) {
   page.UserAgentPresets()->setCurrentIndex(5);
   emit page.UserAgentPresets()->activated(5);
