@@ -21,8 +21,10 @@ int KindRank(FetchOutcome o) {
     case FetchOutcome::TimedOut: return 2;
     case FetchOutcome::Certificate: return 3;
     case FetchOutcome::TooLarge: return 4;
-    case FetchOutcome::Unwritten: return 5;
-    default: return 6;
+    case FetchOutcome::ProxyLogin: return 5;
+    case FetchOutcome::ProxyDown: return 6;
+    case FetchOutcome::Unwritten: return 7;
+    default: return 8;
   }
 }
 
@@ -36,6 +38,8 @@ std::string FailureReason(FetchOutcome kind) {
     case FetchOutcome::Certificate: return Ru("сертификат");
     case FetchOutcome::TooLarge: return Ru("слишком велик");
     case FetchOutcome::Unwritten: return Ru("не удалось записать");
+    case FetchOutcome::ProxyLogin: return Ru("прокси отклонил вход");
+    case FetchOutcome::ProxyDown: return Ru("прокси не отвечает");
     default: return Ru("прочие");
   }
 }
