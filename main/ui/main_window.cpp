@@ -597,15 +597,15 @@ void OrvMainWindow::ApplyLayout() {
     browserTwips_ = browserSplit_->sizes().value(0) * kTwipsPerPixel;
   side->setVisible(anySide);
   optionPages_->setVisible(s.optionPages || !anySide);
-  if (!anySide || !s.optionPages || !splittersApplied_) return;
+  if (!anySide || !s.optionPages || !splittersApplied_ || keepBrowserSplit_) return;
   const QList<int> sizes = browserSplit_->sizes();
   const int total = sizes.value(0) + sizes.value(1);
   int first = sideShared ? sizes.value(0) : browserTwips_ / kTwipsPerPixel;
   // The browser keeps at least half beside a page, and leaves the page the width it is read
   // at while it keeps that half.
-  if (s.browser)
+  if (s.browser && !sideShared && first < total / 2)
     first = std::max(total / 2, std::min(total * 2 / 3, total - optionPages_->sizeHint().width()));
-  if (total > 0) browserSplit_->setSizes({first, total - first});
+  if (total > 0 && first != sizes.value(0)) browserSplit_->setSizes({first, total - first});
 }
 
 std::string OrvMainWindow::ShownPage() const { return PaneLayout::KeyOfPage(layout_.Shown().page); }
@@ -732,9 +732,11 @@ void OrvMainWindow::PlaceCollectionColumn(bool shown) {
 }
 
 void OrvMainWindow::SetBrowserWide(bool wide) {
-  // The option pages step aside; a page button brings them back.
+  // The option pages step aside and come back to the width the splitter kept for them.
   layout_.Onleft(wide);
+  keepBrowserSplit_ = true;
   ApplyLayout();
+  keepBrowserSplit_ = false;
 }
 
 void OrvMainWindow::closeEvent(QCloseEvent* event) {

@@ -253,7 +253,8 @@ class OrvMainWindow final : public QMainWindow,
   int lowerTwips_ = 4500, treeTwips_ = 1200, browserTwips_ = 800;
   bool splittersApplied_ = false;
   PaneLayout layout_;
-  bool applyingLayout_ = false;  // button states follow the model, not the other way round
+  bool applyingLayout_ = false;
+  bool keepBrowserSplit_ = false;  // "Onleft" only hides and shows the pages  // button states follow the model, not the other way round
   std::array<bool, 3> busy_{};   // the busy labels shown, by BusyLabel
   QFrame* report_ = nullptr;
   QLabel* reportHeading_ = nullptr;

@@ -118,7 +118,8 @@ TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePo
   EXPECT_EQ(siteIndex.data().toString(), "docs.example.org");
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(siteIndex).center());
   ASSERT_TRUE(WaitFor([&] { return !pane.Busy() && tree.Node(siteNode).children.size() == 3; }));
-  EXPECT_EQ(browser.shown, std::vector<std::string>{site});
+  // The site opens on its start page, not on a listing of its folder.
+  EXPECT_EQ(browser.shown, std::vector<std::string>{site + "index.html"});
   EXPECT_TRUE(view->isExpanded(pane.Model().IndexOf(siteNode)));
   std::size_t nodes = tree.NodeCount();
   if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) {
@@ -389,6 +390,9 @@ TEST_F(CollectionPaneTest, LayoutButtonsHideTheColumnAndWidenTheBrowser) {
   QWidget* column = mainWindow.findChild<QWidget*>("collectionColumn");
   QWidget* options = mainWindow.findChild<QWidget*>("optionPages");
   ASSERT_TRUE(column && options);
+  // Browsing takes the main area; a page button brings a page back beside the browser.
+  EXPECT_TRUE(options->isHidden());
+  mainWindow.PressToolbarButton("options");
   ASSERT_TRUE(WaitFor([&] { return pane->isVisible() && pane->width() > 0 && column->isVisible(); }));
   QTest::qWait(50);
   const int narrow = pane->width();
