@@ -103,11 +103,9 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   connect(sets_, &QPushButton::clicked, this, [this] {
     if (ports_.toggleScriptSets) ports_.toggleScriptSets();
   });
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(deleteScript_);
-  buttons->addWidget(sets_);
-  buttons->addStretch(1);
-  layout->addLayout(buttons);
+  // One under the other: side by side they would not fit a narrow pane.
+  layout->addWidget(deleteScript_, 0, Qt::AlignLeft);
+  layout->addWidget(sets_, 0, Qt::AlignLeft);
 
   busy_ = new QLabel(this);
   busy_->setObjectName(QStringLiteral("ScriptTreeBusy"));
