@@ -15,6 +15,7 @@ PACKAGES=(
   clang libclang-rt-dev
   xvfb xauth curl
   fp-utils xchm xdg-utils qt6-translations-l10n
+  zlib1g-dev nginx
 )
 
 install_missing() {

@@ -1,5 +1,7 @@
 #include "common/address_scheme.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 
 namespace orv {
@@ -19,6 +21,13 @@ std::string_view SchemeOf(std::string_view address) {
 }
 
 std::string_view WithoutScheme(std::string_view address) { return address.substr(SchemeLength(address)); }
+
+bool IsSchemeMove(std::string_view from, std::string_view to) {
+  if (!HasWebScheme(from) || !HasWebScheme(to) || IsHttps(from) == IsHttps(to)) return false;
+  const std::string_view a = WithoutScheme(from), b = WithoutScheme(to);
+  const std::size_t hostEnd = std::min(a.find('/'), a.size());
+  return a.size() == b.size() && StartsWithNoCase(b, a.substr(0, hostEnd)) && a.substr(hostEnd) == b.substr(hostEnd);
+}
 
 std::string FoldScheme(std::string_view text) {
   std::string out(text);

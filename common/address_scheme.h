@@ -30,6 +30,10 @@ std::string_view WithoutScheme(std::string_view address);
 // carries it, so a password in an address never becomes a folder name.
 std::size_t UserInfoLength(std::string_view withoutScheme);
 
+// The same address under the other scheme, the host's case aside: what a site that moved to
+// HTTPS (or back) answers a page's address with.
+bool IsSchemeMove(std::string_view from, std::string_view to);
+
 // For comparisons that must not tell the two schemes of one site apart (scope, same site,
 // already-known addresses): every "https://" (any case) in text becomes "http://".
 std::string FoldScheme(std::string_view text);

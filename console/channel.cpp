@@ -249,6 +249,7 @@ void Channel::PlaceLocalFile() {
   t_.localPath = name.path;
   t_.levelsUp = name.levelsUp;
   if (!name.requestAddress.empty()) t_.url = name.requestAddress;
+  t_.servedUrl = t_.url;
   const std::string site = SitePart(t_.url);
   t_.siteRootPrefix = "../" + site + "/";
   // The site root keeps the page's scheme: relative links of an https page stay https.
@@ -400,6 +401,15 @@ void Channel::TransferDone(int code, bool complete, const std::string& target) {
   QTimer::singleShot(0, &watchTimer_, [this] {
     if (watchTimer_.isActive()) WatchTick();  // not when the watch finished it meanwhile
   });
+}
+
+void Channel::AddressMoved(const std::string& address) {
+  // The page is read at the address that served it; reports and the outcome keep the address
+  // that was handed out. The site folder now remembers the scheme the site moved to.
+  t_.servedUrl = address;
+  t_.siteRoot = std::string(SchemeOf(address)) + SitePart(address) + "/";
+  const std::string siteFolder = console_.SearchMode() ? std::string() : SiteFolderOf(t_.localPath, t_.collection);
+  if (!siteFolder.empty()) RememberSiteScheme(siteFolder, IsHttps(address) ? "https" : "http");
 }
 
 void Channel::SendMarker(const std::string& marker, const std::string& address) {
@@ -589,7 +599,7 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
   DownloadedPage body = ReadDownloadedPage(t_.localPath, receivedSize, orv::LowerCase(t_.url), t_.responseHeaders, t_.forceText);
   const bool isText = body.kind == DownloadKind::Page;
   std::string text = std::move(body.text);
-  t_.pageFolderUrl = AddressFolder(t_.url);
+  t_.pageFolderUrl = AddressFolder(t_.servedUrl);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
   if (isText) {
@@ -598,7 +608,7 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
     rec.url = t_.url;
     rec.statusText = orv::Ru(" Обработка...");
     page::PageJob job;
-    job.url = t_.url;
+    job.url = t_.servedUrl;
     job.page_folder_url = t_.pageFolderUrl;
     job.referrer_folder = t_.referrerFolder;
     job.site_root = t_.siteRoot;

@@ -42,6 +42,7 @@ class Channel final : public NetListener {
   void StatusMessage(const std::string& text, EventTime time) override;
   void DataReceived(int64_t bytes, EventTime time) override;
   void TransferDone(int code, bool complete, const std::string& redirectTarget) override;
+  void AddressMoved(const std::string& address) override;
 
  private:
   void Create();  // creation steps, also after each recycle

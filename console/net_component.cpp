@@ -1,5 +1,6 @@
 #include "console/net_component.h"
 
+#include "common/address_scheme.h"
 #include "common/fetch_outcome.h"
 #include "common/text.h"
 
@@ -103,6 +104,33 @@ std::string SideFileFor(const std::string& localPath) {
   return folder + ".orvnew" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
+// Value of the response's Location line as sent (the header text keeps its case), trimmed.
+std::string LocationOf(const std::string& headerText, const std::string& lowerHeaders) {
+  const size_t p = lowerHeaders.find("\nlocation:");
+  if (p == std::string::npos) return {};
+  const size_t from = p + 10, end = headerText.find("\r\n", from);
+  return orv::Trim(headerText.substr(from, end == std::string::npos ? std::string::npos : end - from));
+}
+
+// The body travels in an encoding (gzip, br, ...) that libcurl undoes before it is written.
+bool EncodedBody(const std::string& lowerHeaders) {
+  const size_t p = lowerHeaders.find("\ncontent-encoding:");
+  if (p == std::string::npos) return false;
+  const size_t from = p + 18, end = lowerHeaders.find("\r\n", from);
+  const std::string value = orv::Trim(lowerHeaders.substr(from, end == std::string::npos ? std::string::npos : end - from));
+  return !value.empty() && value != "identity";
+}
+
+// A file that is a compressed stream itself gains nothing by an encoding, and a server that
+// labels such a file with its own encoding would have the copy stored unpacked under the
+// packed name: for these no encoding is asked for, and the body is stored as it comes.
+bool PackedByName(const std::string& address) {
+  std::string path = LowerCase(address.substr(0, address.find_first_of("?#")));
+  for (const char* ending : {".gz", ".tgz", ".svgz", ".bz2", ".xz", ".zst", ".br", ".zip", ".7z"})
+    if (path.ends_with(ending)) return true;
+  return false;
+}
+
 }  // namespace
 
 struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared> {
@@ -113,6 +141,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   std::atomic<bool> abort{false};
   std::atomic<bool> dead{false};
   bool headersHandled = false;
+  bool followedMove = false;  // worker side: one move to the other scheme per fetch
   std::string abortText = "Stopped";
   CURLM* multi = nullptr;
   bool started = false;
@@ -134,9 +163,29 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   bool sizeRefused = false;
   int fd = -1;
   std::string bodyPath;  // where the body goes: the local file, or the side file of a kept copy
+  bool closedWell = true;  // the body's file was closed without an error
   int64_t written = 0;
   int64_t contentLength = -1;
   bool writeFailed = false;
+  bool askedEncodings = false;  // the request asked for every encoding libcurl can undo
+  bool decoded = false;         // the body arrives encoded and is written decoded
+  std::string movedTo;          // the page moved to the other scheme: fetched there at once
+
+  // Worker side: a fresh state for the next request of the same fetch.
+  void ResetTransfer() {
+    headerText.clear();
+    lowerHeaders.clear();
+    status = 0;
+    inHeaders = true;
+    plan = BodyPlan::Undecided;
+    endCode = kDoneOk;
+    sizeRefused = false;
+    written = 0;
+    contentLength = -1;
+    writeFailed = false;
+    decoded = false;
+    movedTo.clear();
+  }
 
   void Post(std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(mu);
@@ -180,6 +229,20 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
   void HeadersComplete() {
     inHeaders = false;
     contentLength = ParseContentLength(lowerHeaders);
+    // An announced length counts the encoded bytes: the decoded file's length is known only
+    // at its end, so the size bounds and the completeness judge it as a body without one.
+    decoded = askedEncodings && EncodedBody(lowerHeaders);
+    if (decoded) contentLength = -1;
+    if (!followedMove && status >= 300 && status < 400 && status != 304) {
+      const std::string location = LocationOf(headerText, lowerHeaders);
+      if (IsSchemeMove(args.address, location) || IsSchemeMove(RequestTarget(args.address), location)) {
+        // The same page under the other scheme: the channel hears of the answer that follows.
+        movedTo = location;
+        plan = BodyPlan::Discard;
+        endCode = kDoneOk;
+        return;
+      }
+    }
     {
       std::unique_lock<std::mutex> lock(mu);
       headersHandled = false;
@@ -218,7 +281,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       if (status == 206) {
         int64_t start = ContentRangeStart(lowerHeaders);
         long long have = FileLength(args.localPath);
-        if (requested < 0 || start != requested || have != requested) {
+        // An encoded piece would be appended still encoded to a copy of plain bytes.
+        if (requested < 0 || start != requested || have != requested || EncodedBody(lowerHeaders)) {
           // A range we did not ask for, or a copy that changed meanwhile: appending would
           // corrupt the file and writing a middle piece from byte 0 would too.
           endCode = kDoneFailed;
@@ -306,12 +370,11 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     return len;
   }
 
-  void Run() {
+  // One request of the fetch, from the request line to the closed file; false when it could
+  // not be set up.
+  bool Perform(CURLcode& result, std::string& target, int& lostCode, long& connectStatus) {
     CURL* easy = curl_easy_init();
-    if (!easy) {
-      Finish(kDoneFailed, false, {});
-      return;
-    }
+    if (!easy) return false;
     curl_slist* headers = nullptr;
     size_t pos = 0;
     const std::string& block = args.headerBlock;
@@ -356,6 +419,10 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Shared::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // "": every encoding this libcurl can undo. A resumed copy goes on with the plain bytes at
+    // its offset, so a range is never asked for encoded.
+    askedEncodings = RequestedRange(args.headerBlock) < 0 && !PackedByName(args.address);
+    if (askedEncodings) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     if (secure) {
       // A private authority's bundle, as OpenSSL's own tools take it; the system's store
       // (ca-certificates) otherwise.
@@ -373,7 +440,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
 
     curl_multi_add_handle(multi, easy);
     int running = 1;
-    CURLcode result = CURLE_OK;
+    result = CURLE_OK;
     while (running && !abort.load()) {
       if (curl_multi_perform(multi, &running) != CURLM_OK) {
         result = CURLE_FAILED_INIT;
@@ -386,25 +453,52 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     while (CURLMsg* m = curl_multi_info_read(multi, &msgs))
       if (m->msg == CURLMSG_DONE) result = m->data.result;
 
-    std::string target;
+    target.clear();
     if (!abort.load() && status >= 300 && status < 400 && status != 304) {
       char* loc = nullptr;
       if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &loc) == CURLE_OK && loc) target = loc;
     }
     long osErrno = 0;
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
-    long connectStatus = 0;  // the proxy's answer to CONNECT; 0 when none came
+    connectStatus = 0;  // the proxy's answer to CONNECT; 0 when none came
     curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
-    int lostCode = LostConnectionCode(osErrno);
+    lostCode = LostConnectionCode(osErrno);
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     curl_slist_free_all(proxyHeaders);
-    bool closedWell = true;
+    closedWell = true;
     if (fd >= 0) {
       closedWell = ::close(fd) == 0;
       fd = -1;
     }
+    return true;
+  }
+
+  void Run() {
+    CURLcode result = CURLE_OK;
+    std::string target;
+    int lostCode = kWsaReset;
+    long connectStatus = 0;
+    const bool viaProxy = !args.proxyHost.empty() && args.proxyPort != 0;
+    for (;;) {
+      if (!Perform(result, target, lostCode, connectStatus)) {
+        Finish(kDoneFailed, false, {});
+        return;
+      }
+      if (movedTo.empty() || abort.load() || result != CURLE_OK) break;
+      // The page moved to the other scheme: fetched there in the same transfer, once.
+      followedMove = true;
+      args.address = movedTo;
+      NetListener* l = listener;
+      Post([l, moved = movedTo] { l->AddressMoved(moved); });
+      ResetTransfer();
+    }
+    // Without an announced length (or with the length of an encoded body) the minimum size
+    // is known to be missed only now.
+    if (result == CURLE_OK && (plan == BodyPlan::WriteFresh || plan == BodyPlan::Append) && args.maxSize != 0 &&
+        contentLength < 0 && written < args.minSize)
+      sizeRefused = true;
     const bool toSideFile = plan == BodyPlan::WriteFresh && bodyPath != args.localPath;
     if (toSideFile) {
       const bool whole = !abort.load() && !writeFailed && !sizeRefused && result == CURLE_OK &&

@@ -3,8 +3,17 @@
 // component, in the order they happened.
 //
 // What the channel relies on:
-// - The header block is sent as the request's header lines after the request line and Host.
-//   No redirects are followed; no compressed body is asked for. A proxy is used only when given.
+// - The header block is sent as the request's header lines after the request line, Host and
+//   Accept-Encoding (when asked for, below). A proxy is used only when given.
+// - Every encoding libcurl can undo is asked for (Accept-Encoding), except with a Range line
+//   (a resumed copy goes on with plain bytes) and for names of packed files (".gz", ".zip",
+//   ...), which are stored as they come. An encoded body is written decoded: its announced
+//   length counts the encoded bytes, so it is reported as -1, and the size bounds, the byte
+//   counts and the completeness hold for the decoded bytes. An encoded 206 is not appended.
+// - No redirect is followed but one: an answer that moves the page to the other scheme (the
+//   same host and path under https:// for http://, or back) is fetched there at once, once per
+//   fetch; AddressMoved names the new address before the events of that answer, and the
+//   events of the moving answer itself are not raised.
 // - HeadersReceived carries "HTTP/1.1 <code> <standard phrase>" CR LF and the response's header
 //   lines as received; it is handled on the event loop before any body byte touches the file.
 // - Body bytes reach the local file only for 2xx: appended for a 206 whose Content-Range starts
@@ -50,6 +59,8 @@ class NetListener {
   virtual void StatusMessage(const std::string& text, EventTime time) = 0;
   virtual void DataReceived(int64_t bytes, EventTime time) = 0;
   virtual void TransferDone(int code, bool complete, const std::string& redirectTarget) = 0;
+  // The transfer goes on at address, the page's address under the other scheme.
+  virtual void AddressMoved(const std::string& address) = 0;
 };
 
 struct FetchArgs {

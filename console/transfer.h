@@ -17,6 +17,7 @@ struct Transfer {
   // The address.
   std::string taken;           // as taken, markers included: the retry key
   std::string url;             // as fetched
+  std::string servedUrl;       // where the page came from: url, or url under the other scheme
   std::string referrerFolder;  // from the "(((((" marker
   bool frame = false;          // carried the frame marker
   std::string proxySpec;

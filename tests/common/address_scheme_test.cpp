@@ -25,6 +25,14 @@ TEST(AddressScheme, BothSchemesAnyCaseAndNothingElse) {
   EXPECT_EQ(SchemeForStored("https"), "https://");
   EXPECT_EQ(SchemeForStored(""), "http://");
   EXPECT_EQ(SchemeForStored("gopher"), "http://");
+  // A move to the other scheme keeps the host (any case), port, path and query exactly.
+  EXPECT_TRUE(IsSchemeMove("http://a.ru/x.html?q=1", "https://A.RU/x.html?q=1"));
+  EXPECT_TRUE(IsSchemeMove("HTTPS://a.ru:81/", "http://a.ru:81/"));
+  EXPECT_FALSE(IsSchemeMove("http://a.ru/x.html", "http://a.ru/x.html"));
+  EXPECT_FALSE(IsSchemeMove("http://a.ru/x.html", "https://a.ru/X.html"));
+  EXPECT_FALSE(IsSchemeMove("http://a.ru/x.html", "https://a.ru/x.html?"));
+  EXPECT_FALSE(IsSchemeMove("http://a.ru/x", "https://b.ru/x"));
+  EXPECT_FALSE(IsSchemeMove("http://a.ru/x", "/x"));
 }
 
 TEST(AddressScheme, HttpsAddressesHaveHostsAndShareTheLocalNameOfHttp) {

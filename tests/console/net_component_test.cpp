@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cerrno>
 #include <sys/socket.h>
 #include <netinet/in.h>
@@ -39,6 +41,7 @@ struct Recorder : NetListener {
   int events = 0;
   std::vector<std::string> order;
   std::function<void()> onHeaders;
+  std::vector<std::string> moves;
 
   void HeadersReceived(const std::string& h, int64_t len) override {
     ++events;
@@ -64,6 +67,11 @@ struct Recorder : NetListener {
     target = t;
     ++doneCount;
     order.push_back("done");
+  }
+  void AddressMoved(const std::string& address) override {
+    ++events;
+    moves.push_back(address);
+    order.push_back("moved");
   }
   bool HasStatus(const std::string& s) const {
     for (const auto& x : statuses)
@@ -258,6 +266,77 @@ TEST_F(NetComponentTest, RedirectEndsWithAbsoluteTarget) {
   EXPECT_EQ(server.Count("/new/page.html"), 0u);  // never followed
 }
 
+// text packed as gzip, as a server sends it with "Content-Encoding: gzip".
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+TEST_F(NetComponentTest, AnEncodedBodyIsStoredDecodedAndJudgedByItsDecodedBytes) {
+  std::string page;
+  for (int i = 0; i < 400; ++i) page += "<p>line " + std::to_string(i) + " of a page that packs well</p>\n";
+  const std::string packed = Gzip(page);
+  ASSERT_LT(packed.size() * 4, page.size());
+  const Answer encoded{.headers = {"Content-Encoding: gzip", "Content-Type: text/html"}, .body = packed};
+  server.Serve("/p.html", encoded);
+  {
+    Recorder r;
+    NetComponent net(&r);
+    ASSERT_TRUE(RunToEnd(net, Args("/p.html"), r));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(File(), page);
+    EXPECT_EQ(r.dataBytes, static_cast<int64_t>(page.size()));
+    EXPECT_EQ(r.length, -1) << "the announced length counts the packed bytes";
+    const std::string asked = server.Requests("/p.html").back().Header("Accept-Encoding").value_or("");
+    EXPECT_NE(asked.find("gzip"), std::string::npos) << asked;
+  }
+  // The size bounds hold for the decoded file: over the maximum as it arrives, under the
+  // minimum at its end, whatever the packed length.
+  for (auto [lo, hi] : {std::pair<int64_t, int64_t>{0, static_cast<int64_t>(page.size()) / 2},
+                        {static_cast<int64_t>(page.size()) + 1, static_cast<int64_t>(page.size()) * 2}}) {
+    std::filesystem::remove(tmp.Dir() + "file.bin");
+    Recorder r;
+    NetComponent net(&r);
+    FetchArgs a = Args("/p.html");
+    a.minSize = lo;
+    a.maxSize = hi;
+    ASSERT_TRUE(RunToEnd(net, a, r));
+    EXPECT_EQ(r.code, kDoneTooLarge) << lo << ".." << hi;
+    EXPECT_FALSE(FileExists());
+  }
+  // A resume asks for no encoding, and an encoded piece is never appended to plain bytes.
+  orvtest::WriteWholeFile(tmp.Path() / "file.bin", page.substr(0, 100));
+  server.Serve("/p.html", Answer{.status = 206,
+                                 .headers = {"Content-Encoding: gzip", "Content-Range: bytes 100-" +
+                                                                           std::to_string(page.size() - 1) + "/" +
+                                                                           std::to_string(page.size())},
+                                 .body = Gzip(page.substr(100))});
+  Recorder resumed;
+  NetComponent net(&resumed);
+  ASSERT_TRUE(RunToEnd(net, Args("/p.html", "Range: bytes=100-\r\n"), resumed));
+  EXPECT_EQ(server.Requests("/p.html").back().Header("Accept-Encoding"), std::nullopt);
+  EXPECT_EQ(resumed.code, kDoneFailed);
+  EXPECT_EQ(File(), page.substr(0, 100));
+  // A packed file is stored as the server has it, even one labelled with its own encoding.
+  server.Serve("/a.tar.gz", encoded);
+  std::filesystem::remove(tmp.Dir() + "file.bin");
+  Recorder archive;
+  NetComponent net2(&archive);
+  ASSERT_TRUE(RunToEnd(net2, Args("/a.tar.gz"), archive));
+  EXPECT_EQ(server.Requests("/a.tar.gz").back().Header("Accept-Encoding"), std::nullopt);
+  EXPECT_EQ(File(), packed);
+}
+
 TEST_F(NetComponentTest, SizeBoundsRefuseWithoutWriting) {
   server.Serve("/big", Answer{.body = std::string(1000, 'b')});
   for (auto [lo, hi] : {std::pair<int64_t, int64_t>{0, 100}, {2000, 5000}}) {
@@ -384,7 +463,10 @@ TEST_F(NetComponentTest, ProxyReceivesAbsoluteAddressAndCredentials) {
   EXPECT_EQ(File(), "via proxy");
   auto reqs = server.Requests("http://site.invalid/p.html");
   ASSERT_EQ(reqs.size(), 1u);
-  EXPECT_EQ(reqs[0].rawHead, "GET http://site.invalid/p.html HTTP/1.1\r\nHost: site.invalid\r\n" + a.headerBlock + "\r\n");
+  // libcurl's own line, which asks for the encodings it can undo, stands before the block.
+  const std::string encodings = "Accept-Encoding: " + reqs[0].Header("Accept-Encoding").value_or("?") + "\r\n";
+  EXPECT_EQ(reqs[0].rawHead,
+            "GET http://site.invalid/p.html HTTP/1.1\r\nHost: site.invalid\r\n" + encodings + a.headerBlock + "\r\n");
 }
 
 TEST_F(NetComponentTest, ResumesPastFourGibibytes) {
@@ -473,6 +555,48 @@ TEST_F(SecureFetchTest, VerifiesAgainstTheBundleNamedBySslCertFile) {
   EXPECT_EQ(r.code, kDoneOk);
   EXPECT_TRUE(r.complete);
   EXPECT_FALSE(r.HasStatus("Err:12045"));
+}
+
+TEST_F(SecureFetchTest, APageMovedToTheOtherSchemeIsFetchedThereOnceAndNoFurther) {
+  CertFileScope scope(bundle);
+  orvtest::HttpTestServer site;
+  site.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}), true);
+  const std::string plain = "http://" + site.HostPort(), secure = "https://" + site.HostPort();
+  site.Serve("http:/p.html", Answer{.status = 301, .headers = {"Location: " + secure + "/p.html"}, .body = "moved"});
+  site.Serve("/p.html", Answer{.headers = {"Content-Type: text/html"}, .body = "the page"});
+  // A server that sends each scheme to the other: the second move is an ordinary redirect.
+  site.Serve("http:/loop.html", Answer{.status = 301, .headers = {"Location: " + secure + "/loop.html"}});
+  site.Serve("/loop.html", Answer{.status = 301, .headers = {"Location: " + plain + "/loop.html"}});
+  // Another path is a redirect the run decides on, not a move.
+  site.Serve("http:/q.html", Answer{.status = 302, .headers = {"Location: " + secure + "/p.html"}});
+  const auto fetch = [&](const std::string& address, Recorder& r) {
+    std::filesystem::remove(tmp.Dir() + "file.bin");
+    NetComponent net(&r);
+    FetchArgs a = Args("/unused");
+    a.address = address;
+    EXPECT_TRUE(RunToEnd(net, a, r));
+  };
+  Recorder moved;
+  fetch(plain + "/p.html", moved);
+  EXPECT_EQ(moved.code, kDoneOk);
+  EXPECT_TRUE(moved.complete);
+  EXPECT_EQ(moved.target, "");
+  EXPECT_EQ(File(), "the page");
+  EXPECT_EQ(moved.moves, std::vector<std::string>{secure + "/p.html"});
+  EXPECT_EQ(moved.order.front(), "moved") << "announced before the answer's own events";
+  EXPECT_EQ(moved.headers.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+
+  Recorder loop;
+  fetch(plain + "/loop.html", loop);
+  EXPECT_EQ(loop.moves, std::vector<std::string>{secure + "/loop.html"});
+  EXPECT_EQ(loop.target, plain + "/loop.html");
+  EXPECT_EQ(site.Count("/loop.html"), 2u);
+
+  Recorder other;
+  fetch(plain + "/q.html", other);
+  EXPECT_TRUE(other.moves.empty());
+  EXPECT_EQ(other.target, secure + "/p.html");
+  EXPECT_FALSE(FileExists());
 }
 
 TEST_F(SecureFetchTest, WrongNameAndUnknownAuthorityAreRefusedUnlessTheCheckIsOff) {

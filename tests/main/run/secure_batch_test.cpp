@@ -90,7 +90,9 @@ TEST_F(SecureBatchTest, AnHttpStartRedirectedToHttpsMirrorsTheSiteOnceWithWorkin
   site.EnableTls(authority_.Issue({"localhost"}, {"127.0.0.1"}), true);
   const std::string plain = "http://" + site.HostPort();
   const std::string secure = "https://" + site.HostPort();
-  site.Serve("http:/", Answer{.status = 301, .headers = {"Location: " + secure + "/"}});
+  // Another path under https: a redirect the run follows (the same path would be a move the
+  // console follows itself).
+  site.Serve("http:/", Answer{.status = 301, .headers = {"Location: " + secure + "/index.html"}});
   const Answer start = Html("<html><head><link rel=stylesheet href=\"style.css\"></head><body>"
                        "<a href=\"a/page.html\">a</a> <a href=\"" + plain + "/b.html\">b</a> "
                        "<a href=\"" + secure + "/b.html\">b again</a>"
@@ -98,7 +100,7 @@ TEST_F(SecureBatchTest, AnHttpStartRedirectedToHttpsMirrorsTheSiteOnceWithWorkin
                        "<picture><source srcset=\"img/w320.webp 320w, img/w640.webp 640w\"></picture>"
                        "</body></html>");
   site.Serve("/", start);
-  site.Serve("/index.html", start);  // the redirect target "/" is fetched as its index.html
+  site.Serve("/index.html", start);
   site.Serve("/style.css", Answer{.headers = {"Content-Type: text/css"},
                                   .body = "@import \"more.css\";\nbody { background: url(img/bg.png) }"});
   site.Serve("/more.css", Answer{.headers = {"Content-Type: text/css"}, .body = "p { color: red }"});
@@ -126,6 +128,36 @@ TEST_F(SecureBatchTest, AnHttpStartRedirectedToHttpsMirrorsTheSiteOnceWithWorkin
   // ... and the way back from a stored file to its address (address bar, status line) uses it.
   EXPECT_EQ(orv::collection::WebAddressOf(Local(secure + "/a/page.html"), prog_.Collection()),
             secure + "/a/page.html");
+}
+
+// Most sites answer a page's http:// address with a move to the same page under https://.
+TEST_F(SecureBatchTest, PagesMovedToHttpsAreFetchedThereTheStartAddressIncluded) {
+  HttpTestServer site;
+  site.EnableTls(authority_.Issue({"localhost"}, {"127.0.0.1"}), true);
+  const std::string plain = "http://" + site.HostPort();
+  const std::string secure = "https://" + site.HostPort();
+  for (const char* path : {"/index.html", "/p.html"})
+    site.Serve(std::string("http:") + path, Answer{.status = 301, .headers = {"Location: " + secure + path}});
+  site.Serve("/index.html", Html("<html><a href=\"" + plain + "/p.html\">p</a> <a href=\"q.html\">q</a></html>"));
+  site.Serve("/p.html", Html("<html><a href=\"index.html\">home</a> <a href=\"q.html\">q</a></html>"));
+  site.Serve("/q.html", Html("<html>q</html>"));
+
+  ASSERT_EQ(Run(plain + "/index.html"), 0) << output_;
+  EXPECT_NE(output_.find("сохранено файлов 3 "), std::string::npos) << output_;
+  for (const char* path : {"/index.html", "/p.html", "/q.html"}) EXPECT_TRUE(Saved(secure + path)) << path;
+  // Each moved page: once under each scheme; the rest once.
+  EXPECT_EQ(site.Count("/index.html"), 2u);
+  EXPECT_EQ(site.Count("/p.html"), 2u);
+  EXPECT_EQ(site.Count("/q.html"), 1u);
+  // One folder for the site, which remembers that it is served over HTTPS.
+  std::set<std::string> folders;
+  for (const auto& e : fs::directory_iterator(prog_.Collection()))
+    if (e.is_directory()) folders.insert(e.path().string());
+  EXPECT_EQ(folders, std::set<std::string>{orv::SiteFolderOf(Local(secure + "/q.html"), prog_.Collection())});
+  EXPECT_EQ(orv::ReadSiteScheme(orv::SiteFolderOf(Local(secure + "/q.html"), prog_.Collection())), "https");
+  int checked = 0;
+  EXPECT_TRUE(BrokenLocalLinks(checked).empty());
+  EXPECT_GE(checked, 4);
 }
 
 TEST_F(SecureBatchTest, AnUnknownCertificateFailsTheAddressUnlessTheCheckIsSwitchedOff) {
