@@ -104,6 +104,28 @@ std::vector<OutcomeRecord> ReadOutcomes(const std::string& exchangeFolder) {
 
 void ClearOutcomes(const std::string& exchangeFolder) { std::remove(PathOf(exchangeFolder).c_str()); }
 
+std::vector<OutcomeRecord> OutcomeFollower::ReadNew(const std::string& exchangeFolder) {
+  std::vector<OutcomeRecord> out;
+  std::ifstream in(PathOf(exchangeFolder), std::ios::binary | std::ios::ate);
+  if (!in) return out;
+  const std::streamoff size = in.tellg();
+  if (size < offset_) offset_ = 0;
+  if (size == offset_) return out;
+  std::string tail(static_cast<std::size_t>(size - offset_), '\0');
+  in.seekg(offset_);
+  if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return out;
+  const std::size_t whole = tail.rfind('\n');
+  if (whole == std::string::npos) return out;
+  offset_ += static_cast<std::streamoff>(whole + 1);
+  OutcomeRecord r;
+  for (std::size_t from = 0; from <= whole;) {
+    const std::size_t end = tail.find('\n', from);
+    if (ParseOutcomeLine(std::string_view(tail).substr(from, end - from), r)) out.push_back(r);
+    from = end + 1;
+  }
+  return out;
+}
+
 int64_t MonotonicMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())

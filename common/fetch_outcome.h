@@ -6,6 +6,7 @@
 // address; fields separated by tabs. The monotonic clock is the system's, shared by both
 // programs, so a line can be set beside the times the main program noted itself.
 #include <cstdint>
+#include <ios>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,18 @@ bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r);
 bool AppendOutcome(const std::string& exchangeFolder, const OutcomeRecord& r);
 std::vector<OutcomeRecord> ReadOutcomes(const std::string& exchangeFolder);
 void ClearOutcomes(const std::string& exchangeFolder);
+
+// Follows the log while a run goes on: each call returns the lines appended since the last
+// one (whole lines only; one being written waits for the next call). A log that became
+// shorter than what was read (cleared for a new run) is read again from its start.
+class OutcomeFollower {
+ public:
+  std::vector<OutcomeRecord> ReadNew(const std::string& exchangeFolder);
+  void Restart() { offset_ = 0; }
+
+ private:
+  std::streamoff offset_ = 0;
+};
 
 // Milliseconds of the system's monotonic clock.
 int64_t MonotonicMs();

@@ -386,8 +386,8 @@ void CollectionTree::ReadEntry(Scan& s, std::string_view name, unsigned char typ
 
 // --- the run's saved files ---
 
-NodeId CollectionTree::AddSavedAddress(std::string_view address, bool webSearchMode) {
-  if (rootNode_ == kNoNode) return kNoNode;
+std::string CollectionTree::SavedPath(std::string_view address, bool webSearchMode) const {
+  if (rootNode_ == kNoNode) return {};
   std::string path;
   if (webSearchMode) {
     path = WebSearchFilingFolder(address, root_);
@@ -395,10 +395,37 @@ NodeId CollectionTree::AddSavedAddress(std::string_view address, bool webSearchM
     // Both schemes share one site folder.
     std::string plain(address);
     if (StartsWithNoCase(plain, "https://")) plain.erase(4, 1);
-    if (!StartsWithNoCase(plain, "http://") || plain.size() <= 7) return kNoNode;
+    if (!StartsWithNoCase(plain, "http://") || plain.size() <= 7) return {};
     path = LocalNameOf(plain, root_).path;
   }
-  if (path.compare(0, root_.size(), root_) != 0) return kNoNode;
+  if (path.size() <= root_.size() || path.compare(0, root_.size(), root_) != 0) return {};
+  return path;
+}
+
+NodeId CollectionTree::ShowFetched(std::string_view address, bool webSearchMode) {
+  const std::string path = SavedPath(address, webSearchMode);
+  if (path.empty()) return kNoNode;
+  if (GetFileAttributes(path) >= 0) return AddSavedAddress(address, webSearchMode);
+  // Nothing arrived: the node goes, and with it each folder above that is gone from disk too
+  // (the console removes the folders a failed fetch made).
+  NodeId id = Find(path);
+  for (std::string key = path; id == kNoNode && key.size() > root_.size();) {
+    key.resize(key.find_last_of('/', key.size() - 2) + 1);
+    if (GetFileAttributes(key) >= 0) return kNoNode;
+    id = Find(key);
+  }
+  while (Alive(id) && id != rootNode_) {
+    const NodeId parent = nodes_[id].parent;
+    Remove(id);
+    if (parent == rootNode_ || !nodes_[parent].children.empty() || GetFileAttributes(nodes_[parent].key) >= 0) break;
+    id = parent;
+  }
+  return kNoNode;
+}
+
+NodeId CollectionTree::AddSavedAddress(std::string_view address, bool webSearchMode) {
+  const std::string path = SavedPath(address, webSearchMode);
+  if (path.empty()) return kNoNode;
 
   NodeId parent = rootNode_;
   std::size_t from = root_.size();

@@ -135,6 +135,10 @@ class CollectionTree {
   // nodes only: the console picks the file names). Returns the
   // last node, or kNoNode when the address is not a web address.
   NodeId AddSavedAddress(std::string_view address, bool webSearchMode = false);
+  // For an address whose fetch is over: the tree follows the disk. A file that is there is
+  // filed as above (partial when marked); one that is not loses its node, and so does each
+  // folder above it that is gone from disk as well. Returns the file's node or kNoNode.
+  NodeId ShowFetched(std::string_view address, bool webSearchMode = false);
 
   // --- commands ---
   void SetBold(NodeId id, bool bold);
@@ -152,6 +156,8 @@ class CollectionTree {
  private:
   struct Scan;
   TreeObserver& Obs();
+  // The local path a saved address is filed under; empty when it has none below the root.
+  std::string SavedPath(std::string_view address, bool webSearchMode) const;
   NodeId NewNode(std::string key, std::string text, int image, int selectedImage, NodeId parent,
                  std::uint32_t row);
   std::uint32_t SiteRow(std::string_view text) const;  // sorted position of a new site

@@ -23,7 +23,6 @@ void ChannelTable::Refresh(int channel, const ChannelRecord& record,
   if (it == rows_.end() || it->second.address != record.url) {
     next.address = record.url;
     next.iconCategory = iconOf ? iconOf(record.url) : 8;
-    if (newAddress_) newAddress_(record.url);
   }
   if (it != rows_.end() && it->second == next) return;
   rows_[channel] = next;

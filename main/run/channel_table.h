@@ -40,8 +40,6 @@ class ChannelTable {
                ChannelListView& view);
   // Every row goes (the run ended).
   void Clear(ChannelListView& view);
-  // Told of every address a channel takes up (a new row or a row whose address changed).
-  void SetNewAddressSink(std::function<void(const std::string&)> sink) { newAddress_ = std::move(sink); }
 
   const ChannelRow* Row(int channel) const;
   int Count() const { return static_cast<int>(rows_.size()); }
@@ -49,7 +47,6 @@ class ChannelTable {
 
  private:
   std::map<int, ChannelRow> rows_;
-  std::function<void(const std::string&)> newAddress_;
 };
 
 }  // namespace orv

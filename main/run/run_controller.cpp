@@ -339,6 +339,7 @@ bool RunController::LaunchConsole() {
   x_.WriteExt(ConsoleStarted, "");
   if (!paths_.exchangeFolder.empty()) {
     ClearOutcomes(paths_.exchangeFolder);
+    fetched_.Restart();
     timeline::Open(paths_.exchangeFolder, timeline::kMainFile);
   }
   s_.consoleRunning = true;
@@ -821,6 +822,13 @@ void RunController::SupervisionTick() {
 
   views_.controls.SetConnectionIndicator(Online());
   StatisticsStep();
+  FollowFetched();
+}
+
+void RunController::FollowFetched() {
+  // Only the log of the run going on: the console clears it when it is launched.
+  if (paths_.exchangeFolder.empty() || !fetchedSink_ || !s_.consoleRunning) return;
+  for (const OutcomeRecord& r : fetched_.ReadNew(paths_.exchangeFolder)) fetchedSink_(r.address);
 }
 
 void RunController::StatisticsStep() {
@@ -952,6 +960,7 @@ void RunController::Summarise() {
   m.seconds = seconds;
   m.startFetched = startSkippedComplete_;
   if (paths_.exchangeFolder.empty()) return;
+  FollowFetched();
   const std::vector<OutcomeRecord> outcomes = ReadOutcomes(paths_.exchangeFolder);
   for (const OutcomeRecord& r : outcomes) {
     ++m.byOutcome[static_cast<int>(r.outcome)];

@@ -200,10 +200,11 @@ class RunController {
   bool LastStartOffline() const { return lastStartOffline_; }
   // A stall of the console longer than this ends the run (tests shorten it).
   void SetStallSeconds(double s) { stallSeconds_ = s; }
-  // Told of every address a channel takes up (the channel list's new rows and changed
-  // addresses), so the collection tree grows while a run goes on.
-  void SetChannelAddressSink(std::function<void(const std::string& address)> sink) {
-    channels_.SetNewAddressSink(std::move(sink));
+  // Told of every address whose fetch is over (saved, partly saved, or failed for good), from
+  // the console's outcome log on each supervision tick and at the end of the run, so the
+  // collection tree follows the disk while a run goes on.
+  void SetFetchedAddressSink(std::function<void(const std::string& address)> sink) {
+    fetchedSink_ = std::move(sink);
   }
 
  private:
@@ -233,6 +234,8 @@ class RunController {
   // page the redirects lead to (or its complete copy already in the collection).
   bool StartFetched(const std::vector<OutcomeRecord>& outcomes) const;
   void RedirectPhase();
+  // Tells the fetched-address sink of the outcome log's new lines.
+  void FollowFetched();
   void EndOfRunStep();
   void StopStep();
   void ShutdownConsole();
@@ -269,6 +272,8 @@ class RunController {
   int channelPasses_ = 0;
   int busyLabelCountdown_ = -1;
   ChannelTable channels_;
+  OutcomeFollower fetched_;
+  std::function<void(const std::string&)> fetchedSink_;
   bool commandLineTaken_ = false;
   int runsStarted_ = 0;
   int startRequests_ = 0;

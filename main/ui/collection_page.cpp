@@ -99,9 +99,9 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   window.InstallPane(Pane::Browser, browser);
   for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);
 
-  // The channel list tells of every address a channel takes up: the tree grows during a run.
-  app.Run().SetChannelAddressSink([this](const std::string& address) {
-    tree.AddSavedAddress(address, webSearchOn && webSearchOn());
+  // Run control tells of every address whose fetch is over: the tree shows what arrived.
+  app.Run().SetFetchedAddressSink([this](const std::string& address) {
+    tree.ShowFetched(address, webSearchOn && webSearchOn());
   });
   // Every rebuild of the tree reloads what hangs on it, the popup's full rebuild too.
   treePane->SetRebuilt([this, &app] {

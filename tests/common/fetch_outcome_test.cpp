@@ -56,5 +56,35 @@ TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
   EXPECT_TRUE(ReadOutcomes(folder).empty());
 }
 
+TEST(FetchOutcomeTest, AFollowerReadsEachWholeLineOnceAndStartsAgainAfterAClear) {
+  testing::TempFolder tmp;
+  const std::string folder = tmp.path();
+  OutcomeFollower follow;
+  EXPECT_TRUE(follow.ReadNew(folder).empty());  // no log yet
+  OutcomeRecord r;
+  r.address = "http://site.test/1.html";
+  ASSERT_TRUE(AppendOutcome(folder, r));
+  r.address = "http://site.test/2.html";
+  ASSERT_TRUE(AppendOutcome(folder, r));
+  std::vector<OutcomeRecord> got = follow.ReadNew(folder);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[1].address, "http://site.test/2.html");
+  EXPECT_TRUE(follow.ReadNew(folder).empty());
+  // A line still being written is left for the next call.
+  std::ofstream(folder + std::string(kOutcomeLogName), std::ios::app | std::ios::binary) << "saved\t1\t0\t0\t0\thttp://site.test/3";
+  EXPECT_TRUE(follow.ReadNew(folder).empty());
+  std::ofstream(folder + std::string(kOutcomeLogName), std::ios::app | std::ios::binary) << ".html\n";
+  got = follow.ReadNew(folder);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].address, "http://site.test/3.html");
+  // The next run's log, shorter than what was read: read from its start.
+  ClearOutcomes(folder);
+  r.address = "http://site.test/4.html";
+  ASSERT_TRUE(AppendOutcome(folder, r));
+  got = follow.ReadNew(folder);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].address, "http://site.test/4.html");
+}
+
 }  // namespace
 }  // namespace orv

@@ -255,6 +255,40 @@ TEST_F(CollectionTreeTest, SavedAddressesGrowTheTreeOnceEach) {
   ExpectConsistent(tree);
 }
 
+// After a fetch the tree shows what the disk holds: an arrived file, a partial one as partial,
+// and nothing of a fetch that failed for good, not even the folders it had made.
+TEST_F(CollectionTreeTest, AFinishedFetchLeavesTheTreeAsTheDiskIs) {
+  tree.BuildFirstLevel(root);
+  Put(root + "new.org/a/page.html");
+  const NodeId page = tree.ShowFetched("http://new.org/a/page.html");
+  ASSERT_NE(page, kNoNode);
+  EXPECT_EQ(tree.Node(page).image, 7);
+  Put(root + "new.org/a/big.zip");
+  ASSERT_TRUE(SetSystemMark(root + "new.org/a/big.zip"));
+  EXPECT_EQ(tree.Node(tree.ShowFetched("https://new.org/a/big.zip")).image, 35);
+  const std::size_t filed = tree.NodeCount();
+  EXPECT_EQ(tree.ShowFetched("http://new.org/a/missing.html"), kNoNode);
+  EXPECT_EQ(tree.ShowFetched("http://new.org/x/y/missing.html"), kNoNode);
+  EXPECT_EQ(tree.NodeCount(), filed);
+
+  // A copy that went during its fetch (a full answer replaced it, then failed): its node goes,
+  // and the folders above that went from disk with it.
+  Put(root + "new.org/b/c/gone.html");
+  ASSERT_NE(tree.ShowFetched("http://new.org/b/c/gone.html"), kNoNode);
+  fs::remove_all(root + "new.org/b");
+  EXPECT_EQ(tree.ShowFetched("http://new.org/b/c/gone.html"), kNoNode);
+  EXPECT_EQ(tree.Find(root + "new.org/b/"), kNoNode);
+  EXPECT_EQ(tree.NodeCount(), filed);
+  // A site whose one file went is gone from the tree too.
+  Put(root + "lost.org/x.html");
+  ASSERT_NE(tree.ShowFetched("http://lost.org/x.html"), kNoNode);
+  fs::remove_all(root + "lost.org");
+  tree.ShowFetched("http://lost.org/x.html");
+  EXPECT_EQ(tree.Find(root + "lost.org/"), kNoNode);
+  EXPECT_NE(tree.Find(root + "new.org/a/page.html"), kNoNode);
+  ExpectConsistent(tree);
+}
+
 TEST_F(CollectionTreeTest, ExpandAndCollapseCommands) {
   tree.BuildFirstLevel(root);
   tree.RebuildAll();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -826,11 +827,41 @@ TEST_F(RunControllerTest, FinishedBusyLabelsGoWhenTheirCountdownRunsOut) {
   EXPECT_EQ(window.hidden, 2);
 }
 
+// The collection tree hears of each fetch once it is over (the console's outcome log), while
+// the run goes on, and of none when it is taken up.
+TEST_F(RunControllerTest, EveryFetchThatIsOverIsToldOnceAsTheRunGoesOn) {
+  RunPaths paths;
+  paths.collectionFolder = tmp_.Dir() + "coll/";
+  paths.exchangeFolder = tmp_.Dir() + "temp/";
+  RunController run(view_.Run(), platform_, x_, scripts_, scripts_, connection_, paths);
+  platform_.run = &run;
+  // A log the run before left behind is not told again.
+  OutcomeRecord old;
+  old.address = "http://site.test/old.html";
+  ASSERT_TRUE(AppendOutcome(paths.exchangeFolder, old));
+  std::vector<std::string> told;
+  size_t toldWhileRunning = 0;
+  run.SetFetchedAddressSink([&](const std::string& a) {
+    told.push_back(a);
+    if (run.State().running) ++toldWhileRunning;
+  });
+  platform_.links["http://site.test/"] = {"http://site.test/b.html", "http://site.test/c.html"};
+  platform_.onTake = [&](const std::string& a) {
+    EXPECT_EQ(std::count(told.begin(), told.end(), a), 0) << a << " told when taken up";
+    OutcomeRecord r;
+    r.outcome = a.ends_with("c.html") ? FetchOutcome::NotFound : FetchOutcome::Saved;
+    r.address = a;
+    ASSERT_TRUE(AppendOutcome(paths.exchangeFolder, r));
+  };
+  run.SetCommandLineAddress("http://site.test/");
+  run.Tim2Tick();
+  EXPECT_EQ(told, (std::vector<std::string>{"http://site.test/", "http://site.test/b.html", "http://site.test/c.html"}));
+  EXPECT_GE(toldWhileRunning, 2u);
+}
+
 TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   ChannelListWindow window;
   RunController run(window.Run(), platform_, x_, scripts_, scripts_, connection_, RunPaths{});
-  std::vector<std::string> told;  // what the collection tree is told
-  run.SetChannelAddressSink([&](const std::string& a) { told.push_back(a); });
   run.State().consoleReady = true;
   run.State().consoleRunning = true;
   auto refresh = [&] {
@@ -860,7 +891,6 @@ TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   const int sets = window.sets;
   refresh();
   EXPECT_EQ(window.sets, sets);
-  EXPECT_EQ(told, std::vector<std::string>{"http://site.test/a.html"});
 
   // A new address on the same channel keeps the row and takes the new icon.
   rec.url = "http://site.test/b.gif";
@@ -871,7 +901,6 @@ TEST_F(RunControllerTest, ChannelListFollowsTheStatusTable) {
   EXPECT_EQ(window.rows.at(3).address, rec.url);
   EXPECT_EQ(window.rows.at(3).iconCategory, 2);
   EXPECT_FALSE(window.rows.at(3).resumable);
-  EXPECT_EQ(told, (std::vector<std::string>{"http://site.test/a.html", "http://site.test/b.gif"}));
 
   // An empty record removes the row; closing a channel presses its stop button.
   x_.WriteChannel(4, rec);
