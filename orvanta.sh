@@ -15,7 +15,7 @@ PACKAGES=(
   clang libclang-rt-dev
   xvfb xauth curl
   fp-utils xchm xdg-utils qt6-translations-l10n
-  zlib1g-dev nginx
+  zlib1g-dev wget nginx chromium python-click-doc
 )
 
 install_missing() {
