@@ -7,6 +7,10 @@
 //   the intensity "Максимальная" next to `wget -m` on the same server in the same run.
 // - A whole run of `orv --batch` against a 500-page site: wall time and the main program's own
 //   CPU time (user + system); 500 pages cannot take less than 50 s at the default intensity.
+// - A real documentation site (a Sphinx-built Debian package) fetched whole by `orv --batch` at
+//   the default intensity "Высокая", and by `wget -m` from the same server in the same run:
+//   the run should stay within 1.1 x (files the site links x 0.1 s) + 3 s, where the files the
+//   site links are those wget saves; the requests of both are counted.
 // - Hand-outs of a run of 100,000 addresses (50,000 of them images) against a simulated
 //   console: the time per 1,000 hand-outs at the start and at the end of the run.
 #include <benchmark/benchmark.h>
@@ -308,6 +312,51 @@ void BM_MaximumIntensityAgainstWget(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MaximumIntensityAgainstWget)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_RealDocumentationSiteAgainstWget(benchmark::State& state) {
+  const fs::path tree = "/usr/share/doc/python-click-doc/html";
+  if (!fs::exists(tree / "index.html")) {
+    state.SkipWithError("python-click-doc is not installed");
+    return;
+  }
+  if (RunToEnd({"wget", "--version"}, {}).exit != 0) {
+    state.SkipWithError("wget is not installed");
+    return;
+  }
+  orvtest::HttpTestServer site;
+  site.ServeTree("/doc/", tree.string());
+  for (auto _ : state) {
+    Install in;
+    if (!in.ok) {
+      state.SkipWithError("orv and kuvet are not built");
+      break;
+    }
+    const size_t before = site.Requests().size();
+    const int64_t spawnUs = orv::timeline::MonotonicUs();
+    const Ended run = in.Batch({site.Url("/doc/index.html")});
+    const Breakdown timeline = TimelineBreakdown(in.root / "prog/temp", 100, spawnUs, orv::timeline::MonotonicUs());
+    const size_t orvRequests = site.Requests().size() - before;
+    const fs::path wgetDir = in.root / "wget";
+    const double wgetWall =
+        RunToEnd({"wget", "-m", "-np", "-q", "-e", "robots=off", "-P", wgetDir.string(), site.Url("/doc/index.html")}, {})
+            .wall;
+    const size_t wgetRequests = site.Requests().size() - before - orvRequests;
+    const double linked = static_cast<double>(fs::exists(wgetDir) ? in.Files(wgetDir) : 0);
+    const double goal = 1.1 * linked * 0.1 + 3;
+    state.SetIterationTime(run.wall);
+    state.counters["wall_s"] = run.wall;
+    state.counters["goal_s"] = goal;
+    state.counters["within_goal"] = run.exit == 0 && run.wall <= goal ? 1 : 0;
+    state.counters["files_linked"] = linked;
+    state.counters["orv_files"] = static_cast<double>(in.Files(in.root / "coll"));
+    state.counters["orv_requests"] = static_cast<double>(orvRequests);
+    state.counters["wget_requests"] = static_cast<double>(wgetRequests);
+    state.counters["orv_over_wget_requests"] = wgetRequests == 0 ? 0 : static_cast<double>(orvRequests) / wgetRequests;
+    state.counters["wget_s"] = wgetWall;
+    Report(state, timeline);
+  }
+}
+BENCHMARK(BM_RealDocumentationSiteAgainstWget)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void BM_BatchRunOfALoopbackSite(benchmark::State& state) {
   const int pages = static_cast<int>(state.range(0));
