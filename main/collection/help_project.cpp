@@ -43,6 +43,11 @@ std::string BelowRoot(const std::string& root, const std::string& path) {
   return path;
 }
 
+// A name shown in the contents: a UTF-8 file name is written in the file's Windows-1251.
+std::string NameText(std::string_view name) {
+  return FileNameText(name, PageTextDecoder::Unmapped::NumericReference);
+}
+
 bool AppendToFile(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::app);
   f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -69,7 +74,8 @@ std::string ReadPageTitle(const std::string& path) {
   char buffer[kTitleWindow];
   std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
   std::fclose(f);
-  return TitleOf(std::string_view(buffer, n));
+  // The contents file is Windows-1251: the title is read in the page's own charset.
+  return TitleOf(PageHeadToCp1251(std::string_view(buffer, n)));
 }
 
 ChmTarget ChmTargetOf(std::string_view chosenPath) {
@@ -124,7 +130,7 @@ SiteBlock SiteBlockOf(const std::string& collectionRoot, const SiteFiles& site) 
   SiteBlock b;
   std::string& c = b.contents;
   c += Line("<UL>");
-  c += Entry(site.folderName, {}, "1");
+  c += Entry(NameText(site.folderName), {}, "1");
   c += kEol;
   c += Line("<UL>");
   std::vector<const SiteFileEntry*> others;
@@ -135,7 +141,8 @@ SiteBlock SiteBlockOf(const std::string& collectionRoot, const SiteFiles& site) 
       continue;
     }
     std::string title = ReadPageTitle(file.path);
-    std::string name = title.empty() ? file.shownName : title + " [" + file.shownName + "]";
+    std::string shown = NameText(file.shownName);
+    std::string name = title.empty() ? shown : title + " [" + shown + "]";
     c += Entry(name, BelowRoot(collectionRoot, file.path), "11");
     c += kEol;
     b.files += Line(file.path);
@@ -145,7 +152,7 @@ SiteBlock SiteBlockOf(const std::string& collectionRoot, const SiteFiles& site) 
     c += Line("<UL>");
     c += Entry("Other", {}, "5");
     c += Line("<UL>");
-    for (const SiteFileEntry* file : others) c += Entry(file->shownName, BelowRoot(collectionRoot, file->path), "31");
+    for (const SiteFileEntry* file : others) c += Entry(NameText(file->shownName), BelowRoot(collectionRoot, file->path), "31");
     c += Line("</UL>");
     c += Line("</UL>");
   }

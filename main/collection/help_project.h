@@ -28,7 +28,9 @@ bool IsHelpPageImage(int image);
 // The text between "<title>" and the next "</title>" (any letter case) in head, or empty
 // when either is missing.
 std::string TitleOf(std::string_view head);
-// The title found in the first 4096 bytes of the file; empty when it cannot be read.
+// The title found in the first 4096 bytes of the file, read in the page's charset (declared
+// or detected) as Windows-1251 text, characters it lacks as numeric references ("&#20013;");
+// empty when it cannot be read.
 std::string ReadPageTitle(const std::string& path);
 
 // Where the compiler writes the help file: folder (ending with "/") and base name.

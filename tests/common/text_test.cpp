@@ -108,6 +108,99 @@ TEST(TextDisplay, FileNamesShowAsUtf8WhenTheyAreUtf8) {
   EXPECT_EQ(DisplayName("страница.html"), "страница.html");
   EXPECT_EQ(DisplayName(Ru("страница.html")), "страница.html");
   EXPECT_EQ(DisplayName("index.html"), "index.html");
+  // And back: a UTF-8 name reads as the program's text; a character it lacks never matches.
+  EXPECT_EQ(FileNameText("страница.html"), Ru("страница.html"));
+  EXPECT_EQ(FileNameText(Ru("страница.html")), Ru("страница.html"));
+  EXPECT_EQ(FileNameText("a中.html"), "a\x98.html");
+  EXPECT_EQ(FileNameText("a中", PageTextDecoder::Unmapped::NumericReference), "a&#20013;");
+}
+
+// The code point iconv reads for one byte of a code page; 0 when it has none.
+char32_t IconvCodePoint(const char* charset, unsigned char byte) {
+  iconv_t cd = iconv_open("UTF-32LE", charset);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+  char in = static_cast<char>(byte);
+  unsigned char out[4] = {};
+  char* src = &in;
+  char* dst = reinterpret_cast<char*>(out);
+  size_t srcLeft = 1, dstLeft = 4;
+  size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (rc == static_cast<size_t>(-1) || dstLeft != 0) return 0;
+  return out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<char32_t>(out[3]) << 24);
+}
+
+std::string Decoded(PageCharset charset, std::string_view bytes, std::size_t piece = std::string::npos,
+                    PageTextDecoder::Unmapped unmapped = PageTextDecoder::Unmapped::NumericReference) {
+  PageTextDecoder decoder(charset, unmapped);
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size(); at += piece) decoder.Append(bytes.substr(at, piece), out);
+  decoder.Finish(out);
+  return out;
+}
+
+TEST(PageText, SingleByteCodePagesReadAsTheSystemConverterReadsThem) {
+  const std::pair<PageCharset, const char*> pages[] = {
+      {PageCharset::Koi8R, "KOI8-R"},          {PageCharset::Koi8U, "KOI8-U"},
+      {PageCharset::Ibm866, "CP866"},          {PageCharset::Windows1252, "CP1252"},
+      {PageCharset::Iso8859_5, "ISO-8859-5"},  {PageCharset::Windows1251, "CP1251"}};
+  for (auto [charset, name] : pages) {
+    for (int b = 0x80; b < 0x100; ++b) {
+      char32_t cp = IconvCodePoint(name, static_cast<unsigned char>(b));
+      if (cp == 0) continue;  // a hole in the code page
+      int mapped = UnicodeToCp1251(cp);
+      std::string expected = mapped >= 0 ? std::string(1, static_cast<char>(mapped))
+                                         : "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+      EXPECT_EQ(Decoded(charset, std::string(1, static_cast<char>(b))), expected) << name << " byte " << b;
+    }
+  }
+  EXPECT_EQ(Decoded(PageCharset::Koi8R, "\xF0\xD2\xC9\xD7\xC5\xD4 ok"), Ru("Привет ok"));
+}
+
+TEST(PageText, MultiByteTextGivesTheSameWhereverItIsCut) {
+  const std::string utf8 = "Привет, мир — €5 😀 \xFF end";  // one stray byte read as Windows-1251
+  const std::string expected = Ru("Привет, мир — ") + "\x88" "5 &#128512; \xFF end";
+  const std::string utf16le("\x1F\x04\x40\x04 \x00\x3D\xD8\x00\xDE", 10);  // "Пр 😀"
+  std::string utf16be;
+  for (std::size_t i = 0; i + 1 < utf16le.size(); i += 2) utf16be += {utf16le[i + 1], utf16le[i]};
+  for (std::size_t piece = 1; piece <= utf8.size(); ++piece) {
+    EXPECT_EQ(Decoded(PageCharset::Utf8, utf8, piece), expected) << piece;
+    EXPECT_EQ(Decoded(PageCharset::Utf16LE, utf16le, piece), Ru("Пр ") + "&#128512;") << piece;
+    EXPECT_EQ(Decoded(PageCharset::Utf16BE, utf16be, piece), Ru("Пр ") + "&#128512;") << piece;
+  }
+  EXPECT_EQ(Decoded(PageCharset::Utf8, "a\xD0", std::string::npos), "a\xD0");  // cut by the end
+  EXPECT_EQ(Decoded(PageCharset::Utf8, "中", std::string::npos, PageTextDecoder::Unmapped::Marker), "\x98");
+}
+
+TEST(PageText, CharsetIsDeclaredOrDetected) {
+  std::size_t bom = 9;
+  EXPECT_EQ(DeclaredPageCharset("\xEF\xBB\xBF<html>", &bom), PageCharset::Utf8);
+  EXPECT_EQ(bom, 3u);
+  EXPECT_EQ(DeclaredPageCharset("\xFF\xFE<\0", &bom), PageCharset::Utf16LE);
+  EXPECT_EQ(DeclaredPageCharset("\xFE\xFF\0<", &bom), PageCharset::Utf16BE);
+  EXPECT_EQ(DeclaredPageCharset("<html><META CharSet = 'KOI8-R'>", &bom), PageCharset::Koi8R);
+  EXPECT_EQ(bom, 0u);
+  EXPECT_EQ(DeclaredPageCharset("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"),
+            PageCharset::Windows1251);
+  EXPECT_EQ(DeclaredPageCharset("<meta name=x><meta charset=utf-8/>"), PageCharset::Utf8);
+  EXPECT_EQ(DeclaredPageCharset("<?xml version=\"1.0\" encoding=\"cp866\"?><html>"), PageCharset::Ibm866);
+  EXPECT_EQ(DeclaredPageCharset("<meta charset=\"utf-16\">"), PageCharset::Utf8);
+  EXPECT_EQ(DeclaredPageCharset("<meta charset=\"x-unknown\"><p>charset=koi8-r</p>"), PageCharset::Undecided);
+
+  // Undecided: ASCII pieces pass; the first piece above ASCII decides for the rest.
+  for (const std::string& word : {std::string("Привет"), Ru("Привет")}) {
+    PageTextDecoder decoder(PageCharset::Undecided);
+    std::string out;
+    decoder.Append("<html>", out);
+    EXPECT_EQ(decoder.Charset(), PageCharset::Undecided);
+    decoder.Append(word.substr(0, 3), out);  // a UTF-8 page cut inside a letter is still UTF-8
+    decoder.Append(word.substr(3), out);
+    decoder.Finish(out);
+    EXPECT_EQ(out, "<html>" + Ru("Привет"));
+  }
+  EXPECT_EQ(PageHeadToCp1251("<title>Глава 中</title>"), Ru("<title>Глава &#20013;</title>"));
+  EXPECT_EQ(PageHeadToCp1251("<meta charset=koi8-r><title>\xE7\xCC\xC1\xD7\xC1</title>"),
+            "<meta charset=koi8-r><title>" + Ru("Глава") + "</title>");
 }
 
 }  // namespace

@@ -160,6 +160,33 @@ TEST(HelpProject, TitleNeedsBothTagsInOrder) {
   EXPECT_EQ(TitleOf("no tags </title>"), "");
 }
 
+// The contents file is Windows-1251 whatever charset each page came in.
+TEST(HelpProject, TitlesAndNamesAreWrittenInWindows1251) {
+  TempFolder root;
+  std::filesystem::create_directories(root / "site.ru");
+  const std::string site = root.path() + "site.ru/";
+  PutFileBytes(site + "utf8.html", "<title>Глава 中</title>");  // detected: valid UTF-8
+  PutFileBytes(site + "cp.html", Ru("<title>Глава</title>"));   // detected: not UTF-8
+  PutFileBytes(site + "koi.html", "<meta charset=koi8-r><title>\xE7\xCC\xC1\xD7\xC1</title>");
+  PutFileBytes(site + "bom.html", "\xEF\xBB\xBF<title>Глава</title>");
+  PutFileBytes(site + "страница.html", "<p>без заголовка</p>");
+  SiteFiles files{"site.ru",
+                  {{site + "utf8.html", "utf8.html", 7},
+                   {site + "cp.html", "cp.html", 7},
+                   {site + "koi.html", "koi.html", 7},
+                   {site + "bom.html", "bom.html", 7},
+                   {site + "страница.html", "страница.html", 7}}};
+  std::string contents = SiteBlockOf(root.path(), files).contents;
+  auto named = [](const std::string& name) { return "<param name=\"Name\" value=\"" + name + "\" > \r\n"; };
+  for (const char* page : {"cp.html", "koi.html", "bom.html"}) {
+    EXPECT_NE(contents.find(named(Ru("Глава [") + page + "]")), std::string::npos) << page;
+  }
+  EXPECT_NE(contents.find(named(Ru("Глава &#20013; [utf8.html]"))), std::string::npos) << contents;
+  EXPECT_NE(contents.find(named(Ru("страница.html"))), std::string::npos);
+  // The file itself keeps its on-disk name.
+  EXPECT_NE(contents.find("value=\"site.ru/страница.html\""), std::string::npos);
+}
+
 TEST(HelpProject, TargetProbeNeverEmptiesAnExistingFile) {
   TempFolder dir;
   PutFileBytes(dir / "old.chm", "keep me");
