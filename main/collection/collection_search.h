@@ -1,11 +1,19 @@
 #pragma once
-// Searching the loaded part of the site tree, step by step: the window runs Step()
-// from its event loop (five candidates a step), so it stays responsive and a stop
-// request or the interrupt flag ends the search between two steps with what was found.
-// The search keeps the results list and the previous results (taken at every start),
-// which Back brings back.
+// Searching the collection, step by step: the window runs Step() from its event loop, so
+// it stays responsive, results appear as they are found, and a stop request or the
+// interrupt flag ends the search between two steps with what was found. The search reads
+// the chosen subtree from disk as it goes (whether or not the tree has opened it): one
+// directory entry or one piece of a file's text per unit of work, the folders still to read
+// in a queue, one file open at a time. It keeps the results list and the previous results
+// (taken at every start), which Back brings back.
+
+#include <dirent.h>
 
 #include <cstddef>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,56 +22,50 @@
 
 namespace orv {
 
-// Site tree images of the nodes a search considers: files (complete or not) lie
-// strictly between the folder images and the root's.
-inline bool IsSearchedImage(int image) { return image > 2 && image < 45; }
-
 struct SearchEntry {
-  std::string key;   // the tree node's key: the full local path
-  std::string text;  // the tree node's shown name
-  int image = 0;
+  std::string key;   // the file's full local path (the tree node's key)
+  std::string text;  // the name the tree shows for it
+  int image = 0;     // the file's kind image, partial or not
   bool operator==(const SearchEntry&) const = default;
 };
 
-// A node as the search reads it; the views stay valid until the tree changes.
-struct SearchNode {
-  std::string_view key;
-  std::string_view text;
-  int image = 0;
+// What a search covers: the chosen node's path (the collection root, a site or a folder,
+// ending with "/", or one file). Below the collection root only its folders (the sites) are
+// searched, not its own files (scripts, bookmarks, help project).
+struct SearchScope {
+  std::string root;
+  std::string top;
 };
 
-// What a search walks: the nodes of the site tree read from disk so far, in tree order.
-// Sites never opened contribute only their own node.
-class SearchableTree {
+// The interrupt flag (the browser's "Refresh"): ends a running search like a stop request.
+// A search clears it as it starts, so a flag left over from an earlier refresh cannot end
+// the new search before it has looked at anything.
+class SearchInterrupt {
  public:
-  virtual ~SearchableTree() = default;
-  // Called as a search starts over the whole tree.
-  virtual void BeginPass() {}
-  virtual std::size_t NodeCount() const = 0;
-  virtual SearchNode NodeAt(std::size_t index) const = 0;
-  // The interrupt flag (the browser's "Refresh"): ends a running search like a stop request.
-  // A search clears it as it starts, so a flag left over from an earlier refresh cannot end
-  // the new search before it has looked at anything.
-  virtual bool Interrupted() const { return false; }
-  virtual void ClearInterrupt() {}
+  virtual ~SearchInterrupt() = default;
+  virtual bool Interrupted() const = 0;
+  virtual void Clear() = 0;
 };
 
 class CollectionSearch {
  public:
-  static constexpr std::size_t kCandidatesPerStep = 5;
+  // Directory entries or text pieces per step.
+  static constexpr std::size_t kUnitsPerStep = 20;
 
-  explicit CollectionSearch(SearchableTree& tree) : tree_(tree) {}
+  explicit CollectionSearch(SearchInterrupt& interrupt);
+  ~CollectionSearch();
+  CollectionSearch(const CollectionSearch&) = delete;
+  CollectionSearch& operator=(const CollectionSearch&) = delete;
 
   // Starts a search: the results are copied to the previous results first. Within the
   // found results only current results are candidates and the ones that fail are removed;
-  // otherwise the results list is cleared and every loaded tree node is a candidate.
+  // otherwise the results list is cleared and every file of the scope is a candidate.
   // False (nothing changes) while a search runs.
-  bool Start(const SearchCriteria& criteria, bool withinFound);
-  // Looks at up to `candidates` candidates. False once the search has ended (all looked
-  // at, or a stop was requested).
-  bool Step(std::size_t candidates = kCandidatesPerStep);
-  // The user's stop request and the interrupt flag: the next step ends the search,
-  // keeping what was found.
+  bool Start(const SearchCriteria& criteria, bool withinFound, const SearchScope& scope);
+  // Does up to `units` units of work. False once the search has ended (all looked at, or a
+  // stop was requested).
+  bool Step(std::size_t units = kUnitsPerStep);
+  // The user's stop request: the next step ends the search, keeping what was found.
   void RequestStop() { stopRequested_ = true; }
   bool Running() const { return running_; }
 
@@ -85,21 +87,43 @@ class CollectionSearch {
   SearchKind Kind() const { return criteria_.kind; }
 
  private:
-  bool Matches(std::string_view key) const;
+  struct Candidate {
+    std::string path;
+    std::string name;  // the on-disk name
+  };
+  std::optional<Candidate> NextCandidate(std::size_t& units);
+  // Decides at once, or opens the file for a text scan (nullopt: undecided yet).
+  std::optional<bool> Judge(const Candidate& c);
+  bool ScanTextPiece();  // false once the scan has ended
+  void Conclude(const Candidate& c, bool match);
+  void CloseFolder();
   void Finish();
 
-  SearchableTree& tree_;
+  SearchInterrupt& interrupt_;
   SearchCriteria criteria_;
   std::string loweredText_;
+  SearchScope scope_;
   bool withinFound_ = false;
   bool running_ = false;
   bool stopRequested_ = false;
-  std::size_t next_ = 0;
+  std::size_t next_ = 0;  // within the found results: the next result to look at
   std::size_t looked_ = 0;
   std::size_t found_ = 0;
   std::vector<SearchEntry> results_;
   std::vector<SearchEntry> previous_;
   std::vector<std::size_t> failed_;  // within the found results: indexes to remove at the end
+
+  // The walk through the scope: folders still to read, the one being read.
+  std::deque<std::string> folders_;
+  DIR* dir_ = nullptr;
+  std::string dirPath_;
+  bool topFilePending_ = false;  // the scope is one file, not looked at yet
+
+  // The text scan of one file.
+  std::optional<Candidate> scanning_;
+  std::ifstream file_;
+  std::vector<char> piece_;
+  std::unique_ptr<PageTextMatcher> matcher_;
 };
 
 }  // namespace orv

@@ -12,6 +12,7 @@
 
 #include "common/numbers.h"
 #include "common/text.h"
+#include "main/collection/node_kinds.h"
 
 namespace orv {
 namespace {
@@ -94,30 +95,71 @@ bool DateMatches(sys_days day, sys_days from, sys_days to) {
   return from < day && day < to;
 }
 
+PageTextMatcher::PageTextMatcher(std::string_view needle) : needle_(LowerCase(needle)) {
+  found_ = needle_.empty();
+}
+
+void PageTextMatcher::StartDecoding() {
+  std::size_t bom = 0;
+  decoder_.emplace(DeclaredPageCharset(std::string_view(head_).substr(0, kHeadBytes), &bom));
+  std::string head;
+  head.swap(head_);
+  std::size_t kept = text_.size();
+  decoder_->Append(std::string_view(head).substr(bom), text_);
+  Search(kept);
+}
+
+void PageTextMatcher::Search(std::size_t kept) {
+  LowerInPlace(text_.data() + kept, text_.size() - kept);
+  std::boyer_moore_horspool_searcher search(needle_.begin(), needle_.end());
+  if (std::search(text_.begin(), text_.end(), search) != text_.end()) found_ = true;
+  // Only the last needle-length-less-one characters can begin a match across pieces.
+  std::size_t overlap = needle_.size() - 1;
+  if (text_.size() > overlap) text_.erase(0, text_.size() - overlap);
+}
+
+bool PageTextMatcher::Feed(std::string_view piece) {
+  if (found_) return true;
+  if (!decoder_) {
+    head_.append(piece);
+    if (head_.size() >= kHeadBytes) StartDecoding();
+    return found_;
+  }
+  std::size_t kept = text_.size();
+  decoder_->Append(piece, text_);
+  Search(kept);
+  return found_;
+}
+
+bool PageTextMatcher::Finish() {
+  if (found_) return true;
+  if (!decoder_) StartDecoding();
+  std::size_t kept = text_.size();
+  decoder_->Finish(text_);
+  if (text_.size() > kept) Search(kept);
+  return found_;
+}
+
 std::optional<bool> FileContainsText(const std::string& path, std::string_view needle,
                                      std::size_t pieceSize) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  if (needle.empty()) return true;
-  std::string lowered = LowerCase(needle);
-  // Each piece keeps the last needle-length-less-one bytes of the previous one in front.
-  std::size_t overlap = lowered.size() - 1;
-  pieceSize = std::max(pieceSize, lowered.size());
-  std::vector<char> buffer(overlap + pieceSize);
-  std::boyer_moore_horspool_searcher search(lowered.begin(), lowered.end());
-  std::size_t kept = 0;
-  while (in) {
-    in.read(buffer.data() + kept, static_cast<std::streamsize>(pieceSize));
-    std::size_t got = static_cast<std::size_t>(in.gcount());
+  PageTextMatcher matcher(needle);
+  std::vector<char> buffer(std::max<std::size_t>(pieceSize, 1));
+  while (in && !matcher.Found()) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    auto got = static_cast<std::size_t>(in.gcount());
     if (got == 0) break;
-    LowerInPlace(buffer.data() + kept, got);
-    std::size_t filled = kept + got;
-    auto end = buffer.begin() + static_cast<std::ptrdiff_t>(filled);
-    if (std::search(buffer.begin(), end, search) != end) return true;
-    kept = std::min(overlap, filled);
-    std::copy(end - static_cast<std::ptrdiff_t>(kept), end, buffer.begin());
+    matcher.Feed(std::string_view(buffer.data(), got));
   }
-  return false;
+  return matcher.Finish();
+}
+
+bool PathContainsText(std::string_view path, std::string_view loweredText) {
+  if (LowerCase(FileNameText(path)).find(loweredText) != std::string::npos) return true;
+  // Escaped names: the text the tree shows counts too.
+  if (path.find(",8,,x") == std::string_view::npos && path.find('%') == std::string_view::npos) return false;
+  return LowerCase(FileNameText(collection::ShownName(path))).find(loweredText) != std::string::npos;
 }
 
 CleanedSize CleanSizeField(std::string_view text) {

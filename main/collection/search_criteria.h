@@ -1,12 +1,14 @@
 #pragma once
 // The four ways to search the collection and the tests they apply to one file.
-// Pure except for FileFacts and FileContainsText, which read the file.
+// Pure except for ReadFileFacts and FileContainsText, which read the file.
 
 #include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/text.h"
 
 namespace orv {
 
@@ -17,7 +19,7 @@ inline constexpr int kMaxSearchSize = 32767;
 
 struct SearchCriteria {
   SearchKind kind = SearchKind::Address;
-  std::string text;  // Address and Text: Windows-1251 bytes, compared without letter case
+  std::string text;  // Address and Text: Windows-1251 text, compared without letter case
   int sizeFrom = 0;  // Size: from < length / 1024 < to, both strict
   int sizeTo = 0;
   std::chrono::sys_days dateFrom{};  // Date: from < day < to, both strict; swapped when reversed
@@ -39,13 +41,41 @@ std::chrono::sys_days Today();
 bool SizeMatches(long long length, int fromKb, int toKb);
 bool DateMatches(std::chrono::sys_days day, std::chrono::sys_days from, std::chrono::sys_days to);
 
-// Whether the file's contents hold needle, letter case ignored (Windows-1251 rules).
-// The file is read in pieces of pieceSize bytes, each overlapping the previous by the
-// needle's length less one, so a match across two pieces is found while memory stays
-// bounded whatever the file's size. None when the file cannot be opened.
+// Whether a page's text holds a needle, fed piece by piece. The page is read in its own
+// charset (a byte-order mark or a declaration in its first 8 KB, else detected) as
+// Windows-1251 text and compared without letter case; each piece's text keeps the last
+// needle-length-less-one characters of the previous one in front, so a match across two
+// pieces is found while memory stays bounded whatever the page's size.
+class PageTextMatcher {
+ public:
+  static constexpr std::size_t kHeadBytes = 8192;  // where a page declares its charset
+  explicit PageTextMatcher(std::string_view needle);  // Windows-1251 text, any letter case
+  // True once the needle was found.
+  bool Feed(std::string_view piece);
+  // The end of the page.
+  bool Finish();
+  bool Found() const { return found_; }
+
+ private:
+  void StartDecoding();
+  void Search(std::size_t kept);
+
+  std::string needle_;
+  std::string head_;  // the first bytes, until the charset is known
+  std::optional<PageTextDecoder> decoder_;
+  std::string text_;
+  bool found_ = false;
+};
+
+// The whole file through a PageTextMatcher, read in pieces of pieceSize bytes. None when
+// the file cannot be opened.
 inline constexpr std::size_t kTextSearchPiece = 256 * 1024;
 std::optional<bool> FileContainsText(const std::string& path, std::string_view needle,
                                      std::size_t pieceSize = kTextSearchPiece);
+
+// Whether a local path contains a text (Windows-1251, lower case): the path is read as the
+// program's text (a UTF-8 name converted) and, when it holds escapes, as the tree shows it.
+bool PathContainsText(std::string_view path, std::string_view loweredText);
 
 // A size field after an edit: a text that is not a number loses its last character;
 // if it is still none it becomes "0"; the value is the whole absolute number, at most

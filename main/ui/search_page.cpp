@@ -29,7 +29,7 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
-SearchPage::SearchPage(CollectionPage& page) : collection(page), source(page.tree) {
+SearchPage::SearchPage(CollectionPage& page) : collection(page), interrupt(page.tree) {
   waitForSite_.setInterval(kSiteWaitMs);
 }
 
@@ -53,6 +53,7 @@ void SearchPage::BuildPanes(ExchangeSink& exchange, std::function<void(const std
 
   SearchPane::Ports ports;
   ports.openResult = [this](const std::string& key) { OpenResult(key); };
+  ports.scope = [this] { return Scope(); };
   ports.showStatus = std::move(status);
   ports.icon = [](int image) { return CollectionIcon(image); };
   ports.sizeFieldsChanged = std::move(sizeFieldsChanged);
@@ -74,7 +75,7 @@ void SearchPage::BuildPanes(ExchangeSink& exchange, std::function<void(const std
     collection::NodeId file = collection.tree.Find(pendingBookmark_);
     if (collection.tree.Alive(file)) collection.treePane->Reveal(file);
     if (browser) browser->ShowLocalPath(pendingBookmark_);
-    remarkList->setFocus();
+    if (focusAfterWait_) focusAfterWait_->setFocus();
   });
 }
 
@@ -109,14 +110,19 @@ bool SearchPage::BookmarkAddress(const std::string& address) {
 
 void SearchPage::Save() { bookmarks.Save(); }
 
+SearchScope SearchPage::Scope() const { return SearchScopeOf(collection.tree, collection.current); }
+
 void SearchPage::OpenResult(const std::string& key) {
+  if (!collection.treePane) return;
   collection::NodeId id = collection.tree.Find(key);
-  if (!collection.tree.Alive(id) || !collection.treePane) return;
+  if (!collection.tree.Alive(id)) return OpenWhenSiteRead(key, searchPane ? searchPane->SearchList : nullptr);
   collection.treePane->Reveal(id);
   collection.treePane->Open(id);
 }
 
-void SearchPage::OpenBookmark(const std::string& key) {
+void SearchPage::OpenBookmark(const std::string& key) { OpenWhenSiteRead(key, remarkList); }
+
+void SearchPage::OpenWhenSiteRead(const std::string& key, QWidget* focus) {
   if (!collection.treePane) return;
   for (collection::NodeId site : collection.tree.Sites()) {
     const std::string& siteKey = collection.tree.Node(site).key;
@@ -126,6 +132,7 @@ void SearchPage::OpenBookmark(const std::string& key) {
     }
   }
   pendingBookmark_ = key;
+  focusAfterWait_ = focus;
   waitTicks_ = 0;
   waitForSite_.start();
 }

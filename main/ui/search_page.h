@@ -10,7 +10,7 @@
 
 #include "main/collection/bookmarks.h"
 #include "main/collection/collection_search.h"
-#include "main/collection/tree_search_source.h"
+#include "main/collection/tree_search.h"
 #include "main/collection/web_search.h"
 
 #include <QTimer>
@@ -44,15 +44,18 @@ struct SearchPage {
   bool BookmarkAddress(const std::string& address);
   // Shutdown: the bookmarks are written.
   void Save();
-  // A result clicked: its node is selected in the site tree and opened.
+  // A result clicked: its node is selected in the site tree and opened (a site not opened
+  // yet is read first).
   void OpenResult(const std::string& key);
   // A bookmark clicked: its site is opened (and read when needed), then its file is selected
   // in the tree and shown in the browser.
   void OpenBookmark(const std::string& key);
+  // What a search covers: the subtree chosen in the site tree.
+  SearchScope Scope() const;
 
   CollectionPage& collection;
-  TreeSearchSource source;
-  CollectionSearch search{source};
+  TreeInterrupt interrupt;
+  CollectionSearch search{interrupt};
   BookmarkModel bookmarks;
   std::unique_ptr<WebSearchMode> webSearch;
   SearchPane* searchPane = nullptr;  // owned by the window
@@ -62,7 +65,10 @@ struct SearchPage {
  private:
   std::string shownRoot_;
   QTimer waitForSite_;
+  void OpenWhenSiteRead(const std::string& key, QWidget* focus);
+
   std::string pendingBookmark_;
+  QWidget* focusAfterWait_ = nullptr;
   int waitTicks_ = 0;
 };
 

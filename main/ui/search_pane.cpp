@@ -40,6 +40,9 @@ SearchPane::SearchPane(CollectionSearch& search, Ports ports, QWidget* parent)
   SelSearch = new QLabel(U(kCriteria[0]), this);
   SelSearch->setObjectName("SelSearch");
   SelSearch->setAccessibleName(U("Критерий"));
+  SearchWhere = new QLabel(this);
+  SearchWhere->setObjectName("SearchWhere");
+  SearchWhere->setAccessibleName(U("Где искать"));
   SearchText = new QLineEdit(this);
   SearchText->setObjectName("SearchText");
   SearchText->setAccessibleName(U("Искать"));
@@ -97,6 +100,7 @@ SearchPane::SearchPane(CollectionSearch& search, Ports ports, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addLayout(criterion);
+  layout->addWidget(SearchWhere);
   layout->addWidget(SearchText);
   layout->addWidget(sizePanel);
   layout->addWidget(datePanel);
@@ -197,7 +201,9 @@ void SearchPane::StartSearch() {
   c.dateFrom = Days(dates_[0]);
   c.dateTo = Days(dates_[1]);
   bool within = Check1->isChecked() && Check1->isEnabled();
-  if (!search_.Start(c, within)) return;
+  SearchScope scope = ports_.scope ? ports_.scope() : SearchScope{};
+  if (!search_.Start(c, within, scope)) return;
+  if (!within) ShowScope(scope);
   if (!within) {
     SearchList->clear();
     shown_ = 0;
@@ -205,6 +211,14 @@ void SearchPane::StartSearch() {
   UpdateButtons();
   statusClock_.invalidate();
   ticker_.start();
+}
+
+void SearchPane::ShowScope(const SearchScope& scope) {
+  bool whole = scope.top == scope.root;
+  std::string below = scope.top.compare(0, scope.root.size(), scope.root) == 0 ? scope.top.substr(scope.root.size())
+                                                                              : scope.top;
+  SearchWhere->setText(U("Где: ") + (whole ? U("вся коллекция") : Shown(below)));
+  SearchWhere->setToolTip(Shown(scope.top));
 }
 
 void SearchPane::Tick() {

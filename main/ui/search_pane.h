@@ -3,7 +3,8 @@
 // "Размер", "Дата") shown in SelSearch, the text SearchText, the size fields SrchLen0/1
 // with spin buttons, the date labels SrchDate0/1 (a click opens the calendar), "В найденном"
 // (Check1), GoSearch, GoBackBtn, the stop button SSbutton and the results list SearchList.
-// A search runs from the event loop, a few candidates per turn, so the window stays live.
+// A search runs from the event loop, a few entries per turn, so the window stays live, and
+// the results list grows as files are found.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -30,6 +31,8 @@ class SearchPane final : public QWidget {
   struct Ports {
     // Select the result's node in the site tree and open it as a click would.
     std::function<void(const std::string& key)> openResult;
+    // The subtree a search covers (the node chosen in the site tree); nothing is searched unset.
+    std::function<SearchScope()> scope;
     // The status line of the window.
     std::function<void(const std::string& utf8)> showStatus;
     std::function<QIcon(int image)> icon;
@@ -51,6 +54,7 @@ class SearchPane final : public QWidget {
 
   QComboBox* SearchType = nullptr;
   QLabel* SelSearch = nullptr;
+  QLabel* SearchWhere = nullptr;  // the subtree the last search covered
   QLineEdit* SearchText = nullptr;
   QWidget* sizePanel = nullptr;
   std::array<QLineEdit*, 2> SrchLen{};
@@ -70,6 +74,7 @@ class SearchPane final : public QWidget {
   void PickDate(int i);
   void Tick();
   void AppendResults(std::size_t from);
+  void ShowScope(const SearchScope& scope);
   void SearchEnded();
   void UpdateButtons();
 

@@ -16,21 +16,20 @@
 namespace orv {
 namespace {
 
-class FilesTree : public SearchableTree {
+class NoInterrupt : public SearchInterrupt {
  public:
-  std::size_t NodeCount() const override { return nodes.size(); }
-  SearchNode NodeAt(std::size_t i) const override { return {nodes[i].key, nodes[i].text, nodes[i].image}; }
-  std::vector<SearchEntry> nodes;
+  bool Interrupted() const override { return false; }
+  void Clear() override {}
 };
 
 struct PaneFixture : ::testing::Test {
   PaneFixture() {
     for (std::string name : {"news.html", "news.jpg", "about.html"}) {
       orvtest::WriteWholeFile(folder.Dir() + "s.ru/" + name, "x");
-      tree.nodes.push_back({folder.Dir() + "s.ru/" + name, name, 7});
     }
     SearchPane::Ports ports;
     ports.openResult = [this](const std::string& key) { opened.push_back(key); };
+    ports.scope = [this] { return SearchScope{folder.Dir(), folder.Dir()}; };
     ports.showStatus = [this](const std::string& text) { status = text; };
     ports.sizeFieldsChanged = [this](const std::string& a, const std::string& b) { sizes = a + "-" + b; };
     pane = std::make_unique<SearchPane>(search, ports);
@@ -48,11 +47,12 @@ struct PaneFixture : ::testing::Test {
   QStringList Shown() const {
     QStringList texts;
     for (int i = 0; i < pane->SearchList->count(); ++i) texts << pane->SearchList->item(i)->text();
+    texts.sort();  // a folder is read in the order the disk gives
     return texts;
   }
   orvtest::TempFolder folder;
-  FilesTree tree;
-  CollectionSearch search{tree};
+  NoInterrupt interrupt;
+  CollectionSearch search{interrupt};
   std::unique_ptr<SearchPane> pane;
   std::vector<std::string> opened;
   std::string status, sizes;
@@ -91,7 +91,9 @@ TEST_F(PaneFixture, NarrowingBackAndAResultClick) {
   EXPECT_EQ(Shown(), (QStringList{"news.html", "news.jpg"}));
   EXPECT_FALSE(pane->GoBackBtn->isEnabled());
 
-  QListWidgetItem* item = pane->SearchList->item(1);
+  EXPECT_EQ(pane->SearchWhere->text(), QString::fromUtf8("Где: вся коллекция"));
+  QListWidgetItem* item = pane->SearchList->findItems("news.jpg", Qt::MatchExactly).value(0);
+  ASSERT_NE(item, nullptr);
   QTest::mouseClick(pane->SearchList->viewport(), Qt::LeftButton, {},
                     pane->SearchList->visualItemRect(item).center());
   EXPECT_EQ(opened, std::vector<std::string>{folder.Dir() + "s.ru/news.jpg"});
