@@ -2,7 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+
+#include "common/text.h"
 #include "main/collection/conversion.h"
+#include "main/collection/help_compiler.h"
 
 namespace orv::collection {
 
@@ -35,9 +39,36 @@ class BusyScope {
   bool& flag_;
 };
 
+// The compiled file as it stood: a compile that leaves it as it was wrote nothing.
+struct FileStamp {
+  bool exists = false;
+  long long size = 0;
+  long long modifiedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return {true, static_cast<long long>(st.st_size),
+          static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
 }  // namespace
 
-bool CollectionTools::CompilerPresent(const std::string& programFolder) { return SizeOf(programFolder + "hhc") >= 0; }
+CollectionTools::CollectionTools(ToolsPort& port, std::optional<std::string> searchPath) : port_(port) {
+  if (searchPath) {
+    searchPath_ = std::move(*searchPath);
+  } else if (const char* path = std::getenv("PATH")) {
+    searchPath_ = path;
+  }
+}
+
+std::string CollectionTools::QuickCompileUnavailable(const std::string& programFolder) const {
+  if (SizeOf(programFolder + "hhc") < 0) return kNoHhcReason;
+  if (FindProgramOnPath("chmcmd", searchPath_).empty()) return kNoChmcmdReason;
+  return {};
+}
 
 std::optional<ChmTarget> CollectionTools::ChooseTarget(const std::string& root, const std::string& defpath) {
   std::string start = IsFolder(defpath) ? defpath : root;
@@ -84,18 +115,27 @@ void CollectionTools::MakeAndOpenProject(const std::string& root, const std::str
 std::optional<int> CollectionTools::QuickCompile(const std::string& root, const std::string& defpath,
                                                  const std::string& programFolder,
                                                  const std::vector<SiteFiles>& sites) {
-  if (busy_ || !CompilerPresent(programFolder)) return std::nullopt;
+  if (busy_ || !QuickCompileUnavailable(programFolder).empty()) return std::nullopt;
   std::optional<ChmTarget> target = ChooseTarget(root, defpath);
   if (!target || !WriteProject(root, *target, sites)) return std::nullopt;
   const std::string project = root + kProjectFileName;
   const std::string compiler = programFolder + "hhc";
   if (SizeOf(project) <= 0 || SizeOf(compiler) <= 1) return std::nullopt;
+  const std::string compiled = target->CompiledFile();
+  const FileStamp before = StampOf(compiled);
   int code;
   {
     BusyScope busy(port_, busy_);
     code = port_.RunAndWait(compiler, project, root);
   }
-  port_.OpenWithDesktop(target->CompiledFile());
+  const FileStamp after = StampOf(compiled);
+  if (code != 0 || !after.exists || after == before) {
+    const std::string failure = kCompileFailedMessage + DisplayName(compiled) + " (hhc: " + std::to_string(code) + ")";
+    port_.ShowStatus(failure);
+    port_.ShowMessage(failure);
+    return code;
+  }
+  port_.OpenWithDesktop(compiled);
   return code;
 }
 
@@ -103,12 +143,22 @@ void CollectionTools::ConvertCollection(const std::string& root, const std::vect
   if (busy_) return;
   std::optional<std::string> folder = port_.ChooseFolder(FolderChoiceMode::ConversionTarget);
   if (!folder) return;
-  const std::string target = WithTrailingSlash(*folder);
-  if (target == WithTrailingSlash(root)) {
-    port_.ShowMessage(kChooseAnotherFolderMessage);
-    return;
+  const ConversionPlace place = PlaceConversion(WithTrailingSlash(root), WithTrailingSlash(*folder));
+  switch (place.kind) {
+    case ConversionPlace::Kind::CollectionRoot:
+      port_.ShowMessage(kChooseAnotherFolderMessage);
+      return;
+    case ConversionPlace::Kind::InsideCollection:
+      port_.ShowMessage(kInsideCollectionMessage);
+      return;
+    case ConversionPlace::Kind::CannotCreate:
+      port_.ShowMessage(kCannotCreateFolderMessage + DisplayName(place.folder));
+      return;
+    case ConversionPlace::Kind::Chosen:
+    case ConversionPlace::Kind::NewFolder:
+      break;
   }
-  CollectionConversion conversion(root, target, files);
+  CollectionConversion conversion(WithTrailingSlash(root), place.folder, files);
   {
     BusyScope busy(port_, busy_);
     port_.SetWaitCursor(true);
@@ -118,8 +168,11 @@ void CollectionTools::ConvertCollection(const std::string& root, const std::vect
     }
     port_.SetWaitCursor(false);
   }
-  if (!conversion.Renamed().empty()) port_.ShowStatus(conversion.RenamedStatus());
-  if (port_.AskYesNo(kConversionDoneQuestion)) port_.UseCollectionRoot(target);
+  std::string status;
+  if (place.kind == ConversionPlace::Kind::NewFolder) status = kNewFolderStatus + DisplayName(place.folder);
+  if (!conversion.Renamed().empty()) status += (status.empty() ? "" : "; ") + conversion.RenamedStatus();
+  if (!status.empty()) port_.ShowStatus(status);
+  if (port_.AskYesNo(kConversionDoneQuestion)) port_.UseCollectionRoot(place.folder);
   port_.RebuildFirstLevel();
 }
 

@@ -23,9 +23,20 @@ inline constexpr const char* kNoProjectProgramQuestion =
     "Проект 'collection.hhp' создан. Программа HTML Help Workshop не найдена. Хотите скачать и установить программу "
     "'Microsoft Html Help Worksop?'";
 inline constexpr const char* kChooseAnotherFolderMessage = "Выберите другую папку";
+inline constexpr const char* kInsideCollectionMessage =
+    "Эта папка находится внутри коллекции, копия стала бы её частью. Выберите другую папку";
+inline constexpr const char* kCannotCreateFolderMessage = "Не удается создать папку ";
+// The chosen folder was not empty: the copy went into a new folder inside it.
+inline constexpr const char* kNewFolderStatus = "Папка не пуста, коллекция преобразована в новую папку ";
 inline constexpr const char* kConversionDoneQuestion =
     "Преобразование завершено. Открыть папку с преобразованной коллекцией?";
 inline constexpr const char* kSaveChmTitle = "Создание файла 'CHM'";
+// Why the quick compile command is disabled (its tooltip).
+inline constexpr const char* kNoHhcReason = "Быстрая компиляция недоступна: в папке программы нет hhc";
+inline constexpr const char* kNoChmcmdReason =
+    "Быстрая компиляция недоступна: не найдена программа chmcmd (пакет fp-utils)";
+// A compile that did not produce the help file; the file's name and the exit code follow.
+inline constexpr const char* kCompileFailedMessage = "Компиляция не удалась, файл справки не создан: ";
 
 class ToolsPort {
  public:
@@ -61,12 +72,15 @@ class ToolsPort {
 
 class CollectionTools {
  public:
-  explicit CollectionTools(ToolsPort& port) : port_(port) {}
+  // searchPath: where `chmcmd` is looked for (PATH's form); by default the environment's PATH.
+  explicit CollectionTools(ToolsPort& port, std::optional<std::string> searchPath = std::nullopt);
 
   // Set while a tool runs: "Выбрать Папку Коллекции" and the help submenu are disabled.
   bool Busy() const { return busy_; }
-  // The quick compile command is offered only when the program folder holds `hhc`.
-  static bool CompilerPresent(const std::string& programFolder);
+  // The quick compile command is offered only when the program folder holds `hhc` and
+  // `chmcmd`, which it runs, is installed: empty then, else why not (kNoHhcReason,
+  // kNoChmcmdReason).
+  std::string QuickCompileUnavailable(const std::string& programFolder) const;
 
   // Start folder, root probe, save dialog, name rules, target probe; saves `defpath`.
   std::optional<ChmTarget> ChooseTarget(const std::string& root, const std::string& defpath);
@@ -74,16 +88,20 @@ class CollectionTools {
   // "Создать и открыть проект .hhp".
   void MakeAndOpenProject(const std::string& root, const std::string& defpath, const std::vector<SiteFiles>& sites);
   // "Создание и быстрая компиляция .chm". Returns the compiler's exit code, or nullopt when
-  // it did not run.
+  // it did not run. The help file is opened only when the compiler ended well and wrote it
+  // (a file left from before does not count); otherwise kCompileFailedMessage says so.
   std::optional<int> QuickCompile(const std::string& root, const std::string& defpath,
                                   const std::string& programFolder, const std::vector<SiteFiles>& sites);
-  // "Преобразовать коллекцию": files are the full paths of the tree's file nodes.
+  // "Преобразовать коллекцию": files are the full paths of the tree's file nodes. The copy
+  // goes into the chosen folder when it is empty, else into a new folder inside it; the
+  // collection root and folders inside it are refused.
   void ConvertCollection(const std::string& root, const std::vector<std::string>& files);
 
  private:
   bool WriteProject(const std::string& root, const ChmTarget& target, const std::vector<SiteFiles>& sites);
 
   ToolsPort& port_;
+  std::string searchPath_;
   bool busy_ = false;
 };
 

@@ -7,11 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 
-#include "common/local_path.h"
 #include "common/text.h"
+#include "main/collection/folder_choice.h"
 
 namespace orv::collection {
 
@@ -184,8 +185,7 @@ bool CopyWithoutNameEscapes(const std::string& source, const std::string& target
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  ::unlink(target.c_str());
-  int outFd = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int outFd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (outFd < 0) {
     ::close(in);
     return false;
@@ -228,27 +228,71 @@ void CollectionConversion::ConvertOne(const std::string& source) {
     ++skipped_;
     return;
   }
-  std::string name = ConvertedRelativePath(std::string_view(source).substr(root_.size()));
-  // Taken: written by this run, or a folder of the converted tree stands there.
+  const std::string wanted = ConvertedRelativePath(std::string_view(source).substr(root_.size()));
+  std::string name = PlaceFolders(wanted);
+  // Taken: written by this run, or anything else stands there (never replaced).
   auto taken = [this](const std::string& n) {
     struct stat t{};
-    return written_.count(n) > 0 || (::stat((target_ + n).c_str(), &t) == 0 && S_ISDIR(t.st_mode));
+    return written_.count(n) > 0 || ::lstat((target_ + n).c_str(), &t) == 0;
   };
-  if (taken(name)) {
+  if (!name.empty() && taken(name)) {
     int number = 2;
     while (taken(NumberedName(name, number))) ++number;
     name = NumberedName(name, number);
-    renamed_.push_back(name);
   }
-  std::string target = target_ + name;
-  CreateFoldersOf(target, target_);
-  if (!CopyWithoutNameEscapes(source, target)) {
+  if (name.empty() || !CopyWithoutNameEscapes(source, target_ + name)) {
     ++skipped_;
     return;
   }
+  if (name != wanted) renamed_.push_back(name);
   written_.insert(name);
   ++copied_;
   bytesRead_ += static_cast<std::uint64_t>(st.st_size);
+}
+
+std::string CollectionConversion::PlaceFolders(std::string name) const {
+  for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+    const std::string folder = name.substr(0, slash);
+    std::string placed = folder;
+    for (int number = 2;; ++number) {
+      const std::string path = target_ + placed;
+      struct stat st{};
+      if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) break;  // a folder: used as it is
+      } else if (::mkdir(path.c_str(), 0755) == 0) {
+        break;
+      } else if (errno != EEXIST) {
+        return {};
+      }
+      placed = NumberedName(folder, number);  // something else stands there: never removed
+    }
+    if (placed != folder) {
+      name = placed + name.substr(slash);
+      slash = placed.size();
+    }
+  }
+  return name;
+}
+
+ConversionPlace PlaceConversion(const std::string& collectionRoot, const std::string& chosen) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  auto resolved = [&ec](const std::string& path) {
+    std::string s = fs::weakly_canonical(fs::path(path), ec).string();
+    return WithTrailingSlash(s);
+  };
+  const std::string root = resolved(collectionRoot);
+  const std::string target = resolved(chosen);
+  if (target == root) return {ConversionPlace::Kind::CollectionRoot, chosen};
+  if (target.compare(0, root.size(), root) == 0) return {ConversionPlace::Kind::InsideCollection, chosen};
+  const std::string folder = WithTrailingSlash(chosen);
+  if (fs::is_directory(folder, ec) && fs::is_empty(folder, ec) && !ec) return {ConversionPlace::Kind::Chosen, folder};
+  std::string made = folder + kConvertedFolderName;
+  for (int number = 2; ::mkdir(made.c_str(), 0755) != 0; ++number) {
+    if (errno != EEXIST || number > 10000) return {ConversionPlace::Kind::CannotCreate, made + "/"};
+    made = folder + kConvertedFolderName + "-" + std::to_string(number);
+  }
+  return {ConversionPlace::Kind::NewFolder, made + "/"};
 }
 
 std::string CollectionConversion::RenamedStatus() const {

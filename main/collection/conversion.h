@@ -60,13 +60,34 @@ std::string ConvertedRelativePath(std::string_view relativePath);
 // "name.ext" -> "name(2).ext"; a name without extension gets the number at its end.
 std::string NumberedName(std::string_view relativePath, int number);
 
-// Copies source to target with the removal, in pieces of pieceSize bytes. Any old target is
-// replaced. False when the source cannot be read or the target cannot be written; a failed
-// target is removed.
+// Copies source to a new file target with the removal, in pieces of pieceSize bytes. A file
+// already at target is never replaced (false). False when the source cannot be read or the
+// target cannot be written; a target that failed half-way is removed.
 bool CopyWithoutNameEscapes(const std::string& source, const std::string& target,
                             std::size_t pieceSize = 1 << 20);
 
-// One conversion run, step by step so the window stays responsive between files.
+// Where a conversion may write, for the folder the user chose.
+struct ConversionPlace {
+  enum class Kind {
+    CollectionRoot,    // the chosen folder is the collection root: refused
+    InsideCollection,  // it lies inside the collection (the copy would become a site): refused
+    Chosen,            // it is empty: the copy goes there
+    NewFolder,         // it holds something: the copy goes into a new folder made inside it
+    CannotCreate,      // that new folder could not be made
+  };
+  Kind kind = Kind::CollectionRoot;
+  std::string folder;  // ends with "/": where the copy goes, or the folder that could not be made
+};
+inline constexpr const char* kConvertedFolderName = "converted-collection";
+// Decides and, for NewFolder, creates "converted-collection" ("-2", "-3", ... when taken)
+// inside the chosen folder, so nothing already there is touched. Paths are compared as the
+// file system resolves them (links, "..").
+ConversionPlace PlaceConversion(const std::string& collectionRoot, const std::string& chosen);
+
+// One conversion run, step by step so the window stays responsive between files. It never
+// deletes or replaces anything in the target folder: a name that something already takes
+// (a file of this run or of anyone else, a folder where a file goes, a file where a folder
+// goes) is written under a number instead, as the status line tells.
 class CollectionConversion {
  public:
   // collectionRoot and targetFolder end with "/"; files are full local paths below the root.
@@ -79,14 +100,17 @@ class CollectionConversion {
   std::size_t Copied() const { return copied_; }
   std::size_t Skipped() const { return skipped_; }
   std::uint64_t BytesRead() const { return bytesRead_; }
-  // Target paths (below the target folder) written under a numbered name because an
-  // earlier file of this run, or a folder, already took their converted name.
+  // Target paths (below the target folder) written under a numbered name because something
+  // already took their converted name or one of its folders.
   const std::vector<std::string>& Renamed() const { return renamed_; }
   // The status line (UTF-8) after a run with renamed files; empty otherwise.
   std::string RenamedStatus() const;
 
  private:
   void ConvertOne(const std::string& source);
+  // Makes the folders of a name below the target; a folder's place taken by anything else
+  // gets a number. The name as placed, or empty when a folder cannot be made.
+  std::string PlaceFolders(std::string name) const;
 
   std::string root_, target_;
   std::vector<std::string> files_;

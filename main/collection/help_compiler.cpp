@@ -22,6 +22,20 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
+std::string FindProgramOnPath(std::string_view program, std::string_view searchPath) {
+  std::size_t start = 0;
+  while (start <= searchPath.size()) {
+    std::size_t colon = searchPath.find(':', start);
+    if (colon == std::string_view::npos) colon = searchPath.size();
+    std::string folder(searchPath.substr(start, colon - start));
+    if (folder.empty()) folder = ".";  // an empty entry is the working folder
+    std::string path = folder + "/" + std::string(program);
+    if (FileExists(path) && ::access(path.c_str(), X_OK) == 0) return path;
+    start = colon + 1;
+  }
+  return {};
+}
+
 std::string ProjectForChmcmd(std::string_view project, const std::string& projectFolder,
                              const std::function<bool(const std::string&)>& exists) {
   std::string out;

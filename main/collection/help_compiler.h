@@ -15,6 +15,10 @@ namespace orv::collection {
 std::string ProjectForChmcmd(std::string_view project, const std::string& projectFolder,
                              const std::function<bool(const std::string& fullPath)>& exists);
 
+// The full path of an executable program found in the folders of searchPath (PATH's form:
+// folders separated by ":"), or empty.
+std::string FindProgramOnPath(std::string_view program, std::string_view searchPath);
+
 // Adapts the project at projectPath into a temporary project beside it, runs chmcmd on it
 // and waits; returns chmcmd's exit code (127 when it cannot be started, 2 when the
 // project cannot be read or the temporary project written).

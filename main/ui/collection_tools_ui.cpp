@@ -57,7 +57,10 @@ void CollectionToolsUi::FillMenu(QMenu* help) {
   };
   const bool idle = !Busy();
   add(help, "Создать и открыть проект .hhp", idle, [this] { MakeAndOpenProject(); });
-  add(help, "Создание и быстрая компиляция .chm", idle && CompilerPresent(), [this] { QuickCompile(); });
+  const std::string unavailable = QuickCompileUnavailable();
+  QAction* compile = add(help, "Создание и быстрая компиляция .chm", idle && unavailable.empty(), [this] { QuickCompile(); });
+  compile->setToolTip(U(unavailable));
+  help->setToolTipsVisible(true);
   help->addSeparator();
   add(help, "Преобразовать коллекцию", idle, [this] { ConvertCollection(); });
   help->addSeparator();
@@ -86,10 +89,8 @@ void CollectionToolsUi::MakeAndOpenProject() {
 }
 
 void CollectionToolsUi::QuickCompile() {
-  std::optional<int> code =
-      tools_.QuickCompile(hooks_.collectionRoot(), hooks_.defpath ? hooks_.defpath() : std::string(),
-                          hooks_.programFolder, collection::SiteFilesToProcess(tree_, CurrentOrRoot()));
-  if (code && *code != 0) ShowStatus("hhc: " + std::to_string(*code));
+  tools_.QuickCompile(hooks_.collectionRoot(), hooks_.defpath ? hooks_.defpath() : std::string(),
+                      hooks_.programFolder, collection::SiteFilesToProcess(tree_, CurrentOrRoot()));
 }
 
 void CollectionToolsUi::ConvertCollection() {

@@ -42,7 +42,9 @@ class CollectionToolsUi final : public collection::ToolsPort {
   // Fills the "HtmlHelp [.chm]" submenu as the popup opens.
   void FillMenu(QMenu* help);
   bool Busy() const { return tools_.Busy(); }
-  bool CompilerPresent() const { return collection::CollectionTools::CompilerPresent(hooks_.programFolder); }
+  // Whether the quick compile can run, and why not (the menu item's tooltip).
+  std::string QuickCompileUnavailable() const { return tools_.QuickCompileUnavailable(hooks_.programFolder); }
+  bool CompilerPresent() const { return QuickCompileUnavailable().empty(); }
   bool MarkMode() const { return markMode_; }
   void SetMarkMode(bool on);
 

@@ -52,6 +52,7 @@ TEST(Conversion, PieceWiseCopyGivesTheWholeFileResult) {
       piece = 1 + random() % 5000;
     }
     PutFileBytes(dir / "in", text);
+    std::filesystem::remove(dir / "out");
     ASSERT_TRUE(CopyWithoutNameEscapes(dir / "in", dir / "out", piece));
     ASSERT_EQ(FileBytes(dir / "out"), RemoveByRestarting(text)) << "piece " << piece << " text " << text;
     ASSERT_EQ(RemoveNameEscapes(text), RemoveByRestarting(text)) << text;
@@ -61,6 +62,7 @@ TEST(Conversion, PieceWiseCopyGivesTheWholeFileResult) {
 TEST(Conversion, CollectionIsCopiedWithPlainNamesAndLinks) {
   TempFolder root, target;
   std::filesystem::create_directories(root / "si,8,,x23Ate/docs");
+  std::filesystem::create_directories(root / "si,8,,x23Ate/img");
   // A file named with an escaped "?" and a page linking to it.
   const std::string page = "<a href=\"docs/q.php,8,,x23Fid=1\">x</a>";
   PutFileBytes(root / "si,8,,x23Ate/index.html", page);
@@ -71,29 +73,36 @@ TEST(Conversion, CollectionIsCopiedWithPlainNamesAndLinks) {
   PutFileBytes(root / "si,8,,x23Ate/empty.gif", "");
   // A file whose converted name is that of a folder.
   PutFileBytes(root / "si,8,,x23Ate/doc,8,,x23Fs", "file, not folder");
-  // An old file in the target is replaced.
+  // Files in the target that this run did not write are never replaced or deleted, not even
+  // one standing where a folder is needed.
   std::filesystem::create_directories(target / "site/docs");
   PutFileBytes(target / "site/index.html", "old old old old old old old old old");
+  PutFileBytes(target / "site/img", "a file, not the folder img/");
+  PutFileBytes(root / "si,8,,x23Ate/img/logo.gif", "GIF");
 
   std::vector<std::string> files = {root / "si,8,,x23Ate/index.html", root / "si,8,,x23Ate/docs/q.php,8,,x23Fid=1",
                                     root / "si,8,,x23Ate/docs/a,8,,x23Fb.htm", root / "si,8,,x23Ate/docs/ab.htm",
                                     root / "si,8,,x23Ate/empty.gif", root / "si,8,,x23Ate/missing.gif",
-                                    root / "si,8,,x23Ate/doc,8,,x23Fs"};
+                                    root / "si,8,,x23Ate/doc,8,,x23Fs", root / "si,8,,x23Ate/img/logo.gif"};
   CollectionConversion conversion(root.path(), target.path(), files);
   int steps = 0;
   while (conversion.Step()) ++steps;
-  EXPECT_EQ(steps, 6);
+  EXPECT_EQ(steps, 7);
 
-  EXPECT_EQ(FileBytes(target / "site/index.html"), "<a href=\"docs/q.phpid=1\">x</a>");
+  EXPECT_EQ(FileBytes(target / "site/index.html"), "old old old old old old old old old");
+  EXPECT_EQ(FileBytes(target / "site/index(2).html"), "<a href=\"docs/q.phpid=1\">x</a>");
+  EXPECT_EQ(FileBytes(target / "site/img"), "a file, not the folder img/");
+  EXPECT_EQ(FileBytes(target / "site/img(2)/logo.gif"), "GIF");
   EXPECT_EQ(FileBytes(target / "site/docs/q.phpid=1"), "query page");
   EXPECT_EQ(FileBytes(target / "site/docs/ab.htm"), "first");
   EXPECT_EQ(FileBytes(target / "site/docs/ab(2).htm"), "second");
   EXPECT_FALSE(std::filesystem::exists(target / "site/empty.gif"));
   EXPECT_EQ(FileBytes(target / "site/docs(2)"), "file, not folder");
-  EXPECT_EQ(conversion.Copied(), 5u);
+  EXPECT_EQ(conversion.Copied(), 6u);
   EXPECT_EQ(conversion.Skipped(), 2u);
-  ASSERT_EQ(conversion.Renamed(), (std::vector<std::string>{"site/docs/ab(2).htm", "site/docs(2)"}));
-  EXPECT_NE(conversion.RenamedStatus().find("site/docs/ab(2).htm"), std::string::npos);
+  ASSERT_EQ(conversion.Renamed(), (std::vector<std::string>{"site/index(2).html", "site/docs/ab(2).htm",
+                                                            "site/docs(2)", "site/img(2)/logo.gif"}));
+  EXPECT_NE(conversion.RenamedStatus().find("site/index(2).html"), std::string::npos);
   // The source is left as it was.
   EXPECT_EQ(FileBytes(root / "si,8,,x23Ate/index.html"), page);
 }

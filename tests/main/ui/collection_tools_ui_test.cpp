@@ -61,6 +61,7 @@ TEST_F(ToolsMenuFixture, MarksChooseTheSitesOfTheProject) {
   tools.FillMenu(&menu);
   ASSERT_NE(Item(menu, "Создание и быстрая компиляция .chm"), nullptr);
   EXPECT_FALSE(Item(menu, "Создание и быстрая компиляция .chm")->isEnabled());  // no hhc in the program folder
+  EXPECT_EQ(Item(menu, "Создание и быстрая компиляция .chm")->toolTip(), QString::fromUtf8(collection::kNoHhcReason));
 
   QAction* pointer = Item(menu, "Выбор указателем мыши");
   ASSERT_NE(pointer, nullptr);
