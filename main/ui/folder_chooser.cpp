@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -103,13 +104,24 @@ FolderChooser::FolderChooser(collection::FolderChoiceMode mode, const std::strin
           });
   connect(newName_, &QLineEdit::textEdited, this, [this](const QString& text) { NameEdited(text); });
   connect(create_, &QPushButton::clicked, this, [this] { CreateFolder(); });
-  connect(newName_, &QLineEdit::returnPressed, this, [this] { CreateFolder(); });
+  newName_->installEventFilter(this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] { Confirm(); });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   QString start = QFile::decodeName(QByteArray::fromStdString(startFolder));
   SetCurrentFolder(QDir(start).exists() && !start.isEmpty() ? start : QDir::homePath());
   resize(520, 480);
+}
+
+bool FolderChooser::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == newName_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      CreateFolder();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 QString FolderChooser::CurrentFolder() const { return path_->text(); }

@@ -40,6 +40,11 @@ class FolderChooser : public QDialog {
   // The places offered in place of drives: home folder, "/", the mounted volumes.
   static QStringList Places();
 
+ protected:
+  // Enter in the new folder's name field creates the folder and nothing else: the dialog's
+  // default button must not confirm the choice with it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void NameEdited(const QString& text);
   void CreateFolder();

@@ -66,7 +66,7 @@ TEST(FolderChooser, NewFolderNameRefusesEachForbiddenCharacter) {
   for (const QString& m : messages) EXPECT_EQ(m, QString::fromUtf8("Имя папки не может содержать символы:  /\\?*|><"));
 }
 
-TEST(FolderChooser, CreatedFolderIsChosenWithATrailingSlash) {
+TEST(FolderChooser, EnterCreatesTheFolderWhichIsThenChosenWithATrailingSlash) {
   orvtest::TempFolder dir;
   FolderChooser chooser(FolderChoiceMode::CollectionRoot, dir.Dir());
   EXPECT_EQ(chooser.CurrentFolder(), QDir::cleanPath(QString::fromStdString(dir.Dir())));
@@ -76,10 +76,16 @@ TEST(FolderChooser, CreatedFolderIsChosenWithATrailingSlash) {
   EXPECT_TRUE(chooser.CurrentFolder().startsWith(places->currentText()));
   QLineEdit* name = NameField(chooser, FolderChoiceMode::CollectionRoot);
   ASSERT_NE(name, nullptr);
+  chooser.show();
+  // Enter in the name field creates the folder and leaves the window open on it.
   QTest::keyClicks(name, "Sites 2026");
-  QTest::mouseClick(Button(chooser, "Создать папку"), Qt::LeftButton);
+  QTest::keyClick(name, Qt::Key_Return);
   const std::string made = dir.Dir() + "Sites 2026";
   EXPECT_TRUE(QDir(QString::fromStdString(made)).exists());
+  EXPECT_TRUE(chooser.isVisible());
+  EXPECT_EQ(chooser.result(), QDialog::Rejected);
+  EXPECT_EQ(chooser.Chosen(), "");
+  EXPECT_EQ(chooser.CurrentFolder(), QString::fromStdString(made));
   QTest::mouseClick(Button(chooser, "Выбрать"), Qt::LeftButton);
   EXPECT_EQ(chooser.result(), QDialog::Accepted);
   EXPECT_EQ(chooser.Chosen(), made + "/");
