@@ -268,8 +268,15 @@ void Console::LivenessTick() {
   WindowLink& link = WindowLink::Instance();
   link.SetOwnText(totalCaption_, DecimalText(byteTotal_));
   UpdateCounterWindow(true);
-  if (!GraceOver(SecondsSinceMidnight(), startTime_)) return;
   WindowHandle main = static_cast<WindowHandle>(ex_.ReadExtNumber(orv::MainWindow));
+  // A main program that died (killed, crashed) ends nothing any more: the console ends itself
+  // at once, grace period or not, so it neither fetches for nobody nor holds the lock the next
+  // run's console needs. A handle is the owner's process id times 256 plus a window number.
+  if (main != 0 && !ProcessAlive(static_cast<pid_t>(main / 256))) {
+    Quit();
+    return;
+  }
+  if (!GraceOver(SecondsSinceMidnight(), startTime_)) return;
   if (main == 0) {
     Quit();
     return;
