@@ -104,9 +104,20 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   orv::PublishedWindows windows;
   int exitCode = -1;
   orv::OrvApp::Hooks hooks;
+  const orv::RunController* runOfApp = nullptr;
   hooks.endProgram = [&](int code) {
     if (code == kExitConsoleNotReady) Why("the console did not come up within 30 s");
-    if (code == kExitConsoleFailed) Why("the console went away during the run (the run was written back first)");
+    if (code == kExitConsoleFailed) {
+      // The run ended there too: its summary line comes as after any other run.
+      if (runOfApp && runOfApp->RunsStarted() > 0) {
+        std::printf("%s\n", orv::Cp1251ToUtf8(orv::RunSummaryText(runOfApp->Summary())).c_str());
+        std::fflush(stdout);
+      }
+      Why(runOfApp && runOfApp->Summary().scriptNotWritten
+              ? "the console went away during the run, and the script could not be written back "
+                "(its addresses stay in the run journal for the next run)"
+              : "the console went away during the run (the run was written back first)");
+    }
     exitCode = code;
     QCoreApplication::exit(code);
   };
@@ -156,37 +167,49 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   });
 
   orv::RunController& run = orvApp.Run();
+  runOfApp = &run;
   run.SetCommandLineAddress(addresses.front());
   std::size_t next = 1;
   bool interrupted = false;
   QObject::connect(&interrupt, &QSocketNotifier::activated, [&] { interrupted = true; });
-  // The start-request poll runs the whole run inside its tick; when it comes back after a
-  // request, that run is over: its summary is printed, then the next address is entered, or
-  // the batch ends with the status of the first run that did not go well.
+  // The start-request poll begins a run, which then goes on in the steps of its own timer;
+  // the poll is off while it goes on. Once a request's run is over its summary is printed,
+  // then the next address is entered, or the batch ends with the status of the first run that
+  // did not go well.
   int status = kExitDone;
+  int runsReported = 0;
   const auto poll = [&] {
     if (run.Ending()) return;
-    const int startedBefore = run.RunsStarted();
     run.Tim2Tick();
     if (run.Ending()) return;
-    if (run.StartRequests() < static_cast<int>(next) || run.State().running) return;
+    if (run.StartRequests() < static_cast<int>(next) || run.RunActive()) return;
     int thisRun = kExitDone;
-    if (run.RunsStarted() == startedBefore) {
+    if (run.RunsStarted() == runsReported) {
       if (interrupted) {
         thisRun = kExitInterrupted;
       } else if (run.LastStartOffline()) {
         Why("not on line: the connection mode finds no network (nothing was started)");
+        thisRun = kExitNothingStarted;
+      } else if (run.LastStartTooLong()) {
+        const std::string why = "the start address is longer than " + std::to_string(orv::ExchangeFiles::kMaxExtValue) +
+                                " characters, more than the console takes (nothing was started)";
+        Why(why.c_str());
         thisRun = kExitNothingStarted;
       } else {
         Why("the address was not accepted (nothing was started)");
         thisRun = kExitNothingStarted;
       }
     } else {
+      runsReported = run.RunsStarted();
       const orv::RunSummary& sum = run.Summary();
       std::printf("%s\n", orv::Cp1251ToUtf8(orv::RunSummaryText(sum)).c_str());
       std::fflush(stdout);
       // A run stopped by Ctrl-C ended normally (written back): it counts as any other run.
-      if (sum.writeFailures > 0) {
+      if (sum.scriptNotWritten) {
+        Why("the script could not be written back into the collection folder (disk full or read-only?); "
+            "its addresses stay in the run journal, so the next run goes on from there");
+        thisRun = kExitCollection;
+      } else if (sum.writeFailures > 0) {
         const std::string why = std::to_string(sum.writeFailures) +
                                 " file(s) could not be written into the collection folder (disk full or read-only?)";
         Why(why.c_str());

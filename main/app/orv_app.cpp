@@ -18,8 +18,6 @@ class OrvApp::Platform final : public RunPlatform {
  public:
   explicit Platform(OrvApp& app) : app_(app) {}
 
-  void Pump() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-  void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
   double SecondsSinceMidnight() override { return SystemSecondsSinceMidnight(); }
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
   void EnableTimer(RunTimer timer, bool on) override {
@@ -203,6 +201,9 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   tim4_.setInterval(1550);
   timer3_.setInterval(55);
   timer1_.setInterval(500);
+  // The run's steps: started and stopped by run control itself, as a run begins and ends.
+  step_.setInterval(RunController::kStepMilliseconds);
+  step_.setTimerType(Qt::PreciseTimer);
 }
 
 OrvApp::~OrvApp() = default;
@@ -220,6 +221,7 @@ QTimer& OrvApp::Timer(RunTimer t) {
     case RunTimer::Tim4: return tim4_;
     case RunTimer::Timer3: return timer3_;
     case RunTimer::Timer1: return timer1_;
+    case RunTimer::Step: return step_;
   }
   return tim1_;
 }
@@ -254,6 +256,7 @@ int OrvApp::StartUp() {
   QObject::connect(&tim3_, &QTimer::timeout, [this] { run_->Tim3Tick(); });
   QObject::connect(&tim4_, &QTimer::timeout, [this] { run_->Tim4Tick(); });
   QObject::connect(&timer3_, &QTimer::timeout, [this] { run_->Timer3Tick(); });
+  QObject::connect(&step_, &QTimer::timeout, [this] { run_->StepTick(); });
   QObject::connect(&timer1_, &QTimer::timeout, [this] {
     program_->CloseTimerTick([this] { return hooks_.closeWindow ? hooks_.closeWindow() : true; });
   });
@@ -276,7 +279,7 @@ void OrvApp::StartTimers() {
 }
 
 void OrvApp::StopTimers() {
-  for (QTimer* t : {&tim1_, &tim2_, &tim3_, &tim4_, &timer3_, &timer1_}) t->stop();
+  for (QTimer* t : {&tim1_, &tim2_, &tim3_, &tim4_, &timer3_, &timer1_, &step_}) t->stop();
 }
 
 void OrvApp::Shutdown(bool closedByUser) {

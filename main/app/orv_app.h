@@ -114,7 +114,7 @@ class OrvApp {
   std::unique_ptr<RemoteAccess> remoteAccess_;
   std::unique_ptr<DialHost> dialHost_;
   std::unique_ptr<Dialer> dialer_;
-  QTimer tim1_, tim2_, tim3_, tim4_, timer3_, timer1_;
+  QTimer tim1_, tim2_, tim3_, tim4_, timer3_, timer1_, step_;
   bool anotherInstance_ = false;
 };
 

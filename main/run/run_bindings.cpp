@@ -100,13 +100,13 @@ void ModelRunBinding::MergeFoundLinks(const std::vector<std::string>& batch,
   for (int i = static_cast<int>(runList.size()); i <= m.run.Count(); ++i) runList.push_back(m.run.At(i));
 }
 
-void ModelRunBinding::WriteBack(const RunResults& results) {
+bool ModelRunBinding::WriteBack(const RunResults& results) {
   ScriptModel& m = program_.Scripts();
   m.handedOut.assign(1, 0);
   if (results.handedOut) m.handedOut.insert(m.handedOut.end(), results.handedOut->begin(), results.handedOut->end());
   m.notFound.assign(1, std::string());
   if (results.notFound) m.notFound.insert(m.notFound.end(), results.notFound->begin(), results.notFound->end());
-  m.WriteBack();
+  return m.WriteBack();
 }
 
 bool ModelRunBinding::WriteBackBusy() const { return program_.Scripts().Busy(); }

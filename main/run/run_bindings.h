@@ -29,7 +29,7 @@ class ModelRunBinding final : public RunScripts, public RunAdmission {
   bool SelectAndLoad(const std::string& startAddress, RunOptions& options) override;
   void AppendSavedAddresses(std::vector<std::string>& runList) override;
   void MergeFoundLinks(const std::vector<std::string>& batch, std::vector<std::string>& runList) override;
-  void WriteBack(const RunResults& results) override;
+  bool WriteBack(const RunResults& results) override;
   bool WriteBackBusy() const override;
   void SwitchOffAutoDial() override;
   void ClearRun() override;

@@ -13,6 +13,7 @@
 #include "common/numbers.h"
 #include "common/text.h"
 #include "common/timeline.h"
+#include "main/run/saved_page_links.h"
 #include "platform/file_attributes.h"
 
 namespace orv {
@@ -29,9 +30,6 @@ constexpr double kLaunchTimeoutSeconds = 30;
 constexpr double kRelaunchSeconds = 3;
 // A console that does not leave its window within this time is not waited for any longer.
 constexpr double kShutdownWaitSeconds = 10;
-// Polling step of the waits for the console. The console's take interval is the pace of a
-// run; a coarser step here would add itself to every address.
-constexpr int kPollMs = 2;
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
@@ -97,7 +95,8 @@ RunController::RunController(RunViews views, RunPlatform& platform, ExchangeFile
       admission_(admission),
       connection_(connection),
       paths_(std::move(paths)),
-      stats_([this] { return platform_.SecondsSinceMidnight(); }, [this] { return platform_.Now(); }) {}
+      stats_([this] { return platform_.SecondsSinceMidnight(); }, [this] { return platform_.Now(); }),
+      clock_([this] { return platform_.SecondsSinceMidnight(); }) {}
 
 void RunController::SetCommandLineAddress(const std::string& text) { s_.commandLineAddress = Trim(text); }
 
@@ -193,7 +192,8 @@ void RunController::RunStop(bool stopMode) {
 
 void RunController::Tim2Tick() {
   SupervisionTick();
-  if (ending_) return;
+  // A run in progress takes no start request (the poll is off during a run anyway).
+  if (ending_ || RunActive()) return;
   std::string value;
   if (!s_.commandLineAddress.empty()) {
     value = s_.commandLineAddress;
@@ -214,12 +214,21 @@ void RunController::Tim2Tick() {
     s_.currentStartAddress.clear();
     return;
   }
+  // The mailbox cannot hold it: the run could never hand its first address out.
+  if (pending.size() > static_cast<std::size_t>(ExchangeFiles::kMaxExtValue)) {
+    lastStartTooLong_ = true;
+    views_.messages.ShowMessage(Ru("Адрес слишком длинный: допускается не более ") +
+                                    DecimalText(ExchangeFiles::kMaxExtValue) + Ru(" символов."),
+                                MessageIcon::Information);
+    return;
+  }
   s_.pendingStartAddress = pending;
   StartRun(pending);
 }
 
 void RunController::StartRun(const std::string& address) {
   cancelRequested_ = false;
+  lastStartTooLong_ = false;
   admission_.ResetScope();
   f_ = FeedState{};
   scripts_.ClearRun();
@@ -230,7 +239,7 @@ void RunController::StartRun(const std::string& address) {
     DialBeforeStart();
     StartSequence();
   }
-  if (ending_) return;
+  if (ending_ || RunActive()) return;
   RunStop(false);
   platform_.EnableTimer(RunTimer::Tim2, true);
 }
@@ -289,6 +298,7 @@ void RunController::StartSequence() {
   f_.runList.assign(1, std::string());
   f_.runList.push_back(start);
   scripts_.AppendSavedAddresses(f_.runList);
+  ResumeFromJournal();
 
   f_.nextIndex = 1;
   f_.mediaScanIndex = 1;
@@ -304,14 +314,7 @@ void RunController::StartSequence() {
   s_.running = true;
   if (Online()) connection_.SetLatches();
 
-  if (!LaunchConsole()) {
-    runLoopDone_ = true;
-    return;
-  }
-  RunLoop();
-  // The main window is re-initialised: no start request is left over from this run.
-  s_.currentStartAddress.clear();
-  runLoopDone_ = true;
+  BeginLaunch();
 }
 
 bool RunController::CanDial() const {
@@ -332,7 +335,44 @@ void RunController::DialBeforeStart() {
   connection_.RefreshOnline();
 }
 
-bool RunController::LaunchConsole() {
+// ---------------------------------------------------------------- the step
+
+const char* RunController::PhaseName(Phase phase) {
+  switch (phase) {
+    case Phase::Idle: return "idle";
+    case Phase::StartingConsole: return "starting the console";
+    case Phase::HandingOut: return "handing out";
+    case Phase::Ending: return "ending";
+    case Phase::WritingBack: return "writing back";
+    case Phase::Done: return "done";
+  }
+  return "?";
+}
+
+void RunController::EnterPhase(Phase phase) {
+  phase_ = phase;
+  phaseSince_ = clock_.Now();
+  platform_.EnableTimer(RunTimer::Step, RunActive());
+}
+
+void RunController::Step(double now) {
+  if (inStep_ || !RunActive() || now < notBefore_) return;
+  inStep_ = true;
+  switch (phase_) {
+    case Phase::StartingConsole: StartingConsoleStep(now); break;
+    case Phase::HandingOut: HandingOutStep(now); break;
+    case Phase::Ending: EndingStep(); break;
+    case Phase::WritingBack: WritingBackStep(now); break;
+    case Phase::Idle:
+    case Phase::Done: break;
+  }
+  journal_.Sync(now);
+  inStep_ = false;
+}
+
+// ---------------------------------------------------------------- starting the console
+
+void RunController::BeginLaunch() {
   s_.consoleStarting = true;
   x_.WriteExt(RedirectHost, "");
   x_.WriteExt(RedirectFolder, "");
@@ -343,85 +383,88 @@ bool RunController::LaunchConsole() {
     timeline::Open(paths_.exchangeFolder, timeline::kMainFile);
   }
   s_.consoleRunning = true;
+  consoleSeen_ = false;
   timeline::Mark("launch");
   platform_.StartConsole();
-  Sleep(20);
-  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-  const double launched = clock.Now();
-  double lastLaunch = launched;
-  int polls = 0;
-  while (!ending_ && !cancelRequested_) {
-    if (!x_.ReadExt(ConsoleStarted).empty()) {
-      Sleep(50);
-      s_.counterResetButton = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kCounterResetButtonKey, "0")));
-      s_.consoleWindow = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
-      s_.consoleReady = true;
-      x_.WriteExt(CharsetMode, options_.charsetRecord);
-      Sleep(20);
-      s_.livenessFailures = 0;
-      s_.consoleStarting = false;
-      stats_.MarkRunStart();
-      timeline::Mark("ready");
-      return true;
-    }
-    if (clock.Now() - launched > kLaunchTimeoutSeconds) break;
-    if (clock.Now() - lastLaunch > kRelaunchSeconds) {
-      platform_.StartConsole();
-      lastLaunch = clock.Now();
-    }
-    Sleep(10);
-    if (++polls % 11 == 0) Pump();
-  }
+  EnterPhase(Phase::StartingConsole);
+  lastLaunch_ = phaseSince_;
+  notBefore_ = phaseSince_ + 0.02;
+}
+
+void RunController::StartingConsoleStep(double now) {
   // Cancelled (the window closes): the stopped run ends as any other, without the message.
-  if (ending_ || cancelRequested_) return false;
-  if (Online()) {
-    CloseConnection(true);
-    views_.messages.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
-                      MessageIcon::None);
-  } else {
-    views_.messages.ShowMessage(Ru("Ошибка приемного блока. Программа будет закрыта."), MessageIcon::Error);
+  if (ending_ || cancelRequested_) {
+    s_.consoleStarting = false;
+    EnterPhase(Phase::Ending);
+    return;
   }
-  Fatal(3);
-  return false;
+  if (consoleSeen_) {
+    // The console publishes its handles right after its start record.
+    s_.counterResetButton = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kCounterResetButtonKey, "0")));
+    s_.consoleWindow = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
+    s_.consoleReady = true;
+    x_.WriteExt(CharsetMode, options_.charsetRecord);
+    s_.livenessFailures = 0;
+    s_.consoleStarting = false;
+    stats_.MarkRunStart();
+    timeline::Mark("ready");
+    BeginHandingOut(now);
+    notBefore_ = now + 0.02;
+    return;
+  }
+  if (!x_.ReadExt(ConsoleStarted).empty()) {
+    consoleSeen_ = true;
+    notBefore_ = now + 0.05;
+    return;
+  }
+  if (now - phaseSince_ > kLaunchTimeoutSeconds) {
+    if (Online()) {
+      CloseConnection(true);
+      views_.messages.ShowMessage(Ru("Ошибка приемного блока. Соединение разорвано. Программа будет закрыта."),
+                                  MessageIcon::None);
+    } else {
+      views_.messages.ShowMessage(Ru("Ошибка приемного блока. Программа будет закрыта."), MessageIcon::Error);
+    }
+    runLoopDone_ = true;
+    EnterPhase(Phase::Done);
+    Fatal(3);
+    return;
+  }
+  // The first console may have met the single-instance lock of one a killed main program left.
+  if (now - lastLaunch_ > kRelaunchSeconds) {
+    platform_.StartConsole();
+    lastLaunch_ = now;
+  }
+  notBefore_ = now + 0.01;
 }
 
-void RunController::RunLoop() {
-  while (!ending_) {
-    Sleep(50);
-    Pump();
-    s_.feedingActive = true;
-    FeedingPass();
-    Pump();
-    Pump();
-    s_.feedingActive = false;
-    if (ending_) break;
-    if (s_.loopCounter > 200) {
-      s_.loopCounter = 0;
-      EndOfRunCheck();
-    }
-    ++s_.loopCounter;
-    Pump();
-    if (s_.stopRequested) {
-      EndOfRunCheck();
-      if (!s_.feedingActive && !ConsoleActive() && !s_.collectingActive) break;
-    }
-    Pump();
-  }
-}
+// ---------------------------------------------------------------- handing out
 
-// ---------------------------------------------------------------- feeding
-
-void RunController::FeedingPass() {
-  if (!s_.running) return;
+void RunController::BeginHandingOut(double now) {
+  EnterPhase(Phase::HandingOut);
+  s_.feedingActive = true;
   x_.WriteExt(CharsetMode, options_.charsetRecord);
   stats_.ResetOnline();
   f_.outOfOrder.clear();
-  bool afterSkip = false;
+  job_ = HandOutJob{};
+  lineLost_ = false;
+  (void)now;
+}
+
+void RunController::HandingOutStep(double now) {
+  if (lineLost_) {
+    LineLostStep(now);
+    return;
+  }
+  if (job_.stage != HandOutStage::None) {
+    const HandOutResult r = AdvanceHandOut(now);
+    if (r == HandOutResult::Waiting) return;
+  }
   while (!ending_) {
     // A run only starts on line: off line now means the line went down during the run.
     if (!Online() && !s_.stopRequested) {
-      if (ConnectionLost()) continue;
-      return;
+      if (!ConnectionLost(now)) return;
+      continue;
     }
     if (f_.nextIndex > f_.LastIndex() && s_.consoleBusy == 0 && !s_.firstAddressPhase) {
       // A console that went idle between two supervision ticks may still have a report
@@ -433,22 +476,25 @@ void RunController::FeedingPass() {
       if (!s_.collectingActive) {
         if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::Completed;
         StopStep();
+        EnterEnding();
       }
       return;
     }
     if (s_.stopRequested) {
-      Pump();
       CollectResults();
+      EnterEnding();
       return;
     }
+    // A long stretch of skipped addresses lets the window breathe and shows the progress.
     if (++f_.progressCounter > 30) {
-      Pump();
-      Sleep(10);
       views_.status.ShowIfChanged(3, Ru(" выполнено ") + ProgressPercentText(f_.LastIndex(), f_.nextIndex) +
-                               Ru("% сценария"));
+                                         Ru("% сценария"));
       f_.progressCounter = 0;
+      notBefore_ = now + 0.01;
+      return;
     }
 
+    HandOutResult r = HandOutResult::Skipped;
     if (options_.media && !s_.firstAddressPhase && f_.mediaScanIndex < f_.LastIndex()) {
       int32_t found = 0;
       for (int32_t i = f_.mediaScanIndex; i <= f_.LastIndex(); ++i) {
@@ -464,7 +510,9 @@ void RunController::FeedingPass() {
         f_.mediaScanIndex = found + 1;
         // Taken ahead of its turn, but admitted as every other address is.
         f_.inScope = admission_.Admit(f_.runList[found], f_.currentCategory);
-        afterSkip = HandOut(found, afterSkip, true) == HandOutResult::Skipped;
+        r = BeginHandOut(found, true, now);
+        if (r == HandOutResult::Waiting) r = AdvanceHandOut(now);
+        if (r == HandOutResult::Waiting) return;
         continue;
       }
       // Nothing further down: later scans start from the entries added since.
@@ -479,7 +527,9 @@ void RunController::FeedingPass() {
       }
       f_.inScope = admission_.Admit(f_.runList[i], f_.currentCategory);
       ++f_.nextIndex;
-      afterSkip = HandOut(i, afterSkip, false) == HandOutResult::Skipped;
+      r = BeginHandOut(i, false, now);
+      if (r == HandOutResult::Waiting) r = AdvanceHandOut(now);
+      if (r == HandOutResult::Waiting) return;
       continue;
     }
     // Everything is handed out and the console still works: the links of the page it
@@ -487,150 +537,225 @@ void RunController::FeedingPass() {
     // not at the next collection tick.
     if (!x_.ReadExt(ReportReady).empty()) {
       CollectResults();
-    } else {
-      Pump();
-      Sleep(kPollMs);
+      continue;
     }
+    return;
   }
 }
 
-RunController::HandOutResult RunController::HandOut(int32_t index, bool afterSkip, bool fromMediaPass) {
-  const auto putBack = [&] {
-    if (fromMediaPass) {
-      f_.outOfOrder.erase(index);
-      f_.mediaScanIndex = std::min(f_.mediaScanIndex, index);
-    } else {
-      f_.nextIndex = std::min(f_.nextIndex, index);
-    }
-    return HandOutResult::PutBack;
-  };
-  if (!afterSkip) Pump();
-  std::string address = f_.runList[index];
+RunController::HandOutResult RunController::PutBack() {
+  if (job_.fromMediaPass) {
+    f_.outOfOrder.erase(job_.index);
+    f_.mediaScanIndex = std::min(f_.mediaScanIndex, job_.index);
+  } else {
+    f_.nextIndex = std::min(f_.nextIndex, job_.index);
+  }
+  job_ = HandOutJob{};
+  return HandOutResult::PutBack;
+}
+
+void RunController::EnterStage(HandOutStage stage, double now) {
+  job_.stage = stage;
+  job_.since = now;
+  // Every wait for the console starts its own stall watch.
+  watchedBusy_ = x_.ReadExt(BusyChannels);
+  watchedCounter_ = platform_.CounterCaption();
+  lastProgress_ = now;
+}
+
+RunController::HandOutResult RunController::BeginHandOut(int32_t index, bool fromMediaPass, double now) {
+  job_ = HandOutJob{};
+  job_.index = index;
+  job_.fromMediaPass = fromMediaPass;
+  job_.address = f_.runList[index];
   // A cut address is another address: one the mailbox cannot hold is not fetched at all.
-  if (address.size() > static_cast<std::size_t>(ExchangeFiles::kMaxExtValue)) {
+  if (job_.address.size() > static_cast<std::size_t>(ExchangeFiles::kMaxExtValue)) {
     ++f_.skippedTooLong;
+    job_ = HandOutJob{};
     return HandOutResult::Skipped;
   }
   if (!s_.firstAddressPhase) {
-    if (!f_.inScope || !admission_.InScope(address, f_.currentCategory)) return HandOutResult::Skipped;
-    if (options_.depthOn && admission_.TooDeep(address, options_.depthLimit)) return HandOutResult::Skipped;
+    if (!f_.inScope || !admission_.InScope(job_.address, f_.currentCategory) ||
+        (options_.depthOn && admission_.TooDeep(job_.address, options_.depthLimit))) {
+      job_ = HandOutJob{};
+      return HandOutResult::Skipped;
+    }
   }
-  // Wait for a free channel.
-  if (!WaitForConsole([&] { return x_.ReadExtNumber(BusyChannels) <= options_.channels; }, kPollMs))
+  EnterStage(HandOutStage::FreeChannel, now);
+  return HandOutResult::Waiting;
+}
+
+bool RunController::ConsoleStillAwaited(double now) {
+  if (ending_ || cancelRequested_ || s_.stopRequested) return false;
+  // A channel that finished a page waits for its report to be read before it takes again.
+  if (!x_.ReadExt(ReportReady).empty()) CollectResults();
+  const std::string busy = x_.ReadExt(BusyChannels);
+  const std::string counter = platform_.CounterCaption();
+  if (busy != watchedBusy_ || counter != watchedCounter_) {
+    watchedBusy_ = busy;
+    watchedCounter_ = counter;
+    lastProgress_ = now;
+  } else if (now - lastProgress_ > stallSeconds_) {
+    views_.status.Show(3, Ru(" Консоль не отвечает"));
+    if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
+    s_.stopRequested = true;
+    s_.firstAddressPhase = false;
+    return false;
+  }
+  return true;
+}
+
+RunController::HandOutResult RunController::AdvanceHandOut(double now) {
+  const auto skipped = [this] {
+    job_ = HandOutJob{};
     return HandOutResult::Skipped;
-  // The line went down meanwhile: the address waits for the line (or the next run).
-  if (!connection_.RefreshOnline()) return putBack();
-
-  if (options_.chosenWithoutMatch && !f_.withoutMatchApplied) {
-    f_.nextIndex = std::max<int32_t>(1, f_.LastIndex() - 1);
-    f_.withoutMatchApplied = true;
-  }
-  ++f_.handOutCounter;
-  ++s_.handedOutCount;
-  if (options_.sounds && s_.handedOutCount % 10 == 0) platform_.PlaySound("ten.wav");
-
-  {
-    if (s_.consoleBusy == 0) s_.consoleBusy = 1;
-    // A fetch shorter than one supervision tick must not look like an idle console.
-    holdCounter_ = kHoldTicks;
-    const std::string number = StrText(f_.handOutCounter - 1);
-    views_.status.HandingOut(number);
-    views_.controls.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
-    platform_.EnableTimer(RunTimer::Tim4, false);
-    if (!WaitForConsole([&] { return x_.ReadExt(NextUrl).empty(); }, kPollMs)) {
-      platform_.EnableTimer(RunTimer::Tim4, true);
-      return HandOutResult::Skipped;
-    }
-    x_.WriteExt(UserAgent, options_.userAgent);
-    x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
-    x_.WriteExt(ProxyAlternates, options_.proxy && options_.proxyAlternate ? "1" : "");
-    x_.WriteExt(StartPending, "a");
-    StripTrailingMarker(address, kEmbeddedMarker);
-    if (!options_.analog) StripTrailingMarker(address, kFrameMarker);
-
-    const int state = LocalState(address);
-    if (!(state == 0 || state == 1 || (state == 2 && options_.refresh))) {
-      platform_.EnableTimer(RunTimer::Tim4, true);
-      // A fresh local copy of the first address ends the first-address phase too;
-      // otherwise a run whose files are all present would never end.
-      if (s_.firstAddressPhase) startSkippedComplete_ = true;
-      s_.firstAddressPhase = false;
-      ++f_.skippedComplete;
-      return HandOutResult::Skipped;
-    }
-    std::string minSize = "0", maxSize = "0";
-    if (f_.currentCategory >= 1 && f_.currentCategory <= 8) {
-      const RunCategory& c = options_.categories[f_.currentCategory];
-      minSize = c.minBytes;
-      maxSize = c.maxBytes;
-    }
-    x_.WriteExt(MinSize, minSize);
-    x_.WriteExt(MaxSize, maxSize);
-    f_.handedOut.push_back(index);
-    if (s_.firstAddressPhase) startHanded_ = address;
-    x_.WriteExt(NextUrl, address);
-    timeline::Mark("handed", address);
-    for (int k = 0; k < 3; ++k) {
-      CollectResults();
-      Pump();
-    }
-    MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-    const double since = clock.Now();
-    // An idle console that does not take the address within the take timeout, or a busy one
-    // that makes no progress for the stall time, ends the run.
-    const bool taken = WaitForConsole(
-        [&] {
-          if (x_.ReadExt(NextUrl).empty()) return true;
-          if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) {
-            s_.stopRequested = true;
-            if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
-            return true;
-          }
-          return false;
-        },
-        kPollMs);
-    if (taken) timeline::Mark("seen-taken", address);
-    if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
-    platform_.EnableTimer(RunTimer::Tim4, true);
-  }
-
-  if (s_.firstAddressPhase) RedirectPhase();
-
-  if (options_.proxy && options_.proxyAlternate) admission_.AlternateProxy();
-  s_.firstAddressPhase = false;
-  Pump();
-  return HandOutResult::Handed;
-}
-
-bool RunController::WaitForConsole(const std::function<bool()>& done, int sleepMs) {
-  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-  double lastProgress = clock.Now();
-  std::string busy = x_.ReadExt(BusyChannels);
-  std::string counter = platform_.CounterCaption();
+  };
   for (;;) {
-    if (ending_ || cancelRequested_ || s_.stopRequested) return false;
-    if (done()) return true;
-    // A channel that finished a page waits for its report to be read before it takes again.
-    if (!x_.ReadExt(ReportReady).empty()) CollectResults();
-    Pump();
-    Sleep(sleepMs);
-    const std::string nowBusy = x_.ReadExt(BusyChannels);
-    const std::string nowCounter = platform_.CounterCaption();
-    if (nowBusy != busy || nowCounter != counter) {
-      busy = nowBusy;
-      counter = nowCounter;
-      lastProgress = clock.Now();
-    } else if (clock.Now() - lastProgress > stallSeconds_) {
-      views_.status.Show(3, Ru(" Консоль не отвечает"));
-      if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
-      s_.stopRequested = true;
-      s_.firstAddressPhase = false;
-      return false;
+    switch (job_.stage) {
+      case HandOutStage::None:
+        return HandOutResult::Skipped;
+
+      case HandOutStage::FreeChannel: {
+        if (x_.ReadExtNumber(BusyChannels) > options_.channels) {
+          if (!ConsoleStillAwaited(now)) return skipped();
+          return HandOutResult::Waiting;
+        }
+        if (ending_ || cancelRequested_ || s_.stopRequested) return skipped();
+        // The line went down meanwhile: the address waits for the line (or the next run).
+        if (!connection_.RefreshOnline()) return PutBack();
+        if (options_.chosenWithoutMatch && !f_.withoutMatchApplied) {
+          f_.nextIndex = std::max<int32_t>(1, f_.LastIndex() - 1);
+          f_.withoutMatchApplied = true;
+        }
+        ++f_.handOutCounter;
+        ++s_.handedOutCount;
+        if (options_.sounds && s_.handedOutCount % 10 == 0) platform_.PlaySound("ten.wav");
+        if (s_.consoleBusy == 0) s_.consoleBusy = 1;
+        // A fetch shorter than one supervision tick must not look like an idle console.
+        holdCounter_ = kHoldTicks;
+        const std::string number = StrText(f_.handOutCounter - 1);
+        views_.status.HandingOut(number);
+        views_.controls.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
+        platform_.EnableTimer(RunTimer::Tim4, false);
+        EnterStage(HandOutStage::Mailbox, now);
+        break;
+      }
+
+      case HandOutStage::Mailbox: {
+        if (!x_.ReadExt(NextUrl).empty() || ending_ || cancelRequested_ || s_.stopRequested) {
+          if (!ConsoleStillAwaited(now)) {
+            platform_.EnableTimer(RunTimer::Tim4, true);
+            return skipped();
+          }
+          return HandOutResult::Waiting;
+        }
+        std::string address = job_.address;
+        x_.WriteExt(UserAgent, options_.userAgent);
+        x_.WriteExt(ProxySpec, options_.proxy ? Trim(admission_.CurrentProxy()) : std::string());
+        x_.WriteExt(ProxyAlternates, options_.proxy && options_.proxyAlternate ? "1" : "");
+        x_.WriteExt(StartPending, "a");
+        StripTrailingMarker(address, kEmbeddedMarker);
+        if (!options_.analog) StripTrailingMarker(address, kFrameMarker);
+
+        const int state = LocalState(address);
+        if (!(state == 0 || state == 1 || (state == 2 && options_.refresh))) {
+          platform_.EnableTimer(RunTimer::Tim4, true);
+          // A fresh local copy of the first address ends the first-address phase too;
+          // otherwise a run whose files are all present would never end.
+          if (s_.firstAddressPhase) startSkippedComplete_ = true;
+          s_.firstAddressPhase = false;
+          ++f_.skippedComplete;
+          // A run that resumes one cut short goes on to what its complete pages link to: the
+          // links of the pages saved last may never have reached the run list. (After a run
+          // that was written back, the script holds what is left to do.)
+          MergeLinksOfCompleteCopy(address);
+          return skipped();
+        }
+        std::string minSize = "0", maxSize = "0";
+        if (f_.currentCategory >= 1 && f_.currentCategory <= 8) {
+          const RunCategory& c = options_.categories[f_.currentCategory];
+          minSize = c.minBytes;
+          maxSize = c.maxBytes;
+        }
+        x_.WriteExt(MinSize, minSize);
+        x_.WriteExt(MaxSize, maxSize);
+        f_.handedOut.push_back(job_.index);
+        if (s_.firstAddressPhase) startHanded_ = address;
+        x_.WriteExt(NextUrl, address);
+        journal_.HandedOut(address);
+        timeline::Mark("handed", address);
+        CollectResults();
+        job_.address = address;
+        EnterStage(HandOutStage::Taken, now);
+        break;
+      }
+
+      case HandOutStage::Taken: {
+        bool taken = x_.ReadExt(NextUrl).empty();
+        if (!taken && now - job_.since > kTakeTimeoutSeconds && s_.consoleBusy == 0) {
+          // An idle console that does not take the address within the take timeout ends the run.
+          s_.stopRequested = true;
+          if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConsoleStalled;
+          taken = true;
+        }
+        if (!taken) {
+          if (ConsoleStillAwaited(now)) return HandOutResult::Waiting;
+        } else {
+          timeline::Mark("seen-taken", job_.address);
+        }
+        if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
+        platform_.EnableTimer(RunTimer::Tim4, true);
+        if (s_.firstAddressPhase) {
+          EnterStage(HandOutStage::StartRedirect, now);
+          notBefore_ = now + 0.02;
+          return HandOutResult::Waiting;
+        }
+        if (options_.proxy && options_.proxyAlternate) admission_.AlternateProxy();
+        job_ = HandOutJob{};
+        return HandOutResult::Handed;
+      }
+
+      case HandOutStage::StartRedirect: {
+        // The start address may be redirected: its target replaces it, and the scope follows
+        // the new host, before anything else is handed out.
+        if (ending_) return skipped();
+        CollectResults();
+        const std::string pending = x_.ReadExt(StartPending);
+        const std::string target = x_.ReadExt(RedirectTarget);
+        if (!target.empty()) {
+          s_.currentStartAddress = target;
+          x_.WriteExt(RedirectTarget, "");
+          f_.redirectOf[startHanded_] = AsHandedOut(target);
+        }
+        job_.lastHost = x_.ReadExt(RedirectHost);
+        if (!job_.lastHost.empty()) {
+          std::string site = job_.lastHost;
+          const std::string folder = x_.ReadExt(RedirectFolder);
+          if (!HasWebScheme(site)) site = std::string(kHttpScheme) + site;
+          if (site.back() != '/') site += '/';
+          admission_.RebaseOnRedirect(site, folder);
+          x_.WriteExt(RedirectHost, "");
+          x_.WriteExt(RedirectFolder, "");
+          f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 2);
+        }
+        // An idle console never empties the start mark (nothing was fetched): do not wait forever.
+        const bool over = pending.empty() || (now - job_.since > kTakeTimeoutSeconds && s_.consoleBusy == 0);
+        if (!over) {
+          notBefore_ = now + 0.02;
+          return HandOutResult::Waiting;
+        }
+        if (!job_.lastHost.empty()) f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 1);
+        platform_.EnableTimer(RunTimer::Tim4, true);
+        if (options_.proxy && options_.proxyAlternate) admission_.AlternateProxy();
+        s_.firstAddressPhase = false;
+        job_ = HandOutJob{};
+        return HandOutResult::Handed;
+      }
     }
   }
 }
 
-bool RunController::ConnectionLost() {
+bool RunController::ConnectionLost(double now) {
   if (CanDial() && !cancelRequested_) {
     dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
     dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
@@ -641,54 +766,25 @@ bool RunController::ConnectionLost() {
   }
   // What the console still fetches belongs to this run; an idle console is not waited for
   // longer than the take timeout.
-  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-  const double since = clock.Now();
-  while (s_.consoleBusy != 0 && !ending_ && !cancelRequested_ &&
-         clock.Now() - since < kTakeTimeoutSeconds) {
-    Pump();
-    Sleep(50);
+  lineLost_ = true;
+  lineLostSince_ = now;
+  LineLostStep(now);
+  return false;
+}
+
+void RunController::LineLostStep(double now) {
+  if (s_.consoleBusy != 0 && !ending_ && !cancelRequested_ && now - lineLostSince_ < kTakeTimeoutSeconds) {
+    notBefore_ = now + 0.05;
+    return;
   }
+  lineLost_ = false;
   views_.status.Show(3, Ru(" Соединение потеряно"));
   if (outcome_ == RunOutcome::None) outcome_ = RunOutcome::ConnectionLost;
   s_.runEnded = true;
   s_.stopRequested = true;
   s_.firstAddressPhase = false;
   connection_.SetDialLatch(true);
-  return false;
-}
-
-void RunController::RedirectPhase() {
-  std::string lastHost;
-  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-  const double since = clock.Now();
-  while (!ending_) {
-    CollectResults();
-    Pump();
-    Sleep(20);
-    const std::string pending = x_.ReadExt(StartPending);
-    const std::string target = x_.ReadExt(RedirectTarget);
-    if (!target.empty()) {
-      s_.currentStartAddress = target;
-      x_.WriteExt(RedirectTarget, "");
-      f_.redirectOf[startHanded_] = AsHandedOut(target);
-    }
-    lastHost = x_.ReadExt(RedirectHost);
-    if (!lastHost.empty()) {
-      std::string site = lastHost;
-      const std::string folder = x_.ReadExt(RedirectFolder);
-      if (!HasWebScheme(site)) site = std::string(kHttpScheme) + site;
-      if (site.back() != '/') site += '/';
-      admission_.RebaseOnRedirect(site, folder);
-      x_.WriteExt(RedirectHost, "");
-      x_.WriteExt(RedirectFolder, "");
-      f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 2);
-    }
-    if (pending.empty()) break;
-    // An idle console never empties the start mark (nothing was fetched): do not wait forever.
-    if (clock.Now() - since > kTakeTimeoutSeconds && s_.consoleBusy == 0) break;
-  }
-  if (!lastHost.empty()) f_.nextIndex = std::max<int32_t>(1, f_.nextIndex - 1);
-  platform_.EnableTimer(RunTimer::Tim4, true);
+  EnterEnding();
 }
 
 int RunController::LocalState(const std::string& address) const {
@@ -749,9 +845,48 @@ void RunController::CollectResults() {
         if (options_.ModeCollects()) scripts_.MergeFoundLinks(batch, f_.runList);
         SpeedLog(Ru("Конец сортировки"));
       }
+      JournalNewEntries();
     }
   }
   s_.collectingActive = false;
+}
+
+// ---------------------------------------------------------------- journal
+
+std::string RunController::JournalPath() const {
+  // The web-search job is removed at the end of every run; it keeps no journal.
+  if (paths_.collectionFolder.empty() || options_.scriptNumber < 0 || options_.scriptNumber >= 16) return {};
+  return paths_.collectionFolder + "orvef" + DecimalText(options_.scriptNumber) + ".journal";
+}
+
+void RunController::ResumeFromJournal() {
+  journaledUpTo_ = 0;
+  resuming_ = false;
+  const std::string path = JournalPath();
+  if (path.empty()) return;
+  const RunJournal::Contents left = RunJournal::Read(path);
+  resuming_ = left.present;
+  if (left.present && !left.addresses.empty()) {
+    std::vector<std::string> batch{DecimalText(static_cast<int64_t>(left.addresses.size()))};
+    batch.insert(batch.end(), left.addresses.begin(), left.addresses.end());
+    scripts_.MergeFoundLinks(batch, f_.runList);
+  }
+  journal_.Begin(path, f_.runList.size() > 1 ? f_.runList[1] : std::string(), f_.runList);
+  journaledUpTo_ = f_.LastIndex();
+}
+
+void RunController::JournalNewEntries() {
+  for (int32_t i = journaledUpTo_ + 1; i <= f_.LastIndex(); ++i) journal_.Added(f_.runList[i]);
+  journaledUpTo_ = std::max(journaledUpTo_, f_.LastIndex());
+}
+
+void RunController::MergeLinksOfCompleteCopy(const std::string& address) {
+  if (!resuming_ || !options_.ModeCollects() || paths_.collectionFolder.empty()) return;
+  const LocalName name = LocalNameOf(address, paths_.collectionFolder);
+  const std::vector<std::string> links = ReadSavedPageLinks(name.path, paths_.collectionFolder, ReadSiteScheme);
+  if (links.empty()) return;
+  scripts_.MergeFoundLinks(LinkListElements(links), f_.runList);
+  JournalNewEntries();
 }
 
 // ---------------------------------------------------------------- supervision
@@ -794,13 +929,24 @@ void RunController::SupervisionTick() {
       if (outcome_ == RunOutcome::None && s_.running) outcome_ = RunOutcome::ConsoleFailed;
       if (!s_.consoleFailureReported) {
         s_.consoleFailureReported = true;
-        // What was not fetched stays in the script, so the next run goes on from there.
-        if (s_.running) WriteBackRun();
+        // What was not fetched stays in the script, so the next run goes on from there; the
+        // run's summary is there for the batch front end to print.
+        bool written = true;
+        if (s_.running) {
+          Summarise();
+          written = WriteBackRun();
+          s_.running = false;
+        }
         views_.messages.ShowMessage(
             Ru("Произошла ошибка консоли или ее работа прервана пользователем. Соединение "
-               "разорвано. Программа будет закрыта без сохранения изменений в текущем сценарии."),
+               "разорвано. ") +
+                (written ? Ru("Текущий сценарий сохранен, программа будет закрыта.")
+                         : Ru("Текущий сценарий сохранить не удалось (его адреса остались в журнале "
+                              "закачки), программа будет закрыта.")),
             MessageIcon::Error);
         PrepareToClose();
+        runLoopDone_ = true;
+        if (RunActive()) EnterPhase(Phase::Done);
         Fatal(4);
         return;
       }
@@ -862,38 +1008,36 @@ void RunController::ResetByteCounter() {
 
 // ---------------------------------------------------------------- end of run
 
+void RunController::EnterEnding() {
+  s_.feedingActive = false;
+  job_ = HandOutJob{};
+  EnterPhase(Phase::Ending);
+}
+
 void RunController::EndOfRunCheck() {
   if (scripts_.WriteBackBusy() || ending_) return;
-  for (int k = 0; k < 21; ++k) {
-    CollectResults();
-    Pump();
-    CollectResults();
-    Pump();
+  if (phase_ == Phase::Ending) {
+    EndingStep();
+    return;
   }
-  if (ending_) return;
-  if (s_.running) {
-    const bool activity = LeadingInt(lastBusyText_) != 0 || s_.collectingActive ||
-                          s_.consoleBusy > 0 || s_.feedingActive;
-    if (activity && s_.idleAfterRun) {
-      views_.controls.SetToolbarButtonEnabled("openfolder", false);
-      views_.controls.SetToolbarButtonEnabled("scripts", false);
-      views_.controls.SetToolbarButtonPressed("scripts", false);
-      s_.idleAfterRun = false;
-      return;
-    }
-    if (!s_.firstAddressPhase && !s_.collectingActive && !s_.feedingActive && !ConsoleActive()) {
-      EndOfRunStep();
-      return;
-    }
-  }
-  if (s_.runEnded && s_.exitRequested) {
+  if (!RunActive() && s_.runEnded && s_.exitRequested) {
     if (options_.disconnectAtEnd && Online()) CloseConnection(true);
     PrepareToClose();
   }
 }
 
-void RunController::EndOfRunStep() {
+void RunController::EndingStep() {
+  if (scripts_.WriteBackBusy() || ending_) return;
+  // The last reports of the console belong to this run.
+  CollectResults();
+  if (s_.collectingActive || ConsoleActive()) return;
+  s_.firstAddressPhase = false;
+  BeginWriteBack();
+}
+
+void RunController::BeginWriteBack() {
   timeline::Mark("end-of-run");
+  EnterPhase(Phase::WritingBack);
   s_.runEnded = true;
   views_.status.Show(3, Ru(" Завершение работы"));
   views_.controls.SetArrayButtonEnabled(7, true);
@@ -933,20 +1077,59 @@ void RunController::EndOfRunStep() {
   if (outcome_ == RunOutcome::ConsoleStalled) views_.status.Show(3, Ru(" Консоль не отвечает"));
 
   x_.ClearChannels();
-  std::error_code ec;
   std::remove((paths_.collectionFolder + "orvef16").c_str());
   channels_.Clear(views_.channels);
 
   if (options_.closeAtEnd && (!options_.autoDial || !connection_.DialLatch())) PrepareToClose();
 
+  // The console is ended; the next steps wait (bounded) for its window to go.
   s_.consoleStarting = true;
-  ShutdownConsole();
+  if (LeadingInt(platform_.ReadSetting(kQuitButtonKey, "0")) == 0) {
+    s_.consoleStarting = false;
+    s_.livenessFailures = 0;
+    platform_.EnableTimer(RunTimer::Tim3, true);
+  }
+  if (s_.consoleRunning) {
+    const auto handle = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
+    if (handle != 0) {
+      s_.consoleWindow = handle;
+      TerminateConsole(handle);
+      platform_.WriteSetting(kConsoleWindowKey, "0");
+    }
+    s_.consoleRunning = false;
+  }
+}
+
+void RunController::WritingBackStep(double now) {
+  if (ContainsNoCase(platform_.ReadWindowText(s_.consoleWindow), "console") &&
+      now - phaseSince_ < kShutdownWaitSeconds) {
+    notBefore_ = now + 0.05;
+    return;
+  }
+  FinishRun();
+}
+
+void RunController::FinishRun() {
+  platform_.WriteSetting(kCounterResetButtonKey, "0");
+  platform_.WriteSetting("DCHI", "0");
+  s_.consoleWindow = 0;
+  s_.counterResetButton = 0;
+  x_.WriteExt(StopAllButton, "0");
+  s_.consoleRunning = false;
+  s_.consoleReady = false;
   timeline::Mark("console-ended");
 
   if (s_.runEnded && s_.exitRequested) {
     if (options_.disconnectAtEnd && Online()) CloseConnection(true);
     PrepareToClose();
   }
+  // The main window is re-initialised: no start request is left over from this run.
+  s_.currentStartAddress.clear();
+  runLoopDone_ = true;
+  EnterPhase(Phase::Done);
+  if (ending_) return;
+  RunStop(false);
+  platform_.EnableTimer(RunTimer::Tim2, true);
 }
 
 void RunController::Summarise() {
@@ -961,8 +1144,12 @@ void RunController::Summarise() {
   m.startFetched = startSkippedComplete_;
   if (paths_.exchangeFolder.empty()) return;
   FollowFetched();
-  const std::vector<OutcomeRecord> outcomes = ReadOutcomes(paths_.exchangeFolder);
-  for (const OutcomeRecord& r : outcomes) {
+  std::vector<OutcomeRecord> outcomes = ReadOutcomes(paths_.exchangeFolder);
+  for (OutcomeRecord& r : outcomes) {
+    // A body cut short (the run stopped under it) is still marked partial on disk: it was
+    // not saved, and the next run resumes it.
+    if (r.outcome == FetchOutcome::Saved && !paths_.collectionFolder.empty() && LocalState(r.address) == 1)
+      r.outcome = FetchOutcome::Failed;
     ++m.byOutcome[static_cast<int>(r.outcome)];
     if (r.outcome == FetchOutcome::Saved) {
       ++m.saved;
@@ -1007,46 +1194,25 @@ bool RunController::StartFetched(const std::vector<OutcomeRecord>& outcomes) con
   return false;  // the redirects go round in a circle
 }
 
-void RunController::WriteBackRun() {
+bool RunController::WriteBackRun() {
   RunResults results;
   results.startAddress = s_.currentStartAddress;
   results.runList = &f_.runList;
   results.handedOut = &f_.handedOut;
   results.notFound = &f_.notFound;
   results.redirects = &f_.redirects;
-  scripts_.WriteBack(results);
-}
-
-void RunController::ShutdownConsole() {
-  Sleep(50);
-  if (LeadingInt(platform_.ReadSetting(kQuitButtonKey, "0")) == 0) {
-    s_.consoleStarting = false;
-    s_.livenessFailures = 0;
-    platform_.EnableTimer(RunTimer::Tim3, true);
+  const bool written = scripts_.WriteBack(results);
+  if (written) {
+    journal_.Remove();
+  } else {
+    journal_.Close();
+    summary_.scriptNotWritten = true;
+    views_.messages.ShowMessage(Ru("Сценарий не удалось записать в папку коллекции (диск переполнен или "
+                                   "защищен от записи). Его адреса остались в журнале закачки: следующий "
+                                   "запуск продолжит с них."),
+                                MessageIcon::Error);
   }
-  if (s_.consoleRunning) {
-    const auto handle = static_cast<int32_t>(LeadingInt(platform_.ReadSetting(kConsoleWindowKey, "0")));
-    if (handle != 0) {
-      s_.consoleWindow = handle;
-      TerminateConsole(handle);
-      platform_.WriteSetting(kConsoleWindowKey, "0");
-    }
-    s_.consoleRunning = false;
-  }
-  MonotonicClock clock([this] { return platform_.SecondsSinceMidnight(); });
-  const double since = clock.Now();
-  while (ContainsNoCase(platform_.ReadWindowText(s_.consoleWindow), "console") &&
-         clock.Now() - since < kShutdownWaitSeconds) {
-    Pump();
-    Sleep(50);
-  }
-  platform_.WriteSetting(kCounterResetButtonKey, "0");
-  platform_.WriteSetting("DCHI", "0");
-  s_.consoleWindow = 0;
-  s_.counterResetButton = 0;
-  x_.WriteExt(StopAllButton, "0");
-  s_.consoleRunning = false;
-  s_.consoleReady = false;
+  return written;
 }
 
 void RunController::TerminateConsole(int32_t handle) {

@@ -3,10 +3,12 @@
 // at a time through the exchange mailbox, collects what it reports, supervises it,
 // keeps the statistics and limits, and ends the run with the write-back.
 //
-// Everything runs on the one thread of the event loop. Long work (the run loop, the
-// feeding pass and every wait) pumps pending events through RunPlatform::Pump, so the
-// timer ticks below run re-entrantly in between; the flags of RunState are the only
-// guards, exactly as the tick procedures check them.
+// Everything runs on the one thread of the event loop, and nothing waits there: a run is a
+// state machine whose phases are what the user sees (starting the console, handing out,
+// ending, writing back, done). One timer calls Step(now) every few milliseconds; each step
+// does what can be done at once and returns, so a wait for the console is a phase or a
+// stage of a hand-out that a later step finds over. The other ticks (collection,
+// supervision, channel list) run between steps, never inside one.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,7 +24,9 @@
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
 #include "main/run/run_controls_view.h"
+#include "main/run/run_clock.h"
 #include "main/run/run_interfaces.h"
+#include "main/run/run_journal.h"
 #include "main/base/run_status.h"
 #include "main/run/transfer_statistics.h"
 #include "main/scripts/messages.h"
@@ -103,6 +107,7 @@ struct RunSummary {
   int32_t skippedComplete = 0;  // a complete copy was already in the collection
   int32_t skippedTooLong = 0;
   int32_t writeFailures = 0;  // files the console could not write into the collection
+  bool scriptNotWritten = false;  // the write-back failed; the run journal keeps the addresses
   double seconds = 0;
   // The start address was fetched, or its complete copy was already there.
   bool startFetched = false;
@@ -134,6 +139,17 @@ struct RunViews {
 
 class RunController {
  public:
+  // Where a run stands; each step moves it on at most as far as the console allows.
+  enum class Phase {
+    Idle,             // no run since the program began
+    StartingConsole,  // the console was launched; its start record is awaited (relaunched, bounded)
+    HandingOut,       // addresses go to the console one at a time through the mailbox
+    Ending,           // nothing more is handed out; the console finishes what it holds
+    WritingBack,      // summary and write-back are done; the console is being ended
+    Done,             // the run is over; a new start request may begin another
+  };
+  static const char* PhaseName(Phase phase);
+
   RunController(RunViews views, RunPlatform& platform, ExchangeFiles& exchange,
                 RunScripts& scripts, RunAdmission& admission, ConnectionControl& connection,
                 RunPaths paths);
@@ -155,6 +171,18 @@ class RunController {
   void Tim3Tick() { SupervisionTick(); }
   void Tim4Tick() { EndOfRunCheck(); }
   void Timer3Tick();  // channel list
+  // The interval of the step timer. Takes are 5 ms apart at the highest intensity, so the run
+  // looks at the mailbox more often than that.
+  static constexpr int kStepMilliseconds = 2;
+  // The run's own timer (RunTimer::Step): one step at the platform clock's time.
+  void StepTick() { Step(clock_.Now()); }
+  // Moves the run on as far as it can go now (seconds of a clock that never goes back).
+  // Does nothing outside a run, and nothing when called from inside a step (a write-back
+  // that lets the window's events run).
+  void Step(double now);
+  Phase CurrentPhase() const { return phase_; }
+  // A run was started and is not over yet.
+  bool RunActive() const { return phase_ != Phase::Idle && phase_ != Phase::Done; }
 
   // --- procedures (public for the front ends and tests) ---
   void SupervisionTick();
@@ -198,6 +226,8 @@ class RunController {
   const RunSummary& Summary() const { return summary_; }
   // The last start request started nothing because the machine was off line.
   bool LastStartOffline() const { return lastStartOffline_; }
+  // The last start request started nothing because its address is longer than the mailbox holds.
+  bool LastStartTooLong() const { return lastStartTooLong_; }
   // A stall of the console longer than this ends the run (tests shorten it).
   void SetStallSeconds(double s) { stallSeconds_ = s; }
   // Told of every address whose fetch is over (saved, partly saved, or failed for good), from
@@ -212,33 +242,65 @@ class RunController {
   void StartSequence();
   // Offline with automatic dialling: the dial window dials before the run starts.
   void DialBeforeStart();
-  bool LaunchConsole();
-  void RunLoop();
-  void FeedingPass();
-  enum class HandOutResult { Handed, Skipped, PutBack };
-  // PutBack: nothing was handed out and the address stays next in line (line lost).
-  HandOutResult HandOut(int32_t index, bool afterSkip, bool fromMediaPass);
-  // The line went down during the run: redial where that is on and possible; otherwise wait
-  // (bounded) for the console to go idle and stop. True when the run goes on.
-  bool ConnectionLost();
+  // --- the phases, one procedure each; Step calls the one of the current phase ---
+  void EnterPhase(Phase phase);
+  void BeginLaunch();
+  void BeginHandingOut(double now);
+  void EnterEnding();
+  void StartingConsoleStep(double now);
+  void HandingOutStep(double now);
+  void EndingStep();
+  void BeginWriteBack();
+  void WritingBackStep(double now);
+  void FinishRun();
+
+  // One address on its way into the mailbox. Each stage waits for one thing of the console;
+  // a step advances the stages as far as the console lets it.
+  enum class HandOutStage { None, FreeChannel, Mailbox, Taken, StartRedirect };
+  struct HandOutJob {
+    HandOutStage stage = HandOutStage::None;
+    int32_t index = 0;
+    bool fromMediaPass = false;
+    std::string address;
+    double since = 0;       // when the stage began
+    std::string lastHost;   // the last redirect host the start address's stage saw
+  };
+  enum class HandOutResult { Waiting, Handed, Skipped, PutBack };
+  // Begins handing out run-list entry `index`; Skipped when it is not handed out at all.
+  HandOutResult BeginHandOut(int32_t index, bool fromMediaPass, double now);
+  HandOutResult AdvanceHandOut(double now);
+  HandOutResult PutBack();
+  void EnterStage(HandOutStage stage, double now);
+  // While the console is awaited: false when the run was stopped or cancelled meanwhile, or
+  // when the console made no progress (busy count, byte counter) for the stall time; the run
+  // then stops with a visible reason.
+  bool ConsoleStillAwaited(double now);
+  // The line went down during the run: redial where that is on and possible (true: the run
+  // goes on); otherwise the run waits (bounded) for the console to go idle and stops.
+  bool ConnectionLost(double now);
+  void LineLostStep(double now);
   bool CanDial() const;
   // The console counts as busy unless it was given up on (a stalled console is ended).
   bool ConsoleActive() const { return s_.consoleBusy > 0 && outcome_ != RunOutcome::ConsoleStalled; }
-  // Pumps until done() holds. False when the run was stopped or cancelled meanwhile, or when
-  // the console made no progress (busy count, byte counter) for the stall time; the run then
-  // stops with a visible reason.
-  bool WaitForConsole(const std::function<bool()>& done, int sleepMs);
-  void WriteBackRun();
+  // False when the script could not be written (the journal then stays for the next run).
+  bool WriteBackRun();
+  // The journal beside the run's script: empty when the run keeps none.
+  std::string JournalPath() const;
+  // Takes in the addresses a journal left by an earlier run of this script holds (that run
+  // ended without its write-back), then begins this run's journal.
+  void ResumeFromJournal();
+  // Journals the run list's entries added since the last call.
+  void JournalNewEntries();
+  // A complete copy of a page is not fetched again; in a run that resumes one cut short, its
+  // links join the run as found links.
+  void MergeLinksOfCompleteCopy(const std::string& address);
   void Summarise();
   // Whether the start address was fetched: its page saved or current, or, for a redirect, the
   // page the redirects lead to (or its complete copy already in the collection).
   bool StartFetched(const std::vector<OutcomeRecord>& outcomes) const;
-  void RedirectPhase();
   // Tells the fetched-address sink of the outcome log's new lines.
   void FollowFetched();
-  void EndOfRunStep();
   void StopStep();
-  void ShutdownConsole();
   void TerminateConsole(int32_t handle);
   void PrepareToClose();
   void CloseConnection(bool switchOffAutoDial);
@@ -247,8 +309,6 @@ class RunController {
   void Fatal(int exitCode);
   int LocalState(const std::string& address) const;
   void SpeedLog(const std::string& line);
-  void Sleep(int ms) { platform_.SleepMs(ms); }
-  void Pump() { platform_.Pump(); }
   bool Online() const { return connection_.Online(); }
 
   RunViews views_;
@@ -288,6 +348,24 @@ class RunController {
   bool startSkippedComplete_ = false;
   double runStartSeconds_ = 0;
   double stallSeconds_ = 120;
+
+  MonotonicClock clock_;
+  Phase phase_ = Phase::Idle;
+  bool inStep_ = false;
+  double phaseSince_ = 0;    // when the current phase began
+  double notBefore_ = 0;     // the next step does nothing before this time (a short settle)
+  double lastLaunch_ = 0;    // the latest console launch
+  bool consoleSeen_ = false; // its start record is there; the handles are read after a settle
+  HandOutJob job_;
+  // Stall watch of the waits for the console: the busy count and byte counter last seen.
+  std::string watchedBusy_, watchedCounter_;
+  double lastProgress_ = 0;
+  bool lineLost_ = false;    // waiting for the console to go idle after the line went down
+  double lineLostSince_ = 0;
+  RunJournal journal_;
+  int32_t journaledUpTo_ = 0;  // run-list entries up to this one are in the journal
+  bool resuming_ = false;      // an earlier run of this script left its journal (no write-back)
+  bool lastStartTooLong_ = false;
 };
 
 }  // namespace orv

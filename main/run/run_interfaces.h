@@ -58,13 +58,14 @@ struct RunOptions {
   bool ModeCollects() const { return mode == 0 || mode == 1; }
 };
 
-enum class RunTimer { Tim1, Tim2, Tim3, Tim4, Timer3, Timer1 };
+// Tim1 collection, Tim2 start-request poll, Tim3 supervision, Tim4 end-of-run check, Timer3
+// channel list, Timer1 close sequence; Step moves the run on (every few milliseconds, while a
+// run is active).
+enum class RunTimer { Tim1, Tim2, Tim3, Tim4, Timer3, Timer1, Step };
 
 class RunPlatform {
  public:
   virtual ~RunPlatform() = default;
-  virtual void Pump() = 0;  // process pending events
-  virtual void SleepMs(int ms) = 0;
   virtual double SecondsSinceMidnight() = 0;
   virtual std::chrono::system_clock::time_point Now() = 0;
   virtual void EnableTimer(RunTimer timer, bool on) = 0;
@@ -112,7 +113,8 @@ class RunScripts {
   // Merges a found-links batch (element 0 = count) into the run list.
   virtual void MergeFoundLinks(const std::vector<std::string>& batch,
                                std::vector<std::string>& runList) = 0;
-  virtual void WriteBack(const RunResults& results) = 0;
+  // False when the script file could not be written (disk full, read-only collection).
+  virtual bool WriteBack(const RunResults& results) = 0;
   virtual bool WriteBackBusy() const = 0;
   // The script's "Автодозвон" option is switched off (its check box cleared).
   virtual void SwitchOffAutoDial() = 0;

@@ -281,8 +281,8 @@ int ScriptModel::MergeFoundLinks(const std::vector<std::string>& batch) {
   return appended;
 }
 
-void ScriptModel::WriteBack() {
-  if (busy_) return;
+bool ScriptModel::WriteBack() {
+  if (busy_) return true;
   struct BusyGuard {
     bool& flag;
     explicit BusyGuard(bool& f) : flag(f) { flag = true; }
@@ -338,11 +338,12 @@ void ScriptModel::WriteBack() {
 
   // 5: replace the file (through a temporary file: the old script survives a failed write).
   // Without a collection folder there is no script file to replace.
-  if (!collectionFolder.empty()) WriteScriptFile(FileOf(runSlot), out);
+  const bool written = collectionFolder.empty() || WriteScriptFile(FileOf(runSlot), out);
 
   // 6
   ClearRunLists();
   LoadForDisplay(runSlot);
+  return written;
 }
 
 bool ScriptModel::DeleteScript() {

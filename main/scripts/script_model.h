@@ -144,8 +144,9 @@ class ScriptModel {
   enum class Taken { Added, AddedToRun, AlreadyThere, NotAnAddress, NoScript, NotWritten };
   Taken AddToCurrentScript(const std::string& address, bool runActive);
 
-  // Writes the run back into the current slot's file; busy for its whole duration.
-  void WriteBack();
+  // Writes the run back into the current slot's file; busy for its whole duration. False when
+  // the file could not be written (the old script is then left as it was).
+  bool WriteBack();
   bool Busy() const { return busy_; }
 
   // The delete command: asks "Удалить этот сценарий?"; on Yes deletes orvef/torvef of the

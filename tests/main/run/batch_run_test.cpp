@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <thread>
@@ -33,8 +34,29 @@ using orvtest::HttpTestServer;
 
 namespace {
 
+// Every file below folder (scripts and journals aside) with its bytes, by relative path.
+std::map<std::string, std::string> CollectionFiles(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (!e.is_regular_file() || name.rfind("orvef", 0) == 0) continue;
+    files[fs::relative(e.path(), folder).string()] = orvtest::ReadWholeFile(e.path());
+  }
+  return files;
+}
+
 class BatchRunTest : public orvtest::BatchRunFixture {
  protected:
+  // The files one uninterrupted run of url leaves, in a collection of their own.
+  std::map<std::string, std::string> ReferenceFiles(const std::string& url) {
+    const std::string folder = prog_.Root() + "reference/";
+    orv::WriteSetting("PFOLD", folder);
+    const BatchRun r = Run(url);
+    orv::WriteSetting("PFOLD", prog_.Collection());
+    EXPECT_EQ(r.status, 0) << r.output;
+    return CollectionFiles(folder);
+  }
+
   // No console is left running: its single-instance lock is free.
   bool ConsoleGone() {
     auto lock = orv::SingleInstanceLock::AtPath(prog_.Exchange() + "kuvet.lock");
@@ -266,6 +288,15 @@ TEST_F(BatchRunTest, NothingStartedSaysWhy) {
     const BatchRun r = Run("http://127.0.0.1:9/");
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("another orv is running"), std::string::npos) << r.output;
+  }
+  {
+    // A start address longer than the console's mailbox holds could never be handed out.
+    const auto before = std::chrono::steady_clock::now();
+    const BatchRun r = Run("http://127.0.0.1:9/" + std::string(1010, 'x'));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("Адрес слишком длинный"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("orv: the start address is longer than 1022 characters"), std::string::npos) << r.output;
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));
   }
   if (!CanUnshare("-n")) GTEST_SKIP() << "no network namespace here";
   orv::WriteSetting("MocConnect", "False");
@@ -634,6 +665,8 @@ TEST_F(BatchRunTest, StoppedRunIsResumedWithARangeRequest) {
   });
   ASSERT_EQ(first.status, 0) << first.output;
   EXPECT_NE(first.output.find("stopping"), std::string::npos);
+  EXPECT_NE(first.output.find("Итог: сохранено файлов 1 ("), std::string::npos)
+      << "the file the stop cut is not counted as saved\n" << first.output;
   ASSERT_TRUE(fs::exists(big));
   EXPECT_LT(fs::file_size(big), static_cast<uintmax_t>(kSize));
   EXPECT_NE(orv::GetFileAttributes(big) & orv::kAttrSystem, 0) << "a partial download keeps its mark";
@@ -648,6 +681,91 @@ TEST_F(BatchRunTest, StoppedRunIsResumedWithARangeRequest) {
   EXPECT_GT(std::stoll(range.substr(6)), 0);
   EXPECT_EQ(orvtest::ReadWholeFile(big), orvtest::PatternBody(kSize));
   EXPECT_EQ(orv::GetFileAttributes(big), 0);
+}
+
+// A site of pages two levels deep and a large file that comes slowly: a run of it lasts long
+// enough to be cut in the middle.
+void ServeDeepSite(HttpTestServer& site) {
+  std::string index = "<html><a href=\"slow.bin\">slow</a>";
+  for (int i = 0; i < 20; ++i) index += " <a href=\"p" + std::to_string(i) + ".html\">p</a>";
+  site.Serve("/index.html", Html(index + "</html>"));
+  for (int i = 0; i < 20; ++i) {
+    const std::string n = std::to_string(i);
+    site.Serve("/p" + n + ".html", Html("<html><a href=\"sub/q" + n + ".html\">q</a> page " + n + "</html>"));
+    site.Serve("/sub/q" + n + ".html", Html("<html>leaf " + n + " <a href=\"../p0.html\">top</a></html>"));
+  }
+  site.Serve("/slow.bin", Answer{.generatedSize = 2 << 20, .ranges = true, .acceptRanges = true,
+                                 .chunkDelayMs = 100, .chunkSize = 64 * 1024});
+}
+
+// kill -9 of orv in the middle of a run: the console it leaves ends itself within seconds, and
+// the next run goes on from the run's journal and the pages already saved, resumes the file
+// left partial and leaves the collection exactly as one uninterrupted run does.
+TEST_F(BatchRunTest, RerunAfterTheMainProgramWasKilledCompletesTheSite) {
+  HttpTestServer site;
+  ServeDeepSite(site);
+  const std::string url = site.Url("/index.html");
+  const auto reference = ReferenceFiles(url);
+  ASSERT_GE(reference.size(), 42u) << "the index, 40 pages and the large file";
+
+  const std::string slow = Local(site.Url("/slow.bin"));
+  const BatchRun killed = Run(url, [&](ChildProcess& child) {
+    for (int i = 0; i < 400 && !(Saved(site.Url("/p3.html")) && fs::exists(slow) && fs::file_size(slow) > 0); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ::kill(child.Pid(), SIGKILL);
+  });
+  EXPECT_EQ(killed.status, -1) << killed.output;
+  for (int i = 0; i < 100 && !ConsoleGone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(ConsoleGone()) << "the orphaned console still runs 10 s after its main program died";
+  ASSERT_LT(CollectionFiles(prog_.Collection()).size(), reference.size()) << "the kill came too late to cut the run";
+  EXPECT_TRUE(fs::exists(prog_.Collection() + "orvef0.journal"));
+
+  const BatchRun rerun = Run(url);
+  EXPECT_EQ(rerun.status, 0) << rerun.output;
+  EXPECT_TRUE(CollectionFiles(prog_.Collection()) == reference) << rerun.output;
+  const auto requests = site.Requests("/slow.bin");
+  ASSERT_GE(requests.size(), 3u);
+  EXPECT_EQ(requests.back().Header("range").value_or("").rfind("bytes=", 0), 0u) << "the partial file is resumed";
+  EXPECT_FALSE(fs::exists(prog_.Collection() + "orvef0.journal")) << "the finished run was written back";
+}
+
+// The collection fills up during a run: files and the script cannot be written, and the batch
+// says so (exit 6) instead of ending well. Once space is freed, the next run finishes the site
+// from the journal and the saved pages.
+TEST_F(BatchRunTest, FullDiskIsReportedAndTheRunAfterFreeingSpaceFinishesTheSite) {
+  if (!CanUnshare("-m")) GTEST_SKIP() << "no mount namespace here (a small file system is mounted for the collection)";
+  HttpTestServer site;
+  ServeDeepSite(site);
+  const std::string url = site.Url("/index.html");
+  const auto reference = ReferenceFiles(url);
+  const std::string coll = prog_.Collection();
+  const std::string p9 = Local(site.Url("/p9.html"));
+  const std::string keep = prog_.Root() + "kept/";
+  fs::create_directories(keep);
+  // In a mount namespace of its own: a small file system for the collection, filled up while
+  // the first run fetches the large file; freed; the second run; the collection is copied out.
+  const std::string orv = "'" + prog_.Prog() + "orv' --batch '" + url + "'";
+  const std::string script =
+      "mount -t tmpfs -o size=8m tmpfs '" + coll + "'\n"
+      "( for i in $(seq 400); do [ -e '" + p9 + "' ] && break; sleep 0.05; done;"
+      " head -c 16m /dev/zero > '" + coll + "filler' 2>/dev/null ) &\n"
+      + orv + " > '" + prog_.Root() + "out1.txt' 2>&1; echo $? > '" + prog_.Root() + "status1'\n"
+      "wait\nrm -f '" + coll + "filler'\n"
+      + orv + " > '" + prog_.Root() + "out2.txt' 2>&1; echo $? > '" + prog_.Root() + "status2'\n"
+      "cp -a '" + coll + ".' '" + keep + "'\n";
+  orvtest::WriteWholeFile(prog_.Root() + "full.sh", script);
+  ChildProcess child;
+  ASSERT_TRUE(child.Start("/bin/sh", {"-c", "exec unshare -m sh '" + prog_.Root() + "full.sh'"}, prog_.Prog(),
+                          {{"HOME", prog_.Root()}, {"XDG_CONFIG_HOME", prog_.Config()},
+                           {"ASAN_OPTIONS", "detect_leaks=0"}, {"QT_QPA_PLATFORM", "offscreen"}}));
+  ASSERT_EQ(child.WaitExit(180000), 0);
+  const std::string out1 = orvtest::ReadWholeFile(prog_.Root() + "out1.txt");
+  const std::string out2 = orvtest::ReadWholeFile(prog_.Root() + "out2.txt");
+  EXPECT_EQ(orvtest::ReadWholeFile(prog_.Root() + "status1"), "6\n") << out1;
+  EXPECT_NE(out1.find("Сценарий не удалось записать"), std::string::npos) << out1;
+  EXPECT_NE(out1.find("orv: the script could not be written back"), std::string::npos) << out1;
+  EXPECT_EQ(orvtest::ReadWholeFile(prog_.Root() + "status2"), "0\n") << out2;
+  EXPECT_TRUE(CollectionFiles(keep) == reference) << out1 << out2;
 }
 
 size_t Occurrences(const std::string& text, const std::string& what) {

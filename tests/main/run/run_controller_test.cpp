@@ -1,6 +1,7 @@
-// Run control driven on one thread against a simulated console: the fake platform's
-// event pump plays the console's side of the exchange records, and sleeping advances a
-// fake clock, so the 30-second timeouts and the tick rules run in no time.
+// Run control driven on one thread against a simulated console: the test's event loop
+// advances a fake clock by one step of the run's timer at a time, plays the console's side of
+// the exchange records and fires the timers that are due, so the 30-second timeouts and the
+// tick rules run in no time.
 #include "main/run/run_controller.h"
 
 #include <gtest/gtest.h>
@@ -85,10 +86,14 @@ class SimPlatform : public RunPlatform {
     double due = 0;
     bool inside = false;
   };
-  std::map<RunTimer, Tick> ticks{{RunTimer::Tim1, {0.25}}, {RunTimer::Tim3, {0.35}},
-                                 {RunTimer::Tim4, {1.55}}, {RunTimer::Timer3, {0.055}}};
+  std::map<RunTimer, Tick> ticks{{RunTimer::Tim1, {0.25}},
+                                 {RunTimer::Tim3, {0.35}},
+                                 {RunTimer::Tim4, {1.55}},
+                                 {RunTimer::Timer3, {0.055}},
+                                 {RunTimer::Step, {RunController::kStepMilliseconds / 1000.0}}};
 
-  void Pump() override {
+  // One pass of the event loop: the console's side, then every timer that is due.
+  void Pump() {
     ++pumps;
     if (onPump) onPump();
     Console();
@@ -103,12 +108,13 @@ class SimPlatform : public RunPlatform {
         case RunTimer::Tim3: run->Tim3Tick(); break;
         case RunTimer::Tim4: run->Tim4Tick(); break;
         case RunTimer::Timer3: run->Timer3Tick(); break;
+        case RunTimer::Step: run->StepTick(); break;
         default: break;
       }
       tick.inside = false;
     }
   }
-  void SleepMs(int ms) override {
+  void SleepMs(int ms) {
     seconds += ms / 1000.0;
     calendar += std::chrono::milliseconds(ms);
   }
@@ -182,12 +188,14 @@ class SimScripts : public RunScripts, public RunAdmission {
     for (std::size_t i = 1; i < batch.size(); ++i)
       if (std::find(runList.begin(), runList.end(), batch[i]) == runList.end()) runList.push_back(batch[i]);
   }
-  void WriteBack(const RunResults& r) override {
+  bool writeBackFails = false;  // the disk is full
+  bool WriteBack(const RunResults& r) override {
     ++writeBacks;
     lastRunList = *r.runList;
     lastHandedOut = *r.handedOut;
     lastNotFound = *r.notFound;
     lastResults.startAddress = r.startAddress;
+    return !writeBackFails;
   }
   bool WriteBackBusy() const override { return busy; }
   void SwitchOffAutoDial() override { ++autoDialOff; }
@@ -238,6 +246,16 @@ class RunControllerTest : public ::testing::Test {
   void Start(const std::string& address) {
     run_->SetCommandLineAddress(address);
     run_->Tim2Tick();
+    Drive();
+  }
+  // The event loop, while a run goes on: time passes one step of the run's timer at a time.
+  void Drive() {
+    const double until = platform_.seconds + 3600;
+    while (run_->RunActive() && platform_.seconds < until) {
+      platform_.SleepMs(RunController::kStepMilliseconds);
+      platform_.Pump();
+    }
+    EXPECT_FALSE(run_->RunActive()) << "the run did not end within an hour";
   }
   bool MessageShown(const std::string& utf8) const {
     for (const auto& m : view_.messages)
@@ -272,6 +290,88 @@ TEST_F(RunControllerTest, RunHandsOutEveryAddressAndWritesBack) {
   EXPECT_TRUE(run_->RunOver());
   // The counter button's handle went to the console before the launch.
   EXPECT_EQ(x_.ReadExt(CounterWindow), "4321");
+}
+
+// The run is a state machine moved on by its own timer: the start request only begins it, and
+// each phase lasts as long as the console keeps it there, on the fake clock.
+TEST_F(RunControllerTest, RunGoesThroughItsPhasesStepByStep) {
+  scripts_.saved = {"http://site.test/a.html"};
+  platform_.consoleStarts = false;  // the console comes up two seconds after its launch
+  double launchedAt = -1;
+  platform_.onStart = [&] { launchedAt = platform_.seconds; };
+  platform_.onPump = [&] {
+    if (launchedAt >= 0 && platform_.seconds - launchedAt >= 2) platform_.consoleStarts = true;
+  };
+  const double before = platform_.seconds;
+  run_->SetCommandLineAddress("http://site.test/");
+  run_->Tim2Tick();
+  EXPECT_EQ(platform_.seconds, before) << "the start request waits for nothing";
+  EXPECT_EQ(run_->CurrentPhase(), RunController::Phase::StartingConsole);
+  EXPECT_TRUE(platform_.timers[RunTimer::Step]);
+
+  std::vector<std::pair<RunController::Phase, double>> seen;
+  while (run_->RunActive() && platform_.seconds - before < 600) {
+    if (seen.empty() || seen.back().first != run_->CurrentPhase())
+      seen.emplace_back(run_->CurrentPhase(), platform_.seconds - before);
+    platform_.SleepMs(RunController::kStepMilliseconds);
+    platform_.Pump();
+  }
+  seen.emplace_back(run_->CurrentPhase(), platform_.seconds - before);
+  std::vector<RunController::Phase> phases;
+  for (const auto& p : seen) phases.push_back(p.first);
+  using P = RunController::Phase;
+  EXPECT_EQ(phases, (std::vector<P>{P::StartingConsole, P::HandingOut, P::Ending, P::WritingBack, P::Done}));
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_GE(seen[1].second, 2.0) << "handing out begins once the console is there";
+  EXPECT_LT(seen[1].second, 2.2);
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/a.html"}));
+  EXPECT_FALSE(platform_.timers[RunTimer::Step]) << "no step runs between runs";
+  EXPECT_TRUE(platform_.timers[RunTimer::Tim2]) << "the start-request poll is back";
+  EXPECT_EQ(scripts_.writeBacks, 1);
+}
+
+// A start address the console's mailbox cannot hold would never be handed out: nothing starts,
+// at once, and the user is told why.
+TEST_F(RunControllerTest, StartAddressLongerThanTheMailboxStartsNothing) {
+  const std::string tooLong = "http://site.test/" + std::string(ExchangeFiles::kMaxExtValue - 16, 'y');
+  ASSERT_EQ(tooLong.size(), static_cast<std::size_t>(ExchangeFiles::kMaxExtValue) + 1);
+  run_->SetCommandLineAddress(tooLong);
+  run_->Tim2Tick();
+  EXPECT_FALSE(run_->RunActive());
+  EXPECT_FALSE(platform_.launched);
+  EXPECT_TRUE(run_->LastStartTooLong());
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_NE(view_.messages[0].text.find(Ru("Адрес слишком длинный")), std::string::npos);
+  // The longest address it holds runs.
+  Start(tooLong.substr(0, tooLong.size() - 1));
+  EXPECT_FALSE(run_->LastStartTooLong());
+  EXPECT_EQ(platform_.taken.size(), 1u);
+}
+
+// The write-back fails (the disk is full): the run says so, and the next run of the script
+// goes on from the journal with what the failed write-back would have kept.
+TEST_F(RunControllerTest, FailedWriteBackIsReportedAndTheNextRunResumesFromTheJournal) {
+  platform_.links["http://site.test/"] = {"http://site.test/found.html"};
+  scripts_.writeBackFails = true;
+  platform_.onTake = [this](const std::string& a) {
+    if (a == "http://site.test/found.html") run_->StopRun();
+  };
+  Start("http://site.test/");
+  EXPECT_TRUE(run_->Summary().scriptNotWritten);
+  ASSERT_FALSE(view_.messages.empty());
+  EXPECT_NE(view_.messages.back().text.find(Ru("Сценарий не удалось записать")), std::string::npos);
+  const std::string journal = tmp_.Dir() + "coll/orvef0.journal";
+  ASSERT_TRUE(std::filesystem::exists(journal));
+
+  // The next run's script does not hold the found link; the journal does.
+  platform_.taken.clear();
+  platform_.links.clear();
+  platform_.onTake = nullptr;
+  scripts_.writeBackFails = false;
+  Start("http://site.test/");
+  EXPECT_EQ(platform_.taken, (std::vector<std::string>{"http://site.test/", "http://site.test/found.html"}));
+  EXPECT_FALSE(run_->Summary().scriptNotWritten);
+  EXPECT_FALSE(std::filesystem::exists(journal)) << "a run written back removes its journal";
 }
 
 // Everything handed out and a page still in the console: the links it reports are read and
