@@ -955,6 +955,10 @@ TEST_F(RunControllerTest, EveryFetchThatIsOverIsToldOnceAsTheRunGoesOn) {
   };
   run.SetCommandLineAddress("http://site.test/");
   run.Tim2Tick();
+  for (int steps = 0; run.RunActive() && steps < 100000; ++steps) {
+    platform_.SleepMs(RunController::kStepMilliseconds);
+    platform_.Pump();
+  }
   EXPECT_EQ(told, (std::vector<std::string>{"http://site.test/", "http://site.test/b.html", "http://site.test/c.html"}));
   EXPECT_GE(toldWhileRunning, 2u);
 }
