@@ -18,7 +18,7 @@ std::string HostPortOf(const std::string& spec) {
 void ProxyRotation::SetList(const std::vector<std::string>& keys) {
   proxies_.clear();
   for (const std::string& key : keys) {
-    // The list keeps the credentials after the address; the console's spec puts them first.
+    // The list keeps the credentials after the address; the console's setting puts them first.
     const std::size_t mark = key.find(kCredentialMark);
     const std::string spec = mark == std::string::npos
                                  ? key

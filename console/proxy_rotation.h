@@ -22,18 +22,18 @@ class ProxyRotation {
   std::size_t Size() const { return proxies_.size(); }
 
   struct Choice {
-    std::string spec;     // the proxy spec to fetch through
+    std::string spec;     // the proxy setting to fetch through
     std::string skipped;  // address ":" port of the proxy left out for it; empty when none
   };
-  // The proxy to fetch through for the spec an address was handed with: that spec, unless its
+  // The proxy to fetch through for the setting an address was handed with: that setting, unless its
   // proxy is being left out; then the next proxy of the list that is not, with its credentials.
-  // With every proxy left out the spec stays as it was.
+  // With every proxy left out the setting stays as it was.
   Choice Choose(const std::string& spec, double now) const;
 
-  // A fetch of `address` through `spec` failed for the proxy's fault; `refused`: the proxy
-  // refused the connection (it is then left out for kSkipSeconds). Returns the spec to fetch
+  // A fetch of `address` through `spec` (its proxy setting) failed for the proxy's fault; `refused`: the proxy
+  // refused the connection (it is then left out for kSkipSeconds). Returns the setting to fetch
   // the address through next: the next proxy of the list after this one that is not left out.
-  // Nothing once the address went through every proxy of the list, or when the spec names no
+  // Nothing once the address went through every proxy of the list, or when the setting names no
   // proxy of the list.
   std::optional<std::string> RetryThrough(const std::string& address, const std::string& spec, bool refused, double now);
 
