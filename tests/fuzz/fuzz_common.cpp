@@ -16,6 +16,7 @@
 
 #include "common/address_scheme.h"
 #include "common/address_text.h"
+#include "common/cookie_file.h"
 #include "common/exchange.h"
 #include "common/fetch_outcome.h"
 #include "common/local_path.h"
@@ -215,6 +216,15 @@ std::string ExpandTokens(std::string_view data) {
 
 }  // namespace
 
+// Every cookie read is written again and reads back the same, with nothing skipped: what the
+// jar writer puts out is always a file the reader takes whole.
+void CheckCookieText(std::string_view data) {
+  const orv::CookieFileContents read = orv::ParseCookieText(data);
+  const orv::CookieFileContents again = orv::ParseCookieText(orv::CookieFileText(read.cookies));
+  Check(again.skippedLines == 0);
+  Check(again.cookies == read.cookies);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   std::string_view data(reinterpret_cast<const char*>(bytes), size);
   CheckStringArray(data);
@@ -227,6 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   CheckLocalName("http://" + orv::NameEscapeDecode(orv::LinkPercentDecode(data)));
   CheckAddressText(data);
   CheckText(data);
+  CheckCookieText(data);
   const std::string dense = ExpandTokens(data);
   CheckDecoders(dense);
   CheckLocalName("http://" + orv::NameEscapeDecode(orv::LinkPercentDecode(dense)));
