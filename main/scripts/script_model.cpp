@@ -57,6 +57,10 @@ std::string CompanionFileName(const std::string& collectionFolder, int slot) {
   return collectionFolder + "torvef" + DecimalText(slot);
 }
 
+std::string CookieJarFileName(const std::string& collectionFolder, int slot) {
+  return ScriptFileName(collectionFolder, slot) + ".cookies";
+}
+
 long long ScriptHeaderCount(const std::string& header) {
   long long n = 0;
   for (std::size_t i = 2; i < header.size() && header[i] >= '0' && header[i] <= '9'; ++i) {
@@ -350,9 +354,23 @@ bool ScriptModel::DeleteScript() {
   if (views_.messages && !views_.messages->AskYesNo(Ru("Удалить этот сценарий?"))) return false;
   RemoveQuietly(FileOf(currentSlot));
   RemoveQuietly(CompanionFileName(collectionFolder, currentSlot));
+  RemoveQuietly(CookieJarFileName(collectionFolder, currentSlot));
   run.Clear();
   fresh.Clear();
   return true;
+}
+
+ScriptModel::CookiesForgotten ScriptModel::ForgetCookies(bool runActive) {
+  if (runActive && runSlot == currentSlot) return CookiesForgotten::ScriptRuns;
+  if (!HasCookieJar()) return CookiesForgotten::NoJar;
+  const std::string jar = CookieJarFileName(collectionFolder, currentSlot);
+  return std::remove(jar.c_str()) == 0 ? CookiesForgotten::Forgotten : CookiesForgotten::NotRemoved;
+}
+
+bool ScriptModel::HasCookieJar() const {
+  if (collectionFolder.empty() || currentSlot < 0 || currentSlot >= kUserSlots) return false;
+  std::error_code ec;
+  return std::filesystem::exists(CookieJarFileName(collectionFolder, currentSlot), ec);
 }
 
 ScriptModel::Taken ScriptModel::AddToCurrentScript(const std::string& address, bool runActive) {

@@ -39,6 +39,9 @@ std::int32_t AddressHash(const std::string& address);
 
 std::string ScriptFileName(const std::string& collectionFolder, int slot);
 std::string CompanionFileName(const std::string& collectionFolder, int slot);  // "torvef" + n
+// The cookie jar of a slot's script, "orvef" + n + ".cookies" beside the script: the cookies
+// its runs were given, kept for its next run (common/cookie_file.h format, the owner's alone).
+std::string CookieJarFileName(const std::string& collectionFolder, int slot);
 
 // Header count N of a header text: the leading digits from its third character on.
 long long ScriptHeaderCount(const std::string& header);
@@ -149,9 +152,15 @@ class ScriptModel {
   bool WriteBack();
   bool Busy() const { return busy_; }
 
-  // The delete command: asks "Удалить этот сценарий?"; on Yes deletes orvef/torvef of the
-  // current slot and empties the run lists. True when deleted.
+  // The delete command: asks "Удалить этот сценарий?"; on Yes deletes orvef/torvef and the
+  // cookie jar of the current slot and empties the run lists. True when deleted.
   bool DeleteScript();
+  // "Забыть cookies": removes the current slot's cookie jar, so its next run starts without a
+  // session or login. Refused while that script runs (its run writes the jar back at its end).
+  enum class CookiesForgotten { Forgotten, NoJar, ScriptRuns, NotRemoved };
+  CookiesForgotten ForgetCookies(bool runActive);
+  bool HasCookieJar() const;
+
   // Writes a list (element 0 replaced by the header) and reloads the display.
   bool RewriteScript(int slot, std::vector<std::string> list);
 

@@ -138,6 +138,8 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   showFiles_->setCheckable(true);
   delete_ = add("Удалить", &ScriptPanel::DeleteNode);
   menu_->addSeparator();
+  forgetCookies_ = add("Забыть cookies", &ScriptPanel::ForgetCookies);
+  forgetCookies_->setObjectName(QStringLiteral("ForgetCookies"));
   QAction* sets = menu_->addAction(QString::fromUtf8("Наборы Сценариев"));
   connect(sets, &QAction::triggered, this, [this] {
     if (ports_.toggleScriptSets) ports_.toggleScriptSets();
@@ -287,6 +289,8 @@ void ScriptPanel::PrepareMenu() {
   for (QAction* a : {expand_, collapse_}) a->setEnabled(idle);
   for (QAction* a : {copy_, toTrack_, toExclusions_, delete_}) a->setEnabled(idle && node);
   choose_->setEnabled(idle && node && tree_->topLevelItemCount() > 0);
+  const bool scriptRuns = ports_.runActive && ports_.runActive() && scripts_.runSlot == scripts_.currentSlot;
+  forgetCookies_->setEnabled(!scriptRuns && scripts_.HasCookieJar());
 }
 
 void ScriptPanel::NodeClicked(QTreeWidgetItem* item) {
@@ -333,6 +337,23 @@ void ScriptPanel::CollapseAll() { tree_->collapseAll(); }
 
 void ScriptPanel::ChooseAddress() {
   if (!nodeKey_.empty() && ports_.setAddress) ports_.setAddress(nodeKey_);
+}
+
+void ScriptPanel::ForgetCookies() {
+  const bool runActive = ports_.runActive && ports_.runActive();
+  using F = ScriptModel::CookiesForgotten;
+  switch (scripts_.ForgetCookies(runActive)) {
+    case F::Forgotten:
+      Tell("Cookies сценария № " + std::to_string(scripts_.currentSlot) + " забыты");
+      break;
+    case F::NoJar: Tell("У сценария нет cookies"); break;
+    case F::ScriptRuns: Tell("Сценарий выполняется: cookies можно забыть после его окончания"); break;
+    case F::NotRemoved: Tell("Файл cookies сценария не удалось удалить"); break;
+  }
+}
+
+void ScriptPanel::Tell(const std::string& text) {
+  if (ports_.tell) ports_.tell(text);
 }
 
 void ScriptPanel::DeleteScript() {

@@ -49,6 +49,8 @@ struct ScriptPanelPorts {
   // The tree is built and its busy label shows the closing words; `hide` takes them away
   // (the window's busy-label countdown calls it), unless another build has begun meanwhile.
   std::function<void(std::function<void()> hide)> busyFinished;
+  // A line for the status line (UTF-8): what a command did.
+  std::function<void(const std::string& text)> tell;
   // "Наборы сценариев": opens or closes the saved script sets under the list.
   std::function<void()> toggleScriptSets;
 };
@@ -81,6 +83,9 @@ class ScriptPanel : public QWidget {
   void CollapseAll();
   void ChooseAddress();
   void DeleteScript();
+  // "Забыть cookies": the current script's next run starts without the session or login its
+  // cookie jar holds; the status line says what was done.
+  void ForgetCookies();
 
   // The remembered node: its key, text and image (set by a click with either button).
   const std::string& NodeKey() const { return nodeKey_; }
@@ -92,6 +97,7 @@ class ScriptPanel : public QWidget {
   QPushButton* ScriptSetsButton() const { return sets_; }
   QMenu* ContextMenu() const { return menu_; }
   QAction* ShowFilesAction() const { return showFiles_; }
+  QAction* ForgetCookiesAction() const { return forgetCookies_; }
   // Enables the menu entries for the remembered node, as a right click does before opening it.
   void PrepareMenu();
   // A left click on a node.
@@ -106,6 +112,7 @@ class ScriptPanel : public QWidget {
   void BuildStep();
   void FillTreeFromBuilder();
   bool Ask(const std::string& text);
+  void Tell(const std::string& text);
 
   ScriptModel& scripts_;
   ListsModel& lists_;
@@ -130,6 +137,7 @@ class ScriptPanel : public QWidget {
   QAction* toExclusions_ = nullptr;
   QAction* showFiles_ = nullptr;
   QAction* delete_ = nullptr;
+  QAction* forgetCookies_ = nullptr;
 
   QTimer stepTimer_;
   std::unique_ptr<AddressTreeBuilder> builder_;

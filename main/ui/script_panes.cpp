@@ -1,6 +1,7 @@
 #include "main/ui/script_panes.h"
 
 #include "common/local_path.h"
+#include "common/text.h"
 #include "main/run/classification.h"
 #include "main/ui/main_window.h"
 #include "main/app/orv_app.h"
@@ -23,6 +24,8 @@ ScriptPanes::ScriptPanes(OrvMainWindow& window, OrvApp& app)
   };
   ports.showListsPage = [&window] { window.PressToolbarButton("lists"); };
   ports.toggleScriptSets = [&window] { window.ToggleScriptSets(); };
+  // Panel 5, the status line the collection page speaks in too.
+  ports.tell = [&app](const std::string& text) { app.Status().Show(5, Utf8ToCp1251(text)); };
   ports.setBusy = [&window](bool busy) { window.SetBusyLabel(BusyLabel::ScriptTree, busy); };
   ports.busyFinished = [&window](std::function<void()> hide) { window.BusyWorkFinished(std::move(hide)); };
   list_ = new ScriptPanel(

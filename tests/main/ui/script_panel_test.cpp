@@ -56,6 +56,7 @@ struct PanelFixture : ::testing::Test {
     ports.showInCollection = [this](const std::string& a) { shownFiles.push_back(a); };
     ports.showListsPage = [this] { ++listsPageShown; };
     ports.busyFinished = [this](std::function<void()> hide) { finishedHides.push_back(std::move(hide)); };
+    ports.tell = [this](const std::string& t) { told.push_back(t); };
     ports.ask = [this](const std::string& q) {
       asked.push_back(q);
       return true;
@@ -90,7 +91,7 @@ struct PanelFixture : ::testing::Test {
   bool running = false;
   std::vector<int> stored;
   std::string address;
-  std::vector<std::string> shownFiles, asked;
+  std::vector<std::string> shownFiles, asked, told;
   int listsPageShown = 0;
   std::vector<std::function<void()>> finishedHides;  // what the window's countdown would call
 };
@@ -169,6 +170,45 @@ TEST_F(PanelFixture, ChoosingASlotShowsWhatItsScriptStillHasToFetchAndPrunesIt) 
   running = false;
   QTest::mouseClick(panel->DeleteScriptButton(), Qt::LeftButton);
   EXPECT_FALSE(fs::exists(col + "orvef3"));
+}
+
+// "Забыть cookies" removes the current script's jar and nothing else; while that script runs
+// it waits (the run writes the jar back at its end), and so does deleting the script.
+TEST_F(PanelFixture, ForgetCookiesRemovesTheCurrentScriptsJarOnly) {
+  const std::string col = collection.Dir();
+  WriteBytes(col + "orvef3", ScriptBytes("a01", {"http://h.com/"}));
+  WriteBytes(CookieJarFileName(col, 3), "h.com\tFALSE\t/\tFALSE\t0\tsid\t1\n");
+  WriteBytes(CookieJarFileName(col, 4), "h.com\tFALSE\t/\tFALSE\t0\tsid\t2\n");
+  EXPECT_EQ(CookieJarFileName(col, 3), col + "orvef3.cookies");
+  panel->ChooseSlot(3);
+  WaitForTree();
+  QAction* forget = MenuEntry(panel->ContextMenu(), "Забыть cookies");
+  ASSERT_NE(forget, nullptr);
+
+  running = true;
+  scripts.runSlot = 3;
+  panel->PrepareMenu();
+  EXPECT_FALSE(forget->isEnabled());
+  panel->ForgetCookies();  // a shortcut or a stale menu: still refused
+  EXPECT_TRUE(fs::exists(CookieJarFileName(col, 3)));
+  scripts.runSlot = 4;  // another script runs: this one's jar may go
+  panel->PrepareMenu();
+  ASSERT_TRUE(forget->isEnabled());
+  forget->trigger();
+  EXPECT_FALSE(fs::exists(CookieJarFileName(col, 3)));
+  EXPECT_TRUE(fs::exists(CookieJarFileName(col, 4)));
+  EXPECT_TRUE(fs::exists(col + "orvef3"));
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[1], "Cookies сценария № 3 забыты");
+  panel->PrepareMenu();
+  EXPECT_FALSE(forget->isEnabled());
+
+  // Deleting a script takes its jar along.
+  running = false;
+  panel->ChooseSlot(4);
+  WaitForTree();
+  QTest::mouseClick(panel->DeleteScriptButton(), Qt::LeftButton);
+  EXPECT_FALSE(fs::exists(CookieJarFileName(col, 4)));
 }
 
 TEST_F(PanelFixture, MenuEntriesWaitForTheBuild) {
