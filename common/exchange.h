@@ -54,6 +54,9 @@ enum ExtRecord : int {
   SearchMode = 28,      // 1 web-search job, 0 ordinary; other values = 1
   AssumeOnline = 29,    // "1": treat the machine as connected
   TextFileNames = 30,   // "1": take file names anywhere in a page's text, not only in its links
+  CookieJar = 31,       // path of the run's cookie jar, read when the console starts and written
+                        // whenever a response changed its cookies; empty: cookies live in the
+                        // console's memory for the run only. Never the cookies themselves.
 };
 
 // One orvint record, fields in stored order. Strings are counted strings; the stop

@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "common/timeline.h"
 #include "console/console.h"
+#include "console/run_cookies.h"
 #include "console/downloaded_page.h"
 #include "console/page/page_processor.h"
 #include "console/response.h"
@@ -524,6 +525,8 @@ void Channel::Finish() {
   }
   CompleteRetryJudgment();
   const std::string proxyNote = t_.requeued || t_.writeFailed ? std::string() : RetryThroughNextProxy(size);
+  // The jar is current before the main program hears of the fetch: the run may end with it.
+  RunCookies::Instance().SaveIfChanged();
   // The outcome log is the main program's one count of what each fetch came to.
   if (!t_.requeued) {
     LogOutcome(size);

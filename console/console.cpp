@@ -16,6 +16,7 @@
 #include "common/text.h"
 #include "common/timeline.h"
 #include "console/channel.h"
+#include "console/run_cookies.h"
 #include "platform/connection.h"
 #include "platform/file_attributes.h"
 #include "platform/process.h"
@@ -114,6 +115,12 @@ bool Console::Start() {
     ex_.WriteChannel(n, records_[n]);
   }
   ex_.WriteExt(orv::StopAllButton, DecimalText(stopAllButton_));
+
+  // The script's cookies, before the first channel can fetch. A jar that cannot be read leaves
+  // the run without them (a run is never refused for its cookies); the main program checked it.
+  const CookieFileContents jar = RunCookies::Instance().Begin(TrimmedText(ex_.ReadExt(orv::CookieJar)));
+  if (jar.error != CookieFileError::None) SpeedLog(CookieFileErrorText(jar.error, RunCookies::Instance().JarPath()));
+  if (jar.skippedLines > 0) SpeedLog("Cookie jar: malformed lines skipped " + std::to_string(jar.skippedLines));
 
   CheckConnection();
   channels_.reserve(kChannelCount);

@@ -23,6 +23,7 @@
 
 #include "console/request.h"
 #include "console/response.h"
+#include "console/run_cookies.h"
 #include "platform/file_attributes.h"
 
 namespace orv::console {
@@ -336,6 +337,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
       s->HeadersComplete();
       return s->abort.load() ? 0 : len;
     }
+    // The cookie engine keeps it; the run's jar is written once the transfer is over.
+    if (orv::StartsWithNoCase(line, "set-cookie:")) RunCookies::Instance().NoteSetCookie();
     s->headerText += line;
     return len;
   }
@@ -419,6 +422,8 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Shared::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // The run's cookies: kept from every response and sent back by libcurl's rules.
+    RunCookies::Instance().Attach(easy);
     // "": every encoding this libcurl can undo. A resumed copy goes on with the plain bytes at
     // its offset, so a range is never asked for encoded.
     askedEncodings = RequestedRange(args.headerBlock) < 0 && !PackedByName(args.address);

@@ -28,7 +28,7 @@ ConsoleHarness::~ConsoleHarness() {
 }
 
 void ConsoleHarness::PrepareRun(int retryLimit, const std::string& userAgent) {
-  for (int r : {1, 2, 6, 8, 10, 11, 12, 13, 14, 15, 16, 17, 21, 27, 28}) ex_.WriteExt(r, "");
+  for (int r : {1, 2, 6, 8, 10, 11, 12, 13, 14, 15, 16, 17, 21, 27, 28, 31}) ex_.WriteExt(r, "");
   ex_.WriteExt(orv::MainWindow, orv::DecimalText(mainWindow_));
   ex_.WriteExt(orv::CounterWindow, orv::DecimalText(counterWindow_));
   ex_.WriteExt(orv::UserAgent, userAgent);

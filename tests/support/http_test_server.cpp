@@ -316,7 +316,26 @@ void HttpTestServer::AcceptLoop() {
   }
 }
 
-Answer HttpTestServer::Pick(const std::string& path) {
+namespace {
+
+// Whether a Cookie line ("a=1; b=2") holds the pair exactly.
+bool CookieLineHolds(const std::string& line, const std::string& pair) {
+  std::size_t from = 0;
+  while (from <= line.size()) {
+    std::size_t end = line.find(';', from);
+    if (end == std::string::npos) end = line.size();
+    std::size_t a = from, b = end;
+    while (a < b && line[a] == ' ') ++a;
+    while (b > a && line[b - 1] == ' ') --b;
+    if (line.compare(a, b - a, pair) == 0) return true;
+    from = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+Answer HttpTestServer::Pick(const std::string& path, const Request& req) {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = routes_.find(path);
   if (it == routes_.end() || it->second.empty()) {
@@ -327,6 +346,16 @@ Answer HttpTestServer::Pick(const std::string& path) {
   }
   size_t& n = used_[path];
   const Answer& a = it->second[std::min(n, it->second.size() - 1)];
+  if (!a.requiredCookie.empty()) {
+    const std::optional<std::string> cookies = req.Header("Cookie");
+    if (!cookies || !CookieLineHolds(*cookies, a.requiredCookie)) {
+      Answer refusal;
+      refusal.status = a.refusalStatus;
+      refusal.headers = a.refusalHeaders;
+      refusal.body = "<html><body>no session</body></html>";
+      return refusal;
+    }
+  }
   ++n;
   return a;
 }
@@ -419,7 +448,7 @@ void HttpTestServer::Handle(int fd) {
       CloseConnection(conn);
       return;
     }
-    Answer a = Pick(plainOnTls && HasRoute("http:" + req.target) ? "http:" + req.target : req.target);
+    Answer a = Pick(plainOnTls && HasRoute("http:" + req.target) ? "http:" + req.target : req.target, req);
     if (a.headerDelayMs > 0) SleepUnlessStopping(a.headerDelayMs, stopping_);
     if (a.resetBeforeAnswer) {
       // A zero linger time makes close() send RST instead of an orderly end.

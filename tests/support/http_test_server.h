@@ -10,6 +10,7 @@
 //   srv.Requests("/cut")[1].Header("range")      // every request's header lines are recorded
 //   srv.Serve("/busy", {{.status = 429, .headers = {"Retry-After: 2"}}, {.body = "ok"}});
 //   srv.Serve("/endless", {.endlessChunked = true});  // until the client goes away
+//   srv.Serve("/private", {.body = "...", .requiredCookie = "sid=1"});  // 403 without that cookie
 //
 //   srv.EnableTls(authority.Issue({"localhost"}, {"127.0.0.1"}));   // now "https://127.0.0.1:<port>/..."
 //
@@ -62,6 +63,12 @@ struct Answer {
   int headerDelayMs = 0;                 // pause before the status line
   bool resetBeforeAnswer = false;        // read the request, then reset the connection (RST)
   bool endlessChunked = false;           // chunked pattern body that never ends (no Content-Length)
+  // A page behind a session or a login: a request whose Cookie line lacks this "name=value"
+  // pair gets the refusal instead (403 by default; a 302 with "Location: /login" for a login
+  // area), which does not count as a use of the route's answers.
+  std::string requiredCookie;
+  int refusalStatus = 403;
+  std::vector<std::string> refusalHeaders;
 };
 
 struct Request {
@@ -129,7 +136,7 @@ class HttpTestServer {
   bool HasRoute(const std::string& path) const;
   void CloseConnection(Connection& conn);
 
-  Answer Pick(const std::string& path);
+  Answer Pick(const std::string& path, const Request& req);
 
   SSL_CTX* tls_ = nullptr;
   bool plainToo_ = false;
