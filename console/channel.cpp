@@ -491,6 +491,9 @@ void Channel::WatchTick() {
 
 void Channel::Finish() {
   timeline::Mark("finished", t_.url);
+  // The jar is current before the main program hears of the fetch (its links, its outcome):
+  // the run may end with it, and a link that would log out is judged by it.
+  RunCookies::Instance().SaveIfChanged();
   // A finished copy that no whole new body replaced is the copy from before, exactly as it was:
   // nothing of this fetch is on disk, so nothing of it counts as saved.
   const bool copyLeftAsItWas = t_.keepsCopy && !t_.complete && t_.state != kStateNotFound &&
@@ -525,8 +528,6 @@ void Channel::Finish() {
   }
   CompleteRetryJudgment();
   const std::string proxyNote = t_.requeued || t_.writeFailed ? std::string() : RetryThroughNextProxy(size);
-  // The jar is current before the main program hears of the fetch: the run may end with it.
-  RunCookies::Instance().SaveIfChanged();
   // The outcome log is the main program's one count of what each fetch came to.
   if (!t_.requeued) {
     LogOutcome(size);
