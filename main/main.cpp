@@ -15,6 +15,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include "common/cookie_file.h"
 #include "common/text.h"
 #include "platform/display.h"
 #include "platform/settings.h"
@@ -45,11 +46,13 @@ constexpr const char* kVersion = "1.0";
 constexpr const char* kUsage =
     "usage: orv                          the main window\n"
     "       orv ADDRESS                  the main window, running ADDRESS\n"
-    "       orv --batch [--set KEY=VALUE]... ADDRESS [ADDRESS...]\n"
+    "       orv --batch [--set KEY=VALUE]... [--cookies FILE] ADDRESS [ADDRESS...]\n"
     "                                    runs without a window, one address after another\n"
     "       orv --help | --version\n"
     "--set KEY=VALUE sets a setting for this run only (the stored settings stay as they are),\n"
-    "for example intens=3, c3pc_urovn=2, k1Zone=..., p_refresh=True, PFOLD=/some/folder/.\n";
+    "for example intens=3, c3pc_urovn=2, k1Zone=..., p_refresh=True, PFOLD=/some/folder/.\n"
+    "--cookies FILE adds the cookies of a Netscape cookie file (as wget --load-cookies and\n"
+    "curl -b read it) to the script's cookie jar, so the runs fetch as the logged-in user.\n";
 
 void Why(const char* text) {
   std::fprintf(stderr, "orv: %s\n", text);
@@ -70,6 +73,29 @@ bool CollectionWritable(const std::string& folder) {
   return ok && closed;
 }
 
+// Reads a cookie file given on the command line; false (after saying why) when it cannot be
+// read or holds no cookie at all. Malformed lines are skipped and counted.
+bool ReadGivenCookies(const char* path, std::vector<orv::Cookie>& into) {
+  const orv::CookieFileContents read = orv::ReadCookieFile(path);
+  if (read.error != orv::CookieFileError::None) {
+    Why(orv::CookieFileErrorText(read.error, path).c_str());
+    return false;
+  }
+  if (read.cookies.empty()) {
+    const std::string why = std::string("the cookie file ") + path + " holds no cookie (" +
+                            std::to_string(read.skippedLines) + " line(s) that are no cookie lines)";
+    Why(why.c_str());
+    return false;
+  }
+  if (read.skippedLines > 0) {
+    const std::string note = std::to_string(read.skippedLines) + " malformed line(s) of the cookie file " + path +
+                             " skipped; " + std::to_string(read.cookies.size()) + " cookie(s) taken";
+    Why(note.c_str());
+  }
+  orv::MergeCookies(into, read.cookies);
+  return true;
+}
+
 int g_signalPipe[2] = {-1, -1};
 
 void OnInterrupt(int) {
@@ -82,7 +108,17 @@ int RunBatch(int argc, char** argv, int addressFrom) {
   // Every argument is one run; the runs follow one another in this one process, as
   // addresses typed into the box one after another would.
   std::vector<std::string> addresses;
+  std::vector<orv::Cookie> givenCookies;
   for (int i = addressFrom; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--cookies") == 0) {
+      if (i + 1 >= argc) {
+        Why("--cookies needs a cookie file");
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+      }
+      if (!ReadGivenCookies(argv[++i], givenCookies)) return kExitUsage;
+      continue;
+    }
     if (std::strcmp(argv[i], "--set") == 0) {
       if (i + 1 >= argc || !orv::AddSettingOverride(orv::Utf8ToCp1251(argv[i + 1]))) {
         Why("--set needs KEY=VALUE");
@@ -168,6 +204,7 @@ int RunBatch(int argc, char** argv, int addressFrom) {
 
   orv::RunController& run = orvApp.Run();
   runOfApp = &run;
+  run.SetGivenCookies(std::move(givenCookies));
   run.SetCommandLineAddress(addresses.front());
   std::size_t next = 1;
   bool interrupted = false;

@@ -14,6 +14,7 @@
 #include "common/text.h"
 #include "common/timeline.h"
 #include "main/run/saved_page_links.h"
+#include "main/scripts/script_model.h"
 #include "platform/file_attributes.h"
 
 namespace orv {
@@ -72,7 +73,9 @@ std::string RunSummaryText(const RunSummary& s) {
          Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + ProxyFailureText(s) + Ru(", прочие ") +
          DecimalText(s.byOutcome[static_cast<int>(FetchOutcome::Failed)] + s.writeFailures) +
          Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
-         Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) + Ru("; время ") + time + Ru(" с");
+         Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) +
+         (s.skippedLogout > 0 ? Ru(", ссылок выхода ") + DecimalText(s.skippedLogout) : std::string()) +
+         Ru("; время ") + time + Ru(" с");
 }
 
 std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder) {
@@ -299,6 +302,7 @@ void RunController::StartSequence() {
   f_.runList.push_back(start);
   scripts_.AppendSavedAddresses(f_.runList);
   ResumeFromJournal();
+  PrepareCookieJar();
 
   f_.nextIndex = 1;
   f_.mediaScanIndex = 1;
@@ -377,6 +381,8 @@ void RunController::BeginLaunch() {
   x_.WriteExt(RedirectHost, "");
   x_.WriteExt(RedirectFolder, "");
   x_.WriteExt(ConsoleStarted, "");
+  // The console reads the jar's path, never cookies, from the exchange.
+  x_.WriteExt(CookieJar, CookieJarPath());
   if (!paths_.exchangeFolder.empty()) {
     ClearOutcomes(paths_.exchangeFolder);
     fetched_.Restart();
@@ -842,7 +848,11 @@ void RunController::CollectResults() {
         }
       } else {
         SpeedLog(Ru("Начало сортировки"));
-        if (options_.ModeCollects()) scripts_.MergeFoundLinks(batch, f_.runList);
+        if (options_.ModeCollects()) {
+          f_.logoutLinks.Filter(
+              batch, [this](const std::string& link) { return InRunList(link); }, [this] { return HasLoginCookie(); });
+          scripts_.MergeFoundLinks(batch, f_.runList);
+        }
         SpeedLog(Ru("Конец сортировки"));
       }
       JournalNewEntries();
@@ -873,6 +883,36 @@ void RunController::ResumeFromJournal() {
   }
   journal_.Begin(path, f_.runList.size() > 1 ? f_.runList[1] : std::string(), f_.runList);
   journaledUpTo_ = f_.LastIndex();
+}
+
+// ---------------------------------------------------------------- cookies
+
+std::string RunController::CookieJarPath() const {
+  if (paths_.collectionFolder.empty() || options_.scriptNumber < 0 || options_.scriptNumber >= kUserSlots) return {};
+  return CookieJarFileName(paths_.collectionFolder, options_.scriptNumber);
+}
+
+void RunController::PrepareCookieJar() {
+  const std::string jar = CookieJarPath();
+  if (givenCookies_.empty() || jar.empty()) return;
+  CookieFileContents held = ReadCookieFile(jar);
+  // A jar that cannot be read is replaced: the cookies given now are what the user wants.
+  MergeCookies(held.cookies, givenCookies_);
+  if (!WriteCookieFile(jar, held.cookies))
+    views_.messages.ShowMessage(Ru("Файл cookies сценария не удалось записать: ") + jar, MessageIcon::Error);
+}
+
+bool RunController::HasLoginCookie() const {
+  const std::string jar = CookieJarPath();
+  return !jar.empty() && !ReadCookieFile(jar).cookies.empty();
+}
+
+bool RunController::InRunList(const std::string& link) const {
+  std::string address = link;
+  CutReferrer(address);
+  StripTrailingMarker(address, kEmbeddedMarker);
+  StripTrailingMarker(address, kFrameMarker);
+  return std::find(f_.runList.begin() + 1, f_.runList.end(), address) != f_.runList.end();
 }
 
 void RunController::JournalNewEntries() {
@@ -1138,6 +1178,7 @@ void RunController::Summarise() {
   m.outcome = outcome_ == RunOutcome::None ? RunOutcome::Stopped : outcome_;
   m.skippedComplete = f_.skippedComplete;
   m.skippedTooLong = f_.skippedTooLong;
+  m.skippedLogout = f_.logoutLinks.Skipped();
   double seconds = platform_.SecondsSinceMidnight() - runStartSeconds_;
   if (seconds < 0) seconds += 86400;  // past midnight
   m.seconds = seconds;

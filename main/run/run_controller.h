@@ -17,12 +17,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/cookie_file.h"
 #include "common/exchange.h"
 #include "common/fetch_outcome.h"
 #include "main/base/address_box.h"
 #include "main/run/channel_table.h"
 #include "main/run/connection_modes.h"
 #include "main/run/dialer.h"
+#include "main/run/logout_links.h"
 #include "main/run/run_controls_view.h"
 #include "main/run/run_clock.h"
 #include "main/run/run_interfaces.h"
@@ -79,6 +81,7 @@ struct FeedState {
   bool withoutMatchApplied = false;
   int32_t skippedComplete = 0;  // a complete local copy was there
   int32_t skippedTooLong = 0;   // longer than the mailbox holds
+  LogoutLinkFilter logoutLinks;
   int32_t LastIndex() const { return static_cast<int32_t>(runList.size()) - 1; }
 };
 
@@ -106,6 +109,7 @@ struct RunSummary {
   int32_t byOutcome[kFetchOutcomeCount] = {};
   int32_t skippedComplete = 0;  // a complete copy was already in the collection
   int32_t skippedTooLong = 0;
+  int32_t skippedLogout = 0;  // logout links not followed while the run had a login cookie
   int32_t writeFailures = 0;  // files the console could not write into the collection
   bool scriptNotWritten = false;  // the write-back failed; the run journal keeps the addresses
   double seconds = 0;
@@ -230,6 +234,11 @@ class RunController {
   bool LastStartTooLong() const { return lastStartTooLong_; }
   // A stall of the console longer than this ends the run (tests shorten it).
   void SetStallSeconds(double s) { stallSeconds_ = s; }
+  // Cookies given for every run of this program (orv --batch --cookies FILE): merged into the
+  // jar of each run's script before the console starts, so the run fetches with them.
+  void SetGivenCookies(std::vector<Cookie> cookies) { givenCookies_ = std::move(cookies); }
+  // The jar of the current run's script; empty when the run keeps none (the web-search job).
+  std::string CookieJarPath() const;
   // Told of every address whose fetch is over (saved, partly saved, or failed for good), from
   // the console's outcome log on each supervision tick and at the end of the run, so the
   // collection tree follows the disk while a run goes on.
@@ -289,6 +298,13 @@ class RunController {
   // Takes in the addresses a journal left by an earlier run of this script holds (that run
   // ended without its write-back), then begins this run's journal.
   void ResumeFromJournal();
+  // Merges the given cookies into the run's jar (before the console reads it).
+  void PrepareCookieJar();
+  // Whether the run has a login cookie now: its jar holds a cookie (given for this run, kept
+  // from an earlier one, taken from the embedded browser, or set by a page of this run).
+  bool HasLoginCookie() const;
+  // The run list holds the address of a found link (markers cut) already: the script's own.
+  bool InRunList(const std::string& link) const;
   // Journals the run list's entries added since the last call.
   void JournalNewEntries();
   // A complete copy of a page is not fetched again; in a run that resumes one cut short, its
@@ -366,6 +382,7 @@ class RunController {
   int32_t journaledUpTo_ = 0;  // run-list entries up to this one are in the journal
   bool resuming_ = false;      // an earlier run of this script left its journal (no write-back)
   bool lastStartTooLong_ = false;
+  std::vector<Cookie> givenCookies_;
 };
 
 }  // namespace orv
