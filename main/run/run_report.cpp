@@ -50,6 +50,7 @@ RunReport BuildRunReport(const RunSummary& summary, const std::vector<OutcomeRec
   r.saved = summary.saved;
   r.savedBytes = summary.savedBytes;
   r.skippedComplete = summary.skippedComplete;
+  r.skippedLogout = summary.skippedLogout;
   r.seconds = summary.seconds;
   r.outcome = summary.outcome;
   r.startAddress = startAddress;
@@ -71,7 +72,9 @@ std::vector<std::string> RunReportLines(const RunReport& report, std::size_t max
   const char* heading = report.outcome == RunOutcome::Completed ? "Закачка завершена" : "Закачка остановлена";
   lines.push_back(Ru(heading) + Ru(": сохранено файлов ") + DecimalText(report.saved) + " (" +
                   DecimalText(report.savedBytes) + Ru(" байт), ошибок ") + DecimalText(static_cast<int64_t>(report.failures.size())) +
-                  Ru(", пропущено как уже полные ") + DecimalText(report.skippedComplete) + Ru(", время ") + time + Ru(" с"));
+                  Ru(", пропущено как уже полные ") + DecimalText(report.skippedComplete) +
+                  (report.skippedLogout > 0 ? Ru(", ссылок выхода ") + DecimalText(report.skippedLogout) : std::string()) +
+                  Ru(", время ") + time + Ru(" с"));
   const std::size_t shown = std::min(maxFailures, report.failures.size());
   for (std::size_t i = 0; i < shown; ++i)
     lines.push_back(FailureReason(report.failures[i].kind) + ": " + report.failures[i].address);

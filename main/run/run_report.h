@@ -19,6 +19,7 @@ struct RunReport {
   int32_t saved = 0;
   int64_t savedBytes = 0;
   int32_t skippedComplete = 0;
+  int32_t skippedLogout = 0;  // logout links a logged-in run did not follow
   double seconds = 0;
   RunOutcome outcome = RunOutcome::None;
   // One per address whose last fetch in the run failed, in the order of the kinds (not found

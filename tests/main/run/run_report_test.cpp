@@ -46,6 +46,12 @@ TEST(RunReportTest, FailuresAreTheLastOutcomeOfEachAddressGroupedByKind) {
   EXPECT_EQ(Cp1251ToUtf8(lines[1]), "не найдено: http://h/gone.html");
   EXPECT_EQ(Cp1251ToUtf8(lines[2]), "истекло время: http://h/slow.html");
   EXPECT_EQ(Cp1251ToUtf8(lines[3]), "не удалось записать: http://h/big.zip");
+
+  // Logout links a logged-in run left alone are named only when there were some.
+  s.skippedLogout = 2;
+  EXPECT_EQ(Cp1251ToUtf8(RunReportLines(BuildRunReport(s, log, "http://h/"))[0]),
+            "Закачка завершена: сохранено файлов 2 (1500 байт), ошибок 3, пропущено как уже полные 3, ссылок выхода 2, "
+            "время 2.5 с");
 }
 
 TEST(RunReportTest, AStoppedRunSaysSoAndALongFailureListIsCut) {
