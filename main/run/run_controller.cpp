@@ -382,7 +382,8 @@ void RunController::BeginLaunch() {
   x_.WriteExt(RedirectFolder, "");
   x_.WriteExt(ConsoleStarted, "");
   // The console reads the jar's path, never cookies, from the exchange.
-  x_.WriteExt(CookieJar, CookieJarPath());
+  // A path longer than a record holds would leave the previous run's jar named there.
+  if (!x_.WriteExt(CookieJar, CookieJarPath())) x_.WriteExt(CookieJar, "");
   if (!paths_.exchangeFolder.empty()) {
     ClearOutcomes(paths_.exchangeFolder);
     fetched_.Restart();
