@@ -33,6 +33,16 @@ void RemoveAll(const std::string& path) {
   fs::remove_all(path, ec);
 }
 
+// The cookie jars of the block's scripts go when other scripts take their slots: a jar holds the
+// session of the script it was written for. Sets never carry jars: a set can be exported and
+// handed on, and cookies are the owner's alone.
+void ForgetBlockCookies(const std::string& collection, int last) {
+  for (int slot = 0; slot <= last; ++slot) {
+    std::error_code ec;
+    fs::remove(CookieJarFileName(collection, slot), ec);
+  }
+}
+
 bool RenamePath(const std::string& from, const std::string& to) {
   std::error_code ec;
   fs::rename(from, to, ec);
@@ -237,6 +247,7 @@ bool ScriptSets::SaveBlock() {
       std::error_code rmEc;
       fs::remove(SlotFile(Collection(), slot), rmEc);
     }
+    ForgetBlockCookies(Collection(), kLastBlockSlot);
   }
   return true;
 }
@@ -284,6 +295,7 @@ bool ScriptSets::LoadSelected() {
     prompts_.ShowMessage(failed);
     return false;
   }
+  ForgetBlockCookies(collection, kLastBlockSlot);
   Fill();
   return true;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "common/text.h"
+#include "main/scripts/script_model.h"
 #include "main/scripts/script_sets.h"
 #include "tests/main/scripts/scripts_test_support.h"
 
@@ -109,7 +110,12 @@ TEST_F(ScriptSetsTest, SavingAskingAndReplacing) {
 TEST_F(ScriptSetsTest, LoadReplacesTheBlockAndAFailedCopyLeavesItAsItWas) {
   WriteBlock({0, 1, 2, 3});
   WriteBytes(Slot(7), Script(7));
+  // A script's cookie jar stays out of every set (sets are exported and handed on) and goes
+  // when a loaded set puts another script in its slot.
+  WriteBytes(CookieJarFileName(dir.Dir(), 0), "h.ru\tFALSE\t/\tFALSE\t0\tsid\t1\n");
   ASSERT_TRUE(Save("kept"));
+  EXPECT_EQ(FilesIn(sets.SetsFolder() + "/kept"),
+            (std::vector<std::string>{"orvef0", "orvef1", "orvef2", "orvef3", "orvef7"}));
   fs::remove(sets.SetsFolder() + "/kept/orvef7");
   WriteBytes(Slot(0), ScriptBytes("a01", {"http://changed.ru/"}));
   WriteBytes(Slot(9), Script(9));
