@@ -16,7 +16,7 @@ constexpr int kStateOk = 0, kStateNotFound = 777;
 constexpr int kWsaTimedOut = 10060, kWsaRefused = 10061, kWsaHostNotFound = 11001;
 constexpr std::string_view kKeywords[kFetchOutcomeCount] = {
     "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed", "unwritten",
-    "proxylogin", "proxydown"};
+    "proxylogin", "proxydown", "stopped"};
 
 std::string PathOf(const std::string& folder) { return folder + std::string(kOutcomeLogName); }
 }  // namespace

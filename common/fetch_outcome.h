@@ -27,8 +27,9 @@ enum class FetchOutcome {
   Unwritten,    // the body could not be written into the collection (disk full, read-only)
   ProxyLogin,   // the proxy refused its login (407), through every proxy tried
   ProxyDown,    // the proxy itself could not be reached, through every proxy tried
+  Stopped,      // the user stopped the run during the fetch: a partial copy, resumed by the next run
 };
-inline constexpr int kFetchOutcomeCount = 11;
+inline constexpr int kFetchOutcomeCount = 12;
 
 // Status numbers the console's "Err:" texts carry beyond the connection ones.
 inline constexpr int kErrSizeRefused = 10040;   // the size bounds refused the body

@@ -113,6 +113,7 @@ void Channel::Stop() {
     Recycle();
     return;
   }
+  t_.stopped = true;
   if (net_) net_->Abort("Stopped", true);
 }
 
@@ -155,6 +156,9 @@ std::optional<AddressSettings> Channel::NextAddress(double now) {
     next.address = *retried;
     return next;
   }
+  // Busy before the mailbox is emptied: the main program, which sees the address taken once the
+  // mailbox is empty, must never read the console idle in between and end the run.
+  if (!records.Read(orv::NextUrl).empty()) console_.SetBusy(index_, true);
   next = TakeFromMailbox(records);
   if (next.address.empty()) {
     ChannelRecord& rec = console_.Record(index_);
@@ -571,6 +575,8 @@ void Channel::LogOutcome(int64_t size) {
   // The last error of the transfer, not ErrorCode: a later status text ("Stopped") clears that.
   r.outcome = t_.writeFailed ? FetchOutcome::Unwritten
                            : OutcomeOfTransfer(t_.state, t_.timedOut ? kWsaTimedOut : t_.lastErrorCode, size);
+  // A transfer the stop broke off is not the site's failure: its partial copy waits for the next run.
+  if (t_.stopped && r.outcome == FetchOutcome::Failed) r.outcome = FetchOutcome::Stopped;
   r.bytes = std::max<int64_t>(0, size);
   r.takenMs = t_.takenMs;
   r.firstByteMs = t_.firstByteMs;

@@ -181,7 +181,9 @@ void Console::PublishWindows() {
 
 void Console::SetBusy(int n, bool busy) {
   busy_[n] = busy;
-  int count = 0;
+  // An address put back for a retry is still to be fetched: the main program must not take the
+  // console for idle (and end the run) while one waits in its slot.
+  int count = takes_.PutBackCount();
   for (int i = 1; i <= kChannelCount; ++i) count += busy_[i] ? 1 : 0;
   // Idle channels report idleness on every take tick; the record only changes with the count.
   if (count == busyWritten_) return;

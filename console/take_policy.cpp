@@ -28,6 +28,12 @@ std::optional<std::string> TakePolicy::TakePutBack() {
   return std::nullopt;
 }
 
+int TakePolicy::PutBackCount() const {
+  int n = 0;
+  for (int i = 1; i <= kSlots; ++i) n += slots_[i].empty() ? 0 : 1;
+  return n;
+}
+
 std::string TakePolicy::TakeRememberedProxy() { return std::exchange(rememberedProxy_, std::string()); }
 
 }  // namespace orv::console

@@ -38,6 +38,8 @@ class TakePolicy {
   std::optional<std::string> TakePutBack();
   // The remembered proxy, once; empty when none is remembered.
   std::string TakeRememberedProxy();
+  // Addresses waiting in their slots: work the console still has, though no channel holds it.
+  int PutBackCount() const;
 
  private:
   double interval_ = 0.1;

@@ -51,6 +51,7 @@ struct Transfer {
   int lastErrorCode = 0;  // the transfer's last "Err:" number
   bool writeFailed = false;
   bool timedOut = false;
+  bool stopped = false;  // the user stopped it (the stop-all button or the run's stop)
   bool noRetry = false;
   bool requeued = false;  // the address goes back to its retry slot when the channel recycles
   int judgments = 0;      // retry judgments (its end, the watch)

@@ -1,7 +1,5 @@
 #include "main/app/orv_app.h"
 
-#include <QCoreApplication>
-#include <QThread>
 
 #include <cstdio>
 
@@ -14,6 +12,11 @@
 
 namespace orv {
 
+namespace {
+// The period of the start-request poll.
+constexpr int kStartPollMs = 1050;
+}  // namespace
+
 class OrvApp::Platform final : public RunPlatform {
  public:
   explicit Platform(OrvApp& app) : app_(app) {}
@@ -24,6 +27,10 @@ class OrvApp::Platform final : public RunPlatform {
     QTimer& t = app_.Timer(timer);
     if (on && !t.isActive()) t.start();
     if (!on) t.stop();
+  }
+  void PollStartRequestsNow() override {
+    // Its first timeout puts the period back.
+    app_.tim2_.start(0);
   }
   bool StartConsole() override { return StartDetached(ProgramFolder() + "kuvet"); }
   std::string ReadWindowText(int32_t handle) override {
@@ -71,16 +78,11 @@ class OrvApp::Platform final : public RunPlatform {
 };
 
 // The dial window has no widget of its own on this platform (remote access is missing, so
-// automatic dialling is switched off at start-up); the dialler still runs its logic, with
-// its status timer, through this host.
+// automatic dialling is switched off at start-up); the dialler still runs its logic, stepped
+// by run control, through this host.
 class OrvApp::DialHost final : public DialerHost {
  public:
-  explicit DialHost(OrvApp& app) : app_(app) {
-    status_.setInterval(250);
-    QObject::connect(&status_, &QTimer::timeout, [this] { app_.dialer_->StatusTick(); });
-  }
-  void Pump() override { QCoreApplication::processEvents(); }
-  void SleepMs(int ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
+  explicit DialHost(OrvApp& app) : app_(app) {}
   std::chrono::system_clock::time_point Now() override { return std::chrono::system_clock::now(); }
   void SwitchOffAutoDial() override { app_.binding_->SwitchOffAutoDial(); }
   void ShowPlainMessage(const std::string& text) override { app_.views_.messages.ShowMessage(text, MessageIcon::None); }
@@ -93,16 +95,9 @@ class OrvApp::DialHost final : public DialerHost {
     app_.run_->State().currentStartAddress.clear();
     app_.run_->StopRun();
   }
-  void EnableStatusTimer(bool on) override {
-    if (on)
-      status_.start();
-    else
-      status_.stop();
-  }
 
  private:
   OrvApp& app_;
-  QTimer status_;
 };
 
 class OrvApp::ScriptTaker final : public collection::CurrentScriptPort {
@@ -196,7 +191,10 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   dialer_ = std::make_unique<Dialer>(*remoteAccess_, connection_, *dialHost_);
 
   tim1_.setInterval(250);
-  tim2_.setInterval(1050);
+  tim2_.setInterval(kStartPollMs);
+  QObject::connect(&tim2_, &QTimer::timeout, [this] {
+    if (tim2_.interval() != kStartPollMs) tim2_.setInterval(kStartPollMs);
+  });
   tim3_.setInterval(350);
   tim4_.setInterval(1550);
   timer3_.setInterval(55);

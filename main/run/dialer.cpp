@@ -6,8 +6,10 @@
 namespace orv {
 
 namespace {
-// The hang-up waits for the handle to go; a dialler that never lets go is not waited for.
-constexpr int kHangUpPolls = 300;
+// The hang-up waits for the handle to go; a dialler that never lets go is not waited for longer.
+constexpr auto kHangUpWait = std::chrono::seconds(3);
+constexpr auto kStatusPeriod = std::chrono::milliseconds(250);
+constexpr auto kRedialPeriod = std::chrono::milliseconds(500);
 
 int Reduced(int error) { return error > 599 ? error - 600 : error; }
 }  // namespace
@@ -45,13 +47,16 @@ void Dialer::Prepend(const std::string& text) {
 void Dialer::Dial() {
   const std::string name = EntryText();
   if (Trim(name).empty()) return;
+  HangUpStep();
+  if (hangingUp_ != 0) return;  // the line of the last attempt is still being let go
   diallerActive_ = true;
   attemptStart_ = host_.Now();
+  nextStatus_ = attemptStart_ + kStatusPeriod;
   label4_ = Ru("Соединение");
   label2_ = Ru("Подключение к ") + name;
   firstStatus_ = true;
   dialling_ = true;
-  host_.EnableStatusTimer(true);
+  attemptRunning_ = true;
   FillEntries();
   text1_.clear();
 
@@ -60,21 +65,49 @@ void Dialer::Dial() {
   handle_ = ras_.Dial(params).handle;
   if (options.rotate && !entries_.empty())
     entryIndex_ = (entryIndex_ + 1) % static_cast<int>(entries_.size());
+}
 
-  while (!connection_.Online() && dialling_ && !host_.Cancelled()) {
-    host_.SleepMs(25);
-    host_.Pump();
-    Refresh();
-    const auto lasted = std::chrono::duration_cast<std::chrono::seconds>(host_.Now() - attemptStart_);
-    if (lasted.count() > options.attemptLimitSeconds) {
-      label2_ = Ru("Превышен лимит установки соединения");
-      CloseConnection(false);
-      dialling_ = false;
-      break;
-    }
+void Dialer::AttemptStep() {
+  const auto now = host_.Now();
+  if (now >= nextStatus_) {
+    nextStatus_ = now + kStatusPeriod;
+    StatusTick();
   }
-  host_.EnableStatusTimer(false);
+  if (!attemptRunning_) return;
+  Refresh();
+  if (connection_.Online() || !dialling_ || host_.Cancelled()) {
+    EndAttempt();
+    return;
+  }
+  const auto lasted = std::chrono::duration_cast<std::chrono::seconds>(now - attemptStart_);
+  if (lasted.count() > options.attemptLimitSeconds) {
+    label2_ = Ru("Превышен лимит установки соединения");
+    CloseConnection(false);
+    dialling_ = false;
+    EndAttempt();
+  }
+}
+
+void Dialer::EndAttempt() {
+  attemptRunning_ = false;
   lastAttempt_ = host_.Now();
+}
+
+void Dialer::Step() {
+  HangUpStep();
+  if (attemptRunning_) {
+    AttemptStep();
+    return;
+  }
+  if (!shown_) return;
+  if (host_.Cancelled()) {
+    StopByUser();
+    return;
+  }
+  if (host_.Now() >= nextRedial_) {
+    nextRedial_ = host_.Now() + kRedialPeriod;
+    RedialTick();
+  }
 }
 
 void Dialer::StatusTick() {
@@ -135,12 +168,17 @@ void Dialer::CloseConnection(bool switchOffAutoDial) {
   connection_.CloseConnection();
   if (handle_ == 0) return;
   ras_.HangUp(handle_);
-  for (int i = 0; i < kHangUpPolls; ++i) {
-    if (Reduced(ras_.GetConnectStatus(handle_).error) == kRasErrorInvalidHandle) break;
-    host_.SleepMs(10);
-    host_.Pump();
-  }
+  hangingUp_ = handle_;
+  hangUpSince_ = host_.Now();
   handle_ = 0;
+  HangUpStep();
+}
+
+void Dialer::HangUpStep() {
+  if (hangingUp_ == 0) return;
+  if (Reduced(ras_.GetConnectStatus(hangingUp_).error) == kRasErrorInvalidHandle ||
+      host_.Now() - hangUpSince_ >= kHangUpWait)
+    hangingUp_ = 0;
 }
 
 void Dialer::StopByUser() {
@@ -157,28 +195,15 @@ void Dialer::WindowClosed() {
   diallerActive_ = false;
   dialling_ = false;
   firstStatus_ = false;
+  if (attemptRunning_) EndAttempt();
 }
 
-bool Dialer::ShowWindow() {
-  if (shown_) return true;
+void Dialer::OpenWindow() {
+  if (shown_) return;
   shown_ = true;
   stoppedByUser_ = false;
   host_.OpenDialWindow();
-  auto nextRedial = host_.Now();
-  while (shown_) {
-    if (host_.Cancelled()) {
-      StopByUser();
-      break;
-    }
-    if (host_.Now() >= nextRedial) {
-      nextRedial = host_.Now() + std::chrono::milliseconds(500);
-      RedialTick();
-      continue;
-    }
-    host_.SleepMs(25);
-    host_.Pump();
-  }
-  return !stoppedByUser_;
+  nextRedial_ = host_.Now();
 }
 
 }  // namespace orv

@@ -13,12 +13,11 @@
 
 namespace orv {
 
-// What the dialler needs from the program around it.
+// What the dialler needs from the program around it. The dialler never waits: whoever opens
+// the dial window calls Step() every few tens of milliseconds until the window is gone.
 class DialerHost {
  public:
   virtual ~DialerHost() = default;
-  virtual void Pump() = 0;
-  virtual void SleepMs(int ms) = 0;
   virtual std::chrono::system_clock::time_point Now() = 0;
   virtual void SwitchOffAutoDial() = 0;
   virtual void ShowPlainMessage(const std::string& text) = 0;
@@ -28,8 +27,6 @@ class DialerHost {
   virtual void CloseDialWindow() = 0;
   // The user stopped dialling: the start request is dropped and any run stopped.
   virtual void DropStartAndStop() = 0;
-  // The status timer is switched on or off (it calls StatusTick every 250 ms).
-  virtual void EnableStatusTimer(bool on) = 0;
   // The dial window appears (its texts are StatusText, TargetLabel and Label4).
   virtual void OpenDialWindow() {}
   // The program is ending or the user cancelled: the dial window closes as if stopped.
@@ -62,19 +59,25 @@ class Dialer {
   // The text of the entry list (the entry the next attempt dials).
   std::string EntryText() const;
 
-  // One attempt; returns when on line, when the attempt failed or lasted too long.
+  // Begins one attempt; Step() follows it until on line, failed or past the attempt limit.
   void Dial();
-  void StatusTick();   // every 250 ms while dialling
-  void RedialTick();   // every 500 ms while the dial window is shown
-  // Hang-up of the dialled connection (both latches are cleared too).
+  bool AttemptRunning() const { return attemptRunning_; }
+  // Every few tens of milliseconds while an attempt runs, a hang-up is awaited or the dial
+  // window is shown: the status poll (every 250 ms), the attempt's end, the hang-up's end, and
+  // in the window the redial countdown (every 500 ms).
+  void Step();
+  void StatusTick();
+  void RedialTick();
+  // Hang-up of the dialled connection (both latches are cleared too). Step() waits (bounded)
+  // for the handle to go before the next attempt.
   void CloseConnection(bool switchOffAutoDial);
   // The dial window's stop button or close box.
   void StopByUser();
-  // Shows the dial window modally: the redial tick runs every 500 ms (the first at once),
-  // the status timer while an attempt runs, until on line or stopped by the user. Returns
-  // false when the user stopped it.
-  bool ShowWindow();
+  // Shows the dial window: redials (the first at once) until on line or stopped by the user.
+  void OpenWindow();
   bool WindowShown() const { return shown_; }
+  // The last dial window was closed by the user, not by the line coming up.
+  bool StoppedByUser() const { return stoppedByUser_; }
 
   const std::string& StatusText() const { return text1_; }  // Text1, newest line first
   const std::string& TargetLabel() const { return label2_; }
@@ -89,6 +92,9 @@ class Dialer {
   // Hides the window; whatever closed it, no attempt is left running or pending.
   void WindowClosed();
   void Refresh() { connection_.RefreshOnline(); }
+  void AttemptStep();
+  void EndAttempt();
+  void HangUpStep();
 
   RemoteAccess& ras_;
   ConnectionControl& connection_;
@@ -102,8 +108,13 @@ class Dialer {
   bool shown_ = false;
   bool stoppedByUser_ = false;
   int lastState_ = -1;
+  bool attemptRunning_ = false;
   RasConnection handle_ = 0;
+  RasConnection hangingUp_ = 0;  // hung up; its handle has not gone yet
+  std::chrono::system_clock::time_point hangUpSince_{};
   std::chrono::system_clock::time_point attemptStart_{};
+  std::chrono::system_clock::time_point nextStatus_{};
+  std::chrono::system_clock::time_point nextRedial_{};
   std::chrono::system_clock::time_point lastAttempt_{};
   std::string text1_, label2_, label4_;
 };

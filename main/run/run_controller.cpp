@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+
+#include <unistd.h>
 
 #include "common/address_markers.h"
 #include "common/address_scheme.h"
@@ -11,6 +12,7 @@
 #include "common/config_keys.h"
 #include "common/local_path.h"
 #include "common/numbers.h"
+#include "common/string_list.h"
 #include "common/text.h"
 #include "common/timeline.h"
 #include "main/run/saved_page_links.h"
@@ -21,10 +23,14 @@ namespace orv {
 
 namespace {
 
-constexpr int kHoldTicks = 5;
+// The console writes its busy count before it empties the mailbox and counts the addresses it
+// put back for a retry, so a zero is true; one supervision tick of grace is kept all the same.
+constexpr int kHoldTicks = 1;
 constexpr int kLivenessLimit = 40;
 constexpr double kTakeTimeoutSeconds = 30;
 constexpr double kLaunchTimeoutSeconds = 30;
+// The dial window's steps: often enough for its 250 ms status poll.
+constexpr double kDialStepSeconds = 0.025;
 // A console that has not come up by then is started again: the first one may have met the
 // single-instance lock of a console left behind by a killed main program, which ends itself
 // only when it notices (the console admits one instance; the extra one ends at once).
@@ -41,13 +47,16 @@ std::string AsHandedOut(const std::string& target) {
   return !target.empty() && target.back() == '/' ? target + "index.html" : target;
 }
 
-// The proxy's failures, named only when there were any: a run without a proxy keeps its line.
-std::string ProxyFailureText(const RunSummary& s) {
+// The proxy's failures and the fetches a stop cut, named only when there were any: a run
+// without a proxy or a stop keeps its line.
+std::string RareFailureText(const RunSummary& s) {
   std::string text;
   if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::ProxyLogin)]; n > 0)
     text += Ru(", прокси отклонил вход ") + DecimalText(n);
   if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::ProxyDown)]; n > 0)
     text += Ru(", прокси не отвечает ") + DecimalText(n);
+  if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::Stopped)]; n > 0)
+    text += Ru(", прервано остановкой ") + DecimalText(n);
   return text;
 }
 
@@ -57,7 +66,8 @@ int32_t RunSummary::Failed() const {
   int32_t n = 0;
   for (FetchOutcome o : {FetchOutcome::NotFound, FetchOutcome::Refused, FetchOutcome::TimedOut,
                          FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed,
-                         FetchOutcome::Unwritten, FetchOutcome::ProxyLogin, FetchOutcome::ProxyDown})
+                         FetchOutcome::Unwritten, FetchOutcome::ProxyLogin, FetchOutcome::ProxyDown,
+                         FetchOutcome::Stopped})
     n += byOutcome[static_cast<int>(o)];
   return n;
 }
@@ -70,7 +80,7 @@ std::string RunSummaryText(const RunSummary& s) {
          Ru(" байт); ошибок ") + DecimalText(s.Failed()) + Ru(" (не найдено ") + n(FetchOutcome::NotFound) +
          Ru(", отказ соединения ") + n(FetchOutcome::Refused) + Ru(", истекло время ") +
          n(FetchOutcome::TimedOut) + Ru(", сертификат ") + n(FetchOutcome::Certificate) +
-         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + ProxyFailureText(s) + Ru(", прочие ") +
+         Ru(", слишком велик ") + n(FetchOutcome::TooLarge) + RareFailureText(s) + Ru(", прочие ") +
          DecimalText(s.byOutcome[static_cast<int>(FetchOutcome::Failed)] + s.writeFailures) +
          Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
          Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) +
@@ -239,7 +249,7 @@ void RunController::StartRun(const std::string& address) {
   RunOptions opts;
   if (scripts_.SelectAndLoad(address, opts)) {
     options_ = opts;
-    DialBeforeStart();
+    if (DialBeforeStart()) return;
     StartSequence();
   }
   if (ending_ || RunActive()) return;
@@ -326,17 +336,36 @@ bool RunController::CanDial() const {
          !Trim(dialer_->EntryText()).empty() && connection_.Mode() == ConnectionMode::Modem;
 }
 
-void RunController::DialBeforeStart() {
+bool RunController::DialBeforeStart() {
   // A latch left set by an earlier run that lost its line does not dial: only a script that
   // asks for automatic dialling, with an entry to dial, does.
-  if (Online() || s_.running || !CanDial()) return;
+  if (Online() || s_.running || !CanDial()) return false;
   connection_.SetDialLatch(true);
   dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
   dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
   dialer_->options.rotate = options_.dialRotate;
+  dialer_->OpenWindow();
+  phaseBeforeDialling_ = phase_;
+  EnterPhase(Phase::Dialling);
+  return true;
+}
+
+void RunController::DiallingStep(double now) {
+  dialer_->Step();
+  if (dialer_->WindowShown()) {
+    notBefore_ = now + kDialStepSeconds;
+    return;
+  }
   // Stopped by the user: the start request is dropped.
-  if (!dialer_->ShowWindow()) s_.pendingStartAddress.clear();
+  if (dialer_->StoppedByUser()) s_.pendingStartAddress.clear();
   connection_.RefreshOnline();
+  StartSequence();
+  if (phase_ != Phase::Dialling) return;
+  // Nothing started: the program is where it was before the start request.
+  EnterPhase(phaseBeforeDialling_);
+  if (ending_) return;
+  RunStop(false);
+  platform_.EnableTimer(RunTimer::Tim2, true);
 }
 
 // ---------------------------------------------------------------- the step
@@ -344,6 +373,7 @@ void RunController::DialBeforeStart() {
 const char* RunController::PhaseName(Phase phase) {
   switch (phase) {
     case Phase::Idle: return "idle";
+    case Phase::Dialling: return "dialling";
     case Phase::StartingConsole: return "starting the console";
     case Phase::HandingOut: return "handing out";
     case Phase::Ending: return "ending";
@@ -363,6 +393,7 @@ void RunController::Step(double now) {
   if (inStep_ || !RunActive() || now < notBefore_) return;
   inStep_ = true;
   switch (phase_) {
+    case Phase::Dialling: DiallingStep(now); break;
     case Phase::StartingConsole: StartingConsoleStep(now); break;
     case Phase::HandingOut: HandingOutStep(now); break;
     case Phase::Ending: EndingStep(); break;
@@ -455,10 +486,12 @@ void RunController::BeginHandingOut(double now) {
   f_.outOfOrder.clear();
   job_ = HandOutJob{};
   lineLost_ = false;
+  redialling_ = false;
   (void)now;
 }
 
 void RunController::HandingOutStep(double now) {
+  if (redialling_ && !RedialStep(now)) return;
   if (lineLost_) {
     LineLostStep(now);
     return;
@@ -709,6 +742,10 @@ RunController::HandOutResult RunController::AdvanceHandOut(double now) {
           if (ConsoleStillAwaited(now)) return HandOutResult::Waiting;
         } else {
           timeline::Mark("seen-taken", job_.address);
+          // The channel that took it is busy (the console says so before it empties the
+          // mailbox), though the busy count last sampled may predate the take by seconds.
+          if (s_.consoleBusy == 0) s_.consoleBusy = 1;
+          holdCounter_ = kHoldTicks;
         }
         if (!taken || s_.stopRequested) s_.firstAddressPhase = false;
         platform_.EnableTimer(RunTimer::Tim4, true);
@@ -767,16 +804,33 @@ bool RunController::ConnectionLost(double now) {
     dialer_->options.retryPauseSeconds = options_.dialRetrySeconds;
     dialer_->options.attemptLimitSeconds = options_.dialWaitSeconds;
     dialer_->options.rotate = options_.dialRotate;
-    dialer_->ShowWindow();
-    connection_.RefreshOnline();
-    if (Online()) return true;
+    dialer_->OpenWindow();
+    redialling_ = true;
+    return RedialStep(now);
   }
+  BeginLineLost(now);
+  return false;
+}
+
+bool RunController::RedialStep(double now) {
+  dialer_->Step();
+  if (dialer_->WindowShown()) {
+    notBefore_ = now + kDialStepSeconds;
+    return false;
+  }
+  redialling_ = false;
+  connection_.RefreshOnline();
+  if (Online()) return true;
+  BeginLineLost(now);
+  return false;
+}
+
+void RunController::BeginLineLost(double now) {
   // What the console still fetches belongs to this run; an idle console is not waited for
   // longer than the take timeout.
   lineLost_ = true;
   lineLostSince_ = now;
   LineLostStep(now);
-  return false;
 }
 
 void RunController::LineLostStep(double now) {
@@ -813,8 +867,12 @@ int RunController::LocalState(const std::string& address) const {
 
 void RunController::SpeedLog(const std::string& line) {
   if (paths_.speedLogPath.empty()) return;
-  std::ofstream log(paths_.speedLogPath, std::ios::binary | std::ios::app);
-  if (log) log << line << "\r\n";
+  // The owner's alone, as every file of the exchange folder: its lines carry addresses.
+  const int fd = OpenOwnerOnlyAppend(paths_.speedLogPath);
+  if (fd < 0) return;
+  const std::string entry = line + "\r\n";
+  (void)!::write(fd, entry.data(), entry.size());
+  ::close(fd);
 }
 
 void RunController::CollectResults() {
@@ -1170,7 +1228,7 @@ void RunController::FinishRun() {
   EnterPhase(Phase::Done);
   if (ending_) return;
   RunStop(false);
-  platform_.EnableTimer(RunTimer::Tim2, true);
+  platform_.PollStartRequestsNow();
 }
 
 void RunController::Summarise() {

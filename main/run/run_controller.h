@@ -146,6 +146,7 @@ class RunController {
   // Where a run stands; each step moves it on at most as far as the console allows.
   enum class Phase {
     Idle,             // no run since the program began
+    Dialling,         // off line: the dial window dials; the run starts once on line
     StartingConsole,  // the console was launched; its start record is awaited (relaunched, bounded)
     HandingOut,       // addresses go to the console one at a time through the mailbox
     Ending,           // nothing more is handed out; the console finishes what it holds
@@ -250,7 +251,8 @@ class RunController {
   void StartRun(const std::string& address);
   void StartSequence();
   // Offline with automatic dialling: the dial window dials before the run starts.
-  void DialBeforeStart();
+  // True when the dial window opened: the start then waits for it.
+  bool DialBeforeStart();
   // --- the phases, one procedure each; Step calls the one of the current phase ---
   void EnterPhase(Phase phase);
   void BeginLaunch();
@@ -287,6 +289,11 @@ class RunController {
   // The line went down during the run: redial where that is on and possible (true: the run
   // goes on); otherwise the run waits (bounded) for the console to go idle and stops.
   bool ConnectionLost(double now);
+  // The dial window of a lost line, stepped inside handing out: false while it is shown.
+  bool RedialStep(double now);
+  // The dial window before the start: the run starts when it closes on line.
+  void DiallingStep(double now);
+  void BeginLineLost(double now);
   void LineLostStep(double now);
   bool CanDial() const;
   // The console counts as busy unless it was given up on (a stalled console is ended).
@@ -377,6 +384,8 @@ class RunController {
   std::string watchedBusy_, watchedCounter_;
   double lastProgress_ = 0;
   bool lineLost_ = false;    // waiting for the console to go idle after the line went down
+  bool redialling_ = false;  // the dial window is open for a line lost during the run
+  Phase phaseBeforeDialling_ = Phase::Idle;
   double lineLostSince_ = 0;
   RunJournal journal_;
   int32_t journaledUpTo_ = 0;  // run-list entries up to this one are in the journal

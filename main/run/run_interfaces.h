@@ -69,6 +69,9 @@ class RunPlatform {
   virtual double SecondsSinceMidnight() = 0;
   virtual std::chrono::system_clock::time_point Now() = 0;
   virtual void EnableTimer(RunTimer timer, bool on) = 0;
+  // The start-request poll (Tim2) switched on with its first tick at once: a run just ended, so
+  // its summary is told and a waiting request starts without a poll period's pause.
+  virtual void PollStartRequestsNow() { EnableTimer(RunTimer::Tim2, true); }
 
   // The console program beside this one; false when it cannot be started.
   virtual bool StartConsole() = 0;

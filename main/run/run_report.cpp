@@ -24,6 +24,7 @@ int KindRank(FetchOutcome o) {
     case FetchOutcome::ProxyLogin: return 5;
     case FetchOutcome::ProxyDown: return 6;
     case FetchOutcome::Unwritten: return 7;
+    case FetchOutcome::Stopped: return 9;
     default: return 8;
   }
 }
@@ -40,6 +41,7 @@ std::string FailureReason(FetchOutcome kind) {
     case FetchOutcome::Unwritten: return Ru("не удалось записать");
     case FetchOutcome::ProxyLogin: return Ru("прокси отклонил вход");
     case FetchOutcome::ProxyDown: return Ru("прокси не отвечает");
+    case FetchOutcome::Stopped: return Ru("прервано остановкой");
     default: return Ru("прочие");
   }
 }

@@ -442,6 +442,19 @@ TEST_F(BatchRunTest, DownloadsAWholeSiteWithWorkingLocalLinks) {
   EXPECT_TRUE(ConsoleGone());
 }
 
+// At "Низкая" the channels take an address every 4 s: a file cut short goes back to its retry slot
+// for that long, and the run is not over while it waits there.
+TEST_F(BatchRunTest, AFileWaitingForItsRetryKeepsASlowRunGoing) {
+  HttpTestServer site;
+  site.Serve("/index.html", Html("<html><body><a href=\"cut.zip\">cut</a></body></html>"));
+  site.Serve("/cut.zip", std::vector<Answer>{Answer{.generatedSize = 300000, .acceptRanges = true, .truncateAfter = 100000},
+                                             Answer{.generatedSize = 300000, .ranges = true, .acceptRanges = true}});
+  const BatchRun r = RunAll({"--set", "intens=2", site.Url("/index.html")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(site.Count("/cut.zip"), 2u) << r.output;
+  EXPECT_TRUE(orvtest::ReadWholeFile(Local(site.Url("/cut.zip"))) == orvtest::PatternBody(300000));
+}
+
 // A page links one Cyrillic name percent-encoded and raw, and a style sheet and an image with a
 // query: one request and one readable file per name, and names a browser types by their ending.
 TEST_F(BatchRunTest, OneFilePerNameUnderItsReadableNameAndEndingsThatTypeTheFile) {
@@ -667,6 +680,7 @@ TEST_F(BatchRunTest, StoppedRunIsResumedWithARangeRequest) {
   EXPECT_NE(first.output.find("stopping"), std::string::npos);
   EXPECT_NE(first.output.find("Итог: сохранено файлов 1 ("), std::string::npos)
       << "the file the stop cut is not counted as saved\n" << first.output;
+  EXPECT_NE(first.output.find("прервано остановкой 1"), std::string::npos) << first.output;
   ASSERT_TRUE(fs::exists(big));
   EXPECT_LT(fs::file_size(big), static_cast<uintmax_t>(kSize));
   EXPECT_NE(orv::GetFileAttributes(big) & orv::kAttrSystem, 0) << "a partial download keeps its mark";

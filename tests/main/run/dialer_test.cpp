@@ -9,26 +9,17 @@ namespace {
 
 class FakeHost : public DialerHost {
  public:
-  Dialer* dialer = nullptr;
   std::chrono::system_clock::time_point now{std::chrono::hours(400000)};
-  bool statusTimer = false;
   int autoDialOff = 0, windowClosed = 0, dropped = 0;
   std::vector<std::string> messages;
   int popupCountdown = -1;
 
-  std::function<void()> onPump;
-  void Pump() override {
-    if (statusTimer && dialer) dialer->StatusTick();
-    if (onPump) onPump();
-  }
-  void SleepMs(int ms) override { now += std::chrono::milliseconds(ms); }
   std::chrono::system_clock::time_point Now() override { return now; }
   void SwitchOffAutoDial() override { ++autoDialOff; }
   void ShowPlainMessage(const std::string& text) override { messages.push_back(text); }
   int PopupCountdown() override { return popupCountdown; }
   void CloseDialWindow() override { ++windowClosed; }
   void DropStartAndStop() override { ++dropped; }
-  void EnableStatusTimer(bool on) override { statusTimer = on; }
 };
 
 struct DialFixture : ::testing::Test {
@@ -38,9 +29,30 @@ struct DialFixture : ::testing::Test {
   FakeHost host;
   Dialer dialer{ras, connection, host};
 
+  std::function<void()> onStep;
+
+  // The dial window's timer: time passes 25 ms a step, for at most a simulated hour.
+  void StepUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 144000 && !done(); ++i) {
+      host.now += std::chrono::milliseconds(25);
+      dialer.Step();
+      if (onStep) onStep();
+    }
+    EXPECT_TRUE(done()) << "the dialler did not get there within an hour";
+  }
+  void DialToEnd() {
+    dialer.Dial();
+    StepUntil([this] { return !dialer.AttemptRunning(); });
+  }
+  // True when the window closed on line, false when the user stopped it.
+  bool ShowWindowToEnd() {
+    dialer.OpenWindow();
+    StepUntil([this] { return !dialer.WindowShown(); });
+    return !dialer.StoppedByUser();
+  }
+
   void SetUp() override {
     connection.SetModeDirect(ConnectionMode::Modem);
-    host.dialer = &dialer;
     ras.onConnected = [this](const std::string&) {
       state.connected = true;
       state.flags = kConnModem;
@@ -62,7 +74,7 @@ TEST_F(DialFixture, MissingRemoteAccessSwitchesAutoDialOff) {
   EXPECT_FALSE(dialer.EntryListEnabled());
   EXPECT_EQ(host.autoDialOff, 1);
   // With no entry there is nothing to dial.
-  dialer.Dial();
+  DialToEnd();
   EXPECT_TRUE(ras.dialled.empty());
 }
 
@@ -76,7 +88,7 @@ TEST_F(DialFixture, EnumerationErrorIsShownAsAPlainMessage) {
 TEST_F(DialFixture, BlankEntryNameNeverDials) {
   ras.entries = {"   "};
   dialer.FillEntries();
-  dialer.Dial();
+  DialToEnd();
   EXPECT_TRUE(ras.dialled.empty());
   EXPECT_FALSE(dialer.DiallerActive());
 }
@@ -87,12 +99,12 @@ TEST_F(DialFixture, RotationDialsTheEntriesInTurn) {
   // Every attempt fails at once (the device reports a disconnect).
   ras.AddAttempt({Status(kRasStateDisconnected)});
   dialer.FillEntries();
-  for (int i = 0; i < 4; ++i) dialer.Dial();
+  for (int i = 0; i < 4; ++i) DialToEnd();
   EXPECT_EQ(ras.dialled, (std::vector<std::string>{"one", "two", "three", "one"}));
   // Without rotation the same entry is dialled again.
   dialer.options.rotate = false;
-  dialer.Dial();
-  dialer.Dial();
+  DialToEnd();
+  DialToEnd();
   EXPECT_EQ(ras.dialled.back(), "two");
   EXPECT_EQ(ras.dialled[ras.dialled.size() - 2], "two");
 }
@@ -102,7 +114,7 @@ TEST_F(DialFixture, StatusTextsNewestFirstUntilConnected) {
   ras.AddAttempt({Status(kRasStateConnectDevice, 0, "modem0"), Status(kRasStateAuthenticate),
                   Status(kRasStateConnected)});
   dialer.FillEntries();
-  dialer.Dial();
+  DialToEnd();
   EXPECT_TRUE(connection.Online());
   EXPECT_EQ(dialer.TargetLabel(), Ru("Подключение к ") + "isp");
   EXPECT_EQ(dialer.StatusText(), Ru("Проверка имени и пароля.") + "\r\n" + Ru("Набор номера ") + "modem0");
@@ -113,7 +125,7 @@ TEST_F(DialFixture, FailureAndAttemptLimitHangUp) {
   ras.entries = {"isp"};
   ras.AddAttempt({Status(kRasStateConnectDevice, 0, "m"), Status(kRasStateDisconnected)});
   dialer.FillEntries();
-  dialer.Dial();
+  DialToEnd();
   EXPECT_FALSE(connection.Online());
   EXPECT_EQ(dialer.StatusText().substr(0, Ru("Сбой.").size()), Ru("Сбой."));
   EXPECT_EQ(ras.hungUp.size(), 1u);
@@ -122,7 +134,7 @@ TEST_F(DialFixture, FailureAndAttemptLimitHangUp) {
   dialer.options.attemptLimitSeconds = 2;
   ras.AddAttempt({Status(kRasStateConnectDevice, 0, "m")});
   const auto before = host.now;
-  dialer.Dial();
+  DialToEnd();
   EXPECT_EQ(dialer.TargetLabel(), Ru("Превышен лимит установки соединения"));
   EXPECT_EQ(ras.hungUp.size(), 2u);
   EXPECT_GE(host.now - before, std::chrono::seconds(2));
@@ -134,7 +146,7 @@ TEST_F(DialFixture, FirstStatusWithoutHandleIsPreparation) {
   ras.dialError = 5;  // no handle: the status poll answers "invalid handle"
   dialer.FillEntries();
   dialer.options.attemptLimitSeconds = 1;
-  dialer.Dial();
+  DialToEnd();
   // First poll: preparation; the unchanged state afterwards adds nothing.
   EXPECT_EQ(dialer.StatusText(), Ru("Подготовка соединения."));
 }
@@ -157,6 +169,8 @@ TEST_F(DialFixture, RedialCountdownTextAndPopupWait) {
   ras.AddAttempt({Status(kRasStateConnected)});
   dialer.RedialTick();
   EXPECT_EQ(ras.dialled.size(), 1u);
+  EXPECT_TRUE(dialer.AttemptRunning()) << "the attempt goes on in the window's steps, not inside the tick";
+  StepUntil([this] { return !dialer.AttemptRunning(); });
   // On line: the next tick closes the dial window without dialling.
   dialer.RedialTick();
   EXPECT_EQ(host.windowClosed, 1);
@@ -180,7 +194,7 @@ TEST_F(DialFixture, DialWindowRedialsAfterThePauseUntilOnLine) {
   ras.AddAttempt({Status(kRasStateConnectDevice, 0, "m"), Status(kRasStateDisconnected)});
   ras.AddAttempt({Status(kRasStateConnected)});
   const auto before = host.now;
-  EXPECT_TRUE(dialer.ShowWindow());
+  EXPECT_TRUE(ShowWindowToEnd());
   EXPECT_TRUE(connection.Online());
   EXPECT_EQ(ras.dialled.size(), 2u);
   EXPECT_GE(host.now - before, std::chrono::seconds(5)) << "the second attempt waits for pc_time";
@@ -200,10 +214,10 @@ TEST_F(DialFixture, DialWindowStoppedDuringTheCountdownDropsTheStart) {
   dialer.options.retryPauseSeconds = 30;
   ras.AddAttempt({Status(kRasStateDisconnected)});
   const auto start = host.now;
-  host.onPump = [&] {
+  onStep = [&] {
     if (host.now - start > std::chrono::seconds(10) && dialer.WindowShown()) dialer.StopByUser();
   };
-  EXPECT_FALSE(dialer.ShowWindow());
+  EXPECT_FALSE(ShowWindowToEnd());
   EXPECT_EQ(ras.dialled.size(), 1u) << "stopped before the redial pause ran out";
   EXPECT_NE(dialer.StatusText().find(Ru("Повторный набор через ")), std::string::npos);
   EXPECT_EQ(host.dropped, 1);
