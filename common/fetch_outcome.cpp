@@ -16,7 +16,7 @@ constexpr int kStateOk = 0, kStateNotFound = 777;
 constexpr int kWsaTimedOut = 10060, kWsaRefused = 10061, kWsaHostNotFound = 11001;
 constexpr std::string_view kKeywords[kFetchOutcomeCount] = {
     "saved", "unchanged", "notfound", "refused", "timedout", "certificate", "toolarge", "failed", "unwritten",
-    "proxylogin", "proxydown", "stopped"};
+    "proxylogin", "proxydown", "stopped", "forbidden"};
 
 std::string PathOf(const std::string& folder) { return folder + std::string(kOutcomeLogName); }
 }  // namespace
@@ -31,6 +31,7 @@ FetchOutcome OutcomeOfTransfer(int state, int errorCode, int64_t bytes) {
     case kWsaTimedOut: return FetchOutcome::TimedOut;
     case kErrProxyLogin: return FetchOutcome::ProxyLogin;
     case kErrProxyDown: return FetchOutcome::ProxyDown;
+    case kErrAccessDenied: return FetchOutcome::Forbidden;
     default: break;
   }
   if (state == kStateOk) return bytes > 0 ? FetchOutcome::Saved : FetchOutcome::Unchanged;

@@ -28,8 +28,9 @@ enum class FetchOutcome {
   ProxyLogin,   // the proxy refused its login (407), through every proxy tried
   ProxyDown,    // the proxy itself could not be reached, through every proxy tried
   Stopped,      // the user stopped the run during the fetch: a partial copy, resumed by the next run
+  Forbidden,    // 401 / 403: the server wants a session or a login the run does not have
 };
-inline constexpr int kFetchOutcomeCount = 12;
+inline constexpr int kFetchOutcomeCount = 13;
 
 // Status numbers the console's "Err:" texts carry beyond the connection ones.
 inline constexpr int kErrSizeRefused = 10040;   // the size bounds refused the body
@@ -38,6 +39,9 @@ inline constexpr int kErrCertificate = 12045;   // the certificate was not accep
 // and a proxy that refused the connection or whose name does not resolve.
 inline constexpr int kErrProxyLogin = 12407;
 inline constexpr int kErrProxyDown = 12461;
+// The server refused the page itself (401, 403): nothing is saved, and a login may open it.
+inline constexpr int kErrAccessDenied = 12401;
+inline constexpr std::string_view kAccessDeniedText = "Доступ запрещён";
 // What a channel row says of them after "Прокси " and the proxy's address (UTF-8; through Ru).
 inline constexpr std::string_view kProxyLoginRefusedText = "отклонил вход (407)";
 inline constexpr std::string_view kProxyDownText = "не отвечает";

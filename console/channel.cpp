@@ -349,6 +349,10 @@ void Channel::StatusMessage(const std::string& text, EventTime time) {
     rec.statusText = orv::Ru(kCertificateRefusedText);
     return;
   }
+  if (t_.errorCode == kErrAccessDenied) {
+    rec.statusText = orv::Ru(kAccessDeniedText) + " (" + std::to_string(t_.httpStatus) + ")";
+    return;
+  }
   if (t_.errorCode == kErrProxyLogin || t_.errorCode == kErrProxyDown) {
     rec.statusText = orv::Ru("Прокси ") + t_.proxy.host + ":" + std::to_string(t_.proxy.port) + " " +
                      orv::Ru(t_.errorCode == kErrProxyLogin ? kProxyLoginRefusedText : kProxyDownText);

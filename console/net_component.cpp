@@ -593,6 +593,7 @@ struct NetComponent::Shared : std::enable_shared_from_this<NetComponent::Shared>
     }
     // A proxy asking for a login answers a plain request itself.
     if (viaProxy && status == 407) PostStatus("Err:" + std::to_string(kErrProxyLogin));
+    if (status == 401 || status == 403) PostStatus("Err:" + std::to_string(kErrAccessDenied));
     Finish(endCode, false, target);
   }
 

@@ -241,6 +241,14 @@ int RunBatch(int argc, char** argv, int addressFrom) {
       const orv::RunSummary& sum = run.Summary();
       std::printf("%s\n", orv::Cp1251ToUtf8(orv::RunSummaryText(sum)).c_str());
       std::fflush(stdout);
+      // Not a failure of the run (a site may well forbid a folder), but the likeliest reason
+      // for a copy with pages missing: said, whatever the status.
+      if (const int32_t n = sum.byOutcome[static_cast<int>(orv::FetchOutcome::Forbidden)]; n > 0) {
+        const std::string why = std::to_string(n) +
+                                " address(es) refused with 403 or 401: the site may want a session or a login "
+                                "(give its cookies with --cookies FILE)";
+        Why(why.c_str());
+      }
       // A run stopped by Ctrl-C ended normally (written back): it counts as any other run.
       if (sum.scriptNotWritten) {
         Why("the script could not be written back into the collection folder (disk full or read-only?); "

@@ -47,8 +47,8 @@ std::string AsHandedOut(const std::string& target) {
   return !target.empty() && target.back() == '/' ? target + "index.html" : target;
 }
 
-// The proxy's failures and the fetches a stop cut, named only when there were any: a run
-// without a proxy or a stop keeps its line.
+// The proxy's failures, the fetches a stop cut and the refused pages, named only when there
+// were any: a run without them keeps its line.
 std::string RareFailureText(const RunSummary& s) {
   std::string text;
   if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::ProxyLogin)]; n > 0)
@@ -57,6 +57,9 @@ std::string RareFailureText(const RunSummary& s) {
     text += Ru(", прокси не отвечает ") + DecimalText(n);
   if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::Stopped)]; n > 0)
     text += Ru(", прервано остановкой ") + DecimalText(n);
+  // Pages a session or a login would open, named only when there were any.
+  if (const int32_t n = s.byOutcome[static_cast<int>(FetchOutcome::Forbidden)]; n > 0)
+    text += Ru(", доступ запрещён ") + DecimalText(n);
   return text;
 }
 
@@ -67,7 +70,7 @@ int32_t RunSummary::Failed() const {
   for (FetchOutcome o : {FetchOutcome::NotFound, FetchOutcome::Refused, FetchOutcome::TimedOut,
                          FetchOutcome::Certificate, FetchOutcome::TooLarge, FetchOutcome::Failed,
                          FetchOutcome::Unwritten, FetchOutcome::ProxyLogin, FetchOutcome::ProxyDown,
-                         FetchOutcome::Stopped})
+                         FetchOutcome::Stopped, FetchOutcome::Forbidden})
     n += byOutcome[static_cast<int>(o)];
   return n;
 }

@@ -16,6 +16,7 @@ bool IsFailure(FetchOutcome o) { return o != FetchOutcome::Saved && o != FetchOu
 // The order the report lists the kinds in: what the user can most often act on first.
 int KindRank(FetchOutcome o) {
   switch (o) {
+    case FetchOutcome::Forbidden: return -1;  // a login opens them all at once
     case FetchOutcome::NotFound: return 0;
     case FetchOutcome::Refused: return 1;
     case FetchOutcome::TimedOut: return 2;
@@ -42,6 +43,7 @@ std::string FailureReason(FetchOutcome kind) {
     case FetchOutcome::ProxyLogin: return Ru("прокси отклонил вход");
     case FetchOutcome::ProxyDown: return Ru("прокси не отвечает");
     case FetchOutcome::Stopped: return Ru("прервано остановкой");
+    case FetchOutcome::Forbidden: return Ru("доступ запрещён");
     default: return Ru("прочие");
   }
 }

@@ -19,6 +19,7 @@ TEST(FetchOutcomeTest, TransferEndsMapToTheKindsOfTheSummary) {
   EXPECT_EQ(OutcomeOfTransfer(895, 10060, 0), FetchOutcome::TimedOut);
   EXPECT_EQ(OutcomeOfTransfer(895, kErrSizeRefused, 0), FetchOutcome::TooLarge);
   EXPECT_EQ(OutcomeOfTransfer(999, kErrCertificate, 0), FetchOutcome::Certificate);
+  EXPECT_EQ(OutcomeOfTransfer(999, kErrAccessDenied, 0), FetchOutcome::Forbidden);  // 401, 403
   EXPECT_EQ(OutcomeOfTransfer(888, 0, 50), FetchOutcome::Failed);  // short body
   EXPECT_EQ(OutcomeOfTransfer(895, 10054, 50), FetchOutcome::Failed);
 }

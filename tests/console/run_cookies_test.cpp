@@ -92,7 +92,7 @@ TEST_F(RunCookiesTest, ASessionSetOnTheFirstPageOpensTheRestAndIsKeptInTheJar) {
   EXPECT_EQ(CookieLine("/other/x.html"), "pre=7");
 
   Fetch("/s/admin.html");
-  EXPECT_EQ(OutcomeOf("/s/admin.html"), orv::FetchOutcome::Failed);
+  EXPECT_EQ(OutcomeOf("/s/admin.html"), orv::FetchOutcome::Forbidden);
   EXPECT_FALSE(std::filesystem::exists(h.LocalFile(server.Url("/s/admin.html"))));
 
   // The jar is current as soon as the answer that set the session is over.
