@@ -8,6 +8,17 @@
 
 namespace orv {
 
+std::string AlternateBaseOf(std::string_view host) {
+  std::vector<std::string_view> pieces;
+  std::size_t start = 0;
+  for (std::size_t dot = host.find('.'); dot != std::string_view::npos; dot = host.find('.', start)) {
+    pieces.push_back(host.substr(start, dot - start));
+    start = dot + 1;
+  }
+  if (pieces.empty()) return std::string(host);
+  return std::string(pieces.size() >= 2 ? pieces[1] : pieces[0]) + ".";
+}
+
 bool TooDeep(std::string_view address, int limit) {
   if (address.ends_with("..)(..")) return false;
   long long depth = 0;

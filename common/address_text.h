@@ -28,6 +28,11 @@ std::string FolderOf(std::string_view address);
 // and the machine on line); otherwise the result is empty.
 std::string HostOf(std::string& address, bool lanOrLocalhostOnline);
 
+// The host's distinguishing name followed by ".": the pieces before each "." are taken (the
+// piece after the last "." is not); the second piece, or the first when there is only one.
+// A host without "." is its own alternate base. "Похожие адреса" lets in the hosts holding it.
+std::string AlternateBaseOf(std::string_view host);
+
 // The main program's percent decoder (not the link decoder of local_path.h): an
 // escape "%" + two hex digits with value v is replaced by the byte v when v > 128 or
 // 0 < v <= 32, and left as it is when 32 < v <= 128; "%00" and "%" without two hex

@@ -30,4 +30,13 @@ inline constexpr char kPreviewKey[] = "preview";
 // and then accepts any server certificate.
 inline constexpr char kNoCertCheckKey[] = "NoCertCheck";
 
+// "Выполнять скрипты страниц" ("True"/"False", default "False"): the console reads it at start
+// and then renders every page it takes in the browser engine (orvrend beside it) before taking
+// its links, so content and links that scripts build are copied too.
+inline constexpr char kRenderPagesKey[] = "RenderPages";
+// Milliseconds a rendered page's network must stay quiet before its document is taken (default
+// "2000"), and the most a page may render (default "15000"); read with the switch.
+inline constexpr char kRenderQuietKey[] = "RenderQuietMs";
+inline constexpr char kRenderMaxKey[] = "RenderMaxMs";
+
 }  // namespace orv

@@ -57,6 +57,8 @@ enum ExtRecord : int {
   CookieJar = 31,       // path of the run's cookie jar, read when the console starts and written
                         // whenever a response changed its cookies; empty: cookies live in the
                         // console's memory for the run only. Never the cookies themselves.
+  SimilarHosts = 32,    // "1" ("Похожие адреса"): a rendered page's scripts may also reach hosts
+                        // similar to the page's own; empty: the page's own host only
 };
 
 // One orvint record, fields in stored order. Strings are counted strings; the stop

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/address_text.h"  // AlternateBaseOf
+
 namespace orv {
 
 struct ScopeRecord {
@@ -67,10 +69,5 @@ class ScopeTable {
   std::vector<ScopeRecord> records_;
   int index_ = 0;
 };
-
-// The host's distinguishing name followed by ".": the pieces before each "." are taken (the
-// piece after the last "." is not); the second piece, or the first when there is only one.
-// A host without "." is its own alternate base.
-std::string AlternateBaseOf(std::string_view host);
 
 }  // namespace orv

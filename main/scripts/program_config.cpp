@@ -210,6 +210,7 @@ void ProgramModel::StartUpSecondPhase() {
   // 8.
   values_.preview = settings_.ReadBool(kPreviewKey, true);
   values_.noCertCheck = settings_.ReadBool(kNoCertCheckKey, false);
+  values_.renderPages = settings_.ReadBool(kRenderPagesKey, false);
   values_.ritm = settings_.ReadNumber("RITM", 0);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
   values_.nScript = InRangeOr(settings_.ReadNumber("n_script", 0), 0, kUserSlots - 1, 0);
@@ -324,6 +325,11 @@ void ProgramModel::SetPreview(bool on) {
 void ProgramModel::SetSkipCertificateCheck(bool on) {
   values_.noCertCheck = on;
   settings_.WriteBool(kNoCertCheckKey, on);
+}
+
+void ProgramModel::SetRenderPages(bool on) {
+  values_.renderPages = on;
+  settings_.WriteBool(kRenderPagesKey, on);
 }
 
 void ProgramModel::SetActiveCursor(bool on) {

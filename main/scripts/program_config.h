@@ -60,6 +60,7 @@ struct ProgramSettings {
   long long gvle = 0;
   bool preview = true;
   bool noCertCheck = false;  // "Не проверять сертификаты": the console accepts any certificate
+  bool renderPages = false;  // "Выполнять скрипты страниц": the console renders pages before taking links
   bool mdtxa = true;
   std::string defpath;
   std::string tbbtn = "options";
@@ -180,6 +181,8 @@ class ProgramModel {
   void SetPreview(bool on);
   // "Не проверять сертификаты": stored at once, so the next console started reads it.
   void SetSkipCertificateCheck(bool on);
+  // "Выполнять скрипты страниц": stored at once, so the next console started reads it.
+  void SetRenderPages(bool on);
   void SetActiveCursor(bool on);
 
   bool Closing() const { return closing_; }

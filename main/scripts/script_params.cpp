@@ -40,6 +40,7 @@ constexpr int kRecFrameMark = 14;
 constexpr int kRecRefetchExisting = 15;
 constexpr int kRecRetryLimit = 20;
 constexpr int kRecTextFileNames = 30;
+constexpr int kRecSimilarHosts = 32;
 
 long long WholeNumber(const std::string& text) { return LeadingInt(text); }
 
@@ -432,6 +433,7 @@ void ScriptParameters::ApplyList(int list) {
       exchange_.WriteRecord(kRecRefetchExisting, mark("p_refresh"));
       exchange_.WriteRecord(kRecEmbeddedMark, mark("p_allfrom"));
       exchange_.WriteRecord(kRecTextFileNames, mark("p_textnames"));
+      exchange_.WriteRecord(kRecSimilarHosts, mark("p_analog"));
       break;
     }
     case kConnection: {

@@ -327,7 +327,8 @@ void SettingsPage::Refresh() {
 NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, std::function<bool()> running,
                          QWidget* parent)
     : QWidget(parent), program_(program), connection_(connection), encoding_(new QComboBox(this)),
-      modes_(new QButtonGroup(this)), noCertCheck_(new QCheckBox(this)) {
+      modes_(new QButtonGroup(this)), noCertCheck_(new QCheckBox(this)),
+      renderPages_(new QCheckBox(this)) {
   auto* layout = new QHBoxLayout(this);
   // No dial-up phonebook here: the entry list is empty and "Соединение" stays as stored.
   list_ = new OptionListView(program.Parameters(), kConnection, Caption("Связь"), {}, this);
@@ -358,6 +359,12 @@ NetworkPage::NetworkPage(ProgramModel& program, ConnectionControl& connection, s
   noCertCheck_->setAccessibleName(noCertCheck_->text());
   side->addWidget(noCertCheck_);
   connect(noCertCheck_, &QCheckBox::clicked, this, [this](bool on) { program_.SetSkipCertificateCheck(on); });
+  // For sites whose pages build their content and links by script; read by the console at its start.
+  renderPages_->setText(Caption("Выполнять скрипты страниц"));
+  renderPages_->setAccessibleName(renderPages_->text());
+  renderPages_->setObjectName(QStringLiteral("RenderPages"));
+  side->addWidget(renderPages_);
+  connect(renderPages_, &QCheckBox::clicked, this, [this](bool on) { program_.SetRenderPages(on); });
   side->addStretch(1);
   connect(modes_, &QButtonGroup::idClicked, this, [this, running](int mode) {
     // Refused during a run: the buttons show the mode in force again.
@@ -371,6 +378,7 @@ void NetworkPage::Refresh() {
   list_->Refresh();
   encoding_->setCurrentIndex(program_.Values().chset);
   noCertCheck_->setChecked(program_.Values().noCertCheck);
+  renderPages_->setChecked(program_.Values().renderPages);
   if (QAbstractButton* b = modes_->button(static_cast<int>(connection_.Mode()))) b->setChecked(true);
 }
 

@@ -76,6 +76,7 @@ class NetworkPage final : public QWidget {
   OptionListView* ConnectionList() const { return list_; }
   QComboBox* Encoding() const { return encoding_; }
   QCheckBox* NoCertificateCheck() const { return noCertCheck_; }
+  QCheckBox* RenderPages() const { return renderPages_; }
 
  private:
   ProgramModel& program_;
@@ -84,6 +85,7 @@ class NetworkPage final : public QWidget {
   QComboBox* encoding_;
   QButtonGroup* modes_;
   QCheckBox* noCertCheck_;
+  QCheckBox* renderPages_;
 };
 
 }  // namespace orv

@@ -438,6 +438,8 @@ TEST_F(ProgramTest, ChoosingSlotModeAndPage) {
   m->SetPreview(false);
   m->SetActiveCursor(false);
   m->SetSkipCertificateCheck(true);
+  EXPECT_FALSE(m->Values().renderPages);  // pages are taken as received unless switched on
+  m->SetRenderPages(true);
   EXPECT_EQ(store.Get("preview"), "False");
   EXPECT_EQ(store.Get("NoCertCheck"), "True");
   m.reset();
@@ -447,6 +449,7 @@ TEST_F(ProgramTest, ChoosingSlotModeAndPage) {
   EXPECT_EQ(window.optionsPage, "collection");
   EXPECT_FALSE(next->Values().preview);
   EXPECT_TRUE(next->Values().noCertCheck);
+  EXPECT_TRUE(next->Values().renderPages);
   EXPECT_FALSE(window.activeCursor);
   EXPECT_EQ(window.selectedSlot, 7);
   EXPECT_EQ(window.selectedMode, 1);

@@ -269,6 +269,10 @@ TEST_F(ParamsTest, SwitchesWriteTheirRecordsWhenToggled) {
   EXPECT_EQ(sink.records.at(TextFileNames), "");
   params.ToggleOption(kSwitches, 11);  // p_textnames, "Имена файлов в тексте"
   EXPECT_EQ(sink.records.at(TextFileNames), "1");
+  // "Похожие адреса" tells the console which hosts a rendered page's scripts may reach.
+  EXPECT_EQ(sink.records.at(SimilarHosts), "");
+  params.ToggleOption(kSwitches, 2);  // p_analog
+  EXPECT_EQ(sink.records.at(SimilarHosts), "1");
   EXPECT_FALSE(store.Has("p_textnames"));  // stored with the others at shutdown
   params.SaveAll();
   EXPECT_EQ(store.Get("p_textnames"), "True");

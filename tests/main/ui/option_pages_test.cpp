@@ -204,7 +204,7 @@ TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
   EXPECT_EQ(page.AutoScriptBox()->toolTip(), ToQ(Ru("Отключить автоподбор сценария")));
 }
 
-TEST(NetworkPageTest, CertificateSwitchIsStoredForTheConsole) {
+TEST(NetworkPageTest, CertificateAndRenderingSwitchesAreStoredForTheConsole) {
   lists_testing::ListsFolder folder;
   MemorySettings store;
   testing::FakeMainWindow window;
@@ -220,6 +220,16 @@ TEST(NetworkPageTest, CertificateSwitchIsStoredForTheConsole) {
   QTest::mouseClick(page.NoCertificateCheck(), Qt::LeftButton);
   EXPECT_TRUE(program.Values().noCertCheck);
   EXPECT_EQ(store.Get("NoCertCheck"), "True");
+
+  // Rendering pages is off until switched on; screen readers hear the caption.
+  EXPECT_FALSE(page.RenderPages()->isChecked());
+  EXPECT_EQ(page.RenderPages()->accessibleName(), QString::fromUtf8("Выполнять скрипты страниц"));
+  EXPECT_FALSE(store.Has("RenderPages"));
+  QTest::mouseClick(page.RenderPages(), Qt::LeftButton);
+  EXPECT_TRUE(program.Values().renderPages);
+  EXPECT_EQ(store.Get("RenderPages"), "True");
+  QTest::mouseClick(page.RenderPages(), Qt::LeftButton);
+  EXPECT_EQ(store.Get("RenderPages"), "False");
 }
 
 struct ListsFixture : ::testing::Test {
