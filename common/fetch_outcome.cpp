@@ -40,8 +40,13 @@ FetchOutcome OutcomeOfTransfer(int state, int errorCode, int64_t bytes) {
 
 std::string_view OutcomeKeyword(FetchOutcome o) { return kKeywords[static_cast<int>(o)]; }
 
+namespace {
+constexpr std::string_view kUnrenderedMark = "+unrendered";
+}  // namespace
+
 std::string OutcomeLine(const OutcomeRecord& r) {
   std::string line(OutcomeKeyword(r.outcome));
+  if (r.unrendered) line += kUnrenderedMark;
   for (int64_t v : {r.bytes, r.takenMs, r.firstByteMs, r.doneMs}) line += '\t' + std::to_string(v);
   // An address never holds a tab or a line break; should one come, it must not split the line.
   const auto field = [](std::string a) {
@@ -63,6 +68,8 @@ bool ParseOutcomeLine(std::string_view line, OutcomeRecord& r) {
     f.push_back(line.substr(from, tab - from));
     from = tab + 1;
   }
+  r.unrendered = f[0].ends_with(kUnrenderedMark);
+  if (r.unrendered) f[0].remove_suffix(kUnrenderedMark.size());
   int kind = -1;
   for (int k = 0; k < kFetchOutcomeCount; ++k)
     if (f[0] == kKeywords[k]) kind = k;

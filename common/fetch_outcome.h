@@ -61,6 +61,9 @@ struct OutcomeRecord {
   int64_t takenMs = 0, firstByteMs = 0, doneMs = 0;  // 0 = not reached
   std::string address;
   std::string redirectTo;  // the target a redirect answer named; empty for any other answer
+  // The page was to be rendered ("Выполнять скрипты страниц") and could not be: it was saved
+  // as received. Written as "+unrendered" after the kind.
+  bool unrendered = false;
 };
 
 std::string OutcomeLine(const OutcomeRecord& r);

@@ -20,6 +20,8 @@
 #include "console/run_cookies.h"
 #include "console/downloaded_page.h"
 #include "console/page/page_processor.h"
+#include "console/page_render_client.h"
+#include "render/render_policy.h"
 #include "console/response.h"
 #include "console/take_policy.h"
 #include "platform/file_attributes.h"
@@ -88,6 +90,7 @@ Channel::Channel(Console& console, int index) : console_(console), index_(index)
 }
 
 Channel::~Channel() {
+  if (t_.render == Transfer::Render::Rendering && console_.Renderer()) console_.Renderer()->Cancel(t_.renderId);
   takeTimer_.stop();
   watchTimer_.stop();
   connTimer_.stop();
@@ -105,6 +108,14 @@ void Channel::Create() {
 void Channel::EnableTake() { takeTimer_.start(); }
 
 void Channel::Stop() {
+  if (t_.render == Transfer::Render::Rendering) {
+    // A stop ends the rendering; the page is kept as it was received.
+    console_.Renderer()->Cancel(t_.renderId);
+    render::RenderReply abandoned;
+    abandoned.reason = "stopped";
+    RenderingOver(abandoned);
+    return;
+  }
   if (holding_) {
     // A stop ends the wait, and the retry it waited for.
     holdTimer_.stop();
@@ -497,7 +508,53 @@ void Channel::WatchTick() {
   inWatch_ = false;
 }
 
+bool Channel::BeginRendering() {
+  RenderClient* renderer = console_.Renderer();
+  if (!renderer || t_.render != Transfer::Render::NotAsked || console_.SearchMode() || console_.Quitting()) return false;
+  // Only a whole new body, as the page processing below takes it.
+  if (t_.writeFailed || !t_.complete || t_.state != kStateOk) return false;
+  const int64_t size = SizeOf(t_.localPath);
+  if (size < 1 || StateFromSize(t_.state, t_.contentLength, size) != kStateOk) return false;
+  const std::string contentType = HeaderValue(t_.responseHeaders, "content-type");
+  DownloadedPage body = ReadDownloadedPage(t_.localPath, size, orv::LowerCase(t_.url), t_.responseHeaders, t_.forceText);
+  if (body.kind != DownloadKind::Page || !t_.redirectTo.empty() ||
+      !render::WorthRendering(contentType, orv::LowerCase(t_.servedUrl), body.text.substr(0, 512)))
+    return false;
+  t_.render = Transfer::Render::Rendering;
+  if (body.text.size() > render::kMaxRenderedBody) {
+    t_.render = Transfer::Render::Over;
+    t_.unrendered = true;
+    return false;
+  }
+  render::RenderRequest request;
+  request.address = t_.servedUrl;
+  request.charset = render::CharsetOfContentType(contentType);
+  request.body = std::move(body.text);
+  request.similarHosts = console_.Exchange().ReadExt(SimilarHosts) == "1";
+  ChannelRecord& rec = console_.Record(index_);
+  rec.url = t_.url;
+  rec.statusText = orv::Ru(" Выполнение скриптов...");
+  timeline::Mark("rendering", t_.url);
+  t_.renderId = renderer->Submit(std::move(request), [this](const render::RenderReply& reply) { RenderingOver(reply); });
+  return true;
+}
+
+void Channel::RenderingOver(const render::RenderReply& reply) {
+  if (t_.render != Transfer::Render::Rendering) return;
+  t_.render = Transfer::Render::Over;
+  timeline::Mark("rendered", t_.url);
+  if (reply.outcome == render::RenderOutcome::Rendered && !reply.html.empty()) {
+    t_.renderedPage = reply.html;
+    t_.scriptAsked = reply.requested;
+  } else {
+    t_.unrendered = true;
+    console_.SpeedLog(orv::Ru("Страница сохранена без выполнения скриптов (") + reply.reason + "): " + t_.url);
+  }
+  Finish();
+}
+
 void Channel::Finish() {
+  if (BeginRendering()) return;
   timeline::Mark("finished", t_.url);
   // The jar is current before the main program hears of the fetch (its links, its outcome):
   // the run may end with it, and a link that would log out is judged by it.
@@ -587,6 +644,7 @@ void Channel::LogOutcome(int64_t size) {
   r.doneMs = MonotonicMs();
   r.address = t_.url;
   r.redirectTo = t_.redirectTo;
+  r.unrendered = t_.unrendered;
   AppendOutcome(console_.ExchangeFolderPath(), r);
 }
 
@@ -613,6 +671,8 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
   DownloadedPage body = ReadDownloadedPage(t_.localPath, receivedSize, orv::LowerCase(t_.url), t_.responseHeaders, t_.forceText);
   const bool isText = body.kind == DownloadKind::Page;
   std::string text = std::move(body.text);
+  // The document as the page's scripts built it takes the received body's place.
+  if (isText && !t_.renderedPage.empty()) text = std::move(t_.renderedPage);
   t_.pageFolderUrl = AddressFolder(t_.servedUrl);
   int& pages = console_.ProcessedPages();
   if (pages < 2) ++pages;
@@ -650,6 +710,8 @@ bool Channel::ProcessAsPage(int64_t receivedSize) {
     rec.statusText.clear();
     std::vector<std::string> found = std::move(result.found_links);
     if (found.empty()) found.assign(1, std::string());
+    // What the scripts fetched (their data, fragments, images) is saved with the page.
+    for (std::string& asked : t_.scriptAsked) found.push_back(std::move(asked));
     SendLinkReport(std::move(found));
   }
   // Marked by the body as received: a page that rewriting made shorter is still complete. The

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/net_component.h"
+#include "render/render_protocol.h"
 #include "console/request.h"
 #include "console/transfer.h"
 
@@ -61,6 +62,10 @@ class Channel final : public NetListener {
   void BeginFetch(const std::string& headerBlock, const AddressSettings& next);
   void WatchTick();
   void Finish();
+  // Hands a page that the switch wants rendered to the renderer; true when it went (Finish
+  // comes again once its answer is in), false when the page is processed as received.
+  bool BeginRendering();
+  void RenderingOver(const render::RenderReply& reply);
   void Recycle();
   void SetIdle();
   void Retry();

@@ -131,6 +131,12 @@ bool Console::Start() {
   retryTable_.Clear();
   collection_ = ReadSetting(kCollectionFolderKey, "");
   if (!collection_.empty() && collection_.back() != '/') collection_ += '/';
+  if (LowerCase(Trim(ReadSetting(kRenderPagesKey, "False"))) == "true") {
+    // The renderer itself starts with the first page to render.
+    renderer_ = std::make_unique<RenderClient>(
+        programFolder_ + "orvrend", render::RenderSlots(static_cast<int>(LeadingInt(ReadSetting(kIntensityKey, "0")))),
+        render::RenderTimesFrom(Trim(ReadSetting(kRenderQuietKey, "")), Trim(ReadSetting(kRenderMaxKey, ""))));
+  }
 
   takeDue_.setSingleShot(true);
   takeDue_.setTimerType(Qt::PreciseTimer);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/exchange.h"
+#include "console/page_render_client.h"
 #include "console/proxy_rotation.h"
 #include "console/request.h"
 #include "console/response.h"
@@ -67,6 +68,9 @@ class Console {
   // The proxy list (`orvproxy`, read at start) and which of its proxies are left out.
   ProxyRotation& Proxies() { return proxies_; }
   int Timeout() const { return timeout_; }
+  // The page renderer when "Выполнять скрипты страниц" was on at the console's start; null
+  // when pages are taken as received.
+  RenderClient* Renderer() { return renderer_.get(); }
   bool SkipCertificateCheck() const { return skipCertificateCheck_; }
   // A take tick that came before the take interval was over: an idle channel takes as soon as
   // it is over, not only at its next tick, so takes are the interval apart and no more.
@@ -104,6 +108,7 @@ class Console {
   std::array<ChannelRecord, kChannelCount + 1> records_{};
   std::array<bool, kChannelCount + 1> busy_{};
   std::vector<std::unique_ptr<Channel>> channels_;
+  std::unique_ptr<RenderClient> renderer_;  // outlives the channels, which cancel their pages
   TakePolicy takes_;
   ProxyRotation proxies_;
   RetryTable retryTable_;

@@ -56,6 +56,14 @@ struct Transfer {
   bool requeued = false;  // the address goes back to its retry slot when the channel recycles
   int judgments = 0;      // retry judgments (its end, the watch)
 
+  // Rendering in the browser engine ("Выполнять скрипты страниц"), between the transfer's end
+  // and the page's processing.
+  enum class Render { NotAsked, Rendering, Over } render = Render::NotAsked;
+  uint64_t renderId = 0;
+  std::string renderedPage;              // the document as the scripts left it (UTF-8)
+  std::vector<std::string> scriptAsked;  // addresses of the site the page's scripts requested
+  bool unrendered = false;               // rendering was asked and failed: saved as received
+
   // For the outcome log (monotonic milliseconds).
   int64_t takenMs = 0;
   int64_t firstByteMs = 0;

@@ -11,7 +11,9 @@
 #include <QtCore/QStringList>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <utility>
 
 namespace orv {
@@ -42,6 +44,62 @@ bool StartDetached(const std::string& programPath, pid_t* pid) {
   if (!process.startDetached(&started)) return false;
   if (pid != nullptr) *pid = static_cast<pid_t>(started);
   return true;
+}
+
+namespace {
+
+// The parent id and resident pages from /proc/<pid>/stat; false when it cannot be read.
+bool ReadStat(pid_t pid, pid_t& parent, long long& residentPages) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  if (!std::getline(in, stat)) return false;
+  // The command name is in parentheses and may hold blanks: the fields follow its last ")".
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return false;
+  std::vector<std::string> fields;
+  std::string field;
+  for (std::size_t i = close + 2; i <= stat.size(); ++i) {
+    if (i == stat.size() || stat[i] == ' ') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field += stat[i];
+    }
+  }
+  // After the name: state (0), ppid (1), ... rss (21).
+  if (fields.size() < 22) return false;
+  parent = static_cast<pid_t>(std::atol(fields[1].c_str()));
+  residentPages = std::atoll(fields[21].c_str());
+  return true;
+}
+
+}  // namespace
+
+long long ProcessTreeResidentBytes(pid_t pid) {
+  if (pid <= 0) return 0;
+  std::map<pid_t, std::vector<pid_t>> children;
+  std::map<pid_t, long long> pages;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t p = static_cast<pid_t>(std::atol(name.c_str()));
+    pid_t parent = 0;
+    long long resident = 0;
+    if (!ReadStat(p, parent, resident)) continue;
+    children[parent].push_back(p);
+    pages[p] = resident;
+  }
+  if (!pages.count(pid)) return 0;
+  long long total = 0;
+  std::vector<pid_t> todo{pid};
+  while (!todo.empty()) {
+    const pid_t p = todo.back();
+    todo.pop_back();
+    total += pages[p];
+    for (pid_t c : children[p]) todo.push_back(c);
+  }
+  return total * ::sysconf(_SC_PAGESIZE);
 }
 
 bool ProcessAlive(pid_t pid) {

@@ -22,6 +22,10 @@ bool StartDetached(const std::string& programPath, pid_t* pid = nullptr);
 // True while a process with this id exists and has not ended (a zombie counts as ended).
 bool ProcessAlive(pid_t pid);
 
+// Resident memory in bytes of a process and every process descended from it (a browser
+// engine's helper processes among them); 0 when the process is gone.
+long long ProcessTreeResidentBytes(pid_t pid);
+
 // The command that opens file in the user's editor: $VISUAL, else $EDITOR, else xdg-open.
 std::vector<std::string> EditorCommand(const std::string& file);
 

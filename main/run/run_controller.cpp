@@ -63,6 +63,11 @@ std::string RareFailureText(const RunSummary& s) {
   return text;
 }
 
+// Pages that were to be rendered and were saved as received, named only when there were any.
+std::string UnrenderedText(const RunSummary& s) {
+  return s.unrendered > 0 ? Ru("; сохранено без выполнения скриптов ") + DecimalText(s.unrendered) : std::string();
+}
+
 }  // namespace
 
 int32_t RunSummary::Failed() const {
@@ -88,7 +93,7 @@ std::string RunSummaryText(const RunSummary& s) {
          Ru("); пропущено как уже полные ") + DecimalText(s.skippedComplete) +
          Ru(", слишком длинных адресов ") + DecimalText(s.skippedTooLong) +
          (s.skippedLogout > 0 ? Ru(", ссылок выхода ") + DecimalText(s.skippedLogout) : std::string()) +
-         Ru("; время ") + time + Ru(" с");
+         UnrenderedText(s) + Ru("; время ") + time + Ru(" с");
 }
 
 std::string AddressFromDrop(std::string_view text, std::string_view collectionFolder) {
@@ -1259,6 +1264,7 @@ void RunController::Summarise() {
       m.savedBytes += r.bytes;
     }
     if (r.outcome == FetchOutcome::Unchanged) ++m.unchanged;
+    if (r.unrendered && r.outcome == FetchOutcome::Saved) ++m.unrendered;
   }
   m.writeFailures = m.byOutcome[static_cast<int>(FetchOutcome::Unwritten)];
   m.startFetched = m.startFetched || StartFetched(outcomes);

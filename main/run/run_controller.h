@@ -111,6 +111,7 @@ struct RunSummary {
   int32_t skippedTooLong = 0;
   int32_t skippedLogout = 0;  // logout links not followed while the run had a login cookie
   int32_t writeFailures = 0;  // files the console could not write into the collection
+  int32_t unrendered = 0;  // pages to be rendered that were saved as received
   bool scriptNotWritten = false;  // the write-back failed; the run journal keeps the addresses
   double seconds = 0;
   // The start address was fetched, or its complete copy was already there.

@@ -36,10 +36,12 @@ TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
   b.outcome = FetchOutcome::Certificate;
   b.address = "https://site.test/x\ty";  // a tab cannot split the line
   b.redirectTo = "https://site.test/moved/";  // a redirect answer names its target
+  a.unrendered = true;  // saved as received: its rendering failed
   ASSERT_TRUE(AppendOutcome(folder, a));
   {
     std::ofstream junk(folder + std::string(kOutcomeLogName), std::ios::app | std::ios::binary);
-    junk << "saved\t1\t2\n" << "nonsense\t1\t2\t3\t4\thttp://x.test/\n" << "saved\t-1\t0\t0\t0\thttp://y.test/\n";
+    junk << "saved\t1\t2\n" << "nonsense\t1\t2\t3\t4\thttp://x.test/\n" << "saved\t-1\t0\t0\t0\thttp://y.test/\n"
+          << "nonsense+unrendered\t1\t2\t3\t4\thttp://z.test/\n";
   }
   ASSERT_TRUE(AppendOutcome(folder, b));
   const std::vector<OutcomeRecord> read = ReadOutcomes(folder);
@@ -50,6 +52,8 @@ TEST(FetchOutcomeTest, LogKeepsEveryLineAndPassesOverBrokenOnes) {
   EXPECT_EQ(read[0].doneMs, 40);
   EXPECT_EQ(read[0].address, a.address);
   EXPECT_EQ(read[0].redirectTo, "");
+  EXPECT_TRUE(read[0].unrendered);
+  EXPECT_FALSE(read[1].unrendered);
   EXPECT_EQ(read[1].outcome, FetchOutcome::Certificate);
   EXPECT_EQ(read[1].address, "https://site.test/x y");
   EXPECT_EQ(read[1].redirectTo, b.redirectTo);

@@ -37,6 +37,8 @@ ProgramFolder::ProgramFolder(bool withOrv) : tmp_("orvprog") {
   const char* binEnv = std::getenv("ORV_BIN_DIR");
   fs::path bin = binEnv && *binEnv ? binEnv : kBinDir;
   if (fs::exists(bin / "kuvet")) LinkOrCopy(bin / "kuvet", fs::path(Prog()) / "kuvet");
+  // The page renderer the console starts when pages are rendered.
+  if (fs::exists(bin / "orvrend")) LinkOrCopy(bin / "orvrend", fs::path(Prog()) / "orvrend");
   if (withOrv) {
     if (fs::exists(bin / "orv")) {
       LinkOrCopy(bin / "orv", fs::path(Prog()) / "orv");

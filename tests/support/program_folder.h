@@ -1,5 +1,5 @@
 // A private program folder for tests that run the real executables:
-//   root/prog/     kuvet and orv (hard links, or copies across file systems), prog/temp/
+//   root/prog/     kuvet, orv and orvrend (hard links, or copies across file systems), prog/temp/
 //   root/config/   XDG_CONFIG_HOME (the configuration store lives in config/belmor/orvanta.conf)
 //   root/coll/     the collection folder
 // The constructor points XDG_CONFIG_HOME of the test process at config/ so that settings the test
