@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/config_keys.h"
 #include "common/numbers.h"
 #include "common/string_list.h"
 #include "common/text.h"
@@ -178,13 +179,13 @@ std::string ProxyList::ConsoleSpec() const {
 }
 
 void ProxyList::ReadCurrentFromSettings() {
-  currentProxy_ = ReadSetting("MPRX", "");
-  currentIndex_ = static_cast<int>(LeadingInt(ReadSetting("NPRX", "0")));
+  currentProxy_ = ReadSetting(kCurrentProxyKey, "");
+  currentIndex_ = static_cast<int>(LeadingInt(ReadSetting(kProxyCounterKey, "0")));
 }
 
 void ProxyList::WriteCurrentToSettings() const {
-  WriteSetting("MPRX", currentProxy_);
-  WriteSetting("NPRX", DecimalText(currentIndex_));
+  WriteSetting(kCurrentProxyKey, currentProxy_);
+  WriteSetting(kProxyCounterKey, DecimalText(currentIndex_));
 }
 
 }  // namespace orv

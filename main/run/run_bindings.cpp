@@ -1,6 +1,7 @@
 #include "main/run/run_bindings.h"
 
 #include "common/address_text.h"
+#include "common/config_keys.h"
 #include "common/numbers.h"
 #include "main/lists/fragment_lists.h"
 #include "main/lists/proxy_list.h"
@@ -53,21 +54,21 @@ bool ModelRunBinding::SelectAndLoad(const std::string& startAddress, RunOptions&
   o.media = p.Switch("p_media");
   o.autoDial = p.Switch("p_dial");
   o.slideStop = p.Switch("p_SlideStop");
-  o.dialRetrySeconds = p.Value(kConnection, "pc_time");
-  o.dialWaitSeconds = p.Value(kConnection, "pc_wait");
-  o.dialRotate = p.Row(kConnection, "pc_repeater").value == OnOffText(true);
-  o.channels = p.Value(kTransfer, "pc_count");
-  o.depthOn = p.Switch("pc_urovn");
-  o.depthLimit = p.Value(kLimits, "pc_urovn");
-  o.addressLimitOn = p.Switch("pc_ssilk");
-  o.addressLimit = p.Value(kLimits, "pc_ssilk");
-  o.volumeOn = p.Switch("pc_values");
-  o.volumeLimit = p.Value(kLimits, "pc_values");
-  o.onlineOn = p.Switch("pc_inline");
-  o.onlineLimit = p.Value(kLimits, "pc_inline");
-  o.disconnectAtEnd = p.Switch("pc_disconn");
-  o.closeAtEnd = p.Switch("pc_close");
-  o.deleteScriptAtEnd = p.Switch("pc_delscript");
+  o.dialRetrySeconds = p.Value(kConnection, kDialRetrySecondsRowKey);
+  o.dialWaitSeconds = p.Value(kConnection, kDialWaitSecondsRowKey);
+  o.dialRotate = p.Row(kConnection, kDialRotateRowKey).value == OnOffText(true);
+  o.channels = p.Value(kTransfer, kChannelCountRowKey);
+  o.depthOn = p.Switch(kDepthLimitRowKey);
+  o.depthLimit = p.Value(kLimits, kDepthLimitRowKey);
+  o.addressLimitOn = p.Switch(kAddressLimitRowKey);
+  o.addressLimit = p.Value(kLimits, kAddressLimitRowKey);
+  o.volumeOn = p.Switch(kVolumeLimitRowKey);
+  o.volumeLimit = p.Value(kLimits, kVolumeLimitRowKey);
+  o.onlineOn = p.Switch(kOnlineLimitRowKey);
+  o.onlineLimit = p.Value(kLimits, kOnlineLimitRowKey);
+  o.disconnectAtEnd = p.Switch(kDisconnectAtEndRowKey);
+  o.closeAtEnd = p.Switch(kCloseAtEndRowKey);
+  o.deleteScriptAtEnd = p.Switch(kDeleteScriptAtEndRowKey);
   o.charsetRecord = DecimalText(program_.Values().chset);
   o.userAgent = userAgents_.RunText();
   for (int c = 1; c <= kCategoryCount; ++c) {

@@ -150,9 +150,9 @@ StartResult ProgramModel::StartUpFirstPhase() {
   }
   // 3.
   if (hooks_.resetRunState) hooks_.resetRunState();
-  settings_.Write("DCHI", "0");
+  settings_.Write(kConsoleChannelKey, "0");
   startTime_ = std::chrono::system_clock::now();
-  settings_.Write("WHWND", "0");
+  settings_.Write(kMainWindowKey, "0");
   // 4-5. The console must sit beside this program.
   if (FileLength(paths_.programFolder + "kuvet") < kMinConsoleSize) {
     views_.messages.ShowMessage(ConsoleMissingMessage(), MessageIcon::None);
@@ -167,8 +167,8 @@ StartResult ProgramModel::StartUpFirstPhase() {
   // 9.
   if (hooks_.loadLists) hooks_.loadLists();
   // 10.
-  values_.mprx = settings_.Read("MPRX", "");
-  values_.nprx = settings_.ReadNumber("NPRX", 0);
+  values_.mprx = settings_.Read(kCurrentProxyKey, "");
+  values_.nprx = settings_.ReadNumber(kProxyCounterKey, 0);
   if (hooks_.startSupervisionTimer) hooks_.startSupervisionTimer();
   for (int m = 0; m < 4; ++m) modeDescriptions_[static_cast<std::size_t>(m)] = ScriptModeDescription(m);
   return StartResult::Continue;
@@ -181,28 +181,28 @@ void ProgramModel::StartUpSecondPhase() {
   soundFolder_ = paths_.programFolder;
   // 2.
   views_.layout.CloseHelpWindows();
-  if (settings_.Read("maxok", "0") == "1") views_.layout.SetMaximized(true);
-  values_.mdtxa = settings_.ReadBool("mdtxa", true);
+  if (settings_.Read(kWindowMaximizedKey, "0") == "1") views_.layout.SetMaximized(true);
+  values_.mdtxa = settings_.ReadBool(kActiveCursorKey, true);
   views_.layout.SetActiveCursorMenu(values_.mdtxa);
   // 3.
   const auto defaults = DefaultUserAgents(paths_.systemUserAgent);
   for (int i = 0; i < kUserAgentPresets; ++i)
     values_.userAgents[static_cast<std::size_t>(i)] =
-        settings_.Read("UserAgent" + DecimalText(i), defaults[static_cast<std::size_t>(i)]);
-  values_.userAgentIndex = InRangeOr(settings_.ReadNumber("UserAgentI", 0), 0, kUserAgentPresets - 1, 0);
+        settings_.Read(std::string(kUserAgentKeyPrefix) + DecimalText(i), defaults[static_cast<std::size_t>(i)]);
+  values_.userAgentIndex = InRangeOr(settings_.ReadNumber(kUserAgentChoiceKey, 0), 0, kUserAgentPresets - 1, 0);
   views_.options.SelectUserAgentPreset(values_.userAgentIndex);
   // 4.
-  const std::string dfvy = settings_.Read("DFVY", "0");
-  const std::string dfvx = settings_.Read("DFVX", "0");
+  const std::string dfvy = settings_.Read(kSearchSizeToKey, "0");
+  const std::string dfvx = settings_.Read(kSearchSizeFromKey, "0");
   views_.layout.SetSearchSizeFields(dfvx, dfvy);
-  views_.layout.SetTreeSplitter(static_cast<int>(settings_.ReadNumber("TRSPV", 1200)));
-  views_.layout.SetBrowserSplitter(static_cast<int>(settings_.ReadNumber("BRSPH", 800)));
+  views_.layout.SetTreeSplitter(static_cast<int>(settings_.ReadNumber(kTreeSplitterKey, 1200)));
+  views_.layout.SetBrowserSplitter(static_cast<int>(settings_.ReadNumber(kBrowserSplitterKey, 800)));
   if (hooks_.showExclusionLists) hooks_.showExclusionLists();
   // 5.
   views_.slotButtons.CreateScriptSlotButtons(1, kUserSlots - 1);
   // 6.
-  values_.gvle = settings_.ReadNumber("GVLE", 0);
-  settings_.Write("WHWND", DecimalText(views_.mainWindowHandle));
+  values_.gvle = settings_.ReadNumber(kAllTimeBytesKey, 0);
+  settings_.Write(kMainWindowKey, DecimalText(views_.mainWindowHandle));
   sink_.WriteRecord(MainWindow, DecimalText(views_.exchangeButtonHandle));
   // 7.
   params_.LoadAll();
@@ -211,29 +211,29 @@ void ProgramModel::StartUpSecondPhase() {
   values_.preview = settings_.ReadBool(kPreviewKey, true);
   values_.noCertCheck = settings_.ReadBool(kNoCertCheckKey, false);
   values_.renderPages = settings_.ReadBool(kRenderPagesKey, false);
-  values_.ritm = settings_.ReadNumber("RITM", 0);
+  values_.ritm = settings_.ReadNumber(kDialEntryIndexKey, 0);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
-  values_.nScript = InRangeOr(settings_.ReadNumber("n_script", 0), 0, kUserSlots - 1, 0);
+  values_.nScript = InRangeOr(settings_.ReadNumber(kScriptSlotKey, 0), 0, kUserSlots - 1, 0);
   scripts_.currentSlot = values_.nScript;
   views_.slotButtons.SelectScriptSlotButton(values_.nScript);
-  ChooseEncoding(InRangeOr(settings_.ReadNumber("CHSET", 1), 0, 2, 1));
+  ChooseEncoding(InRangeOr(settings_.ReadNumber(kEncodingKey, 1), 0, 2, 1));
   // 9.
   std::vector<std::string> history;
   for (int i = 0; i < kHistoryEntries; ++i) {
-    std::string entry = settings_.Read("HCA(" + DecimalText(i) + ")", "");
+    std::string entry = settings_.Read(kAddressHistoryKeyPrefix + DecimalText(i) + kAddressHistoryKeySuffix, "");
     if (!entry.empty()) history.push_back(std::move(entry));
   }
   views_.address.SetAddressHistory(history);
   // 10.
-  values_.lanConnect = settings_.ReadBool("LanConnect", true);
-  values_.modConnect = settings_.ReadBool("ModConnect", false);
-  values_.mocConnect = settings_.ReadBool("MocConnect", false);
+  values_.lanConnect = settings_.ReadBool(kLanModeKey, true);
+  values_.modConnect = settings_.ReadBool(kModemModeKey, false);
+  values_.mocConnect = settings_.ReadBool(kLocalhostModeKey, false);
   if (hooks_.setConnectionMode) hooks_.setConnectionMode(values_.lanConnect, values_.modConnect, values_.mocConnect);
   // 11.
-  const long long wi = settings_.ReadNumber("WI", kMinWindowWidth);
+  const long long wi = settings_.ReadNumber(kWindowWidthKey, kMinWindowWidth);
   views_.layout.SetWindowSize(static_cast<int>(wi < kMinWindowWidth ? kMinWindowWidth : wi),
-                        static_cast<int>(settings_.ReadNumber("mehey", 6300)));
-  views_.layout.SetLowerSplitter(static_cast<int>(settings_.ReadNumber("wespl", 4500)));
+                        static_cast<int>(settings_.ReadNumber(kWindowHeightKey, 6300)));
+  views_.layout.SetLowerSplitter(static_cast<int>(settings_.ReadNumber(kLowerSplitterKey, 4500)));
   views_.layout.ArrangePanes();
   params_.LoadScriptMode();  // intensity was read with list 2
   scripts_.scriptMode = params_.ScriptMode();
@@ -247,8 +247,8 @@ void ProgramModel::StartUpSecondPhase() {
   params_.ApplyList(kEndActions);
   params_.ApplyList(kLimits);
   // 14.
-  values_.defpath = settings_.Read("defpath", CollectionFolder());
-  values_.tbbtn = settings_.Read("tbbtn", "options");
+  values_.defpath = settings_.Read(kHelpFileFolderKey, CollectionFolder());
+  values_.tbbtn = settings_.Read(kToolbarPageKey, "options");
   views_.options.ShowOptionsPage(values_.tbbtn);
   if (hooks_.fillDialUpEntries) hooks_.fillDialUpEntries();
   if (hooks_.startDialUpTimer) hooks_.startDialUpTimer();
@@ -303,7 +303,7 @@ void ProgramModel::ChooseScriptSlot(int slot) {
   if (slot < 0 || slot >= kUserSlots) return;
   scripts_.currentSlot = slot;
   values_.nScript = slot;
-  settings_.WriteNumber("n_script", slot);
+  settings_.WriteNumber(kScriptSlotKey, slot);
   scripts_.LoadForDisplay(slot);
 }
 
@@ -314,7 +314,7 @@ void ProgramModel::ChooseScriptMode(int mode) {
 
 void ProgramModel::OptionsPageShown(const std::string& key) {
   values_.tbbtn = key;
-  settings_.Write("tbbtn", key);
+  settings_.Write(kToolbarPageKey, key);
 }
 
 void ProgramModel::SetPreview(bool on) {
@@ -334,7 +334,7 @@ void ProgramModel::SetRenderPages(bool on) {
 
 void ProgramModel::SetActiveCursor(bool on) {
   values_.mdtxa = on;
-  settings_.WriteBool("mdtxa", on);
+  settings_.WriteBool(kActiveCursorKey, on);
   views_.layout.SetActiveCursorMenu(on);
 }
 
@@ -374,41 +374,41 @@ void ProgramModel::SaveAllSettings(bool closedByUser) {
   if (hooks_.collectSettings) hooks_.collectSettings(values_);
 
   for (int i = 0; i < kUserAgentPresets; ++i)
-    settings_.Write("UserAgent" + DecimalText(i), values_.userAgents[static_cast<std::size_t>(i)]);
-  settings_.WriteNumber("UserAgentI", values_.userAgentIndex < 0 ? 0 : values_.userAgentIndex);
+    settings_.Write(std::string(kUserAgentKeyPrefix) + DecimalText(i), values_.userAgents[static_cast<std::size_t>(i)]);
+  settings_.WriteNumber(kUserAgentChoiceKey, values_.userAgentIndex < 0 ? 0 : values_.userAgentIndex);
   params_.SaveAll();
-  settings_.WriteBool("LanConnect", values_.lanConnect);
-  settings_.WriteBool("ModConnect", values_.modConnect);
-  settings_.WriteBool("MocConnect", values_.mocConnect);
-  settings_.Write("maxok", views_.layout.IsMaximized() ? "1" : "0");
-  settings_.Write("MPRX", values_.mprx);
-  settings_.WriteNumber("NPRX", values_.nprx);
-  settings_.Write("DFVX", views_.layout.SearchSizeFieldX());
-  settings_.Write("DFVY", views_.layout.SearchSizeFieldY());
+  settings_.WriteBool(kLanModeKey, values_.lanConnect);
+  settings_.WriteBool(kModemModeKey, values_.modConnect);
+  settings_.WriteBool(kLocalhostModeKey, values_.mocConnect);
+  settings_.Write(kWindowMaximizedKey, views_.layout.IsMaximized() ? "1" : "0");
+  settings_.Write(kCurrentProxyKey, values_.mprx);
+  settings_.WriteNumber(kProxyCounterKey, values_.nprx);
+  settings_.Write(kSearchSizeFromKey, views_.layout.SearchSizeFieldX());
+  settings_.Write(kSearchSizeToKey, views_.layout.SearchSizeFieldY());
   sink_.WriteRecord(CharsetMode, DecimalText(values_.chset));
-  settings_.WriteNumber("CHSET", values_.chset);
-  settings_.WriteNumber("TRSPV", views_.layout.TreeSplitter());
-  settings_.WriteNumber("BRSPH", views_.layout.BrowserSplitter());
-  settings_.WriteNumber("RITM", values_.ritm);
+  settings_.WriteNumber(kEncodingKey, values_.chset);
+  settings_.WriteNumber(kTreeSplitterKey, views_.layout.TreeSplitter());
+  settings_.WriteNumber(kBrowserSplitterKey, views_.layout.BrowserSplitter());
+  settings_.WriteNumber(kDialEntryIndexKey, values_.ritm);
   const std::vector<std::string> history = views_.address.AddressHistory();
   for (std::size_t i = 0; i < history.size(); ++i)
-    settings_.Write("HCA(" + DecimalText(static_cast<long long>(i)) + ")", history[i]);
+    settings_.Write(kAddressHistoryKeyPrefix + DecimalText(static_cast<long long>(i)) + kAddressHistoryKeySuffix, history[i]);
   // Entries of a longer earlier history would come back at the next start: blank them (blank
   // entries are skipped when the history is read).
   for (std::size_t i = history.size(); i < static_cast<std::size_t>(kHistoryEntries); ++i) {
-    const std::string key = "HCA(" + DecimalText(static_cast<long long>(i)) + ")";
+    const std::string key = kAddressHistoryKeyPrefix + DecimalText(static_cast<long long>(i)) + kAddressHistoryKeySuffix;
     if (!settings_.Read(key, "").empty()) settings_.Write(key, "");
   }
-  settings_.WriteNumber("WI", views_.layout.WindowWidth());
-  settings_.Write("WHWND", "");
-  settings_.WriteNumber("mehey", views_.layout.WindowHeight());
-  settings_.WriteNumber("wespl", views_.layout.LowerSplitter());
+  settings_.WriteNumber(kWindowWidthKey, views_.layout.WindowWidth());
+  settings_.Write(kMainWindowKey, "");
+  settings_.WriteNumber(kWindowHeightKey, views_.layout.WindowHeight());
+  settings_.WriteNumber(kLowerSplitterKey, views_.layout.LowerSplitter());
 
   DeleteShortScriptFiles();
   if (hooks_.saveLists) hooks_.saveLists();
 
-  if (params_.Switch("pc_delscript") && hooks_.showScriptDeletion) hooks_.showScriptDeletion(scripts_.currentSlot);
-  if (params_.Switch("pc_off") && !closedByUser) {
+  if (params_.Switch(kDeleteScriptAtEndRowKey) && hooks_.showScriptDeletion) hooks_.showScriptDeletion(scripts_.currentSlot);
+  if (params_.Switch(kShutDownAtEndRowKey) && !closedByUser) {
     const std::string program = paths_.programFolder + "orvwnext";
     if (hooks_.startProgram) {
       hooks_.startProgram(program);

@@ -168,28 +168,28 @@ void ScriptParameters::ResetToDefaults() {
       sw("p_textnames", "Имена файлов в тексте", false),
   };
   lists_[kConnection] = {
-      val("pc_connect", "Соединение", ""),
-      val("pc_time", "Повторы, сек", "30"),
-      val("pc_wait", "Ожидание, сек", "300"),
-      val("pc_repeater", "Обход", OnOffText(false)),
+      val(kDialEntryRowKey, "Соединение", ""),
+      val(kDialRetrySecondsRowKey, "Повторы, сек", "30"),
+      val(kDialWaitSecondsRowKey, "Ожидание, сек", "300"),
+      val(kDialRotateRowKey, "Обход", OnOffText(false)),
   };
   lists_[kTransfer] = {
-      val("pc_count", "Количество", "20"),
-      val("pc_freq", "Интенсивность", IntensityCaption(0)),
-      val("pc_repeat", "Повторы", "5"),
-      val("pc_connecta", "Ожидание, сек", "300"),
+      val(kChannelCountRowKey, "Количество", "20"),
+      val(kIntensityRowKey, "Интенсивность", IntensityCaption(0)),
+      val(kTransferRepeatsRowKey, "Повторы", "5"),
+      val(kTransferWaitRowKey, "Ожидание, сек", "300"),
   };
   lists_[kLimits] = {
-      both("pc_urovn", "Уровни", "15"),
-      both("pc_ssilk", "Адреса :", "15"),
-      both("pc_values", "Объем, kB :", "15"),
-      both("pc_inline", "В сети, мин:", "15"),
+      both(kDepthLimitRowKey, "Уровни", "15"),
+      both(kAddressLimitRowKey, "Адреса :", "15"),
+      both(kVolumeLimitRowKey, "Объем, kB :", "15"),
+      both(kOnlineLimitRowKey, "В сети, мин:", "15"),
   };
   lists_[kEndActions] = {
-      sw("pc_disconn", "Разъединить", false),
-      sw("pc_close", "Закрыть", false),
-      sw("pc_off", "Выключить", false),
-      sw("pc_delscript", "Удалить сценарий", false),
+      sw(kDisconnectAtEndRowKey, "Разъединить", false),
+      sw(kCloseAtEndRowKey, "Закрыть", false),
+      sw(kShutDownAtEndRowKey, "Выключить", false),
+      sw(kDeleteScriptAtEndRowKey, "Удалить сценарий", false),
   };
   scriptMode_ = 0;
   intensity_ = 0;
@@ -202,7 +202,7 @@ void ScriptParameters::ResetToDefaults() {
 void ScriptParameters::LoadCategories() {
   for (int i = 0; i < kCategoryCount; ++i) {
     CategoryRow& r = rows_[i];
-    const std::string k = "k" + std::to_string(i + 1);
+    const std::string k = kCategoryKeyPrefix + std::to_string(i + 1);
     r.enabled = true;
     r.extensions = kCategoryDefaults[i].extensions;
     r.zone = ZoneSite();
@@ -224,7 +224,7 @@ void ScriptParameters::LoadCategories() {
 void ScriptParameters::SaveCategories() {
   for (int i = 0; i < kCategoryCount; ++i) {
     const CategoryRecord& c = records_[i];
-    const std::string k = "k" + std::to_string(i + 1);
+    const std::string k = kCategoryKeyPrefix + std::to_string(i + 1);
     settings_.WriteNumber(k + "Counter", c.counter);
     settings_.WriteBool(k + "CountLimit", c.countLimit);
     settings_.WriteBool(k + "Enabled", c.enabled);
@@ -362,15 +362,15 @@ void ScriptParameters::LoadList(int list) {
       for (OptionRow& r : rows) r.checked = settings_.ReadBool(r.key, r.key == "p_media");
       break;
     case kConnection:
-      MutableRow(list, "pc_connect").value = settings_.Read("pc_connect", "");
-      MutableRow(list, "pc_time").value = settings_.Read("pc_time", "30");
-      MutableRow(list, "pc_wait").value = settings_.Read("pc_wait", "300");
-      MutableRow(list, "pc_repeater").value = OnOffText(settings_.ReadBool("pc_repeater", false));
+      MutableRow(list, kDialEntryRowKey).value = settings_.Read(kDialEntryRowKey, "");
+      MutableRow(list, kDialRetrySecondsRowKey).value = settings_.Read(kDialRetrySecondsRowKey, "30");
+      MutableRow(list, kDialWaitSecondsRowKey).value = settings_.Read(kDialWaitSecondsRowKey, "300");
+      MutableRow(list, kDialRotateRowKey).value = OnOffText(settings_.ReadBool(kDialRotateRowKey, false));
       break;
     case kTransfer: {
-      MutableRow(list, "pc_count").value = settings_.Read("pc_count", "20");
-      MutableRow(list, "pc_repeat").value = settings_.Read("pc_repeat", "5");
-      MutableRow(list, "pc_connecta").value = settings_.Read("pc_connecta", "300");
+      MutableRow(list, kChannelCountRowKey).value = settings_.Read(kChannelCountRowKey, "20");
+      MutableRow(list, kTransferRepeatsRowKey).value = settings_.Read(kTransferRepeatsRowKey, "5");
+      MutableRow(list, kTransferWaitRowKey).value = settings_.Read(kTransferWaitRowKey, "300");
       long long in = settings_.ReadNumber(kIntensityKey, 0);
       intensity_ = (in >= 0 && in <= kMaxIntensity) ? static_cast<int>(in) : 0;
       ApplyIntensityText();
@@ -378,13 +378,13 @@ void ScriptParameters::LoadList(int list) {
     }
     case kLimits:
       for (OptionRow& r : rows) {
-        r.checked = settings_.ReadBool("c3" + r.key, false);
-        r.value = settings_.Read("t3" + r.key, "15");
+        r.checked = settings_.ReadBool(kLimitOnKeyPrefix + r.key, false);
+        r.value = settings_.Read(kLimitValueKeyPrefix + r.key, "15");
       }
       break;
     case kEndActions:
-      for (OptionRow& r : rows) r.checked = settings_.ReadBool("c4" + r.key, false);
-      autoScript_ = settings_.ReadNumber("autoscript", 0) == 1;
+      for (OptionRow& r : rows) r.checked = settings_.ReadBool(kEndActionKeyPrefix + r.key, false);
+      autoScript_ = settings_.ReadNumber(kAutoScriptKey, 0) == 1;
       break;
     default: throw std::out_of_range("no option list");
   }
@@ -398,27 +398,27 @@ void ScriptParameters::SaveList(int list) {
       for (const OptionRow& r : rows) settings_.WriteBool(r.key, r.checked);
       break;
     case kConnection:
-      settings_.Write("pc_connect", Text(list, "pc_connect"));
-      settings_.Write("pc_time", Text(list, "pc_time"));
-      settings_.Write("pc_wait", Text(list, "pc_wait"));
-      settings_.WriteBool("pc_repeater", Text(list, "pc_repeater") == OnOffText(true));
+      settings_.Write(kDialEntryRowKey, Text(list, kDialEntryRowKey));
+      settings_.Write(kDialRetrySecondsRowKey, Text(list, kDialRetrySecondsRowKey));
+      settings_.Write(kDialWaitSecondsRowKey, Text(list, kDialWaitSecondsRowKey));
+      settings_.WriteBool(kDialRotateRowKey, Text(list, kDialRotateRowKey) == OnOffText(true));
       break;
     case kTransfer:
-      settings_.Write("pc_count", Text(list, "pc_count"));
-      settings_.Write("pc_repeat", Text(list, "pc_repeat"));
-      settings_.Write("pc_connecta", Text(list, "pc_connecta"));
-      settings_.Write(kTransferTimeoutKey, Text(list, "pc_connecta"));
+      settings_.Write(kChannelCountRowKey, Text(list, kChannelCountRowKey));
+      settings_.Write(kTransferRepeatsRowKey, Text(list, kTransferRepeatsRowKey));
+      settings_.Write(kTransferWaitRowKey, Text(list, kTransferWaitRowKey));
+      settings_.Write(kTransferTimeoutKey, Text(list, kTransferWaitRowKey));
       settings_.WriteNumber(kIntensityKey, intensity_);
       break;
     case kLimits:
       for (const OptionRow& r : rows) {
-        settings_.WriteBool("c3" + r.key, r.checked);
-        settings_.Write("t3" + r.key, r.value);
+        settings_.WriteBool(kLimitOnKeyPrefix + r.key, r.checked);
+        settings_.Write(kLimitValueKeyPrefix + r.key, r.value);
       }
       break;
     case kEndActions:
-      for (const OptionRow& r : rows) settings_.WriteBool("c4" + r.key, r.checked);
-      settings_.WriteNumber("autoscript", autoScript_ ? 1 : 0);
+      for (const OptionRow& r : rows) settings_.WriteBool(kEndActionKeyPrefix + r.key, r.checked);
+      settings_.WriteNumber(kAutoScriptKey, autoScript_ ? 1 : 0);
       break;
     default: throw std::out_of_range("no option list");
   }
@@ -437,20 +437,20 @@ void ScriptParameters::ApplyList(int list) {
       break;
     }
     case kConnection: {
-      OptionRow& t = MutableRow(list, "pc_time");
+      OptionRow& t = MutableRow(list, kDialRetrySecondsRowKey);
       t.value = Clamped(t.value, {1, 480});
-      OptionRow& w = MutableRow(list, "pc_wait");
+      OptionRow& w = MutableRow(list, kDialWaitSecondsRowKey);
       w.value = Clamped(w.value, {1, 480});
-      OptionRow& rep = MutableRow(list, "pc_repeater");
+      OptionRow& rep = MutableRow(list, kDialRotateRowKey);
       if (rep.value != OnOffText(true)) rep.value = OnOffText(false);
       break;
     }
     case kTransfer: {
-      OptionRow& c = MutableRow(list, "pc_count");
+      OptionRow& c = MutableRow(list, kChannelCountRowKey);
       c.value = Clamped(c.value, {1, 20});
-      OptionRow& r = MutableRow(list, "pc_repeat");
+      OptionRow& r = MutableRow(list, kTransferRepeatsRowKey);
       r.value = Clamped(r.value, {1, 99});
-      OptionRow& w = MutableRow(list, "pc_connecta");
+      OptionRow& w = MutableRow(list, kTransferWaitRowKey);
       w.value = Clamped(w.value, {10, 480});
       ApplyIntensityText();
       exchange_.WriteRecord(kRecRetryLimit, r.value);
@@ -460,7 +460,7 @@ void ScriptParameters::ApplyList(int list) {
     }
     case kLimits: {
       static const std::pair<const char*, Range> kRanges[] = {
-          {"pc_urovn", {1, 99}}, {"pc_ssilk", {1, 99999}}, {"pc_values", {1, 9999999}}, {"pc_inline", {1, 999}}};
+          {kDepthLimitRowKey, {1, 99}}, {kAddressLimitRowKey, {1, 99999}}, {kVolumeLimitRowKey, {1, 9999999}}, {kOnlineLimitRowKey, {1, 999}}};
       for (const auto& [key, range] : kRanges) {
         OptionRow& r = MutableRow(list, key);
         r.value = Clamped(r.value, range);
@@ -469,8 +469,8 @@ void ScriptParameters::ApplyList(int list) {
     }
     case kEndActions: {
       // The turn-off action exists only on the 9x family, and only together with closing.
-      OptionRow& off = MutableRow(list, "pc_off");
-      if (!(Switch("pc_close") && platformId_ <= 1)) off.checked = false;
+      OptionRow& off = MutableRow(list, kShutDownAtEndRowKey);
+      if (!(Switch(kCloseAtEndRowKey) && platformId_ <= 1)) off.checked = false;
       break;
     }
     default: throw std::out_of_range("no option list");
@@ -478,7 +478,7 @@ void ScriptParameters::ApplyList(int list) {
 }
 
 void ScriptParameters::LoadScriptMode() {
-  long long m = settings_.ReadNumber("scrmode", 0);
+  long long m = settings_.ReadNumber(kScriptModeKey, 0);
   scriptMode_ = (m >= 0 && m <= 3) ? static_cast<int>(m) : 0;
 }
 
@@ -506,11 +506,11 @@ void ScriptParameters::ToggleOption(int list, int row) {
 void ScriptParameters::EditOptionValue(int list, int row, const std::string& text) {
   OptionRow& r = lists_.at(list).at(row - 1);
   if (!r.hasValue) return;
-  if (r.key == "pc_connect") {
+  if (r.key == kDialEntryRowKey) {
     r.value = text;
-  } else if (r.key == "pc_repeater") {
+  } else if (r.key == kDialRotateRowKey) {
     r.value = text == OnOffText(true) ? OnOffText(true) : OnOffText(false);
-  } else if (r.key == "pc_freq") {
+  } else if (r.key == kIntensityRowKey) {
     for (int i = 0; i <= kMaxIntensity; ++i)
       if (text == IntensityCaption(i)) ChooseIntensity(i);
     return;
@@ -521,16 +521,16 @@ void ScriptParameters::EditOptionValue(int list, int row, const std::string& tex
 }
 
 void ScriptParameters::ChooseDialEntry(const std::string& name) {
-  MutableRow(kConnection, "pc_connect").value = name;
+  MutableRow(kConnection, kDialEntryRowKey).value = name;
   ApplyList(kConnection);
 }
 
 void ScriptParameters::ChooseRepeater(bool on) {
-  MutableRow(kConnection, "pc_repeater").value = OnOffText(on);
+  MutableRow(kConnection, kDialRotateRowKey).value = OnOffText(on);
   ApplyList(kConnection);
 }
 
-void ScriptParameters::ApplyIntensityText() { MutableRow(kTransfer, "pc_freq").value = IntensityCaption(intensity_); }
+void ScriptParameters::ApplyIntensityText() { MutableRow(kTransfer, kIntensityRowKey).value = IntensityCaption(intensity_); }
 
 void ScriptParameters::ChooseIntensity(int intensity) {
   if (intensity < 0 || intensity > kMaxIntensity) return;
@@ -542,7 +542,7 @@ void ScriptParameters::ChooseIntensity(int intensity) {
 void ScriptParameters::ChooseScriptMode(int mode, RunStatus* status) {
   if (mode < 0 || mode > 3) return;
   scriptMode_ = mode;
-  settings_.WriteNumber("scrmode", mode);
+  settings_.WriteNumber(kScriptModeKey, mode);
   if (status) status->Show(3, ScriptModeDescription(mode));
 }
 

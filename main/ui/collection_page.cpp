@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "common/config_keys.h"
 #include "common/text.h"
 #include "main/ui/browser_pane.h"
 #include "main/ui/collection_tools_ui.h"
@@ -85,7 +86,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   toolHooks.defpath = [&app] { return app.Program().Values().defpath; };
   toolHooks.saveDefpath = [&app](const std::string& folder) {
     app.Program().Values().defpath = folder;
-    app.Program().Settings().Write("defpath", folder);
+    app.Program().Settings().Write(kHelpFileFolderKey, folder);
   };
   tools = std::make_unique<CollectionToolsUi>(tree, current, &window, std::move(toolHooks));
   CollectionToolsUi* toolsUi = tools.get();

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "common/config_keys.h"
 #include "main/run/connection_modes.h"
 #include "main/scripts/program_config.h"
 #include "main/scripts/script_params.h"
@@ -103,9 +104,9 @@ OptionListView::OptionListView(ScriptParameters& params, int list, const QString
     if (index.column() != 1 || index.row() < 0 || index.row() >= static_cast<int>(rows.size())) return nullptr;
     const OptionRow& row = rows[static_cast<std::size_t>(index.row())];
     if (!row.hasValue) return nullptr;
-    if (row.key == "pc_connect") return ChoiceField(dialEntries ? dialEntries() : std::vector<std::string>{}, row.value, parent);
-    if (row.key == "pc_repeater") return ChoiceField({OnOffText(true), OnOffText(false)}, row.value, parent);
-    if (row.key == "pc_freq") {
+    if (row.key == kDialEntryRowKey) return ChoiceField(dialEntries ? dialEntries() : std::vector<std::string>{}, row.value, parent);
+    if (row.key == kDialRotateRowKey) return ChoiceField({OnOffText(true), OnOffText(false)}, row.value, parent);
+    if (row.key == kIntensityRowKey) {
       std::vector<std::string> levels;
       for (int i = 0; !IntensityCaption(i).empty() && i < 8; ++i) {
         if (i > 0 && IntensityCaption(i) == IntensityCaption(0)) break;  // past the known levels
