@@ -175,6 +175,7 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   };
   connection_.onApplyMode = [this](const std::string& v) {
     program_->ExchangeRecords().WriteRecord(AssumeOnline, v);
+    if (run_) run_->ConnectionChanged();
   };
   ProgramViews programViews{views_.messages,     status_,         views_.layout,
                             views_.options,      views_.slotButtons, views_.address,
@@ -269,11 +270,9 @@ void OrvApp::ArmBusyLabelCountdown() {
 }
 
 void OrvApp::StartTimers() {
-  tim1_.start();
-  tim3_.start();
-  tim4_.start();
-  timer3_.start();
-  tim2_.start();
+  // Only the timers with work to do (a start request from the command line, a countdown);
+  // run control starts the others as a run begins and stops them when it is over.
+  if (run_) run_->SettleTimers();
 }
 
 void OrvApp::StopTimers() {

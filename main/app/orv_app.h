@@ -74,7 +74,7 @@ class OrvApp {
   int StartUp();
   // Start-up ended because another orv holds this program folder.
   bool AnotherInstanceRunning() const { return anotherInstance_; }
-  // Starts the timers as the loaded window has them (Tim2 last, at the end of loading).
+  // Starts the timers that have work once loading is over; between runs none runs.
   void StartTimers();
   void StopTimers();
   // Shutdown: all settings saved, short script files deleted, lists saved.

@@ -68,6 +68,8 @@ class RunStatus {
   void SetSpeedToolTip(const std::string& text);
   // One pass of the display countdown: when it runs out, every panel is enabled again.
   void CountdownPass();
+  // A clicked panel waits for the countdown to enable it again.
+  bool CountdownRunning() const { return countdown_ >= 0; }
   bool PanelEnabled(int panel) const { return Valid(panel) && enabled_[Index(panel)]; }
 
  private:

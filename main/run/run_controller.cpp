@@ -119,7 +119,32 @@ RunController::RunController(RunViews views, RunPlatform& platform, ExchangeFile
       stats_([this] { return platform_.SecondsSinceMidnight(); }, [this] { return platform_.Now(); }),
       clock_([this] { return platform_.SecondsSinceMidnight(); }) {}
 
-void RunController::SetCommandLineAddress(const std::string& text) { s_.commandLineAddress = Trim(text); }
+void RunController::SetCommandLineAddress(const std::string& text) {
+  s_.commandLineAddress = Trim(text);
+  SettleTimers();
+}
+
+void RunController::SettleTimers() {
+  // A write-back lets the window's events run and keeps supervision off meanwhile; it settles
+  // the timers itself when it is over.
+  if (scripts_.WriteBackBusy()) return;
+  const bool live = !ending_;
+  const bool run = live && (RunActive() || s_.running || s_.consoleRunning);
+  const bool startWaiting = !s_.commandLineAddress.empty() || !s_.currentStartAddress.empty();
+  const bool dialling = dialer_ && dialer_->DiallerActive();
+  platform_.EnableTimer(RunTimer::Step, live && RunActive());
+  platform_.EnableTimer(RunTimer::Tim1, run);
+  platform_.EnableTimer(RunTimer::Tim2, live && !RunActive() && (startWaiting || endNotPolled_));
+  platform_.EnableTimer(RunTimer::Tim3, run || (live && (popupCountdown_ >= 0 || dialling)));
+  platform_.EnableTimer(RunTimer::Tim4, run || (live && s_.runEnded && s_.exitRequested));
+  platform_.EnableTimer(RunTimer::Timer3, run || (live && (busyLabelCountdown_ >= 0 || views_.status.CountdownRunning())));
+}
+
+void RunController::ConnectionChanged() {
+  connection_.RefreshOnline();
+  x_.WriteExt(OnlineFlag, Online() ? "a" : "");
+  views_.controls.SetConnectionIndicator(Online());
+}
 
 // ---------------------------------------------------------------- commands
 
@@ -137,6 +162,7 @@ void RunController::AddressEnter(const std::string& boxText) {
     text.erase(0, 7);
   connection_.RefreshOnline();
   s_.currentStartAddress = text;
+  SettleTimers();
 }
 
 void RunController::RunButton() {
@@ -197,7 +223,9 @@ void RunController::CloseChannel(int channel) {
 }
 
 void RunController::ClickStatusPanel(int panel) {
-  if (!views_.status.Click(panel)) return;
+  const bool speedPanel = views_.status.Click(panel);
+  SettleTimers();
+  if (!speedPanel) return;
   overallSpeedMode_ = !overallSpeedMode_;
   views_.status.SetSpeedToolTip(overallSpeedMode_ ? Ru("Общая скорость") : Ru("Средняя скорость"));
 }
@@ -212,6 +240,12 @@ void RunController::RunStop(bool stopMode) {
 // ---------------------------------------------------------------- start
 
 void RunController::Tim2Tick() {
+  Poll();
+  SettleTimers();
+}
+
+void RunController::Poll() {
+  endNotPolled_ = false;
   SupervisionTick();
   // A run in progress takes no start request (the poll is off during a run anyway).
   if (ending_ || RunActive()) return;
@@ -262,7 +296,6 @@ void RunController::StartRun(const std::string& address) {
   }
   if (ending_ || RunActive()) return;
   RunStop(false);
-  platform_.EnableTimer(RunTimer::Tim2, true);
 }
 
 void RunController::StartSequence() {
@@ -373,6 +406,7 @@ void RunController::DiallingStep(double now) {
   EnterPhase(phaseBeforeDialling_);
   if (ending_) return;
   RunStop(false);
+  endNotPolled_ = true;  // the poll tells that this request started nothing
   platform_.EnableTimer(RunTimer::Tim2, true);
 }
 
@@ -683,7 +717,7 @@ RunController::HandOutResult RunController::AdvanceHandOut(double now) {
         holdCounter_ = kHoldTicks;
         const std::string number = StrText(f_.handOutCounter - 1);
         views_.status.HandingOut(number);
-        views_.controls.SetLimitRowText("pc_ssilk", Ru("Адреса: ") + number);
+        views_.controls.SetLimitRowText(kAddressLimitRowKey, Ru("Адреса: ") + number);
         platform_.EnableTimer(RunTimer::Tim4, false);
         EnterStage(HandOutStage::Mailbox, now);
         break;
@@ -1019,7 +1053,7 @@ void RunController::SupervisionTick() {
   connection_.LatchTick(s_.running, options_.autoDial);
 
   const bool counting = options_.onlineOn && s_.running && s_.consoleBusy != 0 && !s_.firstAddressPhase;
-  if (auto row = stats_.AccountOnline(Online(), counting)) views_.controls.SetLimitRowText("pc_inline", *row);
+  if (auto row = stats_.AccountOnline(Online(), counting)) views_.controls.SetLimitRowText(kOnlineLimitRowKey, *row);
   if (s_.running && stats_.OnlineLimitReached(options_.onlineOn, options_.onlineLimit)) {
     s_.stopRequested = true;
     CloseConnection(true);
@@ -1091,13 +1125,13 @@ void RunController::StatisticsStep() {
     if (out.panel4) views_.status.ShowIfChanged(4, *out.panel4);
     if (out.panel2) {
       views_.status.Show(2, *out.panel2);
-      views_.controls.SetLimitRowText("pc_values", *out.valuesRow);
+      views_.controls.SetLimitRowText(kVolumeLimitRowKey, *out.valuesRow);
     }
   } else if (!views_.status.Text(2).empty()) {
     views_.status.Show(2, "");
-    views_.controls.SetLimitRowText("pc_ssilk", IdleAddressRow());
-    views_.controls.SetLimitRowText("pc_values", IdleVolumeRow());
-    views_.controls.SetLimitRowText("pc_inline", IdleOnlineRow());
+    views_.controls.SetLimitRowText(kAddressLimitRowKey, IdleAddressRow());
+    views_.controls.SetLimitRowText(kVolumeLimitRowKey, IdleVolumeRow());
+    views_.controls.SetLimitRowText(kOnlineLimitRowKey, IdleOnlineRow());
   }
   if (s_.running) {
     if (TransferStatistics::AddressLimitReached(options_.addressLimitOn, options_.addressLimit,
@@ -1158,6 +1192,7 @@ void RunController::BeginWriteBack() {
   platform_.EnableTimer(RunTimer::Tim3, false);
   WriteBackRun();
   if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
+  SettleTimers();
 
   views_.status.Ending();
   f_.runList.assign(1, std::string());
@@ -1167,7 +1202,7 @@ void RunController::BeginWriteBack() {
   f_.notFound.clear();
   scripts_.ClearRun();
 
-  platform_.WriteSetting("GVLE", DecimalText(stats_.AllTimeBytes()));
+  platform_.WriteSetting(kAllTimeBytesKey, DecimalText(stats_.AllTimeBytes()));
 
   views_.controls.SetToolbarButtonEnabled("openfolder", true);
   views_.controls.SetToolbarButtonEnabled("scripts", true);
@@ -1218,7 +1253,7 @@ void RunController::WritingBackStep(double now) {
 
 void RunController::FinishRun() {
   platform_.WriteSetting(kCounterResetButtonKey, "0");
-  platform_.WriteSetting("DCHI", "0");
+  platform_.WriteSetting(kConsoleChannelKey, "0");
   s_.consoleWindow = 0;
   s_.counterResetButton = 0;
   x_.WriteExt(StopAllButton, "0");
@@ -1233,10 +1268,14 @@ void RunController::FinishRun() {
   // The main window is re-initialised: no start request is left over from this run.
   s_.currentStartAddress.clear();
   runLoopDone_ = true;
+  endNotPolled_ = true;
   EnterPhase(Phase::Done);
   if (ending_) return;
   RunStop(false);
+  // A last look, so the indicator and the panels rest as they are between runs.
+  SupervisionTick();
   platform_.PollStartRequestsNow();
+  SettleTimers();
 }
 
 void RunController::Summarise() {
@@ -1355,7 +1394,7 @@ void RunController::Fatal(int exitCode) {
 // ---------------------------------------------------------------- channel list
 
 void RunController::Timer3Tick() {
-  if (++channelTicks_ < 3) return;
+  if (++channelTicks_ < 3) return;  // the timer's state changes only on a pass
   channelTicks_ = 0;
   if (s_.consoleReady && s_.consoleRunning) {
     const auto iconOf = [this](const std::string& address) { return admission_.IconCategoryOf(address); };
@@ -1371,6 +1410,7 @@ void RunController::Timer3Tick() {
     // The browser opens dialogs of its own that would stall an unattended run.
     if (platform_.CollectionBrowserShown()) platform_.ClosePopups(true);
   }
+  SettleTimers();
 }
 
 }  // namespace orv

@@ -172,16 +172,35 @@ class RunController {
   void SetCommandLineAddress(const std::string& text);
 
   // --- timer ticks ---
-  void Tim1Tick() { CollectResults(); }
+  // Each tick settles the timers afterwards (SettleTimers), so a timer whose work is over stops.
+  void Tim1Tick() {
+    CollectResults();
+    SettleTimers();
+  }
   void Tim2Tick();  // start-request poll
-  void Tim3Tick() { SupervisionTick(); }
-  void Tim4Tick() { EndOfRunCheck(); }
+  void Tim3Tick() {
+    SupervisionTick();
+    SettleTimers();
+  }
+  void Tim4Tick() {
+    EndOfRunCheck();
+    SettleTimers();
+  }
   void Timer3Tick();  // channel list
+  // Runs each ticking timer while it has something to do and stops it otherwise, so the program
+  // rests between runs (no timer at all): the start-request poll while a request waits, and once
+  // after a run (the batch front end's poll sees the end there); collection, supervision and the
+  // end-of-run check while a run or its console is there; the channel-list timer while the list
+  // is shown or a panel or busy-label countdown runs. Every command that gives a timer work calls it.
+  void SettleTimers();
   // The interval of the step timer. Takes are 5 ms apart at the highest intensity, so the run
   // looks at the mailbox more often than that.
   static constexpr int kStepMilliseconds = 2;
   // The run's own timer (RunTimer::Step): one step at the platform clock's time.
-  void StepTick() { Step(clock_.Now()); }
+  void StepTick() {
+    Step(clock_.Now());
+    SettleTimers();
+  }
   // Moves the run on as far as it can go now (seconds of a clock that never goes back).
   // Does nothing outside a run, and nothing when called from inside a step (a write-back
   // that lets the window's events run).
@@ -216,7 +235,13 @@ class RunController {
   // Passes of the display countdown (every twelfth channel-list tick) a finished busy label
   // stays before HideBusyLabels.
   static constexpr int kBusyLabelPasses = 3;
-  void ArmBusyLabelCountdown(int passes = kBusyLabelPasses) { busyLabelCountdown_ = passes; }
+  void ArmBusyLabelCountdown(int passes = kBusyLabelPasses) {
+    busyLabelCountdown_ = passes;
+    SettleTimers();
+  }
+  // The connection mode changed: the indicator and the console's on-line record follow at once
+  // (no supervision tick runs between runs to notice it).
+  void ConnectionChanged();
   // The busy console channels, as the channel list shows them.
   const ChannelTable& Channels() const { return channels_; }
   // Ends every wait that is not the run itself (the dial window, a wait for the console):
@@ -249,6 +274,8 @@ class RunController {
   }
 
  private:
+  // The start-request poll's work: supervision, then a waiting start request begins a run.
+  void Poll();
   void StartRun(const std::string& address);
   void StartSequence();
   // Offline with automatic dialling: the dial window dials before the run starts.
@@ -355,6 +382,9 @@ class RunController {
   int channelTicks_ = 0;
   int channelPasses_ = 0;
   int busyLabelCountdown_ = -1;
+  // A run finished (or a start request ended without one) and the start-request poll has not
+  // run since: the poll runs once more to see it.
+  bool endNotPolled_ = false;
   ChannelTable channels_;
   OutcomeFollower fetched_;
   std::function<void(const std::string&)> fetchedSink_;

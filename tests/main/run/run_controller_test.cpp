@@ -330,6 +330,61 @@ TEST_F(RunControllerTest, RunGoesThroughItsPhasesStepByStep) {
   EXPECT_EQ(scripts_.writeBacks, 1);
 }
 
+// Between runs the program rests: no timer runs unless a start request waits or a countdown the
+// user sees goes on, and each stops when its work is over.
+TEST_F(RunControllerTest, NoTimerRunsWhileNothingIsHappening) {
+  const auto running = [this] {
+    std::vector<RunTimer> on;
+    for (const auto& [timer, enabled] : platform_.timers)
+      if (enabled) on.push_back(timer);
+    return on;
+  };
+  // The event loop for `seconds` of the fake clock, the poll included while it is on.
+  const auto idle = [this](double seconds) {
+    for (const double until = platform_.seconds + seconds; platform_.seconds < until;) {
+      platform_.SleepMs(5);
+      platform_.Pump();
+      if (platform_.timers[RunTimer::Tim2]) run_->Tim2Tick();
+    }
+  };
+  using T = RunTimer;
+  run_->SettleTimers();  // the program has loaded
+  EXPECT_EQ(running(), std::vector<T>{});
+
+  scripts_.saved = {"http://site.test/a.html"};
+  run_->SetCommandLineAddress("http://site.test/");
+  EXPECT_EQ(running(), std::vector<T>{T::Tim2}) << "a start request is polled";
+  run_->Tim2Tick();
+  EXPECT_EQ(running(), (std::vector<T>{T::Tim1, T::Tim3, T::Tim4, T::Timer3, T::Step})) << "a run is on";
+  Drive();
+  EXPECT_EQ(running(), std::vector<T>{T::Tim2}) << "the poll sees the run's end once";
+  run_->Tim2Tick();
+  EXPECT_EQ(running(), std::vector<T>{});
+  idle(60);
+  EXPECT_EQ(running(), std::vector<T>{}) << "nothing wakes up by itself";
+  EXPECT_EQ(view_.status.Text(1), Ru(" Готово"));
+
+  // A clicked panel's countdown ticks until the panel is back, then stops.
+  run_->ClickStatusPanel(4);
+  EXPECT_EQ(running(), std::vector<T>{T::Timer3});
+  EXPECT_FALSE(view_.status.PanelEnabled(4));
+  idle(10);
+  EXPECT_TRUE(view_.status.PanelEnabled(4));
+  EXPECT_EQ(running(), std::vector<T>{});
+  // So does the busy labels' countdown.
+  run_->ArmBusyLabelCountdown();
+  EXPECT_EQ(running(), std::vector<T>{T::Timer3});
+  idle(10);
+  EXPECT_EQ(running(), std::vector<T>{});
+
+  // An address typed into the box: polled, refused (no http address), and the poll stops.
+  run_->AddressEnter("site.test");
+  EXPECT_EQ(running(), std::vector<T>{T::Tim2});
+  idle(5);
+  EXPECT_EQ(running(), std::vector<T>{});
+  EXPECT_EQ(run_->RunsStarted(), 1);
+}
+
 // A start address the console's mailbox cannot hold would never be handed out: nothing starts,
 // at once, and the user is told why.
 TEST_F(RunControllerTest, StartAddressLongerThanTheMailboxStartsNothing) {
