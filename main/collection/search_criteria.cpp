@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -155,11 +156,40 @@ std::optional<bool> FileContainsText(const std::string& path, std::string_view n
   return matcher.Finish();
 }
 
+namespace {
+
+// Every escape of a byte above 0x7F decoded, so a percent-escaped UTF-8 name reads as the
+// user would write it (the tree shows "%80" as it is, which cuts "р", D1 80, in two).
+std::string HighEscapesDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const std::string hex(text.substr(i + 1, 2));
+      if (std::isxdigit(static_cast<unsigned char>(hex[0])) && std::isxdigit(static_cast<unsigned char>(hex[1]))) {
+        const auto v = static_cast<unsigned char>(std::stoi(hex, nullptr, 16));
+        if (v >= 0x80) {
+          out.push_back(static_cast<char>(v));
+          i += 2;
+          continue;
+        }
+      }
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
 bool PathContainsText(std::string_view path, std::string_view loweredText) {
   if (LowerCase(FileNameText(path)).find(loweredText) != std::string::npos) return true;
-  // Escaped names: the text the tree shows counts too.
+  // Escaped names: the text the tree shows counts too, and so does the whole name unescaped.
   if (path.find(",8,,x") == std::string_view::npos && path.find('%') == std::string_view::npos) return false;
-  return LowerCase(FileNameText(collection::ShownName(path))).find(loweredText) != std::string::npos;
+  const std::string shown = collection::ShownName(path);
+  if (LowerCase(FileNameText(shown)).find(loweredText) != std::string::npos) return true;
+  return shown.find('%') != std::string::npos &&
+         LowerCase(FileNameText(HighEscapesDecoded(shown))).find(loweredText) != std::string::npos;
 }
 
 CleanedSize CleanSizeField(std::string_view text) {
