@@ -41,6 +41,7 @@
 #include "main/ui/option_pages.h"
 #include "main/app/orv_app.h"
 #include "main/ui/browser_pane.h"
+#include "main/ui/clickable_label.h"
 #include "main/ui/collection_page.h"
 #include "main/ui/collection_tree_pane.h"
 #include "main/ui/popups.h"
@@ -229,12 +230,13 @@ OrvMainWindow::OrvMainWindow() {
   layout->addWidget(treeSplit_, 1);
   setCentralWidget(central);
 
-  connection_ = new QLabel(this);
+  connection_ = new ClickableLabel([this] {
+    if (app_) ShowConnectionMenu();
+  }, this);
   connection_->setObjectName("connection");
   connection_->setAccessibleName(Q(Ru("Соединение")));
   connection_->setToolTip(Q(Ru("Подключение: Модем, Локалка или localhost")));
   connection_->setFixedWidth(18);  // the indicator picture comes later; the panels must not move
-  connection_->installEventFilter(this);
   statusBar()->addWidget(connection_);
   // Each panel is as wide as its usual text during a run, measured in the panel's own font;
   // panel 3 stretches for its longer texts. The window is never narrower than the five
@@ -242,13 +244,14 @@ OrvMainWindow::OrvMainWindow() {
   const char* const widest[] = {"", " Адреса: 00000", " 0000000 kb", " выполнено 99.8% сценария",
                                 " 0000000 B/sec [общая]", "00:00:00"};
   for (int i = 1; i <= 5; ++i) {
-    panels_[i] = new QLabel(this);
+    panels_[i] = new ClickableLabel([this, i] {
+      if (app_) app_->Run().ClickStatusPanel(i);
+    }, this);
     panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
     panels_[i]->setAccessibleName(Q(Ru("Панель состояния ")) + QString::number(i));
     panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     panels_[i]->setMinimumWidth(panels_[i]->fontMetrics().horizontalAdvance(Q(Ru(widest[i]))) +
                                 2 * panels_[i]->frameWidth() + 6);
-    panels_[i]->installEventFilter(this);
     statusBar()->addWidget(panels_[i], i == 3 ? 1 : 0);
   }
   panels_[4]->setToolTip(Q(Ru("Общая скорость")));
@@ -395,16 +398,6 @@ void OrvMainWindow::showEvent(QShowEvent* event) {
 bool OrvMainWindow::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) return DispatchKey(watched, event);
-  for (int panel = 1; panel <= 5; ++panel) {
-    if (type == QEvent::MouseButtonPress && watched == panels_[panel] && app_) {
-      app_->Run().ClickStatusPanel(panel);
-      return true;
-    }
-  }
-  if (watched == connection_ && type == QEvent::MouseButtonPress && app_) {
-    ShowConnectionMenu();
-    return true;
-  }
   if (watched == InputUrl->lineEdit() && app_) {
     if (type == QEvent::Drop) {
       auto* drop = static_cast<QDropEvent*>(event);

@@ -43,6 +43,7 @@ class QPushButton;
 namespace orv {
 
 class OrvApp;
+class ClickableLabel;
 
 class OrvMainWindow final : public QMainWindow,
                             public RememberedViewState,
@@ -247,8 +248,8 @@ class OrvMainWindow final : public QMainWindow,
   QFrame* infoFrame_ = nullptr;
   std::array<PaneFrame, 10> frames_{};
   QTreeWidget* ListCons = nullptr;
-  QLabel* connection_ = nullptr;
-  std::array<QLabel*, 6> panels_{};
+  ClickableLabel* connection_ = nullptr;
+  std::array<ClickableLabel*, 6> panels_{};
   std::array<QIcon, 9> categoryIcons_;
   int lowerTwips_ = 4500, treeTwips_ = 1200, browserTwips_ = 800;
   bool splittersApplied_ = false;

@@ -25,6 +25,7 @@
 #include "common/text.h"
 #include "main/run/run_report.h"
 #include "main/scripts/program_config.h"
+#include "main/ui/clickable_label.h"
 #include "main/ui/main_window.h"
 #include "main/ui/ui_text.h"
 #include "tests/main/fake_main_window.h"
@@ -351,6 +352,35 @@ TEST_F(WindowTest, ScreenReaderActionsDoWhatClicksDoAndStateLabelsSayTheirState)
   EXPECT_EQ(panel->text(QAccessible::Description), ToQ(Ru("Готово")));
   QAccessibleInterface* info = QAccessible::queryAccessibleInterface(s.window.findChild<QLabel*>("infoText"));
   EXPECT_TRUE(info->text(QAccessible::Description).startsWith(ToQ(Ru("Введите адрес"))));
+
+  // The clickable status items offer their click as the press action, and keep their names.
+  for (const char* name : {"StatusPanel1", "StatusPanel2", "StatusPanel3", "StatusPanel4", "StatusPanel5", "connection"}) {
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(s.window.findChild<QLabel*>(name));
+    ASSERT_TRUE(item && item->actionInterface()) << name;
+    EXPECT_TRUE(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction())) << name;
+    EXPECT_FALSE(item->text(QAccessible::Name).isEmpty()) << name;
+  }
+}
+
+// A screen reader's press on a clickable label does what a mouse click does; a disabled label
+// (a clicked status panel waiting for its countdown) takes neither.
+TEST(ClickableLabelTest, ThePressActionIsTheClick) {
+  int clicks = 0;
+  ClickableLabel label([&] { ++clicks; });
+  label.setAccessibleName(QStringLiteral("panel"));
+  label.setText(QStringLiteral("Готово"));
+  label.show();
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&label);
+  ASSERT_TRUE(a && a->actionInterface());
+  a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(clicks, 1);
+  QTest::mouseClick(&label, Qt::LeftButton);
+  EXPECT_EQ(clicks, 2);
+  label.setEnabled(false);
+  a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  QTest::mouseClick(&label, Qt::LeftButton);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("panel"));
 }
 
 TEST_F(WindowTest, AFinishedRunLeavesItsReportWithTheFailedAddresses) {
