@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -310,6 +312,9 @@ bool CollectionTreePane::DeleteBranch() {
   if (!tree_.Alive(id) || id == tree_.RootNode()) return false;
   std::string path = tree_.Node(id).key;
   if (path.size() > 1 && path.back() == '/') path.pop_back();
+  // Without the user's data folder (XDG_DATA_HOME, e.g. a fresh account) the trash lands in
+  // the current folder ("files/", "info/" there): the home trash needs its parent.
+  QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
   // The node goes even when the trash refuses the files.
   QFile::moveToTrash(QFile::decodeName(path.c_str()));
   tree_.Remove(id);

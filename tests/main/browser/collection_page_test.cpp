@@ -168,6 +168,9 @@ TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePo
   EXPECT_TRUE(keys['D'].run());
   EXPECT_EQ(tree.Find(site + "guide/"), collection::kNoNode);
   EXPECT_FALSE(fs::exists(site + "guide"));
+  // Into the user's trash (whose folder did not exist yet), not the current folder.
+  EXPECT_TRUE(fs::exists(folder.Dir() + "data/Trash/files/guide"));
+  EXPECT_FALSE(fs::exists("info/guide.trashinfo"));
 }
 
 // A large site is read in steps of 100 entries with the busy panel in the tree's place; the
