@@ -27,9 +27,14 @@ class ClickableLabelAccessible final : public QAccessibleWidget {
   }
 };
 
-QAccessibleInterface* ClickableLabelFactory(const QString&, QObject* object) {
-  if (auto* label = dynamic_cast<ClickableLabel*>(object)) return new ClickableLabelAccessible(label);
-  return nullptr;
+// Marks a clickable label for the factory, which is asked about every object, the browser
+// engine's too (built without RTTI, so no dynamic_cast there).
+constexpr char kClickableProperty[] = "orvClickableLabel";
+
+QAccessibleInterface* ClickableLabelFactory(const QString& className, QObject* object) {
+  if (object == nullptr || className != QLatin1String("QLabel") || !object->property(kClickableProperty).toBool())
+    return nullptr;
+  return new ClickableLabelAccessible(static_cast<ClickableLabel*>(object));
 }
 
 }  // namespace
@@ -37,6 +42,7 @@ QAccessibleInterface* ClickableLabelFactory(const QString&, QObject* object) {
 ClickableLabel::ClickableLabel(std::function<void()> onClick, QWidget* parent)
     : QLabel(parent), onClick_(std::move(onClick)) {
   assert(onClick_ && "a clickable label without its click");
+  setProperty(kClickableProperty, true);
   static const bool installed = [] {
     QAccessible::installFactory(&ClickableLabelFactory);
     return true;
