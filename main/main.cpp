@@ -162,6 +162,11 @@ int RunBatch(int argc, char** argv, int addressFrom) {
     std::printf("%s\n", orv::Cp1251ToUtf8(orv::Ru("Автоудаление сценария: сценарий № ") + std::to_string(slot)).c_str());
     return true;
   };
+  // No window: no sounds, no popups to close, no browser, nothing to close at the end.
+  hooks.playSound = [](const std::string&) {};
+  hooks.closePopups = [](bool) {};
+  hooks.collectionBrowserShown = [] { return false; };
+  hooks.closeWindow = [] { return true; };
   orv::OrvApp orvApp(orv::AppViewsOf(view), windows, hooks);
 
   const int started = orvApp.StartUp();

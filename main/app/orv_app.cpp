@@ -5,6 +5,7 @@
 
 #include "common/numbers.h"
 #include "common/text.h"
+#include "main/base/unwired.h"
 #include "main/run/run_clock.h"
 #include "main/scripts/script_model.h"
 #include "platform/process.h"
@@ -56,21 +57,20 @@ class OrvApp::Platform final : public RunPlatform {
     orv::WriteSetting(key, value);
   }
   void PlaySound(const std::string& file) override {
-    if (app_.hooks_.playSound) app_.hooks_.playSound(ProgramFolder() + file);
+    CallPort(app_.hooks_.playSound, "OrvApp::Hooks::playSound", ProgramFolder() + file);
   }
   void ClosePopups(bool fullList) override {
-    if (app_.hooks_.closePopups) app_.hooks_.closePopups(fullList);
+    CallPort(app_.hooks_.closePopups, "OrvApp::Hooks::closePopups", fullList);
   }
   bool CollectionBrowserShown() override {
-    return app_.hooks_.collectionBrowserShown && app_.hooks_.collectionBrowserShown();
+    return CallPort(app_.hooks_.collectionBrowserShown, "OrvApp::Hooks::collectionBrowserShown");
   }
   void PrepareToClose() override {
     app_.program_->PrepareToClose();
     app_.timer1_.start();
-    if (app_.hooks_.prepareToClose) app_.hooks_.prepareToClose();
   }
   void EndProgram(int code) override {
-    if (app_.hooks_.endProgram) app_.hooks_.endProgram(code);
+    CallPort(app_.hooks_.endProgram, "OrvApp::Hooks::endProgram", code);
   }
 
  private:
@@ -129,6 +129,12 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
       windows_(windows),
       hooks_(std::move(hooks)),
       lists_(ProgramFolder(), ProgramFolder() + "temp/") {
+  if (!hooks_.playSound) ReportUnwired("OrvApp::Hooks::playSound");
+  if (!hooks_.closePopups) ReportUnwired("OrvApp::Hooks::closePopups");
+  if (!hooks_.collectionBrowserShown) ReportUnwired("OrvApp::Hooks::collectionBrowserShown");
+  if (!hooks_.endProgram) ReportUnwired("OrvApp::Hooks::endProgram");
+  if (!hooks_.closeWindow) ReportUnwired("OrvApp::Hooks::closeWindow");
+  if (!hooks_.confirmScriptDeletion) ReportUnwired("OrvApp::Hooks::confirmScriptDeletion");
   WindowLink& link = WindowLink::Instance();
   if (windows_.exchangeButton == 0) windows_.exchangeButton = link.Publish("orv", {});
   if (windows_.counterButton == 0) windows_.counterButton = link.Publish("", {});
@@ -170,7 +176,7 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   h.saveLists = [this] { lists_.SaveListFiles(); };
   h.startProgram = [](const std::string& path) { return StartDetached(path); };
   h.showScriptDeletion = [this](int slot) {
-    if (hooks_.confirmScriptDeletion && !hooks_.confirmScriptDeletion(slot)) return;
+    if (!CallPort(hooks_.confirmScriptDeletion, "OrvApp::Hooks::confirmScriptDeletion", slot)) return;
     std::remove(ScriptFileName(program_->CollectionFolder(), slot).c_str());
   };
   connection_.onApplyMode = [this](const std::string& v) {
@@ -257,7 +263,7 @@ int OrvApp::StartUp() {
   QObject::connect(&timer3_, &QTimer::timeout, [this] { run_->Timer3Tick(); });
   QObject::connect(&step_, &QTimer::timeout, [this] { run_->StepTick(); });
   QObject::connect(&timer1_, &QTimer::timeout, [this] {
-    program_->CloseTimerTick([this] { return hooks_.closeWindow ? hooks_.closeWindow() : true; });
+    program_->CloseTimerTick([this] { return !hooks_.closeWindow || hooks_.closeWindow(); });
   });
   return -1;
 }

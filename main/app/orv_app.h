@@ -53,11 +53,12 @@ AppViews AppViewsOf(Front& front) {
 
 class OrvApp {
  public:
+  // Every member is required: a front end without a feature says so with a port that does
+  // nothing (batch mode plays no sounds), and an unset one is reported (main/base/unwired.h).
   struct Hooks {
     std::function<void(const std::string& file)> playSound;
     std::function<void(bool fullList)> closePopups;
     std::function<bool()> collectionBrowserShown;
-    std::function<void()> prepareToClose;
     std::function<void(int code)> endProgram;
     // The close sequence closes the main window; false when it could not.
     std::function<bool()> closeWindow;

@@ -12,6 +12,9 @@ namespace {
 
 struct KeyFixture : ::testing::Test {
   KeyFixture() {
+    OrvMainWindow::Hooks hooks;
+    hooks.pageShown = [](const std::string&) {};  // a page button pressed by a key
+    window.SetHooks(std::move(hooks));
     window.InstallPane(Pane::OptionsPage4, list);
     window.Keys().SetBeep([this] { ++beeps; });
   }
