@@ -4,20 +4,27 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHideEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
+
+#include <cassert>
 
 #include "common/text.h"
 #include "main/collection/text_editor.h"
@@ -143,11 +150,41 @@ BrowserPane::BrowserPane(collection::CollectionTree& tree, collection::CurrentNo
   splitter->setStretchFactor(0, 3);
   splitter->setStretchFactor(1, 1);
   BuildToolBar();
+  // The login bar: shown while the user logs in on a live site.
+  loginBar_ = new QWidget;
+  loginBar_->setObjectName("LoginBar");
+  loginBar_->setAccessibleName(QStringLiteral("Вход на сайт"));
+  auto* loginRow = new QHBoxLayout(loginBar_);
+  loginRow->setContentsMargins(4, 2, 4, 2);
+  loginText_ = new QLabel;
+  loginText_->setObjectName("LoginText");
+  loginText_->setAccessibleName(QStringLiteral("Вход на сайт"));
+  loginText_->setWordWrap(true);
+  auto* done = new QPushButton(QStringLiteral("Готово"));
+  done->setObjectName("LoginDone");
+  done->setAccessibleName(QStringLiteral("Готово"));
+  done->setAccessibleDescription(QStringLiteral("Взять cookies сайта в текущий сценарий"));
+  connect(done, &QPushButton::clicked, this, [this] { FinishLogin(); });
+  loginRow->addWidget(loginText_, 1);
+  loginRow->addWidget(done);
+  loginBar_->hide();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(toolbar_);
+  layout->addWidget(loginBar_);
   layout->addWidget(splitter, 1);
+
+  // Both browsers share one profile: its cookie store tells of every cookie set or removed.
+  QWebEngineCookieStore* store = pages_[0]->profile()->cookieStore();
+  connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
+    cookies_.removeIf([&](const QNetworkCookie& c) { return c.hasSameIdentifier(cookie); });
+    cookies_.append(cookie);
+  });
+  connect(store, &QWebEngineCookieStore::cookieRemoved, this, [this](const QNetworkCookie& cookie) {
+    cookies_.removeIf([&](const QNetworkCookie& c) { return c.hasSameIdentifier(cookie); });
+  });
+  store->loadAllCookies();
 
   // The current browser follows the focus.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -232,7 +269,31 @@ void BrowserPane::BuildToolBar() {
   }
 }
 
+bool BrowserPane::LogIn(const std::string& address) {
+  const QUrl url(Utf(address).trimmed());
+  if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty()) return false;
+  if (LoginActive()) FinishLogin();
+  loginHost_ = url.host().toStdString();
+  loginText_->setText(QStringLiteral("Войдите на сайт %1 как в любом браузере и нажмите «Готово»: "
+                                     "его cookies перейдут в текущий сценарий.")
+                          .arg(url.host()));
+  loginBar_->show();
+  views_[current_index_]->load(url);
+  return true;
+}
+
+void BrowserPane::FinishLogin() {
+  if (!LoginActive()) return;
+  const std::string host = loginHost_;
+  loginHost_.clear();
+  loginBar_->hide();
+  assert(loginDone_ && "a login without its handler");
+  if (loginDone_) loginDone_(host, cookies_);
+}
+
 void BrowserPane::hideEvent(QHideEvent* event) {
+  // Closing the browser ends a login as "Готово" does.
+  FinishLogin();
   // Only when the window hides the browser and stays: not as the whole window goes.
   if (!event->spontaneous() && window()->isVisible()) {
     fullScreen_->setChecked(false);

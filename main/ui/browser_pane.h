@@ -9,6 +9,8 @@
 // line, to put it into the address box or to add it to the current script; a partly
 // downloaded file shows such a page too, with an offer to view what arrived.
 
+#include <QList>
+#include <QNetworkCookie>
 #include <QWidget>
 
 #include <array>
@@ -21,6 +23,7 @@
 #include "main/ui/collection_ports.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 class QWebEngineView;
@@ -54,6 +57,18 @@ class BrowserPane : public QWidget, public CollectionBrowser {
 
   // The web address the offline page of browser `index` stands for; empty when it shows none.
   std::string OfflineAddress(int index) const;
+
+  // "Войти на сайт…": the address (an http or https address, Windows-1251) opens on the live
+  // site in the current browser, with the login bar above it. "Готово", hiding the pane or a
+  // new login ends it: the cookies the browser holds then go to the login handler with the
+  // address's host. False for an address that is not http(s).
+  bool LogIn(const std::string& address);
+  void FinishLogin();
+  bool LoginActive() const { return !loginHost_.empty(); }
+  using LoginHandler = std::function<void(const std::string& host, const QList<QNetworkCookie>& cookies)>;
+  void SetLoginHandler(LoginHandler handler) { loginDone_ = std::move(handler); }
+  // The cookies the browser holds now (those of every site), as its cookie store reported them.
+  const QList<QNetworkCookie>& BrowserCookies() const { return cookies_; }
 
  protected:
   // Hidden by the window (the "brows" button): the layout buttons give the space back.
@@ -94,6 +109,11 @@ class BrowserPane : public QWidget, public CollectionBrowser {
   std::function<void(bool)> collapse_;
   std::function<void(const std::string&)> pageBookmark_;
   QObject* focusWatch_ = nullptr;
+  QWidget* loginBar_ = nullptr;
+  QLabel* loginText_ = nullptr;
+  std::string loginHost_;
+  LoginHandler loginDone_;
+  QList<QNetworkCookie> cookies_;
 };
 
 // The offline page's HTML (UTF-8): names the web address and the local path, and offers the

@@ -1,6 +1,7 @@
 #include "main/ui/collection_page.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QTreeView>
 
 #include <unistd.h>
@@ -10,8 +11,10 @@
 #include "main/ui/browser_pane.h"
 #include "main/ui/collection_tools_ui.h"
 #include "main/ui/collection_tree_pane.h"
+#include "main/ui/login_cookies.h"
 #include "main/ui/main_window.h"
 #include "main/app/orv_app.h"
+#include "main/scripts/script_model.h"
 
 namespace orv {
 
@@ -46,6 +49,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
     return take;
   };
   ports.chooseCollectionFolder = [&window] { window.PressToolbarButton("openfolder"); };
+  ports.logIn = [this, &window, &app](const std::string& address) { LogIn(window, app, address); };
   ports.createBookmark = [this] {
     if (createBookmark) createBookmark();
   };
@@ -96,6 +100,12 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   browser->SetPageBookmarkHandler([this](const std::string& localPath) {
     if (pageBookmark) pageBookmark(localPath);
   });
+  // A login ends: the site's cookies go into the jar of the script current then.
+  browser->SetLoginHandler([&app](const std::string& host, const QList<QNetworkCookie>& cookies) {
+    const std::string jar = CookieJarFileName(app.Program().CollectionFolder(), app.Program().Scripts().currentSlot);
+    const LoginExport result = ExportLoginCookies(cookies, host, jar, QDateTime::currentSecsSinceEpoch());
+    app.Status().Show(kStatusLinePanel, LoginExportText(result, host));
+  });
   window.InstallPane(Pane::CollectionTree, treePane);
   window.InstallPane(Pane::Browser, browser);
   for (auto& k : treePane->KeyCommands()) window.Keys().Register(treePane->TreeView(), k.letter, k.enabled, k.run);
@@ -109,6 +119,13 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
     if (built) built(app.Program().CollectionFolder());
   });
   Rebuild(app.Program().CollectionFolder());
+}
+
+void CollectionPage::LogIn(OrvMainWindow& window, OrvApp& app, const std::string& address) {
+  if (browser == nullptr) return;
+  if (!window.PaneVisible(Pane::Browser)) window.PressToolbarButton("brows", true);
+  if (!browser->LogIn(address))
+    app.Status().Show(kStatusLinePanel, Ru("Войти можно на сайт с адресом http:// или https://"));
 }
 
 void CollectionPage::Rebuild(const std::string& root) {

@@ -43,6 +43,9 @@ struct CollectionPage {
   void Install(OrvMainWindow& window, OrvApp& app);
   // The collection folder changed (or was chosen again): the tree is built from it.
   void Rebuild(const std::string& root);
+  // "Войти на сайт…" (the tree's menu, the address box's menu): the browser comes forward and
+  // opens the address on the live site; the login's cookies go to the current script's jar.
+  void LogIn(OrvMainWindow& window, OrvApp& app, const std::string& address);
 };
 
 // The browser toolbar's layout buttons ("FullScreen", "Onleft") act on the window's panes.

@@ -29,6 +29,8 @@ struct CollectionPorts {
   std::function<void(bool)> widenBrowser;       // "Onleft": widen or narrow the browser
   // Both schemes share one site folder; true when the site was fetched over HTTPS.
   std::function<bool(const std::string& siteFolder)> siteUsesHttps;
+  // "Войти на сайт…": the address opens on the live site for the user to log in.
+  std::function<void(const std::string& address)> logIn;
 };
 
 }  // namespace orv

@@ -268,6 +268,9 @@ QMenu* CollectionTreePane::BuildPopup(NodeId id) {
   add(copy, "Адрес URL", p.nodeCommands, [this] { CopyWebAddress(); });
   add(copy, "Полный Локальный Путь", p.nodeCommands, [this] { CopyLocalPath(); });
   add(copy, "Только Имя ", p.nodeCommands, [this] { CopyName(); });
+  add(menu, "Войти на сайт…", p.nodeCommands && bool(ports_.logIn), [this] {
+    if (current_.set && current_.image != kImageRoot) ports_.logIn(WebAddress(current_.key));
+  });
   add(menu, "Создать Закладку", p.bookmark && bool(ports_.createBookmark),
       [this] { ports_.createBookmark(); });
   QMenu* help = menu->addMenu("HtmlHelp [.chm]");

@@ -98,6 +98,13 @@ OrvMainWindow::OrvMainWindow() {
   InputUrl->lineEdit()->installEventFilter(this);
   InputUrl->lineEdit()->setAccessibleName(Q(Ru("Адрес")));
   InputUrl->view()->setAccessibleName(Q(Ru("История адресов")));
+  // The address box's menu: the line editor's own commands, then "Войти на сайт…".
+  InputUrl->lineEdit()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(InputUrl->lineEdit(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = BuildAddressMenu();
+    menu->exec(InputUrl->lineEdit()->mapToGlobal(at));
+    menu->deleteLater();
+  });
   connect(InputUrl->lineEdit(), &QLineEdit::returnPressed, this, [this] {
     if (app_) app_->Run().AddressEnter(AddressText());
   });
@@ -371,14 +378,14 @@ void OrvMainWindow::BuildMenu() {
   activeCursor_->setCheckable(true);
   activeCursor_->setChecked(true);
   connect(activeCursor_, &QAction::triggered, this, [this](bool on) {
-    if (hooks_.activeCursorChanged) hooks_.activeCursorChanged(on);
+    CallPort(hooks_.activeCursorChanged, "activeCursorChanged", on);
   });
   preview_ = menu->addAction(Q(Ru("Включая предпросмотр")));
   preview_->setObjectName("preview");
   preview_->setCheckable(true);
   preview_->setChecked(true);
   connect(preview_, &QAction::triggered, this, [this](bool on) {
-    if (hooks_.previewChanged) hooks_.previewChanged(on);
+    CallPort(hooks_.previewChanged, "previewChanged", on);
   });
   QMenu* help = menuBar()->addMenu(Q(Ru("Справка")));
   help->setAccessibleName(Q(Ru("Справка")));
@@ -450,6 +457,19 @@ void OrvMainWindow::InstallAddressSwitch(QWidget* control) {
 }
 
 void OrvMainWindow::FocusAddressBox() { InputUrl->setFocus(); }
+
+QMenu* OrvMainWindow::BuildAddressMenu() {
+  QMenu* menu = InputUrl->lineEdit()->createStandardContextMenu();
+  menu->setObjectName("AddressMenu");
+  menu->addSeparator();
+  QAction* logIn = menu->addAction(Q(Ru("Войти на сайт…")));
+  logIn->setObjectName("LogIn");
+  const std::string address = AddressText();
+  const bool web = StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
+  logIn->setEnabled(bool(hooks_.logIn) && web && address.size() > 8);
+  connect(logIn, &QAction::triggered, this, [this, address] { hooks_.logIn(address); });
+  return menu;
+}
 
 void OrvMainWindow::InstallPane(Pane where, QWidget* pane) {
   PaneFrame& f = Frame(where);
@@ -549,13 +569,13 @@ void OrvMainWindow::OnToolbarButton(const std::string& key, bool pressed) {
   if (const int page = PaneLayout::PageOfKey(key)) {
     layout_.PressPage(page);
     ApplyLayout();
-    if (hooks_.pageShown) hooks_.pageShown(key);
+    CallPort(hooks_.pageShown, "pageShown", key);
     return;
   }
   if (key == "openfolder") {
     OpenFolder();
   } else if (key == "help") {
-    if (hooks_.showHelp) hooks_.showHelp();
+    CallPort(hooks_.showHelp, "showHelp");
   } else if (key == "scripts") {
     layout_.PressScripts(pressed);
   } else if (key == "brows") {
@@ -614,14 +634,14 @@ void OrvMainWindow::OpenFolder() {
                     BusyLabelVisible(BusyLabel::BlendPanel) || layout_.ToolBusy() || folderChoiceRunning_;
   if (!busy) {
     folderChoiceRunning_ = true;
-    const std::string current = hooks_.collectionFolder ? hooks_.collectionFolder() : std::string();
+    const std::string current = CallPort(hooks_.collectionFolder, "collectionFolder");
     std::optional<std::string> chosen;
     if (hooks_.chooseCollectionFolder) {
       chosen = hooks_.chooseCollectionFolder(current);
     } else {
       chosen = FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, current, this);
     }
-    if (chosen && hooks_.collectionFolderChosen) hooks_.collectionFolderChosen(*chosen);
+    if (chosen) CallPort(hooks_.collectionFolderChosen, "collectionFolderChosen", *chosen);
     folderChoiceRunning_ = false;
   }
   if (button->isCheckable()) button->setChecked(false);
@@ -699,7 +719,7 @@ void OrvMainWindow::OnRunStop() {
   if (runStopKey_ == "run") {
     app_->Run().RunButton();
   } else {
-    if (hooks_.userStop) hooks_.userStop();
+    CallPort(hooks_.userStop, "userStop");
     app_->Run().StopRun();
   }
 }
@@ -950,13 +970,13 @@ void OrvMainWindow::PhaseChanged(RunPhase phase) {
     // A new run: its channels take the report's place.
     report_->hide();
     ListCons->show();
-  } else if (phase == RunPhase::Done && hooks_.runReport) {
-    if (const std::optional<RunReport> report = hooks_.runReport()) ShowRunReport(*report);
+  } else if (phase == RunPhase::Done) {
+    if (const std::optional<RunReport> report = CallPort(hooks_.runReport, "runReport")) ShowRunReport(*report);
   }
 }
 
 QMenu* OrvMainWindow::ChannelMenu(int channel) {
-  const ChannelRow* row = hooks_.channelRow ? hooks_.channelRow(channel) : nullptr;
+  const ChannelRow* row = CallPort(hooks_.channelRow, "channelRow", channel);
   if (!row || row->address.empty()) return nullptr;
   // The menu keeps the address the row had when it opened; the channel may move on meanwhile.
   const std::string address = row->address;
@@ -970,7 +990,7 @@ QMenu* OrvMainWindow::ChannelMenu(int channel) {
     return a;
   };
   add("Закрыть Канал", "closeChannel", [this, channel] {
-    if (hooks_.closeChannel) hooks_.closeChannel(channel);
+    CallPort(hooks_.closeChannel, "closeChannel", channel);
   });
   QAction* bookmark = add("Создать Закладку", "bookmark", [this, address] {
     if (hooks_.bookmarkAddress) hooks_.bookmarkAddress(address);
@@ -978,10 +998,10 @@ QMenu* OrvMainWindow::ChannelMenu(int channel) {
   // The search engine's pages are results of a web search, not pages to keep.
   bookmark->setEnabled(hooks_.bookmarkAddress && !StartsWithNoCase(address, kSearchEngineRoot));
   add("В Исключения", "exclude", [this, address] {
-    if (hooks_.excludeAddress) hooks_.excludeAddress(address);
+    CallPort(hooks_.excludeAddress, "excludeAddress", address);
   });
   add("В Колею", "track", [this, address] {
-    if (hooks_.trackAddress) hooks_.trackAddress(address);
+    CallPort(hooks_.trackAddress, "trackAddress", address);
   });
   add("Копировать", "copy", [address] { QGuiApplication::clipboard()->setText(Q(address)); });
   return menu;

@@ -25,6 +25,7 @@
 #include "main/app/remembered_view_state.h"
 #include "main/base/address_box.h"
 #include "main/base/run_status.h"
+#include "main/base/unwired.h"
 #include "main/run/channel_table.h"
 #include "main/run/run_controls_view.h"
 #include "main/run/run_report.h"
@@ -39,6 +40,7 @@ class QHBoxLayout;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QTranslator;
 
 namespace orv {
 
@@ -53,20 +55,23 @@ class OrvMainWindow final : public QMainWindow,
                             public RunControlsView,
                             public ChannelListView {
  public:
-  // What the window's own controls ask of the program. Unset members do nothing.
+  // What the window's own controls ask of the program. An unset member does nothing for the
+  // user but is reported as a wiring fault (main/base/unwired.h), except where it says otherwise.
   struct Hooks {
     std::function<void(const std::string& key)> pageShown;       // tbbtn at once
     std::function<void()> userStop;  // the run/stop button pressed as "stop" (long work stops too)
     std::function<void(bool on)> previewChanged;                 // "Включая предпросмотр"
     std::function<void(bool on)> activeCursorChanged;            // "Активный Курсор"
-    // The collection root chooser: the chosen folder, or nothing when cancelled.
+    // The collection root chooser: the chosen folder, or nothing when cancelled. Unset: the
+    // window's own folder chooser.
     std::function<std::optional<std::string>(const std::string& current)> chooseCollectionFolder;
     // The folder choice is carried out (PFOLD, address tree, collection tree).
     std::function<void(const std::string& folder)> collectionFolderChosen;
     std::function<std::string()> collectionFolder;
     std::function<void()> showHelp;
     // The channel list's menu: the row run control keeps for a channel (null when idle), and
-    // what the menu does with it. An unset bookmark command leaves its item disabled.
+    // what the menu does with it. An unset bookmark command leaves its item disabled (as an
+    // unset openStartPage or logIn leaves theirs).
     std::function<const ChannelRow*(int channel)> channelRow;
     std::function<void(int channel)> closeChannel;
     std::function<void(const std::string& address)> bookmarkAddress;
@@ -78,6 +83,8 @@ class OrvMainWindow final : public QMainWindow,
     std::function<std::optional<RunReport>()> runReport;
     // The report's "Открыть сайт": the run's start page in the collection browser.
     std::function<void(const std::string& startAddress)> openStartPage;
+    // "Войти на сайт…" of the address box's menu (the box's address, Windows-1251).
+    std::function<void(const std::string& address)> logIn;
   };
 
   OrvMainWindow();
@@ -95,6 +102,8 @@ class OrvMainWindow final : public QMainWindow,
   // The address box's label with the web-search switch, placed before the address box.
   void InstallAddressSwitch(QWidget* control);
   void FocusAddressBox();
+  // The address box's context menu (built anew each time; the caller deletes it).
+  QMenu* BuildAddressMenu();
   // Whether the pane's frame is shown now (the window's toolbar rules decide).
   bool PaneVisible(Pane where) const;
   // The script-sets panel is opened by the script panel's commands and closed by the toolbar.
@@ -176,7 +185,7 @@ class OrvMainWindow final : public QMainWindow,
   void HideBusyLabels() override;
   // ScriptSlotButtons
   void SelectScriptSlotButton(int slot) override {
-    if (hooks_.selectScriptSlot) hooks_.selectScriptSlot(slot);
+    CallPort(hooks_.selectScriptSlot, "selectScriptSlot", slot);
   }
 
   // ChannelListView
@@ -269,5 +278,10 @@ class OrvMainWindow final : public QMainWindow,
 
 // Runs the program with its window; returns the exit status.
 int RunWindow(int argc, char** argv);
+
+// Qt's own texts (Yes/No, the file dialogs) in Russian, as the rest of the window: Qt's
+// translation from the system's translations folder (Debian qt6-translations-l10n) installed
+// into the application. False when it is not there (the dialogs then speak English).
+bool LoadQtRussianTexts(QTranslator& translator);
 
 }  // namespace orv

@@ -41,14 +41,17 @@ namespace {
 QString Q(const std::string& cp1251) { return QString::fromStdString(Cp1251ToUtf8(cp1251)); }
 }  // namespace
 
+bool LoadQtRussianTexts(QTranslator& translator) {
+  return translator.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+         QCoreApplication::installTranslator(&translator);
+}
+
 int RunWindow(int argc, char** argv) {
   PrepareEmbeddedBrowser();
   QApplication app(argc, argv);
-  // Qt's own texts (Yes/No, the file dialogs) in Russian, as the rest of the window.
   QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    app.installTranslator(&qtTexts);
+  LoadQtRussianTexts(qtTexts);
   CollectionPage collectionPage;  // before the window: its tree outlives the panes
   SearchPage searchPage(collectionPage);
   OrvMainWindow window;
@@ -95,6 +98,8 @@ int RunWindow(int argc, char** argv) {
     sound.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
     sound.play();
   };
+#else
+  hooks.playSound = [](const std::string&) {};  // built without Qt Multimedia: silent
 #endif
   OrvApp orvApp(AppViewsOf(window), windows, hooks);
   window.Attach(&orvApp);
@@ -131,6 +136,7 @@ int RunWindow(int argc, char** argv) {
     browse(collection::StartPageOf(address, orvApp.Program().CollectionFolder()));
   };
   shell.bookmarkAddress = [&](const std::string& address) { searchPage.BookmarkAddress(address); };
+  shell.logIn = [&](const std::string& address) { collectionPage.LogIn(window, orvApp, address); };
   shell.chooseCollectionFolder = [&](const std::string& current) {
     const std::string start = collection::AvailableRootOr(current, orvApp.Program().Paths().programFolder);
     return FolderChooser::Choose(collection::FolderChoiceMode::CollectionRoot, start, &window);

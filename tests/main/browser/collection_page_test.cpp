@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QMenu>
+#include <QNetworkCookie>
 #include <QTest>
 #include <QTreeView>
 #include <QWebEngineView>
@@ -24,6 +25,7 @@
 #include "main/ui/collection_tree_model.h"
 #include "main/ui/collection_tree_pane.h"
 #include "platform/file_attributes.h"
+#include "tests/support/http_test_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace orv {
@@ -55,7 +57,7 @@ QAction* FindAction(QMenu* menu, const QString& name) {
 // What the window would show, recorded.
 struct Window {
   QString address = "untouched", caption, status;
-  std::vector<std::string> addedToScript;
+  std::vector<std::string> addedToScript, loginsAsked;
   CollectionPorts Ports() {
     CollectionPorts p;
     p.setAddressBar = [this](const QString& a) { address = a; };
@@ -66,6 +68,7 @@ struct Window {
       return collection::ScriptTake{collection::ScriptTakeOutcome::Added, 3};
     };
     p.createBookmark = [] {};
+    p.logIn = [this](const std::string& a) { loginsAsked.push_back(a); };
     return p;
   }
 };
@@ -154,6 +157,9 @@ TEST_F(CollectionPaneTest, ClickingASiteReadsItOnceAndTheTreeCommandsFollowThePo
   collection::SelectNode(tree, current, siteNode);
   popup.reset(pane.BuildPopup(siteNode));
   EXPECT_FALSE(FindAction(popup.get(), "Создать Закладку")->isEnabled());
+  // "Войти на сайт…" asks for a login on the site's live address.
+  FindAction(popup.get(), "Войти на сайт…")->trigger();
+  EXPECT_EQ(window.loginsAsked, std::vector<std::string>{"http://docs.example.org/"});
   fs::remove(site + "guide/intro.html");
   FindAction(popup.get(), "Обновить Папку Сайта")->trigger();
   ASSERT_TRUE(WaitFor([&] { return !pane.Busy(); }));
@@ -383,6 +389,9 @@ TEST_F(BrowserPaneTest, HistoryAndTheHoveredLinksWebAddress) {
 // pages; pressed again, each gives the space back, and hiding the browser undoes both.
 TEST_F(CollectionPaneTest, LayoutButtonsHideTheColumnAndWidenTheBrowser) {
   OrvMainWindow mainWindow;
+  OrvMainWindow::Hooks hooks;
+  hooks.pageShown = [](const std::string&) {};  // the page button below
+  mainWindow.SetHooks(std::move(hooks));
   CollectionPorts ports = window.Ports();
   WireWindowLayout(ports, mainWindow);
   auto* pane = new BrowserPane(tree, current, std::string(ORV_BIN_DIR) + "/", ports);
@@ -429,6 +438,46 @@ TEST_F(CollectionPaneTest, LayoutButtonsHideTheColumnAndWidenTheBrowser) {
   EXPECT_TRUE(column->isVisible());
   EXPECT_TRUE(options->isVisible());
   if (const char* dir = std::getenv("ORV_SCREENSHOT_DIR")) mainWindow.grab().save(QString(dir) + "/layout.png");
+}
+
+
+// "Войти на сайт…": the live site opens in the browser with the login bar; the cookie its
+// login page sets reaches the login handler with the host when the user presses "Готово".
+TEST_F(BrowserPaneTest, ALoginHandsTheSitesCookiesOverOnDone) {
+  orvtest::HttpTestServer site;
+  site.Serve("/login", {.headers = {"Content-Type: text/html", "Set-Cookie: sid=s3cret; Path=/; HttpOnly"},
+                        .body = "<html><head><title>Login</title></head><body>in</body></html>"});
+  std::string host;
+  QList<QNetworkCookie> taken;
+  int logins = 0;
+  browser->SetLoginHandler([&](const std::string& h, const QList<QNetworkCookie>& cookies) {
+    ++logins;
+    host = h;
+    taken = cookies;
+  });
+  auto* bar = browser->findChild<QWidget*>("LoginBar");
+  auto* done = browser->findChild<QPushButton*>("LoginDone");
+  ASSERT_TRUE(bar && done);
+  EXPECT_FALSE(browser->LogIn("ftp://127.0.0.1/")) << "only web addresses";
+  EXPECT_FALSE(bar->isVisible());
+  ASSERT_TRUE(browser->LogIn("http://" + site.HostPort() + "/login"));
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_FALSE(done->accessibleName().isEmpty());
+  ASSERT_TRUE(Loaded(browser->CurrentIndex(), "Login"));
+  ASSERT_TRUE(WaitFor([&] {
+    for (const QNetworkCookie& c : browser->BrowserCookies())
+      if (c.name() == "sid") return true;
+    return false;
+  }, 10000));
+  QTest::mouseClick(done, Qt::LeftButton);
+  EXPECT_EQ(logins, 1);
+  EXPECT_EQ(host, "127.0.0.1");
+  bool sid = false;
+  for (const QNetworkCookie& c : taken) sid = sid || (c.name() == "sid" && c.value() == "s3cret");
+  EXPECT_TRUE(sid);
+  EXPECT_FALSE(bar->isVisible());
+  browser->hide();
+  EXPECT_EQ(logins, 1) << "a login ends once";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QDialogButtonBox>
 #include <QAction>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -14,9 +15,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTranslator>
 #include <QToolBar>
 
 #include <memory>
@@ -51,6 +54,9 @@ struct Start {
       ++choosersShown;
       return chosenFolder;
     };
+    shell.logIn = [this](const std::string& address) { loginsAsked.push_back(address); };
+    shell.selectScriptSlot = [this](int slot) { slotShown = slot; };
+    shell.runReport = [] { return std::optional<RunReport>(); };
     window.SetHooks(std::move(shell));
     EXPECT_EQ(model->StartUpFirstPhase(), StartResult::Continue);
     model->StartUpSecondPhase();
@@ -78,6 +84,8 @@ struct Start {
   std::unique_ptr<ProgramModel> model;
   std::optional<std::string> chosenFolder;
   int choosersShown = 0;
+  std::vector<std::string> loginsAsked;
+  int slotShown = -1;
 };
 
 struct WindowTest : ::testing::Test {
@@ -360,6 +368,38 @@ TEST_F(WindowTest, ScreenReaderActionsDoWhatClicksDoAndStateLabelsSayTheirState)
     EXPECT_TRUE(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction())) << name;
     EXPECT_FALSE(item->text(QAccessible::Name).isEmpty()) << name;
   }
+}
+
+// "Войти на сайт…" in the address box's menu, beside the line editor's own commands, asks for a
+// login on the address the box shows, and only for a web address.
+TEST_F(WindowTest, TheAddressBoxMenuOffersALoginOnTheAddressShown) {
+  Start s(store, paths);
+  s.window.SetAddressText("ftp://files.test/");
+  std::unique_ptr<QMenu> menu(s.window.BuildAddressMenu());
+  QAction* logIn = menu->findChild<QAction*>("LogIn");
+  ASSERT_NE(logIn, nullptr);
+  EXPECT_EQ(logIn->text(), QStringLiteral("Войти на сайт…"));
+  EXPECT_FALSE(logIn->isEnabled());
+  s.window.SetAddressText("https://site.test/login");
+  menu.reset(s.window.BuildAddressMenu());
+  logIn = menu->findChild<QAction*>("LogIn");
+  ASSERT_NE(logIn, nullptr);
+  EXPECT_TRUE(logIn->isEnabled());
+  EXPECT_GT(menu->actions().size(), 4) << "the line editor's own commands stay";
+  logIn->trigger();
+  EXPECT_EQ(s.loginsAsked, std::vector<std::string>{"https://site.test/login"});
+}
+
+// Standard dialogs (questions, the save dialog) speak Russian: Qt's own translation is found
+// where the system keeps it.
+TEST(QtTextsTest, StandardButtonsSpeakRussian) {
+  QTranslator translator;
+  ASSERT_TRUE(LoadQtRussianTexts(translator)) << "qtbase_ru.qm not found (Debian qt6-translations-l10n)";
+  QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+  EXPECT_EQ(box.button(QDialogButtonBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+  EXPECT_EQ(box.button(QDialogButtonBox::No)->text().remove('&'), QStringLiteral("Нет"));
+  EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+  QCoreApplication::removeTranslator(&translator);
 }
 
 // A screen reader's press on a clickable label does what a mouse click does; a disabled label

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "common/config_keys.h"
 #include "common/exchange.h"
 #include "common/string_list.h"
 #include "main/lists/lists_model.h"
@@ -230,6 +232,39 @@ TEST(NetworkPageTest, CertificateAndRenderingSwitchesAreStoredForTheConsole) {
   EXPECT_EQ(store.Get("RenderPages"), "True");
   QTest::mouseClick(page.RenderPages(), Qt::LeftButton);
   EXPECT_EQ(store.Get("RenderPages"), "False");
+}
+
+// The dial entry's cell: a stored entry the machine's phonebook lacks (none here) survives a
+// click that opens its editor and the editor's close; the other choices still apply.
+TEST(NetworkPageTest, OpeningTheConnectionCellKeepsTheStoredEntry) {
+  lists_testing::ListsFolder folder;
+  MemorySettings store;
+  testing::FakeMainWindow window;
+  ProgramPaths paths;
+  paths.programFolder = folder.Dir();
+  paths.singleInstance = false;
+  ProgramModel program(store, window.Program(), paths);
+  program.Parameters().ChooseDialEntry(Ru("Мой провайдер"));
+  SystemConnectionState state;
+  ConnectionControl connection(state);
+  NetworkPage page(program, connection, [] { return false; });
+  page.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  QTreeWidget* view = page.ConnectionList()->View();
+  QTreeWidgetItem* cell = nullptr;
+  for (int i = 0; i < view->topLevelItemCount(); ++i)
+    if (view->topLevelItem(i)->text(0) == ToQ(Ru("Соединение"))) cell = view->topLevelItem(i);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->text(1), ToQ(Ru("Мой провайдер")));
+  const QRect at = view->visualItemRect(cell);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(view->header()->sectionPosition(1) + 5, at.center().y()));
+  auto* editor = view->viewport()->findChild<QComboBox*>();
+  ASSERT_NE(editor, nullptr) << "a click opens the choice";
+  EXPECT_EQ(editor->currentText(), ToQ(Ru("Мой провайдер")));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(program.Parameters().Row(kConnection, kDialEntryRowKey).value, Ru("Мой провайдер"));
+  EXPECT_EQ(cell->text(1), ToQ(Ru("Мой провайдер")));
 }
 
 struct ListsFixture : ::testing::Test {
