@@ -14,6 +14,7 @@
 #include "main/ui/login_cookies.h"
 #include "main/ui/main_window.h"
 #include "main/app/orv_app.h"
+#include "main/base/unwired.h"
 #include "main/scripts/script_model.h"
 
 namespace orv {
@@ -51,10 +52,10 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   ports.chooseCollectionFolder = [&window] { window.PressToolbarButton("openfolder"); };
   ports.logIn = [this, &window, &app](const std::string& address) { LogIn(window, app, address); };
   ports.createBookmark = [this] {
-    if (createBookmark) createBookmark();
+    CallPort(createBookmark, "CollectionPage::createBookmark");
   };
   ports.interruptSearch = [this] {
-    if (interruptSearch) interruptSearch();
+    CallPort(interruptSearch, "CollectionPage::interruptSearch");
   };
   WireWindowLayout(ports, window);
 
@@ -98,7 +99,7 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   treePane->SetCompilerPresent([toolsUi] { return toolsUi->CompilerPresent(); });
   treePane->SetToolJobRunning([toolsUi] { return toolsUi->Busy(); });
   browser->SetPageBookmarkHandler([this](const std::string& localPath) {
-    if (pageBookmark) pageBookmark(localPath);
+    CallPort(pageBookmark, "CollectionPage::pageBookmark", localPath);
   });
   // A login ends: the site's cookies go into the jar of the script current then.
   browser->SetLoginHandler([&app](const std::string& host, const QList<QNetworkCookie>& cookies) {
@@ -112,11 +113,11 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
 
   // Run control tells of every address whose fetch is over: the tree shows what arrived.
   app.Run().SetFetchedAddressSink([this](const std::string& address) {
-    tree.ShowFetched(address, webSearchOn && webSearchOn());
+    tree.ShowFetched(address, CallPort(webSearchOn, "CollectionPage::webSearchOn"));
   });
   // Every rebuild of the tree reloads what hangs on it, the popup's full rebuild too.
   treePane->SetRebuilt([this, &app] {
-    if (built) built(app.Program().CollectionFolder());
+    CallPort(built, "CollectionPage::built", app.Program().CollectionFolder());
   });
   Rebuild(app.Program().CollectionFolder());
 }
@@ -131,7 +132,7 @@ void CollectionPage::LogIn(OrvMainWindow& window, OrvApp& app, const std::string
 void CollectionPage::Rebuild(const std::string& root) {
   if (treePane == nullptr) return;
   treePane->Build(root);
-  if (built) built(root);
+  CallPort(built, "CollectionPage::built", root);
 }
 
 }  // namespace orv

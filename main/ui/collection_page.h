@@ -30,7 +30,8 @@ struct CollectionPage {
   CollectionPage();
   ~CollectionPage();
 
-  // What the search and bookmark side asks of the page; unset ones do nothing. Set before Install.
+  // What the search and bookmark side asks of the page; an unset one is reported (main/base/unwired.h).
+  // Set before Install.
   std::function<void()> createBookmark;   // the tree's "Создать Закладку" (the current file)
   std::function<void()> interruptSearch;  // the browser's "Refresh"
   std::function<void(const std::string& localPath)> pageBookmark;  // the page popup's "Закладка"

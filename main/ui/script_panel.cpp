@@ -1,3 +1,4 @@
+#include "main/base/unwired.h"
 #include "main/ui/script_panel.h"
 
 #include <QAction>
@@ -101,7 +102,7 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   sets_->setAccessibleName(sets_->text());
   sets_->setToolTip(QString::fromUtf8("Сохранить, загрузить, экспортировать или импортировать весь блок сценариев"));
   connect(sets_, &QPushButton::clicked, this, [this] {
-    if (ports_.toggleScriptSets) ports_.toggleScriptSets();
+    CallPort(ports_.toggleScriptSets, "ScriptPanelPorts::toggleScriptSets");
   });
   // One under the other: side by side they would not fit a narrow pane.
   layout->addWidget(deleteScript_, 0, Qt::AlignLeft);
@@ -142,7 +143,7 @@ ScriptPanel::ScriptPanel(ScriptModel& scripts, ListsModel& lists, AddressTreeBui
   forgetCookies_->setObjectName(QStringLiteral("ForgetCookies"));
   QAction* sets = menu_->addAction(QString::fromUtf8("Наборы Сценариев"));
   connect(sets, &QAction::triggered, this, [this] {
-    if (ports_.toggleScriptSets) ports_.toggleScriptSets();
+    CallPort(ports_.toggleScriptSets, "ScriptPanelPorts::toggleScriptSets");
   });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (QTreeWidgetItem* item = tree_->itemAt(pos)) {

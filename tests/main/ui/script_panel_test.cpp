@@ -57,6 +57,7 @@ struct PanelFixture : ::testing::Test {
     ports.showListsPage = [this] { ++listsPageShown; };
     ports.busyFinished = [this](std::function<void()> hide) { finishedHides.push_back(std::move(hide)); };
     ports.tell = [this](const std::string& t) { told.push_back(t); };
+    ports.toggleScriptSets = [this] { ++setsToggled; };
     ports.ask = [this](const std::string& q) {
       asked.push_back(q);
       return true;
@@ -93,6 +94,7 @@ struct PanelFixture : ::testing::Test {
   std::string address;
   std::vector<std::string> shownFiles, asked, told;
   int listsPageShown = 0;
+  int setsToggled = 0;
   std::vector<std::function<void()>> finishedHides;  // what the window's countdown would call
 };
 
@@ -230,6 +232,22 @@ TEST_F(PanelFixture, MenuEntriesWaitForTheBuild) {
   EXPECT_TRUE(MenuEntry(panel->ContextMenu(), "Выбрать")->isEnabled());
   MenuEntry(panel->ContextMenu(), "Выбрать")->trigger();
   EXPECT_EQ(address, "http://site0.ru/");
+}
+
+// The script sets are reached from the list's button and from the tree's menu, while a build
+// runs too (they do not depend on the tree).
+TEST_F(PanelFixture, TheScriptSetsOpenFromTheButtonAndTheMenu) {
+  auto* button = panel->findChild<QPushButton*>("ScriptSetsButton");
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->isVisible());
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(setsToggled, 1);
+  panel->PrepareMenu();
+  QAction* entry = MenuEntry(panel->ContextMenu(), "Наборы Сценариев");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_TRUE(entry->isEnabled());
+  entry->trigger();
+  EXPECT_EQ(setsToggled, 2);
 }
 
 // The closing words of a build stay until the window's busy-label countdown takes them away;
