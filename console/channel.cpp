@@ -531,6 +531,7 @@ bool Channel::BeginRendering() {
   request.charset = render::CharsetOfContentType(contentType);
   request.body = std::move(body.text);
   request.similarHosts = console_.Exchange().ReadExt(SimilarHosts) == "1";
+  request.cookieJar = orv::Trim(console_.Exchange().ReadExt(CookieJar));
   ChannelRecord& rec = console_.Record(index_);
   rec.url = t_.url;
   rec.statusText = orv::Ru(" Выполнение скриптов...");

@@ -8,7 +8,12 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QNetworkCookie>
+#include <QWebEngineCookieStore>
+#include <filesystem>
 #include <set>
+
+#include "common/cookie_file.h"
 
 #include "render/render_policy.h"
 
@@ -185,7 +190,8 @@ class RenderJob final : public QObject {
 PageRenderer::PageRenderer(ReplySink sink, QObject* parent)
     : QObject(parent), sink_(std::move(sink)), profile_(new QWebEngineProfile(this)) {
   // No storage name: an off-the-record profile, nothing kept on disk, nothing shared with the
-  // browsing profile of the collection page.
+  // browsing profile of the collection page; the run's own cookie jar is the one store it takes
+  // cookies from (TakeCookieJar), and what scripts set stays in memory.
   profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
   profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
   QObject::connect(profile_, &QWebEngineProfile::downloadRequested, this,
@@ -193,6 +199,29 @@ PageRenderer::PageRenderer(ReplySink sink, QObject* parent)
 }
 
 PageRenderer::~PageRenderer() { jobs_.clear(); }
+
+void PageRenderer::TakeCookieJar(const std::string& path) {
+  if (path.empty()) return;
+  std::error_code ec;
+  const auto modified = std::filesystem::last_write_time(path, ec);
+  if (ec) return;
+  const long long stamp = modified.time_since_epoch().count();
+  auto [it, fresh] = jarsTaken_.emplace(path, stamp);
+  if (!fresh && it->second == stamp) return;
+  it->second = stamp;
+  QWebEngineCookieStore* store = profile_->cookieStore();
+  for (const Cookie& c : ReadCookieFile(path).cookies) {
+    QNetworkCookie cookie(QByteArray::fromStdString(c.name), QByteArray::fromStdString(c.value));
+    std::string domain = c.domain;
+    if (c.includeSubdomains && !domain.empty() && domain.front() != '.') domain.insert(domain.begin(), '.');
+    cookie.setDomain(QString::fromStdString(domain));
+    cookie.setPath(QString::fromStdString(c.path));
+    cookie.setSecure(c.secure);
+    cookie.setHttpOnly(c.httpOnly);
+    if (c.expires > 0) cookie.setExpirationDate(QDateTime::fromSecsSinceEpoch(c.expires));
+    store->setCookie(cookie);
+  }
+}
 
 void PageRenderer::Render(const RenderRequest& request) {
   if (request.body.size() > kMaxRenderedBody) {
@@ -202,6 +231,7 @@ void PageRenderer::Render(const RenderRequest& request) {
     sink_(reply);
     return;
   }
+  TakeCookieJar(request.cookieJar);
   jobs_[request.id] = std::make_unique<RenderJob>(profile_, request,
                                                   [this, id = request.id](const RenderReply& r) { Finished(id, r); });
 }

@@ -28,10 +28,13 @@ class PageRenderer : public QObject {
 
  private:
   void Finished(uint64_t id, const RenderReply& reply);
+  // Puts the run's cookies into the profile's store, again whenever the console rewrote the jar.
+  void TakeCookieJar(const std::string& path);
 
   ReplySink sink_;
   QWebEngineProfile* profile_;
   std::map<uint64_t, std::unique_ptr<RenderJob>> jobs_;
+  std::map<std::string, long long> jarsTaken_;  // jar path -> modification time when taken
 };
 
 }  // namespace orv::render

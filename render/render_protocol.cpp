@@ -90,7 +90,7 @@ FrameReader::Status FrameReader::Next(Frame& frame) {
 Frame ToFrame(const RenderRequest& r) {
   return {"render",
           {Number(r.id), r.address, r.charset, r.body, Number(static_cast<uint64_t>(r.quietMs)),
-           Number(static_cast<uint64_t>(r.maxMs)), r.similarHosts ? "1" : "0"}};
+           Number(static_cast<uint64_t>(r.maxMs)), r.similarHosts ? "1" : "0", r.cookieJar}};
 }
 
 Frame ToFrame(const RenderReply& r) {
@@ -100,7 +100,7 @@ Frame ToFrame(const RenderReply& r) {
 }
 
 std::optional<RenderRequest> RequestFromFrame(const Frame& frame) {
-  if (frame.kind != "render" || frame.fields.size() != 7) return std::nullopt;
+  if (frame.kind != "render" || frame.fields.size() != 8) return std::nullopt;
   const auto& f = frame.fields;
   const std::optional<uint64_t> id = WholeNumber(f[0]);
   const std::optional<uint64_t> quiet = WholeNumber(f[4]);
@@ -115,6 +115,7 @@ std::optional<RenderRequest> RequestFromFrame(const Frame& frame) {
   r.quietMs = static_cast<int>(*quiet);
   r.maxMs = static_cast<int>(*max);
   r.similarHosts = f[6] == "1";
+  r.cookieJar = f[7];
   return r;
 }
 

@@ -53,6 +53,9 @@ struct RenderRequest {
   int quietMs = 2000;   // the network counts as quiet after this long without a new request
   int maxMs = 15000;    // the rendering ends at this point whatever the network does
   bool similarHosts = false;  // "Похожие адреса": requests to similar hosts are let through
+  // The run's cookie jar (a cookie file the console keeps), the one store of cookies the page
+  // shares; empty: the page starts without cookies.
+  std::string cookieJar;
 };
 
 enum class RenderOutcome { Rendered, Failed };

@@ -20,6 +20,7 @@ RenderRequest SampleRequest() {
   r.quietMs = 1500;
   r.maxMs = 9000;
   r.similarHosts = true;
+  r.cookieJar = "/tmp/coll/orvef0.cookies";
   return r;
 }
 
@@ -51,6 +52,7 @@ TEST(RenderProtocol, FramesSurviveAnySplitOfThePipeAndComeBackByteExact) {
     EXPECT_EQ(request->quietMs, 1500);
     EXPECT_EQ(request->maxMs, 9000);
     EXPECT_TRUE(request->similarHosts);
+    EXPECT_EQ(request->cookieJar, "/tmp/coll/orvef0.cookies");
     EXPECT_FALSE(ReplyFromFrame(frames[0]));  // a request is no reply
     const std::optional<RenderReply> back = ReplyFromFrame(frames[1]);
     ASSERT_TRUE(back);

@@ -112,6 +112,25 @@ TEST_F(RenderRunTest, AScriptBuiltSiteIsCopiedWholeWithTheSwitchOnAndAsReceivedW
   EXPECT_EQ(orvtest::ReadWholeFile(LocalIn(rendered, site.Url("/index.html"))), page);
 }
 
+TEST_F(RenderRunTest, ThePagesScriptsSendTheCookiesOfTheRunsJar) {
+  HttpTestServer site;
+  // The page's data answers only with the session cookie of the run's jar.
+  site.Serve("/index.html", Html("<html><body><p id=\"out\"></p><script>"
+                                 "fetch('acc' + 'ount.json').then(r => r.ok ? r.json() : {who: 'refused'})"
+                                 ".then(d => { document.getElementById('out').textContent = d.who; });"
+                                 "</script></body></html>"));
+  site.Serve("/account.json", Answer{.headers = {"Content-Type: application/json"},
+                                     .body = "{\"who\": \"signed-in-reader\"}", .requiredCookie = "sid=s3cr3t"});
+  const std::string cookies = prog_.Root() + "cookies.txt";
+  orvtest::WriteWholeFile(cookies, "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\ts3cr3t\n");
+
+  const BatchRun r = RunAll({"--set", "RenderPages=True", "--set", "RenderQuietMs=300", "--cookies", cookies,
+                             site.Url("/index.html")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(orvtest::ReadWholeFile(Local(site.Url("/index.html"))).find("<p id=\"out\">signed-in-reader</p>"),
+            std::string::npos);
+}
+
 TEST_F(RenderRunTest, APageThatHangsTheRendererIsSavedAsReceivedAndTheNextPageStillRenders) {
   HttpTestServer site;
   // A script that never ends: the document can never be read. Its plain link still counts.
