@@ -188,9 +188,9 @@ void ScriptPanel::ChooseSlot(int slot) {
   if (slot < 0 || slot >= kUserSlots) return;
   SelectSlotButton(slot);
   scripts_.currentSlot = slot;
-  if (ports_.storeSlot) ports_.storeSlot(slot);
+  CallPort(ports_.storeSlot, "ScriptPanelPorts::storeSlot", slot);
   scripts_.LoadForDisplay(slot);
-  if (ports_.runActive && ports_.runActive()) return;
+  if (CallPort(ports_.runActive, "ScriptPanelPorts::runActive")) return;
   BuildAddressTree([this, slot] {
     // An empty tree gets one more reload and build.
     if (tree_->topLevelItemCount() == 0 && scripts_.currentSlot == slot) {
@@ -213,7 +213,7 @@ void ScriptPanel::BuildAddressTree(std::function<void()> onDone) {
   ++builds_;
   busy_->setText(Q(builder_->BusyText()));
   busy_->show();
-  if (ports_.setBusy) ports_.setBusy(true);
+  CallPort(ports_.setBusy, "ScriptPanelPorts::setBusy", true);
   stepTimer_.start();
 }
 
@@ -229,7 +229,7 @@ void ScriptPanel::BuildStep() {
   FillTreeFromBuilder();
   builder_.reset();
   tree_->show();
-  if (ports_.setBusy) ports_.setBusy(false);
+  CallPort(ports_.setBusy, "ScriptPanelPorts::setBusy", false);
   if (ports_.busyFinished) {
     QPointer<ScriptPanel> self(this);
     const int build = builds_;
@@ -269,7 +269,7 @@ void ScriptPanel::ClearTree() {
   if (builder_) {
     builder_.reset();
     onBuilt_ = nullptr;
-    if (ports_.setBusy) ports_.setBusy(false);
+    CallPort(ports_.setBusy, "ScriptPanelPorts::setBusy", false);
   }
   tree_->clear();
   tree_->show();
@@ -290,15 +290,15 @@ void ScriptPanel::PrepareMenu() {
   for (QAction* a : {expand_, collapse_}) a->setEnabled(idle);
   for (QAction* a : {copy_, toTrack_, toExclusions_, delete_}) a->setEnabled(idle && node);
   choose_->setEnabled(idle && node && tree_->topLevelItemCount() > 0);
-  const bool scriptRuns = ports_.runActive && ports_.runActive() && scripts_.runSlot == scripts_.currentSlot;
+  const bool scriptRuns = CallPort(ports_.runActive, "ScriptPanelPorts::runActive") && scripts_.runSlot == scripts_.currentSlot;
   forgetCookies_->setEnabled(!scriptRuns && scripts_.HasCookieJar());
 }
 
 void ScriptPanel::NodeClicked(QTreeWidgetItem* item) {
   if (!item) return;
   Remember(item);
-  if (ports_.setAddress) ports_.setAddress(nodeKey_);
-  if (showFiles_->isChecked() && ports_.showInCollection) ports_.showInCollection(nodeKey_);
+  CallPort(ports_.setAddress, "ScriptPanelPorts::setAddress", nodeKey_);
+  if (showFiles_->isChecked()) CallPort(ports_.showInCollection, "ScriptPanelPorts::showInCollection", nodeKey_);
 }
 
 bool ScriptPanel::Ask(const std::string& text) {
@@ -324,12 +324,12 @@ void ScriptPanel::CopyKey() {
 
 void ScriptPanel::ToTrackList() {
   if (nodeKey_.size() <= kTrackKeyAbove) return;
-  if (lists_.Track(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+  if (lists_.Track(nodeKey_)) CallPort(ports_.showListsPage, "ScriptPanelPorts::showListsPage");
 }
 
 void ScriptPanel::ToExclusionList() {
   if (nodeKey_.size() < kExclusionKeyFrom) return;
-  if (lists_.Exclude(nodeKey_) && ports_.showListsPage) ports_.showListsPage();
+  if (lists_.Exclude(nodeKey_)) CallPort(ports_.showListsPage, "ScriptPanelPorts::showListsPage");
 }
 
 void ScriptPanel::ExpandAll() { tree_->expandAll(); }
@@ -341,7 +341,7 @@ void ScriptPanel::ChooseAddress() {
 }
 
 void ScriptPanel::ForgetCookies() {
-  const bool runActive = ports_.runActive && ports_.runActive();
+  const bool runActive = CallPort(ports_.runActive, "ScriptPanelPorts::runActive");
   using F = ScriptModel::CookiesForgotten;
   switch (scripts_.ForgetCookies(runActive)) {
     case F::Forgotten:
@@ -354,12 +354,12 @@ void ScriptPanel::ForgetCookies() {
 }
 
 void ScriptPanel::Tell(const std::string& text) {
-  if (ports_.tell) ports_.tell(text);
+  CallPort(ports_.tell, "ScriptPanelPorts::tell", text);
 }
 
 void ScriptPanel::DeleteScript() {
   // A run writes its script back at its end: deleting it meanwhile would not last.
-  if (ports_.runActive && ports_.runActive()) return;
+  if (CallPort(ports_.runActive, "ScriptPanelPorts::runActive")) return;
   if (!scripts_.DeleteScript()) return;
   scripts_.LoadForDisplay(scripts_.currentSlot);
   ClearTree();

@@ -30,7 +30,8 @@ namespace orv {
 class ListsModel;
 class ScriptModel;
 
-// What the panel needs from the rest of the window. Every member may be left empty.
+// What the panel needs from the rest of the window. An unset member is reported as a wiring
+// fault (main/base/unwired.h), except `ask` (a message box then) and `busyFinished`.
 struct ScriptPanelPorts {
   // True while a run is active: choosing a slot then does not rebuild the tree.
   std::function<bool()> runActive;

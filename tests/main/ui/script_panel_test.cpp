@@ -58,6 +58,7 @@ struct PanelFixture : ::testing::Test {
     ports.busyFinished = [this](std::function<void()> hide) { finishedHides.push_back(std::move(hide)); };
     ports.tell = [this](const std::string& t) { told.push_back(t); };
     ports.toggleScriptSets = [this] { ++setsToggled; };
+    ports.setBusy = [](bool) {};
     ports.ask = [this](const std::string& q) {
       asked.push_back(q);
       return true;
