@@ -186,14 +186,22 @@ TEST_F(CategoriesFixture, FileNamesInTextIsACheckBoxAmongTheScriptSwitches) {
   EXPECT_EQ(sink.records.at(orv::TextFileNames), "1");
 }
 
-TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
+// A program model over a private folder and an in-memory settings store, for the pages that
+// edit the program's own settings.
+struct ProgramFixture : ::testing::Test {
+  static ProgramPaths PathsIn(const std::string& folder) {
+    ProgramPaths paths;
+    paths.programFolder = folder;
+    paths.singleInstance = false;
+    return paths;
+  }
   lists_testing::ListsFolder folder;
   MemorySettings store;
   testing::FakeMainWindow window;
-  ProgramPaths paths;
-  paths.programFolder = folder.Dir();
-  paths.singleInstance = false;
-  ProgramModel program(store, window.Program(), paths);
+  ProgramModel program{store, window.Program(), PathsIn(folder.Dir())};
+};
+
+TEST_F(ProgramFixture, SettingsPageModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
   SettingsPage page(program);
   page.show();
   QTest::mouseClick(page.ScriptModes()->button(2), Qt::LeftButton);
@@ -206,14 +214,7 @@ TEST(SettingsPageTest, AModeChoiceShowsItsDescriptionAndAutoScriptItsTooltip) {
   EXPECT_EQ(page.AutoScriptBox()->toolTip(), ToQ(Ru("Отключить автоподбор сценария")));
 }
 
-TEST(NetworkPageTest, CertificateAndRenderingSwitchesAreStoredForTheConsole) {
-  lists_testing::ListsFolder folder;
-  MemorySettings store;
-  testing::FakeMainWindow window;
-  ProgramPaths paths;
-  paths.programFolder = folder.Dir();
-  paths.singleInstance = false;
-  ProgramModel program(store, window.Program(), paths);
+TEST_F(ProgramFixture, NetworkPageCertificateAndRenderingSwitchesAreStoredForTheConsole) {
   SystemConnectionState state;
   ConnectionControl connection(state);
   NetworkPage page(program, connection, [] { return false; });
@@ -236,14 +237,7 @@ TEST(NetworkPageTest, CertificateAndRenderingSwitchesAreStoredForTheConsole) {
 
 // The dial entry's cell: a stored entry the machine's phonebook lacks (none here) survives a
 // click that opens its editor and the editor's close; the other choices still apply.
-TEST(NetworkPageTest, OpeningTheConnectionCellKeepsTheStoredEntry) {
-  lists_testing::ListsFolder folder;
-  MemorySettings store;
-  testing::FakeMainWindow window;
-  ProgramPaths paths;
-  paths.programFolder = folder.Dir();
-  paths.singleInstance = false;
-  ProgramModel program(store, window.Program(), paths);
+TEST_F(ProgramFixture, NetworkPageConnectionCellKeepsTheStoredEntry) {
   program.Parameters().ChooseDialEntry(Ru("Мой провайдер"));
   SystemConnectionState state;
   ConnectionControl connection(state);
