@@ -69,10 +69,19 @@ class QuietPage final : public QWebEnginePage {
   std::function<void(const std::string&)> navigation_;
 };
 
-// Declares the document's characters as UTF-8, the encoding it is handed back in, so the saved
-// page reads right whatever charset it came in.
+// Prepares the document as it is to be saved. Its characters are declared UTF-8, the encoding it
+// is handed back in, so the saved page reads right whatever charset it came in. Its scripts have
+// run: what they built is in the document now, and run again in the copy they would build it a
+// second time (a list its script fills from data it reads would show every item twice), so they
+// are kept as inert text, their own type beside it.
 constexpr char kDeclareUtf8[] = R"(
 (function () {
+  const runs = t => !t || /^(module|(text|application)\/(x-)?(java|ecma)script)$/i.test(t.trim());
+  for (const s of document.querySelectorAll('script'))
+    if (runs(s.getAttribute('type'))) {
+      if (s.hasAttribute('type')) s.setAttribute('data-type', s.getAttribute('type'));
+      s.setAttribute('type', 'text/plain');
+    }
   for (const m of document.querySelectorAll('meta[charset]')) m.setAttribute('charset', 'utf-8');
   for (const m of document.querySelectorAll('meta[http-equiv]'))
     if (m.getAttribute('http-equiv').toLowerCase() === 'content-type') m.setAttribute('content', 'text/html; charset=utf-8');

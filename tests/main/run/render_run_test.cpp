@@ -97,6 +97,9 @@ TEST_F(RenderRunTest, AScriptBuiltSiteIsCopiedWholeWithTheSwitchOnAndAsReceivedW
   EXPECT_NE(page.find("href=\"pages/one.html\">Первая</a>"), std::string::npos) << page;
   EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << page;
   EXPECT_NE(page.find("charset=\"utf-8\""), std::string::npos) << page;
+  // Its script ran once, in the rendering: kept as text, it cannot fill the list a second time.
+  EXPECT_EQ(page.find("<script>"), std::string::npos) << page;
+  EXPECT_NE(page.find("<script type=\"text/plain\">"), std::string::npos) << page;
   // The page came once (the renderer took the received body) and no other host was reached.
   EXPECT_EQ(site.Count("/index.html"), 2u);  // once per run
   EXPECT_EQ(foreign.Requests().size(), 0u);
