@@ -164,7 +164,8 @@ int RunWindow(int argc, char** argv) {
   window.InstallPane(Pane::OptionsPage2, new CategoriesPage(orvApp.Program().Parameters()));
   window.InstallPane(Pane::OptionsPage3, new NetworkPage(orvApp.Program(), orvApp.Connection(),
                                                          [&] { return orvApp.Run().State().running; }));
-  window.InstallPane(Pane::OptionsPage4, new ListsPage(orvApp.Lists(), window.Keys()));
+  auto* listsPage = new ListsPage(orvApp.Lists(), window.Keys());
+  window.InstallPane(Pane::OptionsPage4, listsPage);
   scriptPanes.Sets().Refresh();
   window.SetPreviewMenu(orvApp.Program().Values().preview);
   collectionPage.createBookmark = [&] { searchPage.BookmarkCurrentFile(); };
@@ -189,6 +190,9 @@ int RunWindow(int argc, char** argv) {
   orvApp.StartTimers();
   const int code = app.exec();
   searchPage.Save();
+  // The lists page stops listening to the application's lists on its way out, and the
+  // application (made after the window, whose views it takes) goes before the window does.
+  delete listsPage;
   return exitCode >= 0 ? exitCode : code;
 }
 
