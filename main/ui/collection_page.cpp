@@ -103,9 +103,9 @@ void CollectionPage::Install(OrvMainWindow& window, OrvApp& app) {
   });
   // A login ends: the site's cookies go into the jar of the script current then.
   browser->SetLoginHandler([&app](const std::string& host, const QList<QNetworkCookie>& cookies) {
-    const std::string jar = CookieJarFileName(app.Program().CollectionFolder(), app.Program().Scripts().currentSlot);
-    const LoginExport result = ExportLoginCookies(cookies, host, jar, QDateTime::currentSecsSinceEpoch());
-    app.Status().Show(kStatusLinePanel, LoginExportText(result, host));
+    app.Status().Show(kStatusLinePanel, TakeLoginIntoScript(app.Program().CollectionFolder(),
+                                                            app.Program().Scripts().currentSlot, host, cookies,
+                                                            QDateTime::currentSecsSinceEpoch()));
   });
   window.InstallPane(Pane::CollectionTree, treePane);
   window.InstallPane(Pane::Browser, browser);

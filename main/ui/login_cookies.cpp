@@ -4,6 +4,7 @@
 
 #include "common/numbers.h"
 #include "common/text.h"
+#include "main/scripts/script_model.h"
 
 namespace orv {
 namespace {
@@ -74,6 +75,12 @@ std::string LoginExportText(const LoginExport& result, const std::string& host) 
   if (result.found == 0)
     return Ru("Вход на сайт ") + host + Ru(": браузер не получил от сайта ни одного cookie");
   return Ru("Вход на сайт ") + host + Ru(": файл cookies сценария не записан");
+}
+
+std::string TakeLoginIntoScript(const std::string& collectionFolder, int slot, const std::string& host,
+                                const QList<QNetworkCookie>& cookies, int64_t now) {
+  const std::string jar = CookieJarFileName(collectionFolder, slot);
+  return LoginExportText(ExportLoginCookies(cookies, host, jar, now), host);
 }
 
 }  // namespace orv

@@ -41,4 +41,10 @@ LoginExport ExportLoginCookies(const QList<QNetworkCookie>& cookies, const std::
 // The status line's words for the outcome (Windows-1251).
 std::string LoginExportText(const LoginExport& result, const std::string& host);
 
+// A login ends: the cookies the browser holds for `host` go into the jar of script `slot` of the
+// collection (the script current when the user pressed "Готово"). Returns the status line's
+// words.
+std::string TakeLoginIntoScript(const std::string& collectionFolder, int slot, const std::string& host,
+                                const QList<QNetworkCookie>& cookies, int64_t now);
+
 }  // namespace orv
