@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/settings.h"
+
 extern char** environ;
 
 namespace orvtest {
@@ -47,6 +49,12 @@ ProgramFolder::ProgramFolder(bool withOrv) : tmp_("orvprog") {
     }
   }
   ::setenv("XDG_CONFIG_HOME", Config().c_str(), 1);
+}
+
+void ProgramFolder::UseLoopbackSites() const {
+  orv::WriteSetting("MocConnect", "True");
+  orv::WriteSetting("LanConnect", "False");
+  orv::WriteSetting("PFOLD", Collection());
 }
 
 ChildProcess::~ChildProcess() { Kill(); }

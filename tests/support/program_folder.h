@@ -25,6 +25,9 @@ class ProgramFolder {
   std::string Config() const { return tmp_.Dir() + "config/"; }
   std::string Collection() const { return tmp_.Dir() + "coll/"; }
   std::string Root() const { return tmp_.Dir(); }
+  // Settings for runs of loopback sites: localhost mode (on line without any network) and this
+  // folder's collection.
+  void UseLoopbackSites() const;
 
  private:
   TempFolder tmp_;

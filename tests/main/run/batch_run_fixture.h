@@ -34,10 +34,7 @@ class BatchRunFixture : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::exists(std::filesystem::path(ORV_BIN_DIR) / "orv") || !std::filesystem::exists(std::filesystem::path(ORV_BIN_DIR) / "kuvet"))
       GTEST_SKIP() << "orv and kuvet are not built";
-    // Localhost mode: the loopback site counts as on line without any network.
-    orv::WriteSetting("MocConnect", "True");
-    orv::WriteSetting("LanConnect", "False");
-    orv::WriteSetting("PFOLD", prog_.Collection());
+    prog_.UseLoopbackSites();
   }
 
   // Starts orv --batch; `during` runs while it works (it may interrupt it).

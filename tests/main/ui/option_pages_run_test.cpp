@@ -60,9 +60,7 @@ TEST(OptionPagesRun, DepthLimitAndExclusionChosenOnThePagesShapeARealRun) {
   if (!fs::exists(fs::path(ORV_BIN_DIR) / "orv") || !fs::exists(fs::path(ORV_BIN_DIR) / "kuvet"))
     GTEST_SKIP() << "orv and kuvet are not built";
   orvtest::ProgramFolder prog;
-  WriteSetting("MocConnect", "True");
-  WriteSetting("LanConnect", "False");
-  WriteSetting("PFOLD", prog.Collection());
+  prog.UseLoopbackSites();
   orvtest::HttpTestServer site;
   site.Serve("/docs/index.html",
              Page("<html><a href=\"a.html\">a</a> <a href=\"sub/c.html\">c</a> <a href=\"ads.html\">ad</a></html>"));

@@ -104,9 +104,7 @@ TEST(WindowLogin, ARunFromTheWindowFetchesAsTheLoggedInUser) {
   if (!fs::exists(fs::path(ORV_BIN_DIR) / "orv") || !fs::exists(fs::path(ORV_BIN_DIR) / "kuvet"))
     GTEST_SKIP() << "orv and kuvet are not built";
   orvtest::ProgramFolder prog;
-  WriteSetting("MocConnect", "True");
-  WriteSetting("LanConnect", "False");
-  WriteSetting("PFOLD", prog.Collection());
+  prog.UseLoopbackSites();
   constexpr int kSlot = 2;
   WriteSetting(kScriptSlotKey, DecimalText(kSlot));
   {
