@@ -1,7 +1,5 @@
 #include "main/app/batch_view.h"
 
-#include <QCoreApplication>
-
 #include "common/text.h"
 
 namespace orv {
@@ -30,7 +28,6 @@ void BatchView::ShowStatusPanel(int panel, const std::string& text) {
   Line("panel " + std::to_string(panel) + ":" + (text.empty() || text[0] == ' ' ? "" : " ") + text);
 }
 
-void BatchView::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void BatchView::SetChannelRow(const ChannelRow& row) {
   std::string& shown = rowAddresses_[row.channel];

@@ -28,7 +28,6 @@ class BatchView final : public RememberedViewState,
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   bool AskYesNo(const std::string& text) override;
   void ShowStatusPanel(int panel, const std::string& text) override;
-  void ProcessPendingEvents();
   void SetMaximized(bool m) override { maximized_ = m; }
   bool IsMaximized() const override { return maximized_; }
   void SetWindowSize(int w, int h) override { width_ = w, height_ = h; }

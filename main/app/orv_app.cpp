@@ -185,7 +185,6 @@ OrvApp::OrvApp(AppViews views, PublishedWindows& windows, Hooks hooks)
   };
   ProgramViews programViews{views_.messages,     status_,         views_.layout,
                             views_.options,      views_.slotButtons, views_.address,
-                            views_.processPendingEvents,
                             static_cast<std::uint32_t>(windows_.mainWindow),
                             static_cast<std::uint32_t>(windows_.exchangeButton)};
   program_ = std::make_unique<ProgramModel>(settings_, std::move(programViews), paths, h);

@@ -43,12 +43,11 @@ struct AppViews {
   AddressBoxView& address;
   RunControlsView& runControls;
   ChannelListView& channels;
-  std::function<void()> processPendingEvents;
 };
 
 template <class Front>
 AppViews AppViewsOf(Front& front) {
-  return AppViews{front, front, front, front, front, front, front, front, [&front] { front.ProcessPendingEvents(); }};
+  return AppViews{front, front, front, front, front, front, front, front};
 }
 
 class OrvApp {

@@ -122,7 +122,7 @@ ProgramModel::ProgramModel(SettingsStore& settings, ProgramViews views, ProgramP
       hooks_(std::move(hooks)),
       sink_(exchange_),
       params_(settings_, sink_, paths_.platformId),
-      scripts_(ScriptModelViews{&views_.status, &views_.messages, &views_.slotButtons, views_.processPendingEvents}) {
+      scripts_(ScriptModelViews{&views_.status, &views_.messages, &views_.slotButtons}) {
   paths_.programFolder = WithSlash(paths_.programFolder);
   if (paths_.defaultCollectionFolder.empty()) paths_.defaultCollectionFolder = HomeCollectionFolder();
   paths_.defaultCollectionFolder = WithSlash(paths_.defaultCollectionFolder);

@@ -133,7 +133,6 @@ struct ProgramViews {
   OptionControls& options;
   ScriptSlotButtons& slotButtons;
   AddressBoxView& address;
-  std::function<void()> processPendingEvents;
   std::uint32_t mainWindowHandle = 0;
   std::uint32_t exchangeButtonHandle = 0;
 };

@@ -24,7 +24,8 @@ namespace orv {
 
 namespace {
 
-constexpr int kCheckedPerYield = 101;
+// The sort shows its progress every so many addresses.
+constexpr int kCheckedPerStatus = 101;
 
 void RemoveQuietly(const std::string& path) {
   std::error_code ec;
@@ -334,10 +335,7 @@ bool ScriptModel::WriteBack() {
     bool keep = !a.empty() && !notFoundSet.count(a);
     if (keep && dropDownloaded && completeDownload && completeDownload(a, collectionFolder)) keep = false;
     if (keep) out.push_back(a);
-    if (++checked % kCheckedPerYield == 0) {
-      Status(Ru(" Сортировка ") + DecimalText(d) + "/" + DecimalText(total));
-      if (views_.processPendingEvents) views_.processPendingEvents();
-    }
+    if (++checked % kCheckedPerStatus == 0) Status(Ru(" Сортировка ") + DecimalText(d) + "/" + DecimalText(total));
   }
 
   // 5: replace the file (through a temporary file: the old script survives a failed write).

@@ -22,8 +22,6 @@ struct ScriptModelViews {
   RunStatus* status = nullptr;         // the write-back's phase in status panel 1
   MessageBoxes* messages = nullptr;    // an unreadable script, the delete question
   ScriptSlotButtons* slotButtons = nullptr;
-  // Lets the window process pending events during the write-back.
-  std::function<void()> processPendingEvents;
 };
 
 inline constexpr int kUserSlots = 16;   // slots 0..15

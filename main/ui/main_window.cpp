@@ -799,7 +799,6 @@ void OrvMainWindow::ShowStatusPanel(int panel, const std::string& text) {
   panels_[panel]->setAccessibleDescription(Q(text).trimmed());
 }
 
-void OrvMainWindow::ProcessPendingEvents() { QApplication::processEvents(); }
 
 void OrvMainWindow::SetMaximized(bool m) {
   // Shown maximised when the window appears; its normal size stays what WI and mehey say.

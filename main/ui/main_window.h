@@ -149,7 +149,6 @@ class OrvMainWindow final : public QMainWindow,
   void ShowSpeedPanelToolTip(const std::string& text) override;
   void PhaseChanged(RunPhase phase) override;
 
-  void ProcessPendingEvents();
   // WindowLayout (what RememberedViewState does not keep)
   void SetMaximized(bool m) override;
   bool IsMaximized() const override { return isMaximized(); }

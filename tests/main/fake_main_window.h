@@ -26,7 +26,7 @@ namespace orv::testing {
 template <class Front>
 ProgramViews ProgramViewsOf(Front& front, RunStatus& status, std::uint32_t mainHandle = 4242,
                             std::uint32_t exchangeHandle = 4243) {
-  return ProgramViews{front, status, front, front, front, front, [&front] { front.ProcessPendingEvents(); },
+  return ProgramViews{front, status, front, front, front, front,
                       mainHandle, exchangeHandle};
 }
 
@@ -62,14 +62,12 @@ class FakeMainWindow : public MessageBoxes,
   std::string optionsPage;
   std::string address;
   std::vector<std::string> history;
-  int pendingEventsProcessed = 0;
 
   ProgramViews Program() { return ProgramViewsOf(*this, status); }
   RunViews Run() { return RunViews{*this, status, *this, *this, *this}; }
   ScriptModelViews Scripts() {
-    return ScriptModelViews{&status, this, this, [this] { ProcessPendingEvents(); }};
+    return ScriptModelViews{&status, this, this};
   }
-  virtual void ProcessPendingEvents() { ++pendingEventsProcessed; }
   // What panel `panel` shows.
   std::string StatusPanel(int panel) const {
     auto it = panels.find(panel);
