@@ -125,8 +125,7 @@ void RunController::SetCommandLineAddress(const std::string& text) {
 }
 
 void RunController::SettleTimers() {
-  // A write-back lets the window's events run and keeps supervision off meanwhile; it settles
-  // the timers itself when it is over.
+  // A write-back in progress settles the timers itself when it is over.
   if (scripts_.WriteBackBusy()) return;
   const bool live = !ending_;
   const bool run = live && (RunActive() || s_.running || s_.consoleRunning);
@@ -1189,9 +1188,7 @@ void RunController::BeginWriteBack() {
   if (options_.disconnectAtEnd && Online()) CloseConnection(true);
 
   Summarise();
-  platform_.EnableTimer(RunTimer::Tim3, false);
   WriteBackRun();
-  if (!s_.exitRequested) platform_.EnableTimer(RunTimer::Tim3, true);
   SettleTimers();
 
   views_.status.Ending();

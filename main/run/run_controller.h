@@ -202,8 +202,7 @@ class RunController {
     SettleTimers();
   }
   // Moves the run on as far as it can go now (seconds of a clock that never goes back).
-  // Does nothing outside a run, and nothing when called from inside a step (a write-back
-  // that lets the window's events run).
+  // Does nothing outside a run, and nothing when called from inside a step.
   void Step(double now);
   Phase CurrentPhase() const { return phase_; }
   // A run was started and is not over yet.

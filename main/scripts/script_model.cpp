@@ -297,9 +297,7 @@ bool ScriptModel::WriteBack() {
   Status(Ru(" Анализ"));
   Status(Ru(" Сортировка "));
 
-  // 1-2: clean the run addresses and hash them again (FillCK2). The write-back works on its own
-  // list: the window's events run at every yield below, and a command there may empty the run
-  // lists.
+  // 1-2: clean the run addresses and hash them again (FillCK2), into a list of the write-back's own.
   std::vector<std::string> cleaned = run.Texts();
   for (std::size_t k = 1; k < cleaned.size(); ++k) cleaned[k] = CleanRunAddress(std::move(cleaned[k]));
   HashedAddressList work;
